@@ -1,0 +1,65 @@
+# Helpers every subsystem folder uses, so that no folder touches the top level.
+
+# orr_add_library(NAME DEPS...): a static library of every .cpp in the calling folder.
+function(orr_add_library name)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARGN})
+endfunction()
+
+# orr_add_unit_test(NAME [TSAN] SOURCES... LIBS libs...): a headless GoogleTest program,
+# label "unit"; with TSAN it is also run under ThreadSanitizer (label "tsan").
+function(orr_add_unit_test name)
+  cmake_parse_arguments(T "TSAN" "" "SOURCES;LIBS" ${ARGN})
+  find_package(GTest REQUIRED)
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE ORR_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
+  add_test(NAME ${name} COMMAND ${name})
+  set(labels unit)
+  if(T_TSAN)
+    list(APPEND labels tsan)
+  endif()
+  set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT 300
+    ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/scripts/lsan.supp")
+endfunction()
+
+# orr_add_e2e_test(NAME SCRIPT): a shell script that drives the real game, label "e2e".
+function(orr_add_e2e_test name script)
+  add_test(NAME ${name} COMMAND bash ${script})
+  set_tests_properties(${name} PROPERTIES LABELS e2e TIMEOUT 300 RUN_SERIAL TRUE
+    ENVIRONMENT "ORR_BUILD=${CMAKE_BINARY_DIR};ORR_SOURCE=${CMAKE_SOURCE_DIR}")
+endfunction()
+
+# orr_add_benchmark(NAME SOURCES... LIBS libs...): a Google Benchmark program in build/bin.
+function(orr_add_benchmark name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ORR_BIN_DIR})
+endfunction()
+
+# orr_add_tool(NAME SOURCES... LIBS libs...): a command-line tool in build/bin.
+function(orr_add_tool name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ORR_BIN_DIR})
+  install(TARGETS ${name} DESTINATION bin)
+endfunction()
+
+# orr_add_fuzzer(NAME SOURCE CORPUS_DIR LIBS libs...): a libFuzzer target, run briefly by
+# CTest (label "fuzz") on a scratch copy of its seed corpus.
+set(ORR_FUZZ_SECONDS 20 CACHE STRING "Seconds each fuzz target runs in the test suite")
+function(orr_add_fuzzer name source corpus)
+  cmake_parse_arguments(F "" "" "LIBS" ${ARGN})
+  add_executable(${name} ${source})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ORR_BIN_DIR})
+  add_test(NAME ${name}
+    COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/run-fuzzer $<TARGET_FILE:${name}> ${corpus} ${ORR_FUZZ_SECONDS})
+  set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 600)
+endfunction()

@@ -1,0 +1,5 @@
+#include "app/Random.h"
+
+namespace orr {
+std::uint32_t RandSeed = 0;
+}

@@ -1,0 +1,116 @@
+#include "app/UMainModule.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+
+#include "app/Random.h"
+#include "platform/Application.h"
+
+namespace orr {
+
+std::vector<std::string> EventLog;
+std::string WorkFolder;
+TDMMainModule* DMMainModule = nullptr;
+
+namespace {
+
+std::string FormatNow(const char* format) {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, format, &local);
+  return text;
+}
+
+std::string BaseName(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Milliseconds since midnight, UTC.
+std::uint32_t MillisecondsSinceMidnightUtc() {
+  using namespace std::chrono;
+  auto now = system_clock::now().time_since_epoch();
+  auto ms = duration_cast<milliseconds>(now).count();
+  return static_cast<std::uint32_t>(ms % (24LL * 60 * 60 * 1000));
+}
+
+}  // namespace
+
+void LogEvent(const std::string& message) {
+  EventLog.push_back("[" + FormatNow("%H:%M:%S") + "]" + message);
+}
+
+bool SaveLog() {
+  const std::string fileName = WorkFolder + "log.txt";
+  bool written = false;
+  {
+    std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
+    if (file) {
+      for (const auto& line : EventLog) file << line << "\r\n";
+      file.flush();
+      written = static_cast<bool>(file);
+    }
+  }
+  if (!written) {
+    char text[1024];
+    std::snprintf(text, sizeof text,
+                  "Error when saving file %slog.txt. The drive/folder is possibly protected or in "
+                  "read-only mode.",
+                  WorkFolder.c_str());
+    if (Application != nullptr) Application->ShowMessage(text);
+  }
+  return written;
+}
+
+void ResetEventLog() {
+  EventLog.clear();
+  WorkFolder.clear();
+}
+
+std::string FolderWithSeparator(const std::string& filePath) {
+  auto slash = filePath.find_last_of('/');
+  if (slash == std::string::npos) return "./";
+  std::string folder = filePath.substr(0, slash);
+  while (!folder.empty() && folder.back() == '/') folder.pop_back();
+  return folder + "/";
+}
+
+void TDMMainModule::DataModuleCreate() {
+  EventLog.clear();
+  LogEvent("Main module initialization begin, date " + FormatNow("%Y-%m-%d"));
+  const std::string exe = ExecutableFileName();
+  LogEvent("Application: " + BaseName(exe));
+  WorkFolder = FolderWithSeparator(exe);
+  LogEvent("Work folder set to " + WorkFolder);
+  RandSeed = MillisecondsSinceMidnightUtc();
+  if (Application != nullptr) {
+    Application->OnException = [this](TComponent* sender, const std::exception& e) {
+      UnknownException(sender, e);
+    };
+  }
+  LogEvent("Exception hook set");
+  LogEvent("Main module initialized");
+  // The global state this module owns outlives every module; release it last.
+  AddFinalization([] { ResetEventLog(); });
+}
+
+void TDMMainModule::DataModuleDestroy() {
+  LogEvent("Main module destruction end");
+  LogEvent("--End of Log--");
+  SaveLog();
+}
+
+void TDMMainModule::UnknownException(TComponent*, const std::exception& e) {
+  LogEvent("Program exception!");
+  LogEvent(std::string("Exception message: ") + e.what());
+  SaveLog();
+  if (Application == nullptr) return;
+  TModalResult answer = Application->MessageBox(ErrorText, ErrorCaption, TMsgBoxKind::WarningOkCancel);
+  if (answer == TModalResult::Ok) Application->Halt(0);
+}
+
+}  // namespace orr

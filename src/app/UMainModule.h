@@ -1,0 +1,49 @@
+// The main module: the event log, the work folder, the random seed and the exception hook.
+// It is created first and destroyed last, so every other module can log.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "platform/Classes.h"
+
+namespace orr {
+
+// One time-stamped line per entry, in the order written; main thread only.
+extern std::vector<std::string> EventLog;
+// The executable's folder with exactly one trailing separator; every data file is named
+// relative to it.
+extern std::string WorkFolder;
+
+// Appends "[HH:MM:SS]message" to EventLog (no file access).
+void LogEvent(const std::string& message);
+// Rewrites WorkFolder + "log.txt" with every line of EventLog, each ended by CR LF.
+// Never throws: a failure shows a plain message box and returns false.
+bool SaveLog();
+// Empties EventLog and WorkFolder (tests).
+void ResetEventLog();
+
+// Folder of a file path with one trailing '/', for WorkFolder ("/" for the root).
+std::string FolderWithSeparator(const std::string& filePath);
+
+class TDMMainModule : public TDataModule {
+ public:
+  using TDataModule::TDataModule;
+  // The application's exception hook.
+  void UnknownException(TComponent* sender, const std::exception& e);
+
+  static constexpr const char* ErrorCaption = "Orrindel: ERROR";
+  static constexpr const char* ErrorText =
+      "WARNING: Error encountered. View log filelog.txtfor more details. This application may "
+      "have become unstable. Would you like to terminate the application?";
+
+ protected:
+  void DataModuleCreate() override;
+  void DataModuleDestroy() override;
+};
+
+extern TDMMainModule* DMMainModule;
+
+}  // namespace orr

@@ -1,0 +1,23 @@
+// The program's entry: creates the seven objects in their fixed order, runs the message
+// loop, and shuts everything down in the reverse order.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/Application.h"
+
+namespace orr {
+
+// One creation step: creates an object owned by the application (CreateForm).
+using TCreationStep = std::function<void(TApplication&)>;
+
+// The game's seven creation steps, in order.
+std::vector<TCreationStep> GameCreationSteps();
+
+// Runs a program made of `steps` on `backend` and returns the process exit code. Without
+// a display: one line on stderr and exit code 1.
+int RunProgram(std::unique_ptr<TPlatformBackend> backend, const std::vector<TCreationStep>& steps);
+
+}  // namespace orr

@@ -1,0 +1,3 @@
+#include "app/UProgram.h"
+
+int main() { return orr::RunProgram(orr::CreateSdlBackend(), orr::GameCreationSteps()); }

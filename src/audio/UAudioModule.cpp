@@ -1,0 +1,10 @@
+#include "audio/UAudioModule.h"
+
+namespace orr {
+
+TDMAudioModule* DMAudioModule = nullptr;
+
+void TDMAudioModule::DataModuleCreate() {}
+void TDMAudioModule::DataModuleDestroy() {}
+
+}  // namespace orr

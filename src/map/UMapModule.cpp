@@ -1,0 +1,7 @@
+#include "map/UMapModule.h"
+
+namespace orr {
+
+TDMMapModule* DMMapModule = nullptr;
+
+}  // namespace orr

@@ -1,0 +1,292 @@
+#include "platform/Application.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+
+#include "platform/Forms.h"
+
+namespace orr {
+
+TApplication* Application = nullptr;
+
+namespace {
+std::vector<std::function<void()>>& Finalizations() {
+  static std::vector<std::function<void()>> list;
+  return list;
+}
+}  // namespace
+
+void AddFinalization(std::function<void()> release) { Finalizations().push_back(std::move(release)); }
+
+void RunFinalizations() {
+  auto& list = Finalizations();
+  while (!list.empty()) {
+    auto release = std::move(list.back());
+    list.pop_back();
+    release();
+  }
+}
+
+std::string ExecutableFileName() {
+  char buffer[PATH_MAX + 1];
+  ssize_t n = readlink("/proc/self/exe", buffer, PATH_MAX);
+  if (n <= 0) return {};
+  return std::string(buffer, static_cast<size_t>(n));
+}
+
+TApplication::TApplication(std::unique_ptr<TPlatformBackend> backend)
+    : TComponent(nullptr), backend_(std::move(backend)), mainThread_(std::this_thread::get_id()) {
+  Application = this;
+}
+
+TApplication::~TApplication() {
+  Shutdown();
+  if (Application == this) Application = nullptr;
+}
+
+bool TApplication::Initialize(std::string& error) { return backend_->Initialize(error); }
+
+void TApplication::RunCreationHandler(TComponent* component) {
+  try {
+    component->AfterConstruction();
+  } catch (const EApplicationHalt&) {
+    throw;
+  } catch (...) {
+    HandleCurrentException(component);
+  }
+}
+
+void TApplication::Run() {
+  running_ = true;
+  if (MainForm != nullptr) MainForm->Show();
+  while (!terminated_) HandleMessage();
+  running_ = false;
+}
+
+void TApplication::Terminate() { backend_->PostQuit(); }
+
+void TApplication::ProcessMessages() {
+  TPlatformEvent event;
+  while (backend_->PollEvent(event)) Dispatch(event);
+  CheckSynchronize();
+}
+
+void TApplication::HandleMessage() {
+  TPlatformEvent event;
+  if (backend_->PollEvent(event)) {
+    Dispatch(event);
+  } else if (!PaintIfNeeded()) {
+    Idle();
+  }
+}
+
+bool TApplication::PaintIfNeeded() {
+  if (MainForm == nullptr || !MainForm->Showing() || !MainForm->PaintPending()) return false;
+  try {
+    MainForm->PaintAll();
+  } catch (const EApplicationHalt&) {
+    throw;
+  } catch (...) {
+    HandleCurrentException(MainForm);
+  }
+  return true;
+}
+
+void TApplication::Dispatch(const TPlatformEvent& event) {
+  using K = TPlatformEvent::TKind;
+  try {
+    switch (event.Kind) {
+      case K::Quit:
+        terminated_ = true;
+        break;
+      case K::KeyDown:
+        if (MainForm != nullptr) {
+          int key = event.Key;
+          MainForm->KeyDown(key);
+        }
+        break;
+      case K::MouseWheel:
+        if (OnMouseWheel) OnMouseWheel(event.Wheel);
+        break;
+      case K::Expose:
+        if (MainForm != nullptr) MainForm->Invalidate();
+        break;
+      case K::Wake:
+      case K::None:
+        break;
+    }
+    CheckSynchronize();
+  } catch (const EApplicationHalt&) {
+    throw;
+  } catch (...) {
+    HandleCurrentException(MainForm);
+  }
+}
+
+void TApplication::Idle() {
+  bool done = true;
+  if (OnIdle) {
+    try {
+      OnIdle(done);
+    } catch (const EApplicationHalt&) {
+      throw;
+    } catch (...) {
+      // The handler did not say it wants more idle time: wait for the next message.
+      done = true;
+      HandleCurrentException(this);
+    }
+  }
+  if (CheckSynchronize()) done = false;
+  if (done && !terminated_) backend_->WaitEvent(-1);
+}
+
+void TApplication::HandleCurrentException(TComponent* sender) {
+  try {
+    throw;
+  } catch (const EApplicationHalt&) {
+    throw;
+  } catch (const std::exception& e) {
+    HandleException(sender, e);
+  } catch (...) {
+    HandleException(sender, std::runtime_error("Unknown exception"));
+  }
+}
+
+void TApplication::HandleException(TComponent* sender, const std::exception& e) {
+  if (dynamic_cast<const EAbort*>(&e) != nullptr) return;
+  if (OnException) {
+    OnException(sender, e);
+  } else {
+    ShowMessage(e.what());
+  }
+}
+
+TModalResult TApplication::MessageBox(const std::string& text, const std::string& caption,
+                                      TMsgBoxKind kind) {
+  // The box runs on a thread of its own; the main thread meanwhile serves hand-overs, as
+  // a modal loop would.
+  bool done = false;
+  TModalResult result = TModalResult::None;
+  std::thread box([&] {
+    TModalResult r = backend_->ShowMessageBox(caption, text, kind);
+    {
+      std::lock_guard<std::mutex> lock(syncMutex_);
+      result = r;
+      done = true;
+    }
+    syncPending_.notify_all();
+  });
+  for (;;) {
+    try {
+      CheckSynchronize();
+    } catch (...) {
+      box.join();
+      throw;
+    }
+    std::unique_lock<std::mutex> lock(syncMutex_);
+    if (done) break;
+    syncPending_.wait_for(lock, std::chrono::milliseconds(100),
+                          [&] { return done || !syncQueue_.empty(); });
+  }
+  box.join();
+  return result;
+}
+
+void TApplication::ShowMessage(const std::string& text) {
+  MessageBox(text, "Orrindel", TMsgBoxKind::Plain);
+}
+
+void TApplication::Halt(int exitCode) {
+  haltRequested_ = true;
+  exitCode_ = exitCode;
+  throw EApplicationHalt{exitCode};
+}
+
+void TApplication::Shutdown() {
+  MarkDestroying();
+  DestroyComponents();
+  MainForm = nullptr;
+}
+
+void TApplication::Synchronize(const std::function<void()>& call) {
+  if (IsMainThread()) {
+    call();
+    return;
+  }
+  auto entry = std::make_shared<TSyncCall>();
+  entry->Call = call;
+  entry->Blocking = true;
+  std::unique_lock<std::mutex> lock(syncMutex_);
+  syncQueue_.push_back(entry);
+  syncPending_.notify_all();
+  backend_->Wake();
+  syncDone_.wait(lock, [&] { return entry->Done; });
+  if (entry->Error) std::rethrow_exception(entry->Error);
+}
+
+void TApplication::Queue(std::function<void()> call) {
+  auto entry = std::make_shared<TSyncCall>();
+  entry->Call = std::move(call);
+  {
+    std::lock_guard<std::mutex> lock(syncMutex_);
+    syncQueue_.push_back(std::move(entry));
+  }
+  syncPending_.notify_all();
+  backend_->Wake();
+}
+
+bool TApplication::CheckSynchronize() {
+  bool ranAny = false;
+  for (;;) {
+    std::shared_ptr<TSyncCall> entry;
+    {
+      std::lock_guard<std::mutex> lock(syncMutex_);
+      if (syncQueue_.empty()) break;
+      entry = syncQueue_.front();
+      syncQueue_.pop_front();
+    }
+    ranAny = true;
+    auto finish = [&](std::exception_ptr error) {
+      {
+        std::lock_guard<std::mutex> lock(syncMutex_);
+        entry->Error = entry->Blocking ? error : nullptr;
+        entry->Done = true;
+      }
+      syncDone_.notify_all();
+    };
+    try {
+      entry->Call();
+      finish(nullptr);
+    } catch (const EApplicationHalt&) {
+      finish(nullptr);
+      throw;
+    } catch (...) {
+      if (entry->Blocking) {
+        finish(std::current_exception());
+      } else {
+        finish(nullptr);
+        HandleCurrentException(this);
+      }
+    }
+  }
+  return ranAny;
+}
+
+void TApplication::WaitForSynchronize(int timeoutMs) {
+  std::unique_lock<std::mutex> lock(syncMutex_);
+  syncPending_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                        [&] { return !syncQueue_.empty(); });
+}
+
+const std::vector<std::string>& TApplication::Fonts() {
+  if (!fontsRead_) {
+    fonts_ = backend_->FontFamilies();
+    fontsRead_ = true;
+  }
+  return fonts_;
+}
+
+}  // namespace orr

@@ -1,0 +1,108 @@
+// What the application needs from the machine: events, a window, message boxes, the
+// screen, the keyboard. Two implementations: SDL2 (the game) and headless (tests, tools).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orr {
+
+struct TPlatformEvent {
+  enum class TKind { None, Quit, KeyDown, MouseWheel, Expose, Wake };
+  TKind Kind = TKind::None;
+  int Key = 0;    // virtual-key code for KeyDown
+  int Wheel = 0;  // steps up (positive) or down (negative) for MouseWheel
+};
+
+enum class TMsgBoxKind { Plain, WarningOkCancel };
+enum class TModalResult { None, Ok, Cancel };
+
+// 2D drawing inside the one window; coordinates are window pixels, y grows downwards.
+class TPaintContext {
+ public:
+  virtual ~TPaintContext() = default;
+  virtual int WindowWidth() const = 0;
+  virtual int WindowHeight() const = 0;
+  virtual void FillRect(int left, int top, int width, int height, unsigned rgb) = 0;
+  // `pixels` holds width*height 0xAARRGGBB values, top row first; drawn with alpha blending.
+  virtual void DrawImage(int left, int top, int width, int height, const unsigned* pixels) = 0;
+  // Restricts 3D drawing to a rectangle of the window (OpenGL viewport and scissor).
+  virtual void SetViewport(int left, int top, int width, int height) = 0;
+  // Restores the whole-window 2D state after a 3D draw.
+  virtual void ResetViewport() = 0;
+};
+
+class TPlatformBackend {
+ public:
+  virtual ~TPlatformBackend() = default;
+  // Opens what the backend needs; false with a reason when that cannot be done.
+  virtual bool Initialize(std::string& error) = 0;
+  virtual bool PollEvent(TPlatformEvent& event) = 0;
+  // Waits until an event may be pending, at most `timeoutMs` (negative: no limit).
+  virtual void WaitEvent(int timeoutMs) = 0;
+  // Thread-safe: makes a pending or future WaitEvent return.
+  virtual void Wake() = 0;
+  // Thread-safe: queues a quit event (the terminate request).
+  virtual void PostQuit() = 0;
+  virtual int ScreenWidth() = 0;
+  virtual int ScreenHeight() = 0;
+  virtual std::vector<std::string> FontFamilies() = 0;
+  // Blocking; called on a thread of its own so the main thread can keep serving hand-overs.
+  virtual TModalResult ShowMessageBox(const std::string& caption, const std::string& text,
+                                      TMsgBoxKind kind) = 0;
+  // Asynchronous key state by virtual-key code.
+  virtual bool IsKeyDown(int vk) = 0;
+  // The main window: created hidden, shown when the message loop starts.
+  virtual bool CreateMainWindow(std::string& error) = 0;
+  virtual void SetWindowBounds(int left, int top, int width, int height) = 0;
+  virtual void ShowMainWindow() = 0;
+  // Paints one frame: `paint` draws through the context, then the buffers are swapped.
+  // Returns false when nothing can be painted (no window, headless).
+  virtual bool PaintFrame(const std::function<void(TPaintContext&)>& paint) = 0;
+};
+
+// Headless backend: no window, no display. Tests script it.
+class THeadlessBackend : public TPlatformBackend {
+ public:
+  THeadlessBackend(int screenWidth = 1024, int screenHeight = 768);
+  ~THeadlessBackend() override;
+
+  bool Initialize(std::string& error) override;
+  bool PollEvent(TPlatformEvent& event) override;
+  void WaitEvent(int timeoutMs) override;
+  void Wake() override;
+  void PostQuit() override;
+  int ScreenWidth() override { return screenWidth_; }
+  int ScreenHeight() override { return screenHeight_; }
+  std::vector<std::string> FontFamilies() override;
+  TModalResult ShowMessageBox(const std::string& caption, const std::string& text,
+                              TMsgBoxKind kind) override;
+  bool IsKeyDown(int vk) override;
+  bool CreateMainWindow(std::string&) override { return true; }
+  void SetWindowBounds(int, int, int, int) override {}
+  void ShowMainWindow() override { windowShown_ = true; }
+  bool PaintFrame(const std::function<void(TPaintContext&)>&) override { return false; }
+
+  // Scripting.
+  void PushEvent(const TPlatformEvent& event);
+  void SetKeyDown(int vk, bool down);
+  // Answers message boxes; without a responder every box answers Cancel.
+  std::function<TModalResult(const std::string& caption, const std::string& text,
+                             TMsgBoxKind kind)> MessageBoxResponder;
+  // Families reported by FontFamilies; empty means the machine's real list.
+  std::vector<std::string> Fonts;
+  bool WindowShown() const { return windowShown_; }
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> state_;
+  int screenWidth_, screenHeight_;
+  bool windowShown_ = false;
+};
+
+// The SDL2 backend: one borderless full-screen window with an OpenGL context.
+std::unique_ptr<TPlatformBackend> CreateSdlBackend();
+
+}  // namespace orr

@@ -1,0 +1,17 @@
+// Virtual-key codes, the numbering the game's key fields use.
+#pragma once
+
+namespace orr {
+
+constexpr int VK_RETURN = 13;
+constexpr int VK_ESCAPE = 27;
+constexpr int VK_SPACE = 32;
+constexpr int VK_LEFT = 37;
+constexpr int VK_UP = 38;
+constexpr int VK_RIGHT = 39;
+constexpr int VK_DOWN = 40;
+constexpr int VK_F1 = 112;
+constexpr int VK_F23 = 134;
+constexpr int VK_F24 = 135;
+
+}  // namespace orr

@@ -1,0 +1,298 @@
+// The SDL2 backend: one borderless full-screen window with an OpenGL 1.x context, SDL's
+// event queue as the message queue, SDL message boxes.
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <SDL.h>
+
+#include <array>
+#include <stdexcept>
+
+#include "platform/Backend.h"
+#include "platform/Fonts.h"
+#include "platform/Keys.h"
+
+namespace orr {
+namespace {
+
+// Virtual-key code -> scancode for the keys the game and its tools may poll.
+SDL_Scancode ScancodeOf(int vk) {
+  if (vk >= 'A' && vk <= 'Z') return static_cast<SDL_Scancode>(SDL_SCANCODE_A + (vk - 'A'));
+  if (vk >= '1' && vk <= '9') return static_cast<SDL_Scancode>(SDL_SCANCODE_1 + (vk - '1'));
+  if (vk == '0') return SDL_SCANCODE_0;
+  if (vk >= VK_F1 && vk < VK_F1 + 12) return static_cast<SDL_Scancode>(SDL_SCANCODE_F1 + (vk - VK_F1));
+  if (vk >= VK_F1 + 12 && vk <= VK_F24) return static_cast<SDL_Scancode>(SDL_SCANCODE_F13 + (vk - VK_F1 - 12));
+  switch (vk) {
+    case 8: return SDL_SCANCODE_BACKSPACE;
+    case 9: return SDL_SCANCODE_TAB;
+    case VK_RETURN: return SDL_SCANCODE_RETURN;
+    case 16: return SDL_SCANCODE_LSHIFT;
+    case 17: return SDL_SCANCODE_LCTRL;
+    case 18: return SDL_SCANCODE_LALT;
+    case VK_ESCAPE: return SDL_SCANCODE_ESCAPE;
+    case VK_SPACE: return SDL_SCANCODE_SPACE;
+    case VK_LEFT: return SDL_SCANCODE_LEFT;
+    case VK_UP: return SDL_SCANCODE_UP;
+    case VK_RIGHT: return SDL_SCANCODE_RIGHT;
+    case VK_DOWN: return SDL_SCANCODE_DOWN;
+    default: return SDL_SCANCODE_UNKNOWN;
+  }
+}
+
+int VirtualKeyOf(SDL_Scancode code) {
+  static const std::array<int, SDL_NUM_SCANCODES> table = [] {
+    std::array<int, SDL_NUM_SCANCODES> t{};
+    for (int vk = 1; vk < 256; ++vk) {
+      SDL_Scancode s = ScancodeOf(vk);
+      if (s != SDL_SCANCODE_UNKNOWN && t[s] == 0) t[s] = vk;
+    }
+    t[SDL_SCANCODE_RSHIFT] = 16;
+    t[SDL_SCANCODE_RCTRL] = 17;
+    t[SDL_SCANCODE_RALT] = 18;
+    t[SDL_SCANCODE_KP_ENTER] = VK_RETURN;
+    return t;
+  }();
+  return code >= 0 && code < SDL_NUM_SCANCODES ? table[code] : 0;
+}
+
+class TGlPaintContext : public TPaintContext {
+ public:
+  TGlPaintContext(int width, int height) : width_(width), height_(height) { ResetViewport(); }
+  int WindowWidth() const override { return width_; }
+  int WindowHeight() const override { return height_; }
+
+  void FillRect(int left, int top, int width, int height, unsigned rgb) override {
+    if (width <= 0 || height <= 0) return;
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(left, height_ - top - height, width, height);
+    glClearColor(((rgb >> 16) & 255) / 255.0f, ((rgb >> 8) & 255) / 255.0f, (rgb & 255) / 255.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+  }
+
+  void DrawImage(int left, int top, int width, int height, const unsigned* pixels) override {
+    if (width <= 0 || height <= 0 || pixels == nullptr) return;
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    // Rows come top first: start at the top row and draw downwards.
+    glWindowPos2i(left, height_ - top);
+    glPixelZoom(1.0f, -1.0f);
+    glDrawPixels(width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+    glPixelZoom(1.0f, 1.0f);
+    glDisable(GL_BLEND);
+  }
+
+  void SetViewport(int left, int top, int width, int height) override {
+    glViewport(left, height_ - top - height, width, height);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(left, height_ - top - height, width, height);
+  }
+
+  void ResetViewport() override {
+    glViewport(0, 0, width_, height_);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_CULL_FACE);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, width_, height_, 0, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+  }
+
+ private:
+  int width_, height_;
+};
+
+class TSdlBackend : public TPlatformBackend {
+ public:
+  ~TSdlBackend() override {
+    if (context_ != nullptr) SDL_GL_DeleteContext(context_);
+    if (window_ != nullptr) SDL_DestroyWindow(window_);
+    if (initialized_) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+  }
+
+  bool Initialize(std::string& error) override {
+    // Without a Wayland compositor only X11 can give us a window; asking SDL for X11 alone
+    // keeps the Wayland client library from printing its own complaints.
+    if (SDL_getenv("WAYLAND_DISPLAY") == nullptr) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+      error = std::string("cannot open a display: ") + SDL_GetError();
+      return false;
+    }
+    initialized_ = true;
+    // SDL falls back to drivers that draw nowhere; a game window needs a real display.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr || std::string(driver) == "offscreen" || std::string(driver) == "dummy") {
+      error = "cannot open a display: no display server found (is DISPLAY set?)";
+      return false;
+    }
+    wakeEvent_ = SDL_RegisterEvents(1);
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
+      error = std::string("cannot read the screen size: ") + SDL_GetError();
+      return false;
+    }
+    screenWidth_ = mode.w;
+    screenHeight_ = mode.h;
+    return true;
+  }
+
+  bool PollEvent(TPlatformEvent& event) override {
+    SDL_Event e;
+    while (SDL_PollEvent(&e) != 0) {
+      if (Translate(e, event)) return true;
+    }
+    return false;
+  }
+
+  void WaitEvent(int timeoutMs) override {
+    // With no event structure SDL only waits and leaves the event queued for PollEvent.
+    if (timeoutMs < 0) {
+      SDL_WaitEvent(nullptr);
+    } else {
+      SDL_WaitEventTimeout(nullptr, timeoutMs);
+    }
+  }
+
+  void Wake() override {
+    SDL_Event e{};
+    e.type = wakeEvent_;
+    SDL_PushEvent(&e);
+  }
+
+  void PostQuit() override {
+    SDL_Event e{};
+    e.type = SDL_QUIT;
+    SDL_PushEvent(&e);
+  }
+
+  int ScreenWidth() override { return screenWidth_; }
+  int ScreenHeight() override { return screenHeight_; }
+  std::vector<std::string> FontFamilies() override { return InstalledFontFamilies(); }
+
+  TModalResult ShowMessageBox(const std::string& caption, const std::string& text,
+                              TMsgBoxKind kind) override {
+    SDL_MessageBoxButtonData buttons[2] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "OK"},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 2, "Cancel"},
+    };
+    SDL_MessageBoxData data{};
+    data.flags = kind == TMsgBoxKind::WarningOkCancel ? SDL_MESSAGEBOX_WARNING : SDL_MESSAGEBOX_INFORMATION;
+    data.title = caption.c_str();
+    data.message = text.c_str();
+    data.numbuttons = kind == TMsgBoxKind::WarningOkCancel ? 2 : 1;
+    if (kind == TMsgBoxKind::Plain) buttons[0].flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+    data.buttons = buttons;
+    int pressed = 0;
+    if (SDL_ShowMessageBox(&data, &pressed) != 0) {
+      SDL_Log("message box failed (%s): %s", SDL_GetError(), text.c_str());
+      return kind == TMsgBoxKind::Plain ? TModalResult::Ok : TModalResult::Cancel;
+    }
+    if (pressed == 1) return TModalResult::Ok;
+    if (pressed == 2) return TModalResult::Cancel;
+    return kind == TMsgBoxKind::Plain ? TModalResult::Ok : TModalResult::Cancel;
+  }
+
+  bool IsKeyDown(int vk) override {
+    SDL_Scancode code = ScancodeOf(vk);
+    if (code == SDL_SCANCODE_UNKNOWN) return false;
+    SDL_PumpEvents();
+    const Uint8* state = SDL_GetKeyboardState(nullptr);
+    return state != nullptr && state[code] != 0;
+  }
+
+  bool CreateMainWindow(std::string& error) override {
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    window_ = SDL_CreateWindow("Orrindel", 0, 0, screenWidth_, screenHeight_,
+                               SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+    if (window_ == nullptr) {
+      error = SDL_GetError();
+      return false;
+    }
+    context_ = SDL_GL_CreateContext(window_);
+    if (context_ == nullptr) {
+      error = std::string("no OpenGL context: ") + SDL_GetError();
+      return false;
+    }
+    SDL_GL_SetSwapInterval(0);  // never wait for the vertical retrace
+    return true;
+  }
+
+  void SetWindowBounds(int left, int top, int width, int height) override {
+    if (window_ == nullptr) return;
+    SDL_SetWindowPosition(window_, left, top);
+    SDL_SetWindowSize(window_, width, height);
+  }
+
+  void ShowMainWindow() override {
+    if (window_ == nullptr) return;
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    if (w == screenWidth_ && h == screenHeight_) SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    SDL_ShowWindow(window_);
+    SDL_RaiseWindow(window_);
+  }
+
+  bool PaintFrame(const std::function<void(TPaintContext&)>& paint) override {
+    if (window_ == nullptr || context_ == nullptr) return false;
+    SDL_GL_MakeCurrent(window_, context_);
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(window_, &w, &h);
+    TGlPaintContext ctx(w, h);
+    paint(ctx);
+    SDL_GL_SwapWindow(window_);
+    return true;
+  }
+
+ private:
+  bool Translate(const SDL_Event& e, TPlatformEvent& out) {
+    using K = TPlatformEvent::TKind;
+    out = TPlatformEvent{};
+    if (e.type == wakeEvent_) {
+      out.Kind = K::Wake;
+      return true;
+    }
+    switch (e.type) {
+      case SDL_QUIT:
+        out.Kind = K::Quit;
+        return true;
+      case SDL_KEYDOWN:
+        out.Kind = K::KeyDown;
+        out.Key = VirtualKeyOf(e.key.keysym.scancode);
+        return out.Key != 0;
+      case SDL_MOUSEWHEEL:
+        out.Kind = K::MouseWheel;
+        out.Wheel = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+        return out.Wheel != 0;
+      case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+            e.window.event == SDL_WINDOWEVENT_SHOWN) {
+          out.Kind = K::Expose;
+          return true;
+        }
+        return false;
+      default:
+        return false;
+    }
+  }
+
+  bool initialized_ = false;
+  Uint32 wakeEvent_ = 0;
+  int screenWidth_ = 0, screenHeight_ = 0;
+  SDL_Window* window_ = nullptr;
+  SDL_GLContext context_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<TPlatformBackend> CreateSdlBackend() { return std::make_unique<TSdlBackend>(); }
+
+}  // namespace orr

@@ -1,0 +1,67 @@
+#include "platform/Threads.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include "platform/Application.h"
+
+namespace orr {
+
+TThread::TThread() = default;
+
+TThread::~TThread() {
+  if (thread_.joinable()) {
+    terminated_ = true;
+    WaitFor();
+  }
+}
+
+void TThread::Start() {
+  if (thread_.joinable() || finished_) return;
+  thread_ = std::thread([this] {
+    nativeId_ = static_cast<int>(syscall(SYS_gettid));
+    ApplyPriority();
+    try {
+      Execute();
+    } catch (...) {
+      // A worker has nobody to report to; its owner sees it finished.
+    }
+    finished_ = true;
+    if (Application != nullptr) Application->Backend().Wake();
+  });
+}
+
+void TThread::WaitFor() {
+  if (!thread_.joinable()) return;
+  if (Application != nullptr && Application->IsMainThread()) {
+    while (!finished_) {
+      Application->CheckSynchronize();
+      Application->WaitForSynchronize(5);
+    }
+  }
+  thread_.join();
+}
+
+void TThread::SetPriority(TThreadPriority priority) {
+  priority_ = priority;
+  ApplyPriority();
+}
+
+void TThread::ApplyPriority() {
+  int tid = nativeId_;
+  if (tid == 0) return;
+  static const int niceOf[] = {19, 10, 5, 0, -5, -10, -15};
+  // Raising a priority needs privileges; a refusal keeps the thread at its current level.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(tid), niceOf[static_cast<int>(priority_)]);
+}
+
+void TThread::Synchronize(const std::function<void()>& call) {
+  if (Application != nullptr) {
+    Application->Synchronize(call);
+  } else {
+    call();
+  }
+}
+
+}  // namespace orr

@@ -1,0 +1,10 @@
+#include "render/UGraphicsModule.h"
+
+namespace orr {
+
+TDMGraphicsModule* DMGraphicsModule = nullptr;
+
+void TDMGraphicsModule::DataModuleCreate() {}
+void TDMGraphicsModule::DataModuleDestroy() {}
+
+}  // namespace orr
