@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The real game under Xvfb: a black full-screen window with the frame-rate text at the
+# top-left, Escape ends it with exit code 0, and log.txt holds start-up and shutdown in order.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+
+run_once() {  # run_once WIDTHxHEIGHT SHOT: runs the game, screenshots, presses Escape
+  local size=$1 shot=$2
+  start_xvfb "$size"
+  local game; game=$(copy_game)
+  "$game/orrindel" >"$E2E_TMP/stdout" 2>"$E2E_TMP/stderr" &
+  local pid=$!
+  E2E_PIDS+=($pid)
+  local win; win=$(wait_window Orrindel 30) || fail "no game window on $size"
+  sleep 1.5
+  import -window root "$shot"
+  xdotool windowfocus --sync "$win" 2>/dev/null || true
+  xdotool key Escape
+  wait_exit "$pid" 30
+  [ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE on $size; stderr: $(cat "$E2E_TMP/stderr")"
+  cp "$game/log.txt" "$E2E_TMP/log-$size.txt"
+  # A fresh display for the next run.
+  kill "${E2E_PIDS[0]}" 2>/dev/null || true; wait "${E2E_PIDS[0]}" 2>/dev/null || true
+  E2E_PIDS=()
+}
+
+run_once 1024x768 "$E2E_TMP/shot.png"
+log="$E2E_TMP/log-1024x768.txt"
+mapfile -t msgs < <(log_messages "$log")
+[[ "${msgs[0]}" =~ ^Main\ module\ initialization\ begin,\ date\ [0-9]{4}-[0-9]{2}-[0-9]{2}$ ]] || fail "line 1: ${msgs[0]}"
+[ "${msgs[1]}" = "Application: orrindel" ] || fail "line 2: ${msgs[1]}"
+[[ "${msgs[2]}" == "Work folder set to "*/game/ ]] || fail "line 3: ${msgs[2]}"
+[ "${msgs[3]}" = "Exception hook set" ] || fail "line 4: ${msgs[3]}"
+[ "${msgs[4]}" = "Main module initialized" ] || fail "line 5: ${msgs[4]}"
+n=${#msgs[@]}
+[ "${msgs[n-2]}" = "Main module destruction end" ] || fail "second to last: ${msgs[n-2]}"
+[ "${msgs[n-1]}" = "--End of Log--" ] || fail "last: ${msgs[n-1]}"
+grep -q $'^\[[0-9][0-9]:[0-9][0-9]:[0-9][0-9]\]MDI destroy procedure begin\r$' "$log" || fail "no MDI destroy line"
+grep -q 'Content Component aligned to rectangle 0x0-1024x768' "$log" || fail "panel line for 1024x768"
+
+# The picture: black everywhere but the white text in the top-left corner.
+outside=$(convert "$E2E_TMP/shot.png" -fill black -draw 'rectangle 0,0 70,20' -colorspace Gray -format '%[fx:maxima]' info:)
+[ "$outside" = 0 ] || fail "screen is not black outside the text (max $outside)"
+text=$(convert "$E2E_TMP/shot.png" -crop 58x17+0+0 -colorspace Gray -format '%[fx:maxima]' info:)
+awk "BEGIN{exit !($text > 0.9)}" || fail "no white text at the top-left (max $text)"
+
+for size in 800x600 1280x1024; do
+  run_once "$size" "$E2E_TMP/shot-$size.png"
+done
+grep -q 'Content Component aligned to rectangle 0x0-800x600' "$E2E_TMP/log-800x600.txt" || fail "panel line for 800x600"
+grep -q 'Content Component aligned to rectangle -42x0-1323x1024' "$E2E_TMP/log-1280x1024.txt" || fail "panel line for 1280x1024"
+echo "game shell end to end: ok"

@@ -1,0 +1,63 @@
+# Shared helpers for end-to-end tests of the real game under Xvfb.
+# Each test gets its own display, its own copy of the game folder, and stops every process
+# it started.
+
+E2E_PIDS=()
+E2E_TMP=$(mktemp -d)
+e2e_cleanup() {
+  for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${E2E_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$E2E_TMP"
+}
+trap e2e_cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# start_xvfb WIDTHxHEIGHT: starts Xvfb on a free display and exports DISPLAY.
+start_xvfb() {
+  local size=$1 fifo; fifo=$(mktemp -u "$E2E_TMP/displayfd.XXXX")
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  E2E_PIDS+=($!)
+  local num
+  read -r -t 15 num <"$fifo" || fail "Xvfb did not start"
+  export DISPLAY=":$num"
+  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+  fail "display $DISPLAY does not answer"
+}
+
+# copy_game: a private copy of the game folder; prints its path.
+copy_game() {
+  local dir="$E2E_TMP/game"
+  cp -r "$ORR_BUILD/game" "$dir"
+  rm -f "$dir/log.txt"
+  echo "$dir"
+}
+
+# wait_window NAME [SECONDS]: waits until a window with that name is mapped; prints its id.
+wait_window() {
+  local name=$1 secs=${2:-20} id
+  for _ in $(seq $((secs * 10))); do
+    id=$(xdotool search --onlyvisible --name "^$name\$" 2>/dev/null | head -n 1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# wait_exit PID SECONDS: waits for the process to end; sets EXIT_CODE ("timeout" if it
+# did not end in time).
+wait_exit() {
+  local pid=$1 secs=$2
+  EXIT_CODE=timeout
+  for _ in $(seq $((secs * 10))); do
+    if ! kill -0 "$pid" 2>/dev/null || [ "$(ps -o stat= -p "$pid" 2>/dev/null | cut -c1)" = Z ]; then
+      set +e; wait "$pid"; EXIT_CODE=$?; set -e
+      return 0
+    fi
+    sleep 0.1
+  done
+}
+
+# log_messages FILE: the log's messages without the "[HH:MM:SS]" prefix and CR.
+log_messages() { sed -e 's/\r$//' -e 's/^\[[0-9:]*\]//' "$1"; }

@@ -1,0 +1,180 @@
+#include "platform/Application.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/Forms.h"
+#include "platform/Threads.h"
+
+namespace orr {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(Application, SynchronizeRunsTheCallOnTheMainThreadAndBlocksUntilDone) {
+  TApplication app(std::make_unique<THeadlessBackend>());
+  std::atomic<bool> ranOnMain{false};
+  std::atomic<bool> returned{false};
+  std::thread worker([&] {
+    app.Synchronize([&] { ranOnMain = app.IsMainThread(); });
+    returned = true;
+  });
+  std::this_thread::sleep_for(30ms);
+  EXPECT_FALSE(returned);  // nobody served it yet
+  while (!returned) {
+    app.CheckSynchronize();
+    app.WaitForSynchronize(1);
+  }
+  worker.join();
+  EXPECT_TRUE(ranOnMain);
+}
+
+TEST(Application, SynchronizeRethrowsTheCallsExceptionInTheWorker) {
+  TApplication app(std::make_unique<THeadlessBackend>());
+  std::string caught;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    try {
+      app.Synchronize([] { throw std::runtime_error("inside"); });
+    } catch (const std::exception& e) {
+      caught = e.what();
+    }
+    done = true;
+  });
+  while (!done) {
+    app.CheckSynchronize();
+    app.WaitForSynchronize(1);
+  }
+  worker.join();
+  EXPECT_EQ(caught, "inside");
+}
+
+TEST(Application, ModalBoxKeepsServingHandOvers) {
+  auto backend = std::make_unique<THeadlessBackend>();
+  std::atomic<bool> handedOver{false};
+  // The box stays open until a worker's hand-over has run on the main thread.
+  backend->MessageBoxResponder = [&](const std::string&, const std::string&, TMsgBoxKind) {
+    while (!handedOver) std::this_thread::sleep_for(1ms);
+    return TModalResult::Ok;
+  };
+  TApplication app(std::move(backend));
+  std::thread worker([&] { app.Synchronize([&] { handedOver = app.IsMainThread(); }); });
+  EXPECT_EQ(app.MessageBox("text", "caption", TMsgBoxKind::WarningOkCancel), TModalResult::Ok);
+  worker.join();
+  EXPECT_TRUE(handedOver);
+}
+
+TEST(Application, TerminateIsQueuedAndEndsTheLoopWhenReached) {
+  auto backend = std::make_unique<THeadlessBackend>();
+  THeadlessBackend* raw = backend.get();
+  TApplication app(std::move(backend));
+  app.Terminate();
+  EXPECT_FALSE(app.Terminated());
+  int idles = 0;
+  app.OnIdle = [&](bool& done) {
+    ++idles;
+    done = true;
+  };
+  app.Run();
+  EXPECT_TRUE(app.Terminated());
+  EXPECT_EQ(idles, 0);  // the quit was waiting: no idle turn before it
+  EXPECT_TRUE(raw->WindowShown() || app.MainForm == nullptr);
+}
+
+TEST(Application, IdleRunsUntilDoneAndAfterAnExceptionWaitsForTheNextMessage) {
+  auto backend = std::make_unique<THeadlessBackend>();
+  THeadlessBackend* raw = backend.get();
+  TApplication app(std::move(backend));
+  std::vector<std::string> reported;
+  app.OnException = [&](TComponent*, const std::exception& e) { reported.push_back(e.what()); };
+  int idles = 0;
+  std::chrono::steady_clock::time_point failedAt, resumedAt;
+  app.OnIdle = [&](bool& done) {
+    ++idles;
+    done = false;  // keep calling, as a render loop does
+    if (idles == 3) {
+      failedAt = std::chrono::steady_clock::now();
+      throw std::runtime_error("idle failed");
+    }
+    if (idles == 4) {
+      resumedAt = std::chrono::steady_clock::now();
+      done = true;
+    }
+  };
+  std::thread poster([&] {
+    std::this_thread::sleep_for(80ms);
+    TPlatformEvent wake;
+    wake.Kind = TPlatformEvent::TKind::Wake;
+    raw->PushEvent(wake);
+    std::this_thread::sleep_for(20ms);
+    raw->PostQuit();
+  });
+  app.Run();
+  poster.join();
+  EXPECT_THAT(reported, ::testing::ElementsAre("idle failed"));
+  EXPECT_EQ(idles, 4);
+  EXPECT_GE(resumedAt - failedAt, 50ms);  // no idling until the message came
+}
+
+TEST(Application, AbortIsDroppedSilently) {
+  TApplication app(std::make_unique<THeadlessBackend>());
+  bool hooked = false;
+  app.OnException = [&](TComponent*, const std::exception&) { hooked = true; };
+  try {
+    throw EAbort();
+  } catch (...) {
+    app.HandleCurrentException(&app);
+  }
+  EXPECT_FALSE(hooked);
+}
+
+TEST(Application, KeyPreviewSendsKeysToTheMainForm) {
+  class TKeyForm : public TForm {
+   public:
+    using TForm::TForm;
+    std::vector<int> Keys;
+
+   protected:
+    void FormKeyDown(int& key) override { Keys.push_back(key); }
+  };
+  auto backend = std::make_unique<THeadlessBackend>();
+  THeadlessBackend* raw = backend.get();
+  TApplication app(std::move(backend));
+  TKeyForm* form = nullptr;
+  app.CreateForm(form);
+  EXPECT_EQ(app.MainForm, form);
+  TPlatformEvent key;
+  key.Kind = TPlatformEvent::TKind::KeyDown;
+  key.Key = 38;
+  raw->PushEvent(key);
+  raw->PostQuit();
+  app.Run();
+  EXPECT_THAT(form->Keys, ::testing::ElementsAre(38));
+  EXPECT_TRUE(raw->WindowShown());
+}
+
+TEST(Threads, WaitForServesHandOversSoABlockedWorkerCanFinish) {
+  class TWorker : public TThread {
+   public:
+    std::atomic<int> Ran{0};
+
+   protected:
+    void Execute() override {
+      std::this_thread::sleep_for(20ms);
+      Synchronize([this] { ++Ran; });
+    }
+  };
+  TApplication app(std::make_unique<THeadlessBackend>());
+  TWorker worker;
+  worker.Start();
+  worker.WaitFor();  // would deadlock if it did not serve the hand-over
+  EXPECT_TRUE(worker.Finished());
+  EXPECT_EQ(worker.Ran, 1);
+}
+
+}  // namespace
+}  // namespace orr
