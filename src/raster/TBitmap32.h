@@ -45,8 +45,9 @@ class TBitmap32 {
   bool Empty() const { return width_ == 0 || height_ == 0; }
   TRect BoundsRect() const { return {0, 0, width_, height_}; }
 
-  // New size; every pixel becomes 0x00000000. Negative sizes count as 0. Throws
-  // EPictureError when the size exceeds the raster limits (TDecodeLimits defaults).
+  // New size; every pixel becomes 0x00000000 (also when the size is unchanged). A side of
+  // 0 or less empties the bitmap (0 x 0). Throws EPictureError above the raster limits,
+  // the decoders' defaults: 32768 pixels per side, 2^28 pixels.
   void SetSize(int width, int height);
   // Fills every pixel with `color`.
   void Clear(TColor32 color);

@@ -1,0 +1,113 @@
+#include "codecs/Codecs.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <mutex>
+
+#include "codecs/CodecsLocal.h"
+
+namespace orr {
+
+namespace codecs {
+
+void Fail(const char* format, const std::string& what) {
+  throw EPictureError(std::string(format) + ": " + what);
+}
+
+void CheckPictureSize(const char* format, std::int64_t width, std::int64_t height,
+                      const TDecodeLimits& limits) {
+  std::string size = std::to_string(width) + "x" + std::to_string(height);
+  if (width <= 0 || height <= 0) Fail(format, "invalid picture size " + size);
+  if (width > limits.MaxSide || height > limits.MaxSide)
+    Fail(format, "picture size " + size + " exceeds the limit of " +
+                     std::to_string(limits.MaxSide) + " pixels per side");
+  if (width * height > limits.MaxPixels)
+    Fail(format, "picture size " + size + " exceeds the limit of " +
+                     std::to_string(limits.MaxPixels) + " pixels");
+}
+
+}  // namespace codecs
+
+namespace {
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+struct TRegistry {
+  std::mutex Lock;
+  std::map<std::string, TPictureDecoder> Decoders;
+  TRegistry() {
+    for (const char* ext : {"bmp", "dib"}) Decoders[ext] = &DecodeBmp;
+    for (const char* ext : {"jpg", "jpeg", "jpe", "jfif"}) Decoders[ext] = &DecodeJpeg;
+    Decoders["gif"] = &DecodeGif;
+  }
+};
+
+// Built on first use, so the built-in formats are there whatever the link order.
+TRegistry& Registry() {
+  static TRegistry registry;
+  return registry;
+}
+
+}  // namespace
+
+void RegisterPictureFormat(const std::string& extension, TPictureDecoder decoder) {
+  TRegistry& registry = Registry();
+  std::lock_guard<std::mutex> guard(registry.Lock);
+  registry.Decoders[Lower(extension)] = decoder;
+}
+
+TPictureDecoder FindPictureFormat(const std::string& extension) {
+  TRegistry& registry = Registry();
+  std::lock_guard<std::mutex> guard(registry.Lock);
+  auto found = registry.Decoders.find(Lower(extension));
+  return found == registry.Decoders.end() ? nullptr : found->second;
+}
+
+std::string PictureExtension(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  return Lower(path.substr(dot + 1));
+}
+
+TPicture DecodePicture(const std::string& extension, const std::uint8_t* data, std::size_t size,
+                       const TDecodeLimits& limits) {
+  TPictureDecoder decoder = FindPictureFormat(extension);
+  if (decoder == nullptr) throw EPictureError("Unknown picture format: ." + Lower(extension));
+  return decoder(data, size, limits);
+}
+
+TPicture LoadPictureFromFile(const std::string& path, const TDecodeLimits& limits) {
+  std::string extension = PictureExtension(path);
+  // Refuse an unknown format before reading what may be a large file.
+  if (FindPictureFormat(extension) == nullptr)
+    throw EPictureError("Unknown picture format: ." + extension + " (" + path + ")");
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw EPictureError("Cannot open picture file: " + path);
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                  std::istreambuf_iterator<char>());
+  if (file.bad()) throw EPictureError("Cannot read picture file: " + path);
+  try {
+    return DecodePicture(extension, bytes.data(), bytes.size(), limits);
+  } catch (const EPictureError& error) {
+    throw EPictureError(std::string(error.what()) + " (" + path + ")");
+  }
+}
+
+void SaveBmp32ToFile(const TPicture& picture, const std::string& path) {
+  std::vector<std::uint8_t> bytes = EncodeBmp32(picture);
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  if (!file) throw EPictureError("Cannot write picture file: " + path);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  file.close();
+  if (!file) throw EPictureError("Cannot write picture file: " + path);
+}
+
+}  // namespace orr
