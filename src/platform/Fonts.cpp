@@ -12,8 +12,9 @@ namespace orr {
 
 std::vector<std::string> InstalledFontFamilies() {
   std::set<std::string> names;
-  FcConfig* config = FcInitLoadConfigAndFonts();
-  if (config == nullptr) return {};
+  // The process-wide configuration: loaded once, shared with font matching.
+  if (FcInit() == FcFalse) return {};
+  FcConfig* config = FcConfigGetCurrent();
   FcPattern* pattern = FcPatternCreate();
   FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
   FcFontSet* set = FcFontList(config, pattern, objects);
@@ -27,7 +28,6 @@ std::vector<std::string> InstalledFontFamilies() {
   }
   FcObjectSetDestroy(objects);
   FcPatternDestroy(pattern);
-  FcConfigDestroy(config);
   return {names.begin(), names.end()};
 }
 

@@ -234,9 +234,9 @@ class TSdlBackend : public TPlatformBackend {
 
   void ShowMainWindow() override {
     if (window_ == nullptr) return;
-    int w = 0, h = 0;
-    SDL_GetWindowSize(window_, &w, &h);
-    if (w == screenWidth_ && h == screenHeight_) SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    // A borderless window the size of the screen, as the game window is laid out. SDL's
+    // full-screen modes are not used: they wait up to 100 ms for a window manager's answer,
+    // which doubled the time to the first frame where no window manager runs.
     SDL_ShowWindow(window_);
     SDL_RaiseWindow(window_);
   }
