@@ -1,7 +1,539 @@
 #include "map/UMapModule.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "app/UMainModule.h"
+#include "platform/Application.h"
+
 namespace orr {
 
+TOrrindelMap GameMap;
 TDMMapModule* DMMapModule = nullptr;
+
+void ResetGameMap() { GameMap = TOrrindelMap{}; }
+
+TDMMapModule::TDMMapModule(TComponent* owner) : TDataModule(owner) {
+  // GameMap belongs to this unit and outlives the module: release it with the other units'
+  // global state, after every module is destroyed.
+  AddFinalization([] { ResetGameMap(); });
+}
+
+// ---- Numbers --------------------------------------------------------------------------------
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+[[noreturn]] void ThrowNotInteger(std::string_view text) {
+  throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
+}
+
+[[noreturn]] void ThrowNotFloat(std::string_view text) {
+  throw EConvertError("'" + std::string(text) + "' is not a valid floating point value");
+}
+
+}  // namespace
+
+std::int32_t StrToInt(std::string_view text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) ThrowNotInteger(text);
+  std::int64_t value = 0;
+  for (; i < text.size(); ++i) {
+    if (!IsDigit(text[i])) ThrowNotInteger(text);
+    value = value * 10 + (text[i] - '0');
+    if (value > 2147483648LL) ThrowNotInteger(text);
+  }
+  if (negative) value = -value;
+  if (value > std::numeric_limits<std::int32_t>::max()) ThrowNotInteger(text);
+  return static_cast<std::int32_t>(value);
+}
+
+float StrToSingle(std::string_view text) {
+  // Grammar: [+-] (digits [. digits*] | . digits) [(e|E) [+-] digits]
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  const std::size_t mantissaStart = i;
+  std::size_t intDigits = 0, fracDigits = 0;
+  while (i < text.size() && IsDigit(text[i])) ++i, ++intDigits;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && IsDigit(text[i])) ++i, ++fracDigits;
+  }
+  if (intDigits + fracDigits == 0) ThrowNotFloat(text);
+  const std::size_t mantissaEnd = i;
+  std::int64_t exponent = 0;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    bool negativeExponent = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negativeExponent = text[i++] == '-';
+    if (i == text.size()) ThrowNotFloat(text);
+    for (; i < text.size(); ++i) {
+      if (!IsDigit(text[i])) ThrowNotFloat(text);
+      if (exponent < 100000000) exponent = exponent * 10 + (text[i] - '0');
+    }
+    if (negativeExponent) exponent = -exponent;
+  }
+  if (i != text.size()) ThrowNotFloat(text);
+
+  float value = 0;
+  const char* first = text.data() + mantissaStart;
+  auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
+  if (error == std::errc::result_out_of_range) {
+    // Too large or too small for 32 bits: find the decimal magnitude of the leading digit.
+    std::int64_t magnitude = exponent;
+    std::string_view mantissa = text.substr(mantissaStart, mantissaEnd - mantissaStart);
+    std::size_t lead = mantissa.find_first_not_of("0.");
+    std::size_t point = mantissa.find('.');
+    if (point == std::string_view::npos) point = mantissa.size();
+    if (lead == std::string_view::npos) {
+      value = 0;  // all zeros never overflow
+    } else if (lead < point) {
+      magnitude += static_cast<std::int64_t>(point - lead) - 1;
+    } else {
+      magnitude -= static_cast<std::int64_t>(lead - point);
+    }
+    if (lead != std::string_view::npos && magnitude > 0) ThrowNotFloat(text);  // overflow
+    value = 0;  // underflow: the value rounds to zero
+  } else if (error != std::errc() || end != text.data() + text.size()) {
+    ThrowNotFloat(text);
+  }
+  if (std::isinf(value)) ThrowNotFloat(text);
+  return negative ? -value : value;
+}
+
+std::string FloatToStr(double value) {
+  if (value == 0 || !std::isfinite(value)) {
+    if (std::isnan(value)) return "NAN";
+    if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+    return "0";
+  }
+  char scientific[40];
+  std::snprintf(scientific, sizeof scientific, "%.14e", std::fabs(value));
+  // "d.dddddddddddddde+XX": 15 significant digits and a decimal exponent.
+  std::string digits;
+  const char* p = scientific;
+  for (; *p != 'e'; ++p)
+    if (IsDigit(*p)) digits += *p;
+  int exponent = std::atoi(p + 1);
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+
+  std::string text = value < 0 ? "-" : "";
+  if (exponent >= -5 + 1 && exponent <= 14) {
+    if (exponent >= 0) {
+      std::size_t integerLength = static_cast<std::size_t>(exponent) + 1;
+      if (digits.size() < integerLength) digits.append(integerLength - digits.size(), '0');
+      text += digits.substr(0, integerLength);
+      if (digits.size() > integerLength) text += "." + digits.substr(integerLength);
+    } else {
+      text += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+    }
+  } else {
+    text += digits.substr(0, 1);
+    if (digits.size() > 1) text += "." + digits.substr(1);
+    text += "E" + std::to_string(exponent);
+  }
+  return text;
+}
+
+// ---- Fields ---------------------------------------------------------------------------------
+
+namespace {
+
+constexpr unsigned char Separator = 0xFE;
+constexpr int FirstShiftByte = 100 + '0';  // 0x94
+constexpr int LastShiftByte = 100 + '9';   // 0x9D
+
+// (i mod 94) for every i a stored byte plus an offset can reach (255 + 93).
+constexpr std::array<unsigned char, 256 + 94> Mod94 = [] {
+  std::array<unsigned char, 256 + 94> table{};
+  for (std::size_t i = 0; i < table.size(); ++i) table[i] = static_cast<unsigned char>(i % 94);
+  return table;
+}();
+
+// Decodes `raw` into `text` (reusing its storage).
+void DecodeFieldInto(std::string_view raw, std::string& text) {
+  if (raw.empty()) throw EMapFormatError("empty field (two separators in a row, no shift byte)");
+  const int shiftByte = static_cast<unsigned char>(raw[0]);
+  if (shiftByte < FirstShiftByte || shiftByte > LastShiftByte) {
+    char message[64];
+    std::snprintf(message, sizeof message, "bad shift byte 0x%02X (0x94..0x9D expected)", shiftByte);
+    throw EMapFormatError(message);
+  }
+  const int shift = shiftByte - FirstShiftByte;
+  // Decoded code = 33 + ((code - p - 50 - 2k - 33) mod 94); keep the offset
+  // (-(p + 83 + 2k)) mod 94 and step it down as p grows.
+  int offset = (94 * 4 - (2 + 83 + 2 * shift)) % 94;
+  const std::size_t length = raw.size() - 1;
+  text.resize(length);
+  const auto* stored = reinterpret_cast<const unsigned char*>(raw.data()) + 1;
+  char* out = text.data();
+  for (std::size_t i = 0; i < length; ++i) {
+    out[i] = static_cast<char>(33 + Mod94[stored[i] + offset]);
+    offset = offset == 0 ? 93 : offset - 1;
+  }
+}
+
+// Splits raw fields off the buffer: one leading byte, then fields each ended by 0xFE.
+bool NextRawField(std::string_view& buffer, std::string_view& raw) {
+  if (buffer.size() < 2) return false;
+  const void* found = std::memchr(buffer.data() + 1, Separator, buffer.size() - 1);
+  if (found == nullptr) return false;
+  const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(found) - buffer.data());
+  raw = buffer.substr(1, at - 1);
+  buffer.remove_prefix(at);
+  return true;
+}
+
+}  // namespace
+
+std::int32_t WrapInRange(std::int64_t v, std::int32_t low, std::int32_t high) {
+  if (low == high) return low;
+  if (low > high) throw std::invalid_argument("WrapInRange: empty range");
+  const std::int64_t span = static_cast<std::int64_t>(high) - low + 1;
+  std::int64_t r = (v - low) % span;
+  if (r < 0) r += span;
+  return static_cast<std::int32_t>(low + r);
+}
+
+std::string DecodeField(std::string_view raw) {
+  std::string text;
+  DecodeFieldInto(raw, text);
+  return text;
+}
+
+std::optional<std::string> NextField(std::string_view& buffer) {
+  std::string_view rest = buffer, raw;
+  if (!NextRawField(rest, raw)) return std::nullopt;
+  std::string text = DecodeField(raw);
+  buffer = rest;
+  return text;
+}
+
+// ---- The loader -----------------------------------------------------------------------------
+
+namespace {
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+class TFileHandle {
+ public:
+  explicit TFileHandle(int fd) : fd_(fd) {}
+  ~TFileHandle() { Close(); }
+  TFileHandle(const TFileHandle&) = delete;
+  TFileHandle& operator=(const TFileHandle&) = delete;
+  int Fd() const { return fd_; }
+  void Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+};
+
+// Reads the whole file as the text reader sees it, line after line with nothing between
+// them: a line ends at LF or CR LF, a lone CR is dropped, and 0x1A at the start of a line
+// ends the reading. The raw bytes are read into one block and squeezed in place, so the
+// buffer never takes more than the file's size.
+std::string ReadLines(int fd) {
+  std::string data;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+    data.reserve(static_cast<std::size_t>(info.st_size));
+  std::size_t used = 0;
+  for (;;) {
+    if (data.size() - used < 65536) {
+      std::size_t grow = std::max<std::size_t>(65536, data.capacity() - used);
+      data.resize(used + grow);
+    }
+    ssize_t n = ::read(fd, data.data() + used, data.size() - used);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw EInOutError(std::string("read error: ") + std::strerror(errno));
+    }
+    if (n == 0) break;
+    used += static_cast<std::size_t>(n);
+  }
+  char* bytes = data.data();
+  std::size_t out = 0;
+  bool lineStart = true;
+  for (std::size_t i = 0; i < used; ++i) {
+    const char c = bytes[i];
+    if (c == '\n') {
+      lineStart = true;
+    } else if (c == '\r') {
+      // CR LF ends the line at the LF; a lone CR is dropped.
+    } else if (lineStart && c == '\x1A') {
+      break;
+    } else {
+      lineStart = false;
+      bytes[out++] = c;
+    }
+  }
+  data.resize(out);
+  return data;
+}
+
+// Consumes the fields of the buffer in file order, decoding into one reused text.
+class TFieldReader {
+ public:
+  explicit TFieldReader(std::string_view buffer) : rest_(buffer) {}
+
+  // The next decoded field, or false (nothing consumed) when no separator is left.
+  bool TryNext(std::string_view& text, const std::string& what) {
+    std::string_view raw;
+    if (!NextRawField(rest_, raw)) return false;
+    ++fieldNumber_;
+    try {
+      DecodeFieldInto(raw, text_);
+    } catch (const EMapFormatError& e) {
+      Fail(what, e.what());
+    }
+    text = text_;
+    return true;
+  }
+  std::string_view Next(const std::string& what) {
+    std::string_view text;
+    if (!TryNext(text, what)) Fail(what, "missing (no separator left)", fieldNumber_ + 1);
+    return text;
+  }
+  // Text fields: a missing field reads as empty text.
+  std::string NextText(const std::string& what) {
+    std::string_view text;
+    return TryNext(text, what) ? std::string(text) : std::string();
+  }
+  // Runs a conversion; its failure names the field.
+  template <class TConversion>
+  auto Convert(const std::string& what, TConversion conversion) {
+    try {
+      return conversion();
+    } catch (const EConvertError& e) {
+      Fail(what, e.what());
+    }
+  }
+  std::int32_t NextInt(const std::string& what) { return Convert(what, [&] { return StrToInt(Next(what)); }); }
+  float NextSingle(const std::string& what) { return Convert(what, [&] { return StrToSingle(Next(what)); }); }
+
+  std::size_t RemainingBytes() const { return rest_.size(); }
+  int FieldNumber() const { return fieldNumber_; }
+
+  [[noreturn]] void Fail(const std::string& what, const std::string& why, int field = 0) const {
+    throw EMapFormatError("field " + std::to_string(field != 0 ? field : fieldNumber_) + " (" + what +
+                          "): " + why);
+  }
+
+
+ private:
+  std::string_view rest_;
+  std::string text_;
+  int fieldNumber_ = 0;
+};
+
+// A cell's digit: the fast path of StrToInt for one character.
+int DigitAt(std::string_view row, std::size_t at) {
+  const char c = row[at];
+  if (IsDigit(c)) return c - '0';
+  return StrToInt(row.substr(at, 1));  // throws: one character that is not a digit
+}
+
+// Three characters read together as one integer ("042", also "-01" or "+12").
+int TileNumberAt(std::string_view row, std::size_t at) {
+  const char a = row[at], b = row[at + 1], c = row[at + 2];
+  if (IsDigit(a) && IsDigit(b) && IsDigit(c)) return (a - '0') * 100 + (b - '0') * 10 + (c - '0');
+  return StrToInt(row.substr(at, 3));
+}
+
+void ReadCellRows(TFieldReader& reader, TMapDataBlockArray& grid, const char* layer) {
+  const std::int32_t width = grid.Width(), height = grid.Height();
+  const std::size_t needed = static_cast<std::size_t>(width) * 4;
+  for (std::int32_t y = 0; y < height; ++y) {
+    const std::string what = std::string(layer) + " row " + std::to_string(y);
+    std::string_view row = reader.Next(what);
+    if (row.size() < needed)
+      reader.Fail(what, std::to_string(row.size()) + " characters where " + std::to_string(needed) +
+                            " are needed");
+    reader.Convert(what, [&] {
+      for (std::int32_t x = 0; x < width; ++x) {
+        const std::size_t at = static_cast<std::size_t>(x) * 4;
+        MapCell& cell = grid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)];
+        cell.QuarterTurns = static_cast<std::uint8_t>(DigitAt(row, at));
+        cell.TileNumber = static_cast<std::uint16_t>(TileNumberAt(row, at + 1));
+      }
+      return 0;
+    });
+  }
+}
+
+void ReadHeightRows(TFieldReader& reader, THeightMap& grid) {
+  const std::int32_t width = grid.Width(), height = grid.Height();
+  for (std::int32_t y = 0; y < height; ++y) {
+    const std::string what = "height row " + std::to_string(y);
+    std::string_view row = reader.Next(what);
+    if (row.size() < static_cast<std::size_t>(width))
+      reader.Fail(what, std::to_string(row.size()) + " characters where " + std::to_string(width) +
+                            " are needed");
+    reader.Convert(what, [&] {
+      for (std::int32_t x = 0; x < width; ++x)
+        grid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)] =
+            static_cast<THeightMapCell>(DigitAt(row, static_cast<std::size_t>(x)));
+      return 0;
+    });
+  }
+}
+
+void ReadEntities(TFieldReader& reader, std::vector<TPackedEntity>& records) {
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    TPackedEntity& record = records[i];
+    const std::string what = "entity " + std::to_string(i) + " ";
+    record.Position.X = reader.NextSingle(what + "x");
+    record.Position.Y = reader.NextSingle(what + "y");
+    record.Kind = static_cast<std::uint16_t>(reader.NextInt(what + "Kind"));
+    record.Index = static_cast<std::uint16_t>(reader.NextInt(what + "Index"));
+    record.Param1 = std::string(reader.Next(what + "Param1"));
+    record.Param2 = std::string(reader.Next(what + "Param2"));
+  }
+}
+
+// Every grid row is at least its shift byte plus its characters: W + 1 bytes for a height
+// row, 4W + 1 for a terrain or decoration row. A header whose sizes need more than the rest
+// of the file holds is refused before anything is allocated.
+void CheckSizesFit(const TFieldReader& reader, std::int32_t width, std::int32_t height) {
+  if (width < 0 || height < 0)
+    throw EMapFormatError("negative map size " + std::to_string(width) + " x " + std::to_string(height));
+  if (height == 0) return;
+  const std::uint64_t perRow = 2 * (4 * static_cast<std::uint64_t>(width) + 1) + (static_cast<std::uint64_t>(width) + 1);
+  if (reader.RemainingBytes() / static_cast<std::uint64_t>(height) < perRow)
+    throw EMapFormatError("map size " + std::to_string(width) + " x " + std::to_string(height) +
+                          " needs more grid data than the " + std::to_string(reader.RemainingBytes()) +
+                          " bytes left in the file");
+}
+
+// Steps 7 to 14: the fields in file order, stored into GameMap as they are read.
+void ReadMapContent(std::string_view buffer) {
+  TFieldReader reader(buffer);
+  TOrrindelMap& map = GameMap;
+
+  map.MapVersion = reader.NextSingle("MapVersion");
+  LogEvent("**Map version: " + FloatToStr(map.MapVersion));
+  map.MapName = reader.NextText("MapName");
+  if (map.MapName.size() > TOrrindelMap::MaxNameLength) map.MapName.resize(TOrrindelMap::MaxNameLength);
+  LogEvent("**Map Name: " + map.MapName);
+  map.MapIdCode = reader.NextText("MapIdCode");
+  LogEvent("**Map Id Code: " + map.MapIdCode);
+  map.MapSize.X = reader.NextInt("W");
+  LogEvent("**Horizontal size: " + std::to_string(map.MapSize.X));
+  map.MapSize.Y = reader.NextInt("H");
+  LogEvent("**Vertical size: " + std::to_string(map.MapSize.Y));
+  map.EntityCount = static_cast<std::uint16_t>(reader.NextInt("EntityCount"));
+  LogEvent("**Entity count: " + std::to_string(map.EntityCount));
+
+  const std::int32_t width = map.MapSize.X, height = map.MapSize.Y;
+  CheckSizesFit(reader, width, height);
+  map.TerrainGrid.SetSize(width, height);
+  map.DecorationGrid.SetSize(width, height);
+  map.HeightMap.SetSize(width, height);
+  map.EntitySpawns = {};
+  map.EntitySpawns.resize(map.EntityCount);
+
+  LogEvent("**Reading terrain block...");
+  ReadCellRows(reader, map.TerrainGrid, "terrain");
+  LogEvent("**Terrain block read");
+  LogEvent("**Reading decoration block...");
+  ReadCellRows(reader, map.DecorationGrid, "decoration");
+  LogEvent("**decoration block read");
+  LogEvent("**Reading heightmap...");
+  ReadHeightRows(reader, map.HeightMap);
+  LogEvent("**Heightmap read");
+  LogEvent("**Reading entities...");
+  ReadEntities(reader, map.EntitySpawns);
+  LogEvent("**Entities read");
+}
+
+}  // namespace
+
+int LoadMap(const std::string& path, std::string* failure) {
+  LogEvent("MapModule received a map loading request with filename: " + path);
+  if (!FileExists(path)) {
+    LogEvent("**WARNING: File does not exists! Returning an error flag to the caller");
+    if (failure != nullptr) *failure = "no such file";
+    return 1;
+  }
+  LogEvent("**DataFile assinged to file. Attempting to open file...");
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw EInOutError("Cannot open file " + path + ": " + std::strerror(errno));
+  TFileHandle file(fd);
+  LogEvent("**File opened for reading");
+  try {
+    LogEvent("**Reading file content to buffer");
+    std::string buffer = ReadLines(file.Fd());
+    LogEvent("**File content loaded to buffer");
+    ReadMapContent(buffer);
+  } catch (const std::exception& e) {
+    LogEvent("**WARNING! Exception occurred. Returning an error flag to the caller");
+    file.Close();
+    LogEvent("File loading failed. File closed");
+    if (failure != nullptr) *failure = dynamic_cast<const std::bad_alloc*>(&e) ? "out of memory" : e.what();
+    return 2;
+  }
+  file.Close();
+  LogEvent("File loading successful. File closed");
+  if (failure != nullptr) failure->clear();
+  return 0;
+}
+
+// ---- Map queries ----------------------------------------------------------------------------
+
+TMapRect MapRect() { return {0, 0, GameMap.MapSize.X - 1, GameMap.MapSize.Y - 1}; }
+
+bool IsCellBlocked(std::int32_t x, std::int32_t y) {
+  const TMapRect bounds = MapRect();
+  if (x < bounds.Left || x > bounds.Right || y < bounds.Top || y > bounds.Bottom) return true;
+  if (!GameMap.HeightMap.Contains(x, y)) return true;
+  return GameMap.HeightMap[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)] != 0;
+}
+
+void ParseRoute(TRoute& route, std::string_view text) {
+  route.Steps.clear();
+  constexpr std::size_t GroupLength = 8;
+  for (std::size_t at = 0; text.size() - at >= GroupLength; at += GroupLength) {
+    RouteStep& step = route.Steps.emplace_back();
+    step.Wait = static_cast<std::uint16_t>(StrToInt(text.substr(at, 2)));
+    step.CellX = StrToInt(text.substr(at + 2, 3));
+    step.CellY = StrToInt(text.substr(at + 5, 3));
+  }
+}
+
+const std::vector<std::vector<std::string>> EntityNameTables = {
+    {"Civilian", "Patroller", "Reaver", "Black Angel", "Fire Tank", "Pulsar Unit", "Punisher"},
+    {"Spotlight", "Steam"},
+    {"Player start"},
+    {"First Aid Patch", "Medkit", "Surgery Playset"},
+    {"Armor Pad", "Kevlar Vest", "Polythene Vest"},
+    {"Fists", "Suppressor", "Shotgun", "M4 Carbine", "Flamer", "Gatling Gun", "Auto-Shotgun",
+     "Grenade Launcher", "C4-Detonator"},
+    {"Small Bullets", "Large Bullets", "Shotgun Shells", "Gas", "Grenades", "C4 Explosives"},
+};
+
+std::string EntityName(const TPackedEntity& record) {
+  if (record.Kind >= EntityNameTables.size()) return {};
+  const auto& table = EntityNameTables[record.Kind];
+  return record.Index < table.size() ? table[record.Index] : std::string();
+}
 
 }  // namespace orr

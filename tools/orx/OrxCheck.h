@@ -1,0 +1,34 @@
+// What `orx check` and `orx info` say about a loaded map (GameMap).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "map/UMapModule.h"
+
+namespace orr {
+
+enum class TCheckSeverity {
+  Warning,  // the game runs, but something on the map misbehaves
+  Error,    // the game's set-up raises an error, hangs or reads outside its own tables
+};
+
+struct TCheckFinding {
+  TCheckSeverity Severity = TCheckSeverity::Warning;
+  std::string Text;  // one line: "entity 3 (Patroller at 4.5, 7.5): ..."
+};
+
+struct TCheckReport {
+  std::vector<TCheckFinding> Findings;
+  int Errors() const;
+  int Warnings() const;
+};
+
+// Judges GameMap the way the game will use it: creature and item records, patrol routes,
+// placement, and room for the player.
+TCheckReport CheckGameMap();
+
+// A short summary of GameMap: name, id, version, size, entity counts by kind and index.
+std::string DescribeGameMap();
+
+}  // namespace orr
