@@ -1,0 +1,55 @@
+// What one paint of the scene carries down the tree: the camera, the frustum for culling
+// and a cache of the OpenGL state, so that objects sharing a material do not repeat the
+// same state changes. Used only while painting, with the viewer's GL context current.
+#pragma once
+
+#include <vector>
+
+#include "scene/GLMaterial.h"
+#include "scene/GLScene.h"
+
+namespace orr {
+
+struct TGLRenderContext {
+  TVector CameraPosition{0, 0, 0, 1};
+  TMatrix ViewMatrix = TMatrix::Identity();  // world -> eye
+  TVector Frustum[6];                         // world planes; inside: a x + b y + c z + d >= 0
+  bool Culling = false;
+  TGLObjectsSorting Sorting = osRenderBlendedLast;
+  int MaxTextureSize = 1024;
+  int ObjectsDrawn = 0;
+
+  // Puts OpenGL in the state the cache assumes (start of a paint).
+  void ResetState();
+  // Leaves OpenGL with lighting, blending, textures, alpha and depth test off.
+  void FinishState();
+
+  void SetLighting(bool on);
+  void SetDepthTest(bool on);
+  // Blending and alpha test of a blending mode.
+  void SetBlending(TGLBlendingMode mode);
+  // Source-alpha blending with the "above 0" alpha test (text, glyphs).
+  void SetTransparency() { SetBlending(bmTransparency); }
+  void SetColor(const TVector& color);
+  // Binds a texture (0 turns texturing off) with its texture mode.
+  void BindTexture(unsigned handle, TGLTextureMode mode);
+  void DisableTexture() { BindTexture(0, tmModulate); }
+  // A texture was bound behind the cache's back (uploads).
+  void TextureBound(unsigned handle) { boundTexture_ = handle; }
+  // Loads modelview := object's absolute matrix x view.
+  void LoadObjectMatrix(TGLBaseSceneObject& object);
+
+  // Scratch lists for the child order, one per tree depth (no allocation per frame).
+  std::vector<std::vector<TGLBaseSceneObject*>> OrderScratch;
+  bool DepthWanted = true;
+
+ private:
+  int lighting_ = -1, depthTest_ = -1, blending_ = -1, texturing_ = -1, texMode_ = -1;
+  unsigned boundTexture_ = ~0u;
+  TVector color_{-1, -1, -1, -1};
+};
+
+// Draws the scene's tree (camera and lights already set up in `context`).
+void RenderSceneTree(TGLScene& scene, TGLRenderContext& context);
+
+}  // namespace orr

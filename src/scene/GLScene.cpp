@@ -1,0 +1,399 @@
+#include "scene/GLScene.h"
+
+#include <algorithm>
+#include <cassert>
+#include <stdexcept>
+
+#include "scene/GLObjects.h"
+
+namespace orr {
+
+namespace {
+
+// The scene's root: groups the top-level objects, draws and hits nothing.
+class TGLSceneRootObject : public TGLBaseSceneObject {
+ public:
+  explicit TGLSceneRootObject(TGLScene* scene) : TGLBaseSceneObject(scene) {}
+  bool RayCastIntersect(const TVector&, const TVector&, TVector*, TVector*) override {
+    return false;
+  }
+  float BoundingRadius() const override { return -1; }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Coordinates
+
+void TGLCoordinates::SetX(float x) { v_.X = x; Changed(); }
+void TGLCoordinates::SetY(float y) { v_.Y = y; Changed(); }
+void TGLCoordinates::SetZ(float z) { v_.Z = z; Changed(); }
+
+void TGLCoordinates::SetVector(const TVector& v) {
+  v_ = {v.X, v.Y, v.Z, role_ == TRole::Position ? 1.0f : 0.0f};
+  Changed();
+}
+
+void TGLCoordinates::Changed() { owner_->CoordinatesChanged(role_); }
+
+// ---------------------------------------------------------------------------------------
+// Base scene object
+
+float NormalizeDegAngle(float degrees) {
+  float r = degrees - 360.0f * std::trunc(degrees / 360.0f);
+  if (r > 180) r -= 360;
+  else if (r < -180) r += 360;
+  return r;
+}
+
+TGLBaseSceneObject::TGLBaseSceneObject(TGLScene* scene)
+    : Position(this, TGLCoordinates::TRole::Position, {0, 0, 0, 1}),
+      Direction(this, TGLCoordinates::TRole::Direction, {0, 0, 1, 0}),
+      Up(this, TGLCoordinates::TRole::Up, {0, 1, 0, 0}),
+      Scale(this, TGLCoordinates::TRole::Scale, {1, 1, 1, 0}),
+      scene_(scene) {}
+
+TGLBaseSceneObject::~TGLBaseSceneObject() {
+  // Children go first, last child first, while this object still exists.
+  while (!children_.empty()) children_.pop_back();
+  if (scene_ != nullptr) scene_->NotifyFreed(this);
+}
+
+int TGLBaseSceneObject::Index() const {
+  if (parent_ == nullptr) return -1;
+  const auto& list = parent_->children_;
+  for (size_t i = 0; i < list.size(); ++i)
+    if (list[i].get() == this) return static_cast<int>(i);
+  return -1;
+}
+
+void TGLBaseSceneObject::AddChild(std::unique_ptr<TGLBaseSceneObject> child) {
+  child->parent_ = this;
+  child->TransformationChanged();
+  children_.push_back(std::move(child));
+  NotifyChange();
+}
+
+void TGLBaseSceneObject::Free() {
+  if (parent_ == nullptr) throw std::logic_error("The scene's root object cannot be freed");
+  TGLBaseSceneObject* parent = parent_;
+  auto& list = parent->children_;
+  auto it = std::find_if(list.begin(), list.end(),
+                         [this](const auto& c) { return c.get() == this; });
+  assert(it != list.end() && "scene object missing from its parent's children");
+  std::unique_ptr<TGLBaseSceneObject> self = std::move(*it);
+  list.erase(it);
+  parent->NotifyChange();
+  self.reset();  // frees this object and its subtree
+}
+
+void TGLBaseSceneObject::NotifyChange() {
+  if (scene_ != nullptr) scene_->NotifyChange();
+}
+
+void TGLBaseSceneObject::SetVisible(bool visible) {
+  if (visible_ == visible) return;
+  visible_ = visible;
+  NotifyChange();
+}
+
+void TGLBaseSceneObject::CoordinatesChanged(TGLCoordinates::TRole role) {
+  using R = TGLCoordinates::TRole;
+  if (role == R::Direction) CoupleDirectionUp(true);
+  else if (role == R::Up) CoupleDirectionUp(false);
+  TransformationChanged();
+}
+
+// Restores an orthonormal Direction/Up pair after one of them changed.
+void TGLBaseSceneObject::CoupleDirectionUp(bool directionChanged) {
+  TVector& dir = Direction.v_;
+  TVector& up = Up.v_;
+  TVector& changed = directionChanged ? dir : up;
+  if (VectorLength(changed) == 0)
+    changed = directionChanged ? TVector{0, 0, 1, 0} : TVector{0, 1, 0, 0};
+  changed = VectorNormalize(changed);
+  changed.W = 0;
+  TVector right = VectorCross(dir, up);
+  if (VectorLength(right) < 1e-5f) {
+    right = VectorCross({0, 0, 1, 0}, up);
+    if (VectorLength(right) < 1e-5f) right = VectorCross({1, 0, 0, 0}, up);
+  }
+  if (directionChanged) up = VectorNormalize(VectorCross(right, dir));
+  else dir = VectorNormalize(VectorCross(up, right));
+  up.W = 0;
+  dir.W = 0;
+}
+
+void TGLBaseSceneObject::RotateFrame(const TVector& axis, float degrees) {
+  TVector a = VectorNormalize(axis);
+  Up.v_ = VectorNormalize(RotateVector(Up.v_, a, degrees));
+  Direction.v_ = VectorNormalize(RotateVector(Direction.v_, a, degrees));
+  Up.v_.W = 0;
+  Direction.v_.W = 0;
+  TransformationChanged();
+}
+
+void TGLBaseSceneObject::SetTurnAngle(float degrees) {
+  if (degrees == turnAngle_) return;
+  RotateFrame(Up.v_, degrees - turnAngle_);
+  turnAngle_ = NormalizeDegAngle(degrees);
+}
+
+void TGLBaseSceneObject::SetRollAngle(float degrees) {
+  if (degrees == rollAngle_) return;
+  RotateFrame(Direction.v_, degrees - rollAngle_);
+  rollAngle_ = NormalizeDegAngle(degrees);
+}
+
+void TGLBaseSceneObject::SetPitchAngle(float degrees) {
+  if (degrees == pitchAngle_) return;
+  RotateFrame(VectorCross(Up.v_, Direction.v_), degrees - pitchAngle_);
+  pitchAngle_ = NormalizeDegAngle(degrees);
+}
+
+// The stored angle follows the relative rotation, so a later absolute setting turns from
+// where the object now stands.
+void TGLBaseSceneObject::RollBy(float degrees) {
+  RotateFrame(Direction.v_, degrees);
+  rollAngle_ = NormalizeDegAngle(rollAngle_ + degrees);
+}
+
+void TGLBaseSceneObject::PitchBy(float degrees) {
+  RotateFrame(VectorCross(Direction.v_, Up.v_), -degrees);
+  pitchAngle_ = NormalizeDegAngle(pitchAngle_ + degrees);
+}
+
+void TGLBaseSceneObject::TurnBy(float degrees) {
+  RotateFrame(Up.v_, degrees);
+  turnAngle_ = NormalizeDegAngle(turnAngle_ + degrees);
+}
+
+void TGLBaseSceneObject::TransformationChanged() {
+  localValid_ = false;
+  // Every absolute matrix below depends on this one.
+  if (absoluteValid_ || inverseValid_) {
+    absoluteValid_ = inverseValid_ = false;
+    for (auto& child : children_) child->TransformationChanged();
+  }
+  NotifyChange();
+}
+
+const TMatrix& TGLBaseSceneObject::LocalMatrix() {
+  if (!localValid_) {
+    const TVector& d = Direction.v_;
+    const TVector& u = Up.v_;
+    const TVector& s = Scale.v_;
+    TVector right = VectorCross(u, d);
+    local_.Row[0] = {right.X * s.X, right.Y * s.X, right.Z * s.X, 0};
+    local_.Row[1] = {u.X * s.Y, u.Y * s.Y, u.Z * s.Y, 0};
+    local_.Row[2] = {d.X * s.Z, d.Y * s.Z, d.Z * s.Z, 0};
+    local_.Row[3] = {Position.v_.X, Position.v_.Y, Position.v_.Z, 1};
+    localValid_ = true;
+  }
+  return local_;
+}
+
+const TMatrix& TGLBaseSceneObject::AbsoluteMatrix() {
+  if (!absoluteValid_) {
+    absolute_ = parent_ != nullptr ? MatrixMultiply(LocalMatrix(), parent_->AbsoluteMatrix())
+                                   : LocalMatrix();
+    absoluteValid_ = true;
+  }
+  return absolute_;
+}
+
+const TMatrix& TGLBaseSceneObject::InvAbsoluteMatrix() {
+  if (!inverseValid_) {
+    inverse_ = MatrixInvert(AbsoluteMatrix());
+    inverseValid_ = true;
+  }
+  return inverse_;
+}
+
+TVector TGLBaseSceneObject::AbsolutePosition() { return AbsoluteMatrix().Row[3]; }
+
+TVector TGLBaseSceneObject::AbsoluteDirection() {
+  return VectorNormalize(LocalToAbsolute({0, 0, 1, 0}));
+}
+
+TVector TGLBaseSceneObject::AbsoluteUp() {
+  return VectorNormalize(LocalToAbsolute({0, 1, 0, 0}));
+}
+
+TVector TGLBaseSceneObject::LocalToAbsolute(const TVector& v) {
+  return VectorTransform(v, AbsoluteMatrix());
+}
+
+TVector TGLBaseSceneObject::AbsoluteToLocal(const TVector& v) {
+  return VectorTransform(v, InvAbsoluteMatrix());
+}
+
+bool TGLBaseSceneObject::RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
+                                          TVector* intersectPoint,
+                                          TVector* intersectNormal) {
+  return SphereRayCast(rayStart, rayVector, intersectPoint, intersectNormal);
+}
+
+bool TGLBaseSceneObject::SphereRayCast(const TVector& rayStart, const TVector& rayVector,
+                                       TVector* intersectPoint, TVector* intersectNormal) {
+  TVector centre = AbsolutePosition();
+  TVector half{0.5f * Scale.v_.X, 0.5f * Scale.v_.Y, 0.5f * Scale.v_.Z, 0};
+  float radius = VectorLength(half);
+  // |s + t d - c|^2 = r^2, measured along d as given.
+  TVector sc = VectorSubtract(rayStart, centre);
+  float a = VectorDot(rayVector, rayVector);
+  if (a == 0) return false;
+  float b = VectorDot(sc, rayVector);
+  float c = VectorDot(sc, sc) - radius * radius;
+  float disc = b * b - a * c;
+  if (disc < 0) return false;
+  float root = std::sqrt(disc);
+  float t = (-b - root) / a;
+  if (t < 0) t = (-b + root) / a;  // the start lies inside: the exit point
+  if (t < 0) return false;
+  TVector p{rayStart.X + t * rayVector.X, rayStart.Y + t * rayVector.Y,
+            rayStart.Z + t * rayVector.Z, 1};
+  if (intersectPoint) *intersectPoint = p;
+  if (intersectNormal) {
+    TVector n = VectorNormalize(VectorSubtract(p, centre));
+    n.W = 0;
+    *intersectNormal = n;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Scene
+
+TGLScene::TGLScene() : root_(new TGLSceneRootObject(this)) {}
+
+TGLScene::~TGLScene() {
+  std::vector<TGLSceneChangeListener*> listeners = std::move(listeners_);
+  listeners_.clear();
+  for (TGLSceneChangeListener* l : listeners) l->SceneDestroyed(this);
+  root_.reset();
+}
+
+void TGLScene::NotifyFreed(TGLBaseSceneObject* object) {
+  for (size_t i = 0; i < listeners_.size(); ++i) listeners_[i]->ObjectFreed(object);
+}
+
+void TGLScene::AddListener(TGLSceneChangeListener* listener) {
+  if (std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end())
+    listeners_.push_back(listener);
+}
+
+void TGLScene::RemoveListener(TGLSceneChangeListener* listener) {
+  listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener),
+                   listeners_.end());
+}
+
+void TGLScene::NotifyChange() {
+  for (TGLSceneChangeListener* l : listeners_) l->SceneChanged();
+}
+
+void TGLScene::RegisterLight(TGLLightSource* light) { lights_.push_back(light); }
+
+void TGLScene::UnregisterLight(TGLLightSource* light) {
+  lights_.erase(std::remove(lights_.begin(), lights_.end(), light), lights_.end());
+}
+
+namespace {
+
+struct TRayCastState {
+  TVector Start, Vector;
+  float BestDist2 = 1e20f;
+  TGLBaseSceneObject* Best = nullptr;
+  TVector BestPoint, BestNormal;
+};
+
+void RayCastVisit(TGLBaseSceneObject& obj, TRayCastState& state) {
+  for (int i = 0; i < obj.Count(); ++i) {
+    TGLBaseSceneObject* child = obj.Children(i);
+    if (!child->Visible()) continue;
+    TVector point, normal;
+    if (child->RayCastIntersect(state.Start, state.Vector, &point, &normal)) {
+      float d2 = VectorDistance2(state.Start, point);
+      if (d2 < state.BestDist2) {
+        state.BestDist2 = d2;
+        state.Best = child;
+        state.BestPoint = point;
+        state.BestNormal = normal;
+      }
+    }
+    RayCastVisit(*child, state);
+  }
+}
+
+}  // namespace
+
+TGLBaseSceneObject* TGLScene::RayCastIntersect(const TVector& rayStart,
+                                               const TVector& rayVector,
+                                               TVector* intersectPoint,
+                                               TVector* intersectNormal) {
+  TRayCastState state;
+  state.Start = {rayStart.X, rayStart.Y, rayStart.Z, 1};
+  state.Vector = {rayVector.X, rayVector.Y, rayVector.Z, 0};
+  RayCastVisit(*root_, state);
+  if (state.Best != nullptr) {
+    if (intersectPoint) *intersectPoint = state.BestPoint;
+    if (intersectNormal) *intersectNormal = state.BestNormal;
+  }
+  return state.Best;
+}
+
+namespace {
+void ProgressVisit(TGLBaseSceneObject& obj, double deltaTime, double newTime) {
+  obj.DoProgress(deltaTime, newTime);
+  for (int i = 0; i < obj.Count(); ++i) ProgressVisit(*obj.Children(i), deltaTime, newTime);
+}
+}  // namespace
+
+void TGLScene::Progress(double deltaTime, double newTime) {
+  ++progressing_;
+  try {
+    ProgressVisit(*root_, deltaTime, newTime);
+  } catch (...) {
+    --progressing_;
+    throw;
+  }
+  --progressing_;
+}
+
+void OrderChildrenForRender(TGLBaseSceneObject& parent, TGLObjectsSorting sorting,
+                            const TVector& cameraPosition,
+                            std::vector<TGLBaseSceneObject*>& order) {
+  order.clear();
+  int n = parent.Count();
+  if (sorting != osRenderBlendedLast && sorting != osRenderFarthestFirst &&
+      sorting != osRenderNearestFirst) {
+    for (int i = 0; i < n; ++i)
+      if (parent.Children(i)->Visible()) order.push_back(parent.Children(i));
+    return;
+  }
+  struct TEntry {
+    float Dist2;
+    TGLBaseSceneObject* Object;
+  };
+  // Reused between calls: the render walk calls this for every parent of every frame.
+  static thread_local std::vector<TEntry> sorted;
+  sorted.clear();
+  for (int i = 0; i < n; ++i) {
+    TGLBaseSceneObject* child = parent.Children(i);
+    if (!child->Visible()) continue;
+    if (sorting == osRenderBlendedLast && !child->Blended()) {
+      order.push_back(child);
+      continue;
+    }
+    sorted.push_back({VectorDistance2(child->AbsolutePosition(), cameraPosition), child});
+  }
+  if (sorting == osRenderNearestFirst)
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const TEntry& a, const TEntry& b) { return a.Dist2 < b.Dist2; });
+  else
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const TEntry& a, const TEntry& b) { return a.Dist2 > b.Dist2; });
+  for (const TEntry& e : sorted) order.push_back(e.Object);
+}
+
+}  // namespace orr

@@ -1,0 +1,238 @@
+// The retained-mode scene: a tree of scene objects with transforms, owned by a TGLScene.
+//
+// Ownership: every object is owned by its parent (the scene's root object at the top);
+// freeing an object frees its whole subtree. Everyone else holds plain pointers, valid
+// until the object is freed or the scene destroyed.
+//
+// Nothing here touches OpenGL except the Render* functions, which the viewer calls while
+// painting; a scene can be built, transformed and ray-cast without any window.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "scene/VectorGeometry.h"
+
+namespace orr {
+
+class TGLBaseSceneObject;
+class TGLScene;
+struct TGLRenderContext;
+
+// One of Position, Direction, Up or Scale of a scene object. Writing the whole vector or
+// one component notifies the object, which re-couples Direction and Up and marks its
+// transform changed.
+class TGLCoordinates {
+ public:
+  enum class TRole { Position, Direction, Up, Scale };
+
+  float X() const { return v_.X; }
+  float Y() const { return v_.Y; }
+  float Z() const { return v_.Z; }
+  const TVector& AsVector() const { return v_; }
+  void SetX(float x);
+  void SetY(float y);
+  void SetZ(float z);
+  // Takes x, y, z of `v`; w stays what the role needs (1 for Position, 0 otherwise).
+  void SetVector(const TVector& v);
+  void SetPoint(float x, float y, float z) { SetVector({x, y, z, 0}); }
+
+ private:
+  friend class TGLBaseSceneObject;
+  TGLCoordinates(TGLBaseSceneObject* owner, TRole role, TVector v)
+      : owner_(owner), role_(role), v_(v) {}
+  void Changed();
+  TGLBaseSceneObject* owner_;
+  TRole role_;
+  TVector v_;
+};
+
+// Object style flags the game uses.
+struct TGLObjectStyle {
+  // The object and its children are drawn with depth testing off.
+  bool NoDepthTest = false;
+};
+
+class TGLBaseSceneObject {
+ public:
+  virtual ~TGLBaseSceneObject();
+  TGLBaseSceneObject(const TGLBaseSceneObject&) = delete;
+  TGLBaseSceneObject& operator=(const TGLBaseSceneObject&) = delete;
+
+  TGLScene* Scene() const { return scene_; }
+  TGLBaseSceneObject* Parent() const { return parent_; }
+  int Count() const { return static_cast<int>(children_.size()); }
+  TGLBaseSceneObject* Children(int index) const { return children_.at(index).get(); }
+  // Index among the parent's children, -1 for the root.
+  int Index() const;
+
+  // Frees this object with all its children, after removing it from its parent. The
+  // root object cannot be freed (the scene owns it).
+  void Free();
+
+  TGLCoordinates Position;
+  TGLCoordinates Direction;
+  TGLCoordinates Up;
+  TGLCoordinates Scale;
+
+  // Absolute rotations in degrees, stored reduced to -180..180.
+  float TurnAngle() const { return turnAngle_; }
+  float RollAngle() const { return rollAngle_; }
+  float PitchAngle() const { return pitchAngle_; }
+  void SetTurnAngle(float degrees);
+  void SetRollAngle(float degrees);
+  void SetPitchAngle(float degrees);
+  // Relative rotations: about Direction, resp. by -degrees about Direction x Up.
+  void RollBy(float degrees);
+  void PitchBy(float degrees);
+  void TurnBy(float degrees);
+
+  bool Visible() const { return visible_; }
+  void SetVisible(bool visible);
+  bool ShowAxes = false;
+  TGLObjectStyle ObjectStyle;
+
+  // Row-vector matrices: local -> parent, local -> world, world -> local.
+  const TMatrix& LocalMatrix();
+  const TMatrix& AbsoluteMatrix();
+  const TMatrix& InvAbsoluteMatrix();
+  TVector AbsolutePosition();
+  TVector AbsoluteDirection();
+  TVector AbsoluteUp();
+  // Affine transforms of a vector (its own w decides point or direction).
+  TVector LocalToAbsolute(const TVector& v);
+  TVector AbsoluteToLocal(const TVector& v);
+
+  // Tells the scene that something drawn changed (the viewers repaint).
+  void NotifyChange();
+  // The structure changed (geometry, material binding): same effect as NotifyChange.
+  virtual void StructureChanged() { NotifyChange(); }
+
+  // --- per-kind behaviour ---
+  // Tests the ray (world coordinates; direction expected of unit length for the default
+  // sphere test); on a hit fills point and normal in world coordinates.
+  virtual bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
+                                TVector* intersectPoint, TVector* intersectNormal);
+  // Counts for the blended-last render order.
+  virtual bool Blended() const { return false; }
+  // Radius of a sphere about the local origin holding the geometry, in local units;
+  // negative when the object draws nothing of its own (never culled, never drawn).
+  virtual float BoundingRadius() const { return 0.5f; }
+  // Draws the object's own geometry with its local frame loaded (GL context current).
+  virtual void BuildList(TGLRenderContext& /*context*/) {}
+  // Called on every cadencer progress with the step in seconds.
+  virtual void DoProgress(double /*deltaTime*/, double /*newTime*/) {}
+
+ protected:
+  explicit TGLBaseSceneObject(TGLScene* scene);
+  // Sphere test shared by the kinds without a test of their own.
+  bool SphereRayCast(const TVector& rayStart, const TVector& rayVector,
+                     TVector* intersectPoint, TVector* intersectNormal);
+
+ private:
+  friend class TGLCoordinates;
+  friend class TGLScene;
+  template <class T>
+  friend T* NewChildObject(TGLBaseSceneObject* parent);
+
+  void CoordinatesChanged(TGLCoordinates::TRole role);
+  void CoupleDirectionUp(bool directionChanged);
+  void RotateFrame(const TVector& axis, float degrees);
+  void TransformationChanged();
+  void AddChild(std::unique_ptr<TGLBaseSceneObject> child);
+
+  TGLScene* scene_;
+  TGLBaseSceneObject* parent_ = nullptr;
+  std::vector<std::unique_ptr<TGLBaseSceneObject>> children_;
+  float turnAngle_ = 0, rollAngle_ = 0, pitchAngle_ = 0;
+  bool visible_ = true;
+  bool localValid_ = false, absoluteValid_ = false, inverseValid_ = false;
+  TMatrix local_, absolute_, inverse_;
+};
+
+// Reduces an angle in degrees to -180..180 the way stored angles are kept.
+float NormalizeDegAngle(float degrees);
+
+enum TGLObjectsSorting { osInherited, osNone, osRenderFarthestFirst, osRenderBlendedLast,
+                         osRenderNearestFirst };
+enum TGLVisibilityCulling { vcInherited, vcNone, vcObjectBased, vcHierarchical };
+
+// Receives the scene's change notifications (the viewers' render buffers).
+class TGLSceneChangeListener {
+ public:
+  virtual ~TGLSceneChangeListener() = default;
+  virtual void SceneChanged() = 0;
+  // An object of the scene is being freed (drop any pointer to it).
+  virtual void ObjectFreed(TGLBaseSceneObject* /*object*/) {}
+  // The scene is being destroyed.
+  virtual void SceneDestroyed(TGLScene* /*scene*/) {}
+};
+
+class TGLLightSource;
+
+class TGLScene {
+ public:
+  TGLScene();
+  ~TGLScene();
+  TGLScene(const TGLScene&) = delete;
+  TGLScene& operator=(const TGLScene&) = delete;
+
+  // The root object: top-level objects are its children.
+  TGLBaseSceneObject* Objects() const { return root_.get(); }
+
+  TGLObjectsSorting ObjectsSorting = osRenderBlendedLast;
+  TGLVisibilityCulling VisibilityCulling = vcNone;
+
+  // The nearest object hit by the ray, or nullptr; point and normal (optional) in world
+  // coordinates. Depth-first in child order, parents before children; on equal distances
+  // the object found first wins; invisible subtrees are skipped.
+  TGLBaseSceneObject* RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
+                                       TVector* intersectPoint = nullptr,
+                                       TVector* intersectNormal = nullptr);
+  // Runs DoProgress on every object of the tree.
+  void Progress(double deltaTime, double newTime);
+  bool InProgress() const { return progressing_ > 0; }
+
+  void AddListener(TGLSceneChangeListener* listener);
+  void RemoveListener(TGLSceneChangeListener* listener);
+  void NotifyChange();
+  void NotifyFreed(TGLBaseSceneObject* object);
+
+  // The light sources living in the tree, in creation order.
+  const std::vector<TGLLightSource*>& Lights() const { return lights_; }
+  void RegisterLight(TGLLightSource* light);
+  void UnregisterLight(TGLLightSource* light);
+
+ private:
+  std::unique_ptr<TGLBaseSceneObject> root_;
+  std::vector<TGLSceneChangeListener*> listeners_;
+  std::vector<TGLLightSource*> lights_;
+  int progressing_ = 0;
+};
+
+// Same as the scene's RayCastIntersect.
+inline TGLBaseSceneObject* CastRay(TGLScene& scene, const TVector& start,
+                                   const TVector& direction, TVector* point,
+                                   TVector* normal) {
+  return scene.RayCastIntersect(start, direction, point, normal);
+}
+
+// Creates an object of kind T owned by the scene and appends it as the last child of
+// `parent` (the scene's root object or any object of it).
+template <class T>
+T* NewChildObject(TGLBaseSceneObject* parent) {
+  auto made = std::unique_ptr<T>(new T(parent->Scene()));
+  T* raw = made.get();
+  parent->AddChild(std::move(made));
+  return raw;
+}
+
+// The render order of `parent`'s visible children under `sorting` (osRenderBlendedLast:
+// non-blended in list order, then blended farthest from `cameraPosition` first).
+void OrderChildrenForRender(TGLBaseSceneObject& parent, TGLObjectsSorting sorting,
+                            const TVector& cameraPosition,
+                            std::vector<TGLBaseSceneObject*>& order);
+
+}  // namespace orr

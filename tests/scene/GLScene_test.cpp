@@ -1,0 +1,291 @@
+#include "scene/GLScene.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "scene/GLBitmapFont.h"
+#include "scene/GLObjects.h"
+
+namespace orr {
+namespace {
+
+void ExpectVec(const TVector& v, float x, float y, float z, float eps = 1e-5f) {
+  EXPECT_NEAR(v.X, x, eps) << "x";
+  EXPECT_NEAR(v.Y, y, eps) << "y";
+  EXPECT_NEAR(v.Z, z, eps) << "z";
+}
+
+TEST(VectorGeometry, FloorLikeConversionGoesOneDownForWholeNegatives) {
+  struct { float In; int Out; } cases[] = {
+      {0.0f, 0}, {0.9f, 0}, {2.0f, 2}, {-0.5f, -1}, {-1.0f, -2}, {-2.0f, -3}, {-2.5f, -3}};
+  for (auto c : cases) EXPECT_EQ(TruncFloor(c.In), c.Out) << c.In;
+}
+
+TEST(VectorGeometry, RoundingTiesGoToEven) {
+  struct { float In; int Out; } cases[] = {{2.5f, 2}, {3.5f, 4}, {-2.5f, -2}, {2.6f, 3}, {-0.4f, 0}};
+  for (auto c : cases) EXPECT_EQ(RoundInt(c.In), c.Out) << c.In;
+}
+
+TEST(VectorGeometry, EqualityIsBitwiseOnAllFourComponents) {
+  EXPECT_TRUE(VectorEquals({-1, -1, -1, 0}, {-1, -1, -1, 0}));
+  EXPECT_FALSE(VectorEquals({-1, -1, -1, 0}, {-1, -1, -1, 1}));
+  EXPECT_FALSE(VectorEquals({0, 0, 0, 0}, {-0.0f, 0, 0, 0}));
+  EXPECT_FLOAT_EQ(VectorDistance({1, 2, 3, 1}, {4, 6, 3, 0}), 5);  // w ignored
+}
+
+TEST(SceneTransforms, DirectionComponentsCoupleUpOneWriteAtATime) {
+  TGLScene scene;
+  auto* plane = NewChildObject<TGLPlane>(scene.Objects());
+  plane->Direction.SetY(1);
+  ExpectVec(plane->Direction.AsVector(), 0, std::sqrt(0.5f), std::sqrt(0.5f));
+  ExpectVec(plane->Up.AsVector(), 0, std::sqrt(0.5f), -std::sqrt(0.5f));
+  plane->Direction.SetZ(0);
+  ExpectVec(plane->Direction.AsVector(), 0, 1, 0);
+  ExpectVec(plane->Up.AsVector(), 0, 0, -1);
+  plane->RollBy(180);
+  ExpectVec(plane->Up.AsVector(), 0, 0, 1);
+  ExpectVec(plane->Direction.AsVector(), 0, 1, 0);
+}
+
+TEST(SceneTransforms, ZeroLengthVectorsFallBackToTheirDefaults) {
+  TGLScene scene;
+  auto* obj = NewChildObject<TGLDummyCube>(scene.Objects());
+  obj->Direction.SetVector({0, 0, 0, 0});
+  ExpectVec(obj->Direction.AsVector(), 0, 0, 1);
+  obj->Up.SetVector({0, 0, 0, 0});
+  ExpectVec(obj->Up.AsVector(), 0, 1, 0);
+  // Up parallel to Direction: right falls back to Z x Up, then X x Up.
+  obj->Up.SetVector({0, 0, 1, 0});
+  ExpectVec(obj->Up.AsVector(), 0, 0, 1);
+  EXPECT_NEAR(VectorDot(obj->Up.AsVector(), obj->Direction.AsVector()), 0, 1e-5f);
+}
+
+TEST(SceneTransforms, AnglesAreStoredReducedAndRepeatedValuesChangeNothing) {
+  TGLScene scene;
+  auto* obj = NewChildObject<TGLPlane>(scene.Objects());
+  obj->SetTurnAngle(-270);
+  EXPECT_FLOAT_EQ(obj->TurnAngle(), 90);
+  TVector dir = obj->Direction.AsVector(), up = obj->Up.AsVector();
+  obj->SetTurnAngle(-270);
+  EXPECT_FLOAT_EQ(obj->TurnAngle(), 90);
+  ExpectVec(obj->Direction.AsVector(), dir.X, dir.Y, dir.Z, 1e-4f);
+  ExpectVec(obj->Up.AsVector(), up.X, up.Y, up.Z, 1e-4f);
+  struct { float In, Stored; } cases[] = {{540, 180}, {-540, -180}, {181, -179}, {-181, 179},
+                                          {725, 5}, {0, 0}};
+  for (auto c : cases) EXPECT_FLOAT_EQ(NormalizeDegAngle(c.In), c.Stored) << c.In;
+}
+
+// The border planes and the walls rely on this: an upright plane facing +Y turns to face
+// +X with TurnAngle -90 (and -X with -270, -Y with -180).
+TEST(SceneTransforms, UprightPlaneTurnsByTurnAngleAboutWorldZ) {
+  struct { float Turn; float X, Y; } cases[] = {{0, 0, 1}, {-90, 1, 0}, {-180, 0, -1}, {-270, -1, 0}};
+  for (auto c : cases) {
+    TGLScene scene;
+    auto* plane = NewChildObject<TGLPlane>(scene.Objects());
+    plane->Direction.SetY(1);
+    plane->Direction.SetZ(0);
+    plane->RollBy(180);
+    plane->SetTurnAngle(c.Turn);
+    ExpectVec(plane->AbsoluteDirection(), c.X, c.Y, 0, 1e-5f);
+    ExpectVec(plane->AbsoluteUp(), 0, 0, 1, 1e-5f);
+  }
+}
+
+TEST(SceneTransforms, PitchBy270MakesTheCylinderAxisPointDown) {
+  TGLScene scene;
+  auto* cyl = NewChildObject<TGLCylinder>(scene.Objects());
+  cyl->PitchBy(270);
+  ExpectVec(cyl->Up.AsVector(), 0, 0, -1);
+  ExpectVec(cyl->Direction.AsVector(), 0, 1, 0);
+}
+
+TEST(SceneTransforms, AbsoluteMatrixChainsParentsAndFollowsLaterChanges) {
+  TGLScene scene;
+  auto* anchor = NewChildObject<TGLDummyCube>(scene.Objects());
+  auto* sprite = NewChildObject<TGLPlane>(anchor);
+  sprite->Position.SetPoint(0, 1, 0);
+  anchor->Position.SetPoint(10, 20, 0);
+  ExpectVec(sprite->AbsolutePosition(), 10, 21, 0);
+  anchor->SetRollAngle(90);  // local +Y turns to -X
+  ExpectVec(sprite->AbsolutePosition(), 9, 20, 0);
+  ExpectVec(anchor->LocalToAbsolute({0, 5, 0, 0}), -5, 0, 0);
+  ExpectVec(anchor->AbsoluteToLocal({9, 20, 0, 1}), 0, 1, 0);
+  sprite->Scale.SetVector({2, 3, 4, 0});
+  const TMatrix& m = sprite->LocalMatrix();
+  ExpectVec(m.Row[0], 2, 0, 0);
+  ExpectVec(m.Row[1], 0, 3, 0);
+  ExpectVec(m.Row[2], 0, 0, 4);
+}
+
+TEST(SceneTree, FreeingAnObjectRemovesItAndItsSubtree) {
+  TGLScene scene;
+  auto* a = NewChildObject<TGLDummyCube>(scene.Objects());
+  auto* b = NewChildObject<TGLPlane>(scene.Objects());
+  NewChildObject<TGLPlane>(a);
+  NewChildObject<TGLLightSource>(a);
+  EXPECT_EQ(scene.Lights().size(), 1u);
+  EXPECT_EQ(b->Index(), 1);
+  a->Free();
+  ASSERT_EQ(scene.Objects()->Count(), 1);
+  EXPECT_EQ(scene.Objects()->Children(0), b);
+  EXPECT_EQ(b->Index(), 0);
+  EXPECT_TRUE(scene.Lights().empty());
+  EXPECT_THROW(scene.Objects()->Free(), std::logic_error);
+}
+
+// --- ray casting --------------------------------------------------------------------
+
+struct TRay {
+  TVector Start, Dir;
+};
+
+TEST(SceneRayCast, EachKindReportsItsHitPointAndNormal) {
+  TGLScene scene;
+  auto* plane = NewChildObject<TGLPlane>(scene.Objects());
+  plane->Position.SetPoint(0, 0, 0);
+  auto* cube = NewChildObject<TGLCube>(scene.Objects());
+  cube->Position.SetPoint(10, 0, 0);
+  auto* cyl = NewChildObject<TGLCylinder>(scene.Objects());
+  cyl->Position.SetPoint(20, 0, 0);
+  auto* text = NewChildObject<TGLFlatText>(scene.Objects());
+  text->Position.SetPoint(30, 0, 0);
+  auto* dummy = NewChildObject<TGLDummyCube>(scene.Objects());
+  dummy->Position.SetPoint(40, 0, 0);
+  struct {
+    TRay Ray;
+    TGLBaseSceneObject* Hit;
+    float Px, Py, Pz, Nx, Ny, Nz;
+  } cases[] = {
+      // plane from the front, from behind, outside its extent
+      {{{0.2f, 0.3f, 5, 1}, {0, 0, -1, 0}}, plane, 0.2f, 0.3f, 0, 0, 0, 1},
+      {{{0.2f, 0.3f, -5, 1}, {0, 0, 1, 0}}, plane, 0.2f, 0.3f, 0, 0, 0, -1},
+      {{{0.6f, 0, 5, 1}, {0, 0, -1, 0}}, nullptr, 0, 0, 0, 0, 0, 0},
+      // plane: pointing away from it
+      {{{0, 0, 5, 1}, {0, 0, 1, 0}}, nullptr, 0, 0, 0, 0, 0, 0},
+      // cube from -X and from +Z
+      {{{5, 0.1f, 0, 1}, {1, 0, 0, 0}}, cube, 9.5f, 0.1f, 0, -1, 0, 0},
+      {{{10, 0, 5, 1}, {0, 0, -1, 0}}, cube, 10, 0, 0.5f, 0, 0, 1},
+      // cylinder side (axis along Y) and top cap
+      {{{15, 0, 0, 1}, {1, 0, 0, 0}}, cyl, 19.5f, 0, 0, -1, 0, 0},
+      {{{20, 5, 0, 1}, {0, -1, 0, 0}}, cyl, 20, 0.5f, 0, 0, 1, 0},
+      // flat text: bounding sphere of radius |0.5 scale|
+      {{{30, 0, 5, 1}, {0, 0, -1, 0}}, text, 30, 0, std::sqrt(0.75f), 0, 0, 1},
+      // dummy cubes are never hit
+      {{{40, 0, 5, 1}, {0, 0, -1, 0}}, nullptr, 0, 0, 0, 0, 0, 0},
+  };
+  for (auto& c : cases) {
+    TVector p, n;
+    TGLBaseSceneObject* hit = scene.RayCastIntersect(c.Ray.Start, c.Ray.Dir, &p, &n);
+    EXPECT_EQ(hit, c.Hit) << c.Ray.Start.X << "," << c.Ray.Start.Y << "," << c.Ray.Start.Z;
+    if (hit != nullptr && hit == c.Hit) {
+      ExpectVec(p, c.Px, c.Py, c.Pz, 1e-4f);
+      ExpectVec(n, c.Nx, c.Ny, c.Nz, 1e-4f);
+    }
+  }
+}
+
+TEST(SceneRayCast, ARayStartingInsideACubeNeverHitsIt) {
+  TGLScene scene;
+  auto* cube = NewChildObject<TGLCube>(scene.Objects());
+  cube->Scale.SetVector({4, 4, 4, 0});
+  for (TVector dir : {TVector{1, 0, 0, 0}, TVector{0, -1, 0, 0}, TVector{0.6f, 0.8f, 0, 0}})
+    EXPECT_EQ(scene.RayCastIntersect({0.5f, 0.5f, 0.5f, 1}, dir), nullptr);
+  EXPECT_EQ(scene.RayCastIntersect({-5, 0, 0, 1}, {1, 0, 0, 0}), cube);
+}
+
+TEST(SceneRayCast, TheNearestHitWinsAndEqualDistancesKeepTheFirstFound) {
+  TGLScene scene;
+  auto* far = NewChildObject<TGLPlane>(scene.Objects());
+  far->Position.SetZ(0);
+  auto* parent = NewChildObject<TGLPlane>(scene.Objects());
+  parent->Position.SetZ(1);
+  auto* child = NewChildObject<TGLPlane>(parent);  // same place as its parent
+  auto* sibling = NewChildObject<TGLPlane>(scene.Objects());
+  sibling->Position.SetZ(1);
+  TVector p;
+  EXPECT_EQ(scene.RayCastIntersect({0, 0, 5, 1}, {0, 0, -1, 0}, &p), parent);
+  EXPECT_FLOAT_EQ(p.Z, 1);
+  // Hidden subtrees are skipped whole: the child goes with its parent.
+  parent->SetVisible(false);
+  EXPECT_EQ(scene.RayCastIntersect({0, 0, 5, 1}, {0, 0, -1, 0}), sibling);
+  sibling->SetVisible(false);
+  EXPECT_EQ(scene.RayCastIntersect({0, 0, 5, 1}, {0, 0, -1, 0}), far);
+  parent->SetVisible(true);
+  EXPECT_EQ(scene.RayCastIntersect({0, 0, 5, 1}, {0, 0, -1, 0}), parent);
+  (void)child;
+}
+
+// The game's hit cylinders stand upright (PitchBy 270) and are cast at horizontally.
+TEST(SceneRayCast, UprightHitCylinderIsHitFromTheSideAndThroughItsCap) {
+  TGLScene scene;
+  auto* anchor = NewChildObject<TGLDummyCube>(scene.Objects());
+  anchor->Position.SetPoint(5, 5, 0);
+  auto* cyl = NewChildObject<TGLCylinder>(anchor);
+  cyl->SetParts({cySides, cyTop});
+  cyl->SetTopRadius(0.4f);
+  cyl->SetBottomRadius(0.4f);
+  cyl->SetHeight(0.5f);
+  cyl->Position.SetZ(0.25f);
+  cyl->PitchBy(270);
+  TVector p, n;
+  ASSERT_EQ(scene.RayCastIntersect({5, 0, 0.25f, 1}, {0, 1, 0, 0}, &p, &n), cyl);
+  ExpectVec(p, 5, 4.6f, 0.25f, 1e-4f);
+  ExpectVec(n, 0, -1, 0, 1e-4f);
+  // Above the cylinder: misses. The "top" part sits at local +Y, which PitchBy 270 turned
+  // to world -Z: the game's cylinders are open at their upper end, so a ray from above
+  // passes through the opening and meets the closed lower end from inside.
+  EXPECT_EQ(scene.RayCastIntersect({5, 0, 1, 1}, {0, 1, 0, 0}), nullptr);
+  ASSERT_EQ(scene.RayCastIntersect({5.1f, 5, 3, 1}, {0, 0, -1, 0}, &p, &n), cyl);
+  ExpectVec(p, 5.1f, 5, 0, 1e-4f);
+  ExpectVec(n, 0, 0, -1, 1e-4f);
+  cyl->SetParts({cySides, cyTop, cyBottom});
+  ASSERT_EQ(scene.RayCastIntersect({5.1f, 5, 3, 1}, {0, 0, -1, 0}, &p, &n), cyl);
+  ExpectVec(p, 5.1f, 5, 0.5f, 1e-4f);
+  ExpectVec(n, 0, 0, 1, 1e-4f);
+}
+
+// A ray that enters through a cap and leaves through the side reports the cap, where it
+// entered, not the farther side crossing.
+TEST(SceneRayCast, CylinderReportsTheNearerOfCapAndSide) {
+  TGLScene scene;
+  auto* cyl = NewChildObject<TGLCylinder>(scene.Objects());
+  TVector p, n;
+  TVector dir = VectorNormalize({0.5f, -1, 0, 0});
+  ASSERT_EQ(scene.RayCastIntersect({0, 1.5f, 0, 1}, dir, &p, &n), cyl);
+  EXPECT_NEAR(p.Y, 0.5f, 1e-4f);
+  ExpectVec(n, 0, 1, 0, 1e-4f);
+}
+
+// --- render order -----------------------------------------------------------------
+
+TEST(SceneRenderOrder, BlendedChildrenComeLastFarthestFirst) {
+  TGLScene scene;
+  TGLMaterialLibrary lib;
+  lib.AddMaterial()->Material.BlendingMode = bmAdditive;
+  auto* opaque1 = NewChildObject<TGLPlane>(scene.Objects());
+  auto* nearBlend = NewChildObject<TGLPlane>(scene.Objects());
+  nearBlend->Material.BlendingMode = bmTransparency;
+  nearBlend->Position.SetZ(8);
+  auto* alphaTest = NewChildObject<TGLPlane>(scene.Objects());
+  alphaTest->Material.BlendingMode = bmAlphaTest50;
+  auto* farBlend = NewChildObject<TGLPlane>(scene.Objects());
+  farBlend->Material.BlendingMode = bmModulate;
+  farBlend->Position.SetZ(1);
+  auto* bound = NewChildObject<TGLPlane>(scene.Objects());  // blended through its library
+  bound->Material.SetMaterialLibrary(&lib);
+  bound->Material.SetLibMaterialName("LibMaterial");
+  bound->Position.SetZ(5);
+  auto* hidden = NewChildObject<TGLPlane>(scene.Objects());
+  hidden->SetVisible(false);
+  std::vector<TGLBaseSceneObject*> order;
+  OrderChildrenForRender(*scene.Objects(), osRenderBlendedLast, {0, 0, 10, 1}, order);
+  std::vector<TGLBaseSceneObject*> expected{opaque1, alphaTest, farBlend, bound, nearBlend};
+  EXPECT_EQ(order, expected);
+  OrderChildrenForRender(*scene.Objects(), osNone, {0, 0, 10, 1}, order);
+  EXPECT_EQ(order.size(), 5u);
+  EXPECT_EQ(order[1], nearBlend);
+}
+
+}  // namespace
+}  // namespace orr
