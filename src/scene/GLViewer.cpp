@@ -93,6 +93,10 @@ void TGLSceneBuffer::ResetFrameCounter() {
   firstFrameCounter_ = 0;
 }
 
+void TGLSceneBuffer::BeginFrame() {
+  if (frameCount_ == 0) firstFrameCounter_ = timeSource_.Counter();
+}
+
 void TGLSceneBuffer::FrameDone() {
   ++frameCount_;
   std::uint64_t now = timeSource_.Counter();
@@ -142,7 +146,7 @@ void TGLSceneBuffer::Render(int width, int height) {
     bool& Flag;
     ~TLeave() { Flag = false; }
   } leave{rendering_};
-  if (frameCount_ == 0) firstFrameCounter_ = timeSource_.Counter();
+  BeginFrame();
   context_.ObjectsDrawn = 0;
 
   bool colour = !ContextOptions.Contains(roNoColorBuffer);

@@ -73,6 +73,8 @@ class TGLSceneBuffer : public TGLSceneChangeListener {
 
   // Paints the scene into the current viewport (GL context current).
   void Render(int width, int height);
+  // Start of a frame: the first frame after a reset records the counter value.
+  void BeginFrame();
   // After the painted frame was presented: counts it.
   void FrameDone();
 
