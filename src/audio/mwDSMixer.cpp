@@ -478,7 +478,9 @@ void TmwDSMixerChannel::Refill() {
   EnsureBuffer();
   if (!primed_) {
     FillFromReader(0, bufferBytes_);
-    if (soundBuffer_) primed_ = true;
+    if (!soundBuffer_) return;
+    primed_ = true;
+    NoteEndAhead(0);
     return;
   }
   const uint32_t p = PlayPosition();
@@ -492,6 +494,7 @@ void TmwDSMixerChannel::Refill() {
     FillFromReader(w, p - w);
     if (!soundBuffer_) return;
     writePosition_ = p;
+    NoteEndAhead(p);
     return;
   }
   int64_t queued = static_cast<int64_t>(w) - p;
@@ -503,6 +506,13 @@ void TmwDSMixerChannel::Refill() {
   if (first < silenceChunk_) FillSilence(0, silenceChunk_ - first);
   if (!soundBuffer_) return;
   writePosition_ = static_cast<uint32_t>((static_cast<uint64_t>(w) + silenceChunk_) % bufferBytes_);
+}
+
+void TmwDSMixerChannel::NoteEndAhead(uint32_t playPosition) {
+  // Ticks see the end coming only while it is at most the near-end distance ahead; an end
+  // written closer than one update period ahead would otherwise be missed until the
+  // buffer had gone round once more, ending a short sound about 4 s late.
+  if (endMark_ >= 0 && !nearEnd_ && DistanceToEnd(playPosition) <= nearEndDistance_) nearEnd_ = true;
 }
 
 void TmwDSMixerChannel::FillFromReader(uint32_t offset, uint32_t length) {

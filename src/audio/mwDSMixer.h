@@ -249,6 +249,7 @@ class TmwDSMixerChannel {
   void TickFailed(const std::string& message);
   uint32_t PlayPosition();
   int64_t DistanceToEnd(uint32_t playPosition) const;
+  void NoteEndAhead(uint32_t playPosition);
   // Locks [offset, offset + length) and copies the staging bytes there; false when the
   // buffer was lost (the channel then released it and reported OnBufferLost).
   bool CopyToBuffer(uint32_t offset, uint32_t length);
