@@ -1,0 +1,259 @@
+// The map tool: its JSON form, its checks, and the command line with its exit codes.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "OrxCheck.h"
+#include "OrxJson.h"
+#include "app/UMainModule.h"
+#include "map/MapFileWriter.h"
+
+namespace orr {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using ::testing::HasSubstr;
+
+// A walled 6 x 5 yard: the border is wall, the rest open floor except one pillar at (3, 2).
+//   y=4  1 1 1 1 1 1
+//   y=3  1 0 0 0 0 1
+//   y=2  1 0 0 2 0 1
+//   y=1  1 0 0 0 0 1
+//   y=0  1 1 1 1 1 1
+json YardSource() {
+  json heights = json::array();
+  for (int y = 0; y < 5; ++y) {
+    json row = json::array();
+    for (int x = 0; x < 6; ++x) row.push_back(x == 0 || y == 0 || x == 5 || y == 4 ? 1 : (x == 3 && y == 2 ? 2 : 0));
+    heights.push_back(row);
+  }
+  json cells = json::array();
+  for (int y = 0; y < 5; ++y) {
+    json row = json::array();
+    for (int x = 0; x < 6; ++x) row.push_back({x + 10 * y, (x + y) % 4});
+    cells.push_back(row);
+  }
+  return {{"MapVersion", 1.1},
+          {"MapName", "Yard"},
+          {"MapIdCode", "YARD"},
+          {"MapSize", {6, 5}},
+          {"EntityCount", 3},
+          {"TerrainGrid", cells},
+          {"DecorationGrid", cells},
+          {"HeightMap", heights},
+          {"EntitySpawns",
+           {{{"x", 1.5}, {"y", 1.5}, {"Kind", 0}, {"Index", 1}, {"Param1", "2"}, {"Param2", "0100100302004003"}},
+            {{"x", 4.5}, {"y", 3.5}, {"Kind", 3}, {"Index", 1}, {"Param1", "25"}, {"Param2", ""}},
+            {{"x", -1}, {"y", -1}, {"Kind", 2}, {"Index", 0}, {"Param1", ""}, {"Param2", ""}}}}};
+}
+
+class OrxTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("orr_orx_" + std::to_string(::getpid()));
+    fs::create_directories(folder_);
+  }
+  void TearDown() override {
+    fs::remove_all(folder_);
+    ResetGameMap();
+    ResetEventLog();
+  }
+  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+  // Writes the source's map file and loads it into GameMap.
+  void LoadSource(const json& source) {
+    TMapSource map = MapFromJson(source);
+    TMapWriteOptions options;
+    options.EntityCount = map.EntityCount;
+    WriteMapFile(Path("map.orx"), map.Map, options);
+    ASSERT_EQ(LoadMap(Path("map.orx")), 0);
+  }
+  std::vector<std::string> Findings(const json& source) {
+    LoadSource(source);
+    std::vector<std::string> lines;
+    for (const auto& f : CheckGameMap().Findings)
+      lines.push_back((f.Severity == TCheckSeverity::Error ? "error: " : "warning: ") + f.Text);
+    return lines;
+  }
+  // Runs the orx binary; returns its exit code and fills stdout and stderr.
+  int Run(const std::string& arguments, std::string* out = nullptr, std::string* err = nullptr) {
+    const std::string command = std::string(ORX_BINARY) + " " + arguments + " >" + Path("out") + " 2>" + Path("err");
+    const int status = std::system(command.c_str());
+    auto slurp = [](const std::string& p) {
+      std::ifstream in(p, std::ios::binary);
+      return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    if (out) *out = slurp(Path("out"));
+    if (err) *err = slurp(Path("err"));
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  fs::path folder_;
+};
+
+TEST_F(OrxTest, JsonRoundTripsThroughTheMapFile) {
+  const json source = YardSource();
+  LoadSource(source);
+  const json decoded = json::parse(MapToJson(GameMap).dump());
+  EXPECT_EQ(decoded, source);
+  EXPECT_EQ(decoded["MapVersion"].dump(), "1.1") << "32-bit numbers print in their shortest form";
+}
+
+TEST_F(OrxTest, EncodeRefusesWhatItCannotStoreNamingTheField) {
+  struct TCase {
+    const char* Expected;
+    std::function<void(json&)> Change;
+  };
+  const std::vector<TCase> cases = {
+      {"MapName: a blank at character 4", [](json& s) { s["MapName"] = "Old Yard"; }},
+      {"EntitySpawns[1].Param1: byte 0xC3", [](json& s) { s["EntitySpawns"][1]["Param1"] = "\xC3\xA9"; }},
+      {"EntitySpawns[0].kind: unknown key", [](json& s) { s["EntitySpawns"][0]["kind"] = 0; }},
+      {"Author: unknown key", [](json& s) { s["Author"] = "me"; }},
+      {"HeightMap[2]: 5 entries where MapSize asks for 6", [](json& s) { s["HeightMap"][2].erase(0); }},
+      {"TerrainGrid[1][2] QuarterTurns: 10 is outside 0..9", [](json& s) { s["TerrainGrid"][1][2][1] = 10; }},
+      {"EntitySpawns[0].Kind: 65536 is outside", [](json& s) { s["EntitySpawns"][0]["Kind"] = 65536; }},
+      {"EntitySpawns[0].Index: an integer is needed", [](json& s) { s["EntitySpawns"][0]["Index"] = 1.5; }},
+      {"EntitySpawns[0].x: a number is needed", [](json& s) { s["EntitySpawns"][0]["x"] = "1.5"; }},
+      {"EntitySpawns[0].y: 1e+39 does not fit", [](json& s) { s["EntitySpawns"][0]["y"] = 1e39; }},
+      {"MapSize W: -1 is outside", [](json& s) { s["MapSize"][0] = -1; }},
+      {"MapVersion: missing", [](json& s) { s.erase("MapVersion"); }},
+      {"EntityCount: 4 does not match the 3 records", [](json& s) { s["EntityCount"] = 4; }},
+  };
+  for (const TCase& c : cases) {
+    json source = YardSource();
+    c.Change(source);
+    try {
+      TMapSource map = MapFromJson(source);
+      TMapWriteOptions options;
+      options.EntityCount = map.EntityCount;
+      EncodeMapFile(map.Map, options);
+      ADD_FAILURE() << "accepted: " << c.Expected;
+    } catch (const EMapEncodeError& e) {
+      EXPECT_THAT(e.what(), HasSubstr(c.Expected));
+    }
+  }
+  // A count that the loader keeps modulo 65536 is written as given.
+  json source = YardSource();
+  source["EntityCount"] = 65539;
+  LoadSource(source);
+  EXPECT_EQ(GameMap.EntitySpawns.size(), 3u);
+  EXPECT_THAT(EventLog, ::testing::Contains(HasSubstr("**Entity count: 3")));
+}
+
+TEST_F(OrxTest, ACleanMapHasNoFindings) { EXPECT_THAT(Findings(YardSource()), ::testing::IsEmpty()); }
+
+// One damaged record at a time, with the line check must print for it.
+TEST_F(OrxTest, CheckReportsWhatWouldMisbehave) {
+  auto entity = [](double x, double y, int kind, int index, const char* p1, const char* p2) {
+    return json{{"x", x}, {"y", y}, {"Kind", kind}, {"Index", index}, {"Param1", p1}, {"Param2", p2}};
+  };
+  struct TCase {
+    json Record;
+    std::string Expected;
+  };
+  const std::vector<TCase> cases = {
+      {entity(1.5, 1.5, 0, 7, "0", ""), "error: entity 3 (kind 0 index 7 at 1.5, 1.5): creature index 7 is outside 0..6"},
+      {entity(1.5, 1.5, 0, 1, "x", ""), "error: entity 3 (Patroller at 1.5, 1.5): Param1 (mode): 'x' is not a valid integer value"},
+      {entity(1.5, 1.5, 0, 1, "0", "01001001zz"), ""},  // leftover characters of a non-patroller are harmless
+      {entity(1.5, 1.5, 0, 1, "0", "0100100101a01001"),
+       "error: entity 3 (Patroller at 1.5, 1.5): Param2 (route): step 1 \"01a01001\": 'a01' is not a valid integer value"},
+      {entity(1.5, 1.5, 0, 1, "3", ""), "warning: entity 3 (Patroller at 1.5, 1.5): mode 3 is none of 0 look around"},
+      {entity(1.5, 1.5, 0, 1, "257", ""), "warning: entity 3 (Patroller at 1.5, 1.5): mode 257 is kept in a byte as 1"},
+      {entity(1.5, 1.5, 0, 1, "2", ""), "warning: entity 3 (Patroller at 1.5, 1.5): patrols without a route"},
+      {entity(1.5, 1.5, 0, 1, "2", "0100100100"), "warning: entity 3 (Patroller at 1.5, 1.5): route has 2 character(s)"},
+      {entity(1.5, 1.5, 0, 1, "2", "0100600101001001"),
+       "warning: entity 3 (Patroller at 1.5, 1.5): route step 0 goes to the cell off the map (6, 1)"},
+      {entity(1.5, 1.5, 0, 1, "2", "0100300201001001"),
+       "warning: entity 3 (Patroller at 1.5, 1.5): route step 0 goes to the blocked cell (3, 2)"},
+      {entity(1.5, 2.5, 0, 1, "2", "01004002"),
+       "warning: entity 3 (Patroller at 1.5, 2.5): the straight walk from its place to route step 0 (4, 2) runs into a wall"},
+      {entity(4.5, 1.5, 0, 1, "2", "010040010100200301001001"),
+       "warning: entity 3 (Patroller at 4.5, 1.5): the straight walk from route step 0 (4, 1) to step 1 (2, 3) runs into a wall"},
+      {entity(3.5, 2.5, 0, 0, "0", ""), "warning: entity 3 (Civilian at 3.5, 2.5): placed on the blocked cell (3, 2): it cannot move"},
+      {entity(1.1, 1.5, 0, 0, "0", ""), "warning: entity 3 (Civilian at 1.1, 1.5): stands within 0.4 of a wall"},
+      {entity(-1, 2.5, 0, 0, "0", ""), "warning: entity 3 (Civilian at -1, 2.5): placed off the map, in cell (-2, 2) (only both"},
+      {entity(2.5, 2.5, 3, 3, "10", ""), "warning: entity 3 (kind 3 index 3 at 2.5, 2.5): health item index 3 is outside 0..2"},
+      {entity(2.5, 2.5, 6, 6, "10", ""), "warning: entity 3 (kind 6 index 6 at 2.5, 2.5): ammunition index 6 is outside 0..5"},
+      {entity(2.5, 2.5, 5, 2, "1.5", ""), "error: entity 3 (Shotgun at 2.5, 2.5): Param1 (amount): '1.5' is not a valid integer value"},
+      {entity(2.5, 2.5, 4, 0, "70000", ""), "warning: entity 3 (Armor Pad at 2.5, 2.5): amount 70000 is kept in 16 bits as 4464"},
+      {entity(2.5, 2.5, 4, 0, "0", ""), "warning: entity 3 (Armor Pad at 2.5, 2.5): amount 0"},
+      {entity(0.5, 0.5, 6, 0, "50", ""), "warning: entity 3 (Small Bullets at 0.5, 0.5): placed on the blocked cell (0, 0): it cannot be reached"},
+      {entity(2.5, 2.5, 9, 0, "", ""), "warning: entity 3 (kind 9 index 0 at 2.5, 2.5): kind 9 makes nothing in the game"},
+      {entity(-1, -1, 1, 5, "", ""), ""},  // effects and markers make nothing: nothing to misbehave
+  };
+  for (const TCase& c : cases) {
+    json source = YardSource();
+    source["EntitySpawns"].push_back(c.Record);
+    source.erase("EntityCount");
+    const auto lines = Findings(source);
+    if (c.Expected.empty()) {
+      EXPECT_THAT(lines, ::testing::IsEmpty()) << c.Record.dump();
+    } else {
+      ASSERT_EQ(lines.size(), 1u) << c.Record.dump() << "\n" << ::testing::PrintToString(lines);
+      EXPECT_THAT(lines[0], ::testing::StartsWith(c.Expected));
+    }
+  }
+}
+
+TEST_F(OrxTest, CheckFindsNoRoomForThePlayer) {
+  json source = YardSource();
+  for (auto& row : source["HeightMap"])
+    for (auto& h : row) h = 1;
+  source["HeightMap"][2][2] = 0;  // one open cell at (2, 2) ...
+  source["EntitySpawns"] = {{{"x", 2.5}, {"y", 2.5}, {"Kind", 0}, {"Index", 0}, {"Param1", "0"}, {"Param2", ""}},
+                            {{"x", -1}, {"y", -1}, {"Kind", 3}, {"Index", 0}, {"Param1", "5"}, {"Param2", ""}}};
+  source.erase("EntityCount");
+  // ... whose corner lies within two radii of the creature standing in it.
+  const auto lines = Findings(source);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(),
+            "error: map: no free cell for the player nor for the 1 randomly placed entities: placing them never ends "
+            "(every cell is a wall, off the map or next to a creature)");
+  source["EntitySpawns"].erase(0);
+  EXPECT_THAT(Findings(source), ::testing::IsEmpty());
+}
+
+TEST_F(OrxTest, CommandLineExitCodes) {
+  std::ofstream(Path("yard.json")) << YardSource().dump();
+  std::string out, err;
+  EXPECT_EQ(Run("--help", &out), 0);
+  EXPECT_THAT(out, HasSubstr("usage: orx"));
+  EXPECT_EQ(Run("decode " + Path("none.orx"), &out, &err), 1);
+  EXPECT_THAT(err, HasSubstr("no such file"));
+
+  EXPECT_EQ(Run("encode " + Path("yard.json") + " -o " + Path("yard.orx") + " --wrap 7 --seed 3"), 0);
+  EXPECT_EQ(Run("decode " + Path("yard.orx"), &out), 0);
+  EXPECT_EQ(json::parse(out), YardSource());
+  EXPECT_EQ(Run("check " + Path("yard.orx"), &out), 0);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(Run("info " + Path("yard.orx"), &out), 0);
+  EXPECT_THAT(out, HasSubstr("Size:     6 x 5 (30 cells, 11 open)"));
+  EXPECT_THAT(out, HasSubstr("    1 Patroller: 1"));
+
+  std::ofstream(Path("bad.orx"), std::ios::binary) << "#\x97" "abc\xFE";
+  EXPECT_EQ(Run("decode " + Path("bad.orx"), &out, &err), 2);
+  EXPECT_EQ(out, "");
+  EXPECT_THAT(err, HasSubstr("unreadable: field 1 (MapVersion):"));
+  EXPECT_EQ(Run("check " + Path("bad.orx")), 1);
+
+  json broken = YardSource();
+  broken["EntitySpawns"][0]["Param1"] = "patrol";
+  std::ofstream(Path("broken.json")) << broken.dump();
+  EXPECT_EQ(Run("encode " + Path("broken.json") + " -o " + Path("broken.orx")), 0);
+  EXPECT_EQ(Run("check " + Path("broken.orx"), &out), 1);
+  EXPECT_THAT(out, HasSubstr("broken.orx: error: entity 0 (Patroller at 1.5, 1.5): Param1 (mode)"));
+
+  broken["MapName"] = "Two words";
+  std::ofstream(Path("blank.json")) << broken.dump();
+  EXPECT_EQ(Run("encode " + Path("blank.json") + " -o " + Path("blank.orx"), nullptr, &err), 1);
+  EXPECT_THAT(err, HasSubstr("MapName: a blank at character 4 cannot be stored"));
+  EXPECT_FALSE(fs::exists(Path("blank.orx"))) << "nothing is written for a refused source";
+  EXPECT_EQ(Run("encode " + Path("yard.json")), 2) << "no output named";
+}
+
+}  // namespace
+}  // namespace orr
