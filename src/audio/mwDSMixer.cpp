@@ -34,7 +34,7 @@ const TDeviceList& DeviceList() {
   return list;
 }
 
-using TUpdateLock = std::unique_lock<std::recursive_timed_mutex>;
+using TUpdateLock = std::unique_lock<TRecursiveTimedMutex>;
 
 }  // namespace
 

@@ -8,7 +8,7 @@ namespace {
 
 struct TRegistry {
   std::mutex Lock;
-  std::map<std::string, std::weak_ptr<std::recursive_timed_mutex>> Mutexes;
+  std::map<std::string, std::weak_ptr<TRecursiveTimedMutex>> Mutexes;
 };
 
 TRegistry& Registry() {
@@ -23,7 +23,7 @@ TNamedMutexHandle CreateNamedMutex(const std::string& name) {
   std::lock_guard<std::mutex> lock(registry.Lock);
   auto& entry = registry.Mutexes[name];
   if (TNamedMutexHandle existing = entry.lock()) return existing;
-  auto made = std::make_shared<std::recursive_timed_mutex>();
+  auto made = std::make_shared<TRecursiveTimedMutex>();
   entry = made;
   // Forget names whose last handle is gone, so the registry does not grow without bound.
   for (auto it = registry.Mutexes.begin(); it != registry.Mutexes.end();) {
