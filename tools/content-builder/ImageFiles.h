@@ -1,0 +1,17 @@
+// Writing finished pictures: BMP files for the game, PNG for the contact sheet.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orr::content {
+
+// Pixels are 0xAARRGGBB, top row first. Both throw std::runtime_error naming the path
+// when the file cannot be written; folders are created as needed.
+void SaveBmp(const std::string& path, int width, int height,
+             const std::vector<std::uint32_t>& pixels);
+void SavePng(const std::string& path, int width, int height,
+             const std::vector<std::uint32_t>& pixels);
+
+}  // namespace orr::content
