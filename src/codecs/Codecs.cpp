@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <mutex>
 
@@ -89,11 +89,20 @@ TPicture LoadPictureFromFile(const std::string& path, const TDecodeLimits& limit
   // Refuse an unknown format before reading what may be a large file.
   if (FindPictureFormat(extension) == nullptr)
     throw EPictureError("Unknown picture format: ." + extension + " (" + path + ")");
-  std::ifstream file(path, std::ios::binary);
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) throw EPictureError("Cannot read picture file: " + path);
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) throw EPictureError("Cannot open picture file: " + path);
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                  std::istreambuf_iterator<char>());
-  if (file.bad()) throw EPictureError("Cannot read picture file: " + path);
+  // No picture within the limits needs more than four bytes a pixel plus its headers.
+  const std::streamoff length = file.tellg();
+  const std::int64_t largest = limits.MaxPixels * 4 + (std::int64_t(1) << 24);
+  if (length < 0) throw EPictureError("Cannot read picture file: " + path);
+  if (length > largest)
+    throw EPictureError("Picture file is too large (" + std::to_string(length) + " bytes): " + path);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
+  file.seekg(0);
+  if (!file.read(reinterpret_cast<char*>(bytes.data()), length))
+    throw EPictureError("Cannot read picture file: " + path);
   try {
     return DecodePicture(extension, bytes.data(), bytes.size(), limits);
   } catch (const EPictureError& error) {

@@ -133,6 +133,12 @@ void TBitmap32::SetPixel(int x, int y, TColor32 color) {
 }
 
 void TBitmap32::Draw(const TRect& dstRect, const TRect& srcRect, const TBitmap32& src) {
+  // Coordinates this far out mean a caller's mistake; refusing them keeps the clipping
+  // arithmetic inside int.
+  constexpr int Far = 1 << 29;
+  for (int v : {dstRect.Left, dstRect.Top, dstRect.Right, dstRect.Bottom, srcRect.Left, srcRect.Top,
+                srcRect.Right, srcRect.Bottom})
+    if (v < -Far || v > Far) return;
   if (dstRect.Width() <= 0 || dstRect.Height() <= 0 || srcRect.Width() <= 0 ||
       srcRect.Height() <= 0 || Empty() || src.Empty())
     return;

@@ -70,7 +70,8 @@ class TBitmap32 {
   // Draws `srcRect` of `src` into `dstRect` of this bitmap using src's draw settings.
   // Rectangles are right/bottom exclusive. When the sizes differ the source is stretched
   // (nearest pixel). Both rectangles are clipped to their bitmaps, keeping the mapping
-  // between them; empty or inverted rectangles draw nothing. Drawing a bitmap onto
+  // between them; empty or inverted rectangles, and coordinates beyond +-2^29, draw
+  // nothing. Drawing a bitmap onto
   // itself works (the source is read before anything is written).
   void Draw(const TRect& dstRect, const TRect& srcRect, const TBitmap32& src);
   // Draws `srcRect` of `src` unscaled with its top-left at (dstX, dstY).

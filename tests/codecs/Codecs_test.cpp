@@ -70,11 +70,14 @@ TEST_F(CodecsFiles, FailuresNameTheFileAndWhatIsWrong) {
   const std::string jpegNamedBmp = Write("photo.bmp", test::ReadBytes("codecs/q_baseline.jpg"));
   const std::string unknown = Write("notes.txt", {1, 2, 3});
   const std::string empty = Write("empty.gif", {});
+  const std::string folder = (folder_ / "folder.bmp").string();
+  fs::create_directories(folder);
   const std::pair<std::string, std::string> cases[] = {
       {missing, "Cannot open picture file: " + missing},
       {jpegNamedBmp, "BMP: not a bitmap file (no \"BM\" signature) (" + jpegNamedBmp + ")"},
       {unknown, "Unknown picture format: .txt (" + unknown + ")"},
       {empty, "GIF: file is too short for a GIF header (" + empty + ")"},
+      {folder, "Cannot read picture file: " + folder},
   };
   for (const auto& [path, message] : cases) {
     try {

@@ -84,6 +84,14 @@ TEST(TBitmap32, PlainCopyMovesExactlyTheOverlappingPixels) {
   }
 }
 
+TEST(TBitmap32, RectanglesFarOutsideDrawNothing) {
+  const TBitmap32 source = Numbered(2, 2);
+  TBitmap32 dst(2, 2);
+  dst.Draw({-2000000000, 0, 2, 2}, {0, 0, 2000000002, 2}, source);
+  dst.Draw({0, 0, 2, 2}, {-2147483647 - 1, 0, 2147483647, 2}, source);
+  EXPECT_EQ(PixelsOf(dst), std::vector<TColor32>(4, 0));
+}
+
 TEST(TBitmap32, AtlasRowsCutIntoTilesKeepTheirOwnPixels) {
   // A 64 x 100 atlas: tile n's floor at x 0..31, its wall at x 32..63, rows 32n..32n+31.
   const TBitmap32 atlas = Numbered(64, 100);
