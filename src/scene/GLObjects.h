@@ -46,6 +46,7 @@ class TGLPlane : public TGLCustomSceneObject {
 
   bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
                         TVector* intersectPoint, TVector* intersectNormal) override;
+  bool RayCastWithinBounds() const override { return true; }
   float BoundingRadius() const override;
   void BuildList(TGLRenderContext& context) override;
 
@@ -66,6 +67,7 @@ class TGLCube : public TGLCustomSceneObject {
 
   bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
                         TVector* intersectPoint, TVector* intersectNormal) override;
+  bool RayCastWithinBounds() const override { return true; }
   float BoundingRadius() const override;
   void BuildList(TGLRenderContext& context) override;
 
@@ -98,6 +100,7 @@ class TGLCylinder : public TGLCustomSceneObject {
 
   bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
                         TVector* intersectPoint, TVector* intersectNormal) override;
+  bool RayCastWithinBounds() const override { return true; }
   float BoundingRadius() const override;
   void BuildList(TGLRenderContext& context) override;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <stdexcept>
 
 #include "scene/GLObjects.h"
@@ -170,9 +171,11 @@ void TGLBaseSceneObject::TurnBy(float degrees) {
 
 void TGLBaseSceneObject::TransformationChanged() {
   localValid_ = false;
+  rayRadiusValid_ = false;
   // Every absolute matrix below depends on this one.
   if (absoluteValid_ || inverseValid_) {
     absoluteValid_ = inverseValid_ = false;
+    for (auto& child : children_) child->rayRadiusValid_ = false;
     for (auto& child : children_) child->TransformationChanged();
   }
   NotifyChange();
@@ -197,6 +200,9 @@ const TMatrix& TGLBaseSceneObject::AbsoluteMatrix() {
   if (!absoluteValid_) {
     absolute_ = parent_ != nullptr ? MatrixMultiply(LocalMatrix(), parent_->AbsoluteMatrix())
                                    : LocalMatrix();
+    float s2 = 0;
+    for (int i = 0; i < 3; ++i) s2 = std::max(s2, VectorDot(absolute_.Row[i], absolute_.Row[i]));
+    absMaxScale_ = std::sqrt(s2);
     absoluteValid_ = true;
   }
   return absolute_;
@@ -208,6 +214,21 @@ const TMatrix& TGLBaseSceneObject::InvAbsoluteMatrix() {
     inverseValid_ = true;
   }
   return inverse_;
+}
+
+float TGLBaseSceneObject::RayCastRadius() {
+  if (!rayRadiusValid_) {
+    rayRadius_ = RayCastWithinBounds()
+                     ? BoundingRadius() * AbsoluteMaxScale() * 1.01f + 1e-4f
+                     : -1.0f;
+    rayRadiusValid_ = true;
+  }
+  return rayRadius_;
+}
+
+float TGLBaseSceneObject::AbsoluteMaxScale() {
+  AbsoluteMatrix();
+  return absMaxScale_;
 }
 
 TVector TGLBaseSceneObject::AbsolutePosition() { return AbsoluteMatrix().Row[3]; }
@@ -302,15 +323,38 @@ namespace {
 
 struct TRayCastState {
   TVector Start, Vector;
+  float VectorLength2 = 0;
   float BestDist2 = 1e20f;
   TGLBaseSceneObject* Best = nullptr;
   TVector BestPoint, BestNormal;
 };
 
+// Cheap rejection by the object's bounding sphere (with a margin for rounding): the ray
+// misses the sphere, the sphere lies behind the start, or even its nearest point is
+// farther than the best hit so far. Never rejects an object its own test would report.
+bool MayHit(TGLBaseSceneObject& obj, const TRayCastState& state) {
+  float radius = obj.RayCastRadius();
+  if (radius < 0 || state.VectorLength2 == 0) return true;
+  TVector sc = VectorSubtract(obj.AbsoluteMatrix().Row[3], state.Start);
+  float dist2 = VectorDot(sc, sc);
+  float r2 = radius * radius;
+  if (dist2 <= r2) return true;  // the start lies inside the sphere
+  float along = VectorDot(sc, state.Vector);
+  if (along <= 0) return false;  // the sphere lies behind the start
+  float closest2 = dist2 - along * along / state.VectorLength2;
+  if (closest2 > r2) return false;
+  float nearest = std::sqrt(dist2) - radius;
+  return nearest * nearest <= state.BestDist2 * 1.0001f;
+}
+
 void RayCastVisit(TGLBaseSceneObject& obj, TRayCastState& state) {
-  for (int i = 0; i < obj.Count(); ++i) {
-    TGLBaseSceneObject* child = obj.Children(i);
+  for (const auto& owned : obj.ChildList()) {
+    TGLBaseSceneObject* child = owned.get();
     if (!child->Visible()) continue;
+    if (!MayHit(*child, state)) {
+      RayCastVisit(*child, state);
+      continue;
+    }
     TVector point, normal;
     if (child->RayCastIntersect(state.Start, state.Vector, &point, &normal)) {
       float d2 = VectorDistance2(state.Start, point);
@@ -334,6 +378,7 @@ TGLBaseSceneObject* TGLScene::RayCastIntersect(const TVector& rayStart,
   TRayCastState state;
   state.Start = {rayStart.X, rayStart.Y, rayStart.Z, 1};
   state.Vector = {rayVector.X, rayVector.Y, rayVector.Z, 0};
+  state.VectorLength2 = VectorDot(state.Vector, state.Vector);
   RayCastVisit(*root_, state);
   if (state.Best != nullptr) {
     if (intersectPoint) *intersectPoint = state.BestPoint;

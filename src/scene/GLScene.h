@@ -108,13 +108,28 @@ class TGLBaseSceneObject {
   // Tells the scene that something drawn changed (the viewers repaint).
   void NotifyChange();
   // The structure changed (geometry, material binding): same effect as NotifyChange.
-  virtual void StructureChanged() { NotifyChange(); }
+  virtual void StructureChanged() {
+    rayRadiusValid_ = false;
+    NotifyChange();
+  }
 
   // --- per-kind behaviour ---
   // Tests the ray (world coordinates; direction expected of unit length for the default
   // sphere test); on a hit fills point and normal in world coordinates.
   virtual bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
                                 TVector* intersectPoint, TVector* intersectNormal);
+  // True when every hit of RayCastIntersect lies within BoundingRadius (scaled by the
+  // absolute matrix): the scene's ray cast may then skip the object when the ray misses
+  // that sphere.
+  virtual bool RayCastWithinBounds() const { return false; }
+  // The largest axis scale of the absolute matrix.
+  float AbsoluteMaxScale();
+  // World radius about the absolute position that holds every ray hit (with a margin),
+  // negative when the object's test is not bounded that way. Cached.
+  float RayCastRadius();
+  const std::vector<std::unique_ptr<TGLBaseSceneObject>>& ChildList() const {
+    return children_;
+  }
   // Counts for the blended-last render order.
   virtual bool Blended() const { return false; }
   // Radius of a sphere about the local origin holding the geometry, in local units;
@@ -150,6 +165,9 @@ class TGLBaseSceneObject {
   bool visible_ = true;
   bool localValid_ = false, absoluteValid_ = false, inverseValid_ = false;
   TMatrix local_, absolute_, inverse_;
+  float absMaxScale_ = 1;
+  float rayRadius_ = -1;
+  bool rayRadiusValid_ = false;
 };
 
 // Reduces an angle in degrees to -180..180 the way stored angles are kept.

@@ -257,6 +257,56 @@ TEST(SceneRayCast, CylinderReportsTheNearerOfCapAndSide) {
   ExpectVec(n, 0, 1, 0, 1e-4f);
 }
 
+// The scene's cast skips objects by their bounding spheres; it must report exactly what
+// asking every object in depth-first order would.
+void BruteForce(TGLBaseSceneObject& obj, const TVector& s, const TVector& d, float& best,
+                TGLBaseSceneObject*& found) {
+  for (int i = 0; i < obj.Count(); ++i) {
+    TGLBaseSceneObject* c = obj.Children(i);
+    if (!c->Visible()) continue;
+    TVector p, n;
+    if (c->RayCastIntersect(s, d, &p, &n) && VectorDistance2(s, p) < best) {
+      best = VectorDistance2(s, p);
+      found = c;
+    }
+    BruteForce(*c, s, d, best, found);
+  }
+}
+
+TEST(SceneRayCast, BoundingSphereShortcutsNeverChangeTheResult) {
+  TGLScene scene;
+  std::uint32_t seed = 7;
+  auto rnd = [&](float lo, float hi) {
+    seed = seed * 134775813u + 1u;
+    return lo + (hi - lo) * float(seed) / 4294967296.0f;
+  };
+  for (int i = 0; i < 60; ++i) {
+    auto* anchor = NewChildObject<TGLDummyCube>(scene.Objects());
+    anchor->Position.SetPoint(rnd(-5, 5), rnd(-5, 5), rnd(-1, 1));
+    anchor->SetRollAngle(rnd(-180, 180));
+    TGLBaseSceneObject* o;
+    switch (i % 4) {
+      case 0: o = NewChildObject<TGLPlane>(anchor); break;
+      case 1: o = NewChildObject<TGLCube>(anchor); break;
+      case 2: o = NewChildObject<TGLCylinder>(anchor); break;
+      default: o = NewChildObject<TGLLines>(anchor); break;
+    }
+    o->Scale.SetVector({rnd(0.2f, 2), rnd(0.2f, 2), rnd(0.2f, 2), 0});
+    o->PitchBy(rnd(-180, 180));
+  }
+  int hits = 0;
+  for (int r = 0; r < 2000; ++r) {
+    TVector s{rnd(-7, 7), rnd(-7, 7), rnd(-3, 3), 1};
+    TVector d = VectorNormalize({rnd(-1, 1), rnd(-1, 1), rnd(-1, 1), 0});
+    float best = 1e20f;
+    TGLBaseSceneObject* expected = nullptr;
+    BruteForce(*scene.Objects(), s, d, best, expected);
+    ASSERT_EQ(scene.RayCastIntersect(s, d), expected) << "ray " << r;
+    hits += expected != nullptr;
+  }
+  EXPECT_GT(hits, 500);
+}
+
 // --- render order -----------------------------------------------------------------
 
 TEST(SceneRenderOrder, BlendedChildrenComeLastFarthestFirst) {
