@@ -267,6 +267,9 @@ TmwDSMixerChannel::TmwDSMixerChannel(TmwDSMixer* mixer) : mixer_(mixer) {
 }
 
 TmwDSMixerChannel::~TmwDSMixerChannel() {
+  // Messages still on their way find no channel: joining the thread below serves the main
+  // thread's hand-overs, and none of them may reach a channel being destroyed.
+  window_->Channel = nullptr;
   mixer_->UnregisterChannel(this);
   thread_->Deactivate();
   // The thread ends before the buffers go, so no tick can be running while they are freed.
@@ -279,7 +282,6 @@ TmwDSMixerChannel::~TmwDSMixerChannel() {
   }
   thread_.reset();
   mutex_.reset();
-  window_->Channel = nullptr;
 }
 
 bool TmwDSMixerChannel::TryLockUpdate() {

@@ -311,6 +311,18 @@ TEST_F(MixerTest, FileShorterThanAnUpdatePeriodEndsAtTheFirstTick) {
   EXPECT_EQ(ends, 1);
 }
 
+TEST_F(MixerTest, MessagesForAFreedChannelAreDropped) {
+  TmwDSMixerChannel* channel = PlayStill(WriteWav("gone.wav", TestSamples(4410, 2)), false);
+  int ends = 0;
+  channel->OnPlayEnd = [&](TmwDSMixerChannel*) { ++ends; };
+  Advance(400);
+  channel->UpdateTick();
+  EXPECT_EQ(channel->PlayingState(), 0);  // the end is posted
+  delete channel;
+  app.CheckSynchronize();
+  EXPECT_EQ(ends, 0);
+}
+
 TEST_F(MixerTest, RefillsRewriteExactlyThePlayedBytes) {
   const auto samples = TestSamples(44100 * 10, 2);  // longer than the buffer
   const auto bytes = AsBytes(samples);
