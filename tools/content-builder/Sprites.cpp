@@ -44,9 +44,10 @@ class TFigure {
   TCanvas& C;
   float Size;   // overall scale of the creature
   TXf Xf;       // current part frame (set by the drawing code, reset after)
+  TVec Sway;    // sideways shift of the whole upper body while walking
 
   TVec ToPicture(TVec local) const {
-    TVec v = Xf.Apply(local) * Size;
+    TVec v = (Xf.Apply(local) + Sway) * Size;
     return {FrameWidth / 2.0f + v.X, FrameHeight / 2.0f - v.Y};
   }
   float Len(float v) const { return v * Xf.Size * Size; }
@@ -114,6 +115,8 @@ struct TPose {
   bool Aiming = false;
   bool Firing = false;
   float Stride() const { return Walking ? std::sin(Phase) : 0.0f; }
+  // > 0 while the right foot swings forward (lifted, nearer the camera), < 0 for the left.
+  float Lift() const { return Walking ? std::cos(Phase) : 0.0f; }
 };
 
 TPose PoseOf(int frame) {
@@ -219,7 +222,7 @@ void DrawFlash(TFigure& f, const TStyle& w, TVec m, std::uint32_t seed) {
     f.Glow(pts, m, len, white, yellow, orange);
   };
   if (kind == "pistol") {
-    star(7, 2.0f, 3, 80);
+    star(10, 2.5f, 4, 90);
   } else if (kind == "rifle") {
     star(12, 2.5f, 4, 110);
   } else if (kind == "shotgun" || kind == "autoshotgun") {
@@ -336,8 +339,10 @@ void ArmsAndWeapon(TFigure& f, const TStyle& w, const TPose& pose, float sx, flo
 void Feet(TFigure& f, const TPose& pose, float spread, float stride, float rx, float ry,
           const TPaint& paint) {
   float s = pose.Stride() * stride;
-  f.Ellipse({spread, s}, rx, ry, 0, paint);
-  f.Ellipse({-spread, -s}, rx, ry, 0, paint);
+  // A lifted foot is nearer the camera and looks a little larger.
+  float right = 1.0f + 0.18f * std::max(0.0f, pose.Lift()), left = 1.0f + 0.18f * std::max(0.0f, -pose.Lift());
+  f.Ellipse({spread, s}, rx * right, ry * right, 0, paint);
+  f.Ellipse({-spread, -s}, rx * left, ry * left, 0, paint);
 }
 
 void Human(TFigure& f, const TStyle& b, const TStyle& w, const TPose& pose) {
@@ -423,6 +428,7 @@ void FireTank(TFigure& f, const TStyle& b, const TStyle& w, const TPose& pose) {
   TBodyColors k = ColorsOf(b);
   float twist = pose.Stride() * 2;
   Feet(f, pose, 8, 6, 4.5f, 5.5f, TPaint(k.Feet, 1.0f, 0.3f, 0.2f));
+  f.Sway = {1.5f * pose.Lift(), 0};  // the weight shifts onto the planted foot
   // Two fuel tanks on the back, with hazard caps.
   for (float x : {-5.5f, 5.5f}) {
     f.Capsule({x, -8}, {x, -16}, 4.6f, TPaint(k.Accent, 1.0f, 0.7f, 0.2f));
@@ -449,7 +455,8 @@ void Robot(TFigure& f, const TStyle& b, const TStyle& w, const TPose& pose) {
     TVec hip = Rotate({0, 8}, a), knee = Rotate({0, 15}, a), foot = Rotate({0, 19}, a + 8);
     f.Capsule(hip, knee, 2.4f, TPaint(k.Second, 1.0f, 0.6f, 0.25f));
     f.Capsule(knee, foot, 1.7f, TPaint(k.Dark, 1.0f, 0.6f, 0.2f));
-    f.Circle(foot, 2.4f, TPaint(k.Second, 1.0f, 0.4f, 0.25f));
+    float lift = 1.0f + 0.25f * std::max(0.0f, (i % 2 == 0 ? 1 : -1) * pose.Lift());
+    f.Circle(foot, 2.4f * lift, TPaint(k.Second, 1.0f, 0.4f, 0.25f));
   }
   // Hexagonal chassis with a glowing core.
   std::vector<TVec> hex;
@@ -475,6 +482,7 @@ void Punisher(TFigure& f, const TStyle& b, const TStyle& w, const TPose& pose) {
   float twist = pose.Stride() * 2;
   // Heavy feet stomping.
   Feet(f, pose, 9, 6, 5, 6.5f, TPaint(k.Feet, 1.0f, 0.3f, 0.25f));
+  f.Sway = {1.5f * pose.Lift(), 0};  // the weight shifts onto the planted foot
   // Exhaust stacks on the back.
   f.Capsule({-5, -10}, {-5, -13}, 2.2f, TPaint(k.Dark, 1.0f, 0.6f));
   f.Capsule({5, -10}, {5, -13}, 2.2f, TPaint(k.Dark, 1.0f, 0.6f));

@@ -502,7 +502,7 @@ TCanvas Plaster(const TStyle& s) {
   TRgba upper = s.Color("base", Hex(0xc8bfa8)), lower = s.Color("band", Hex(0x56634d));
   PerPixel(c, [&](int x, int y) {
     TRgba col = y < 20 ? upper : lower;
-    if (y == 20) col = Scale(lower, 1.3f);
+    if (y == 20) col = Scale(lower, 0.55f);  // dark trim on top of the dado
     col = Vary(col, TileFbm(x, y, 8, T, 4, s.Seed), 0.08f);
     return Grime(col, x, y, s.Seed + 1, 0.2f);
   });

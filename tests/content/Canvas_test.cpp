@@ -1,0 +1,51 @@
+// The drawing surface of the content builder: what reaches the files must be exact.
+#include <gtest/gtest.h>
+
+#include "Art.h"
+#include "Canvas.h"
+#include "Noise.h"
+
+using namespace orr::content;
+
+TEST(Canvas, KeyedPicturesHaveOnlyBackgroundOrOpaqueColoursAndNeverTheKeyByChance) {
+  TCanvas c(4, 1);
+  c.At(0, 0) = TRgba{};                            // background
+  c.At(1, 0) = Hex(KeyRgb);                        // drawn, but exactly the key colour
+  c.At(2, 0) = TRgba{0.2f, 0.4f, 0.6f, 0.49f};     // mostly transparent edge: background
+  c.At(3, 0) = TRgba{0.2f, 0.4f, 0.6f, 0.51f};     // mostly covered: opaque
+  std::vector<std::uint32_t> p = c.ToKeyed(KeyRgb);
+  EXPECT_EQ(p[0], 0xFFFF0080u);
+  EXPECT_NE(p[1], 0xFFFF0080u);
+  EXPECT_EQ(p[1] & 0xFFFFFF00u, 0xFFFF0000u);
+  EXPECT_EQ(p[2], 0xFFFF0080u);
+  EXPECT_EQ(p[3], 0xFF336699u);
+}
+
+TEST(Canvas, TileNoiseRepeatsEveryPeriod) {
+  for (float y : {0.0f, 3.5f, 17.25f})
+    for (float x : {0.0f, 5.5f, 31.0f}) {
+      EXPECT_FLOAT_EQ(TileNoise(x, y, 8, 32, 7), TileNoise(x + 32, y, 8, 32, 7));
+      EXPECT_FLOAT_EQ(TileNoise(x, y, 8, 32, 7), TileNoise(x, y - 32, 8, 32, 7));
+      EXPECT_FLOAT_EQ(TileFbm(x, y, 16, 32, 4, 3), TileFbm(x + 64, y + 32, 16, 32, 4, 3));
+    }
+}
+
+TEST(Canvas, WrappedShapesContinueOnTheOppositeEdge) {
+  TCanvas c(32, 32);
+  c.FillShape(28, 10, 36, 18, [](TVec p) { return Circle(p, {32, 14}, 3); }, TPaint(Hex(0xffffff)), true);
+  EXPECT_GT(c.At(0, 14).A, 0.9f);   // the right half of the circle lands on the left edge
+  EXPECT_GT(c.At(31, 14).A, 0.9f);
+  EXPECT_EQ(c.At(16, 14).A, 0.0f);
+}
+
+TEST(Canvas, DrawingIsRepeatable) {
+  TStyle body, weapon;
+  body.Kind = "robot";
+  body.Seed = 5;
+  weapon.Kind = "gatling";
+  TCanvas a = DrawCreatureFrame(body, weapon, 10), b = DrawCreatureFrame(body, weapon, 10);
+  EXPECT_EQ(a.ToKeyed(KeyRgb), b.ToKeyed(KeyRgb));
+  weapon.Kind = "spoon";
+  EXPECT_THROW(DrawCreatureFrame(body, weapon, 0), std::runtime_error);
+  EXPECT_THROW(DrawCreatureFrame(body, TStyle{}, 11), std::runtime_error);
+}
