@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -254,14 +255,14 @@ class TFileHandle {
 std::string ReadLines(int fd) {
   std::string data;
   struct stat info {};
+  std::size_t expected = 65536;
+  // One spare byte, so that the read that finds the end needs no more room.
   if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-    data.reserve(static_cast<std::size_t>(info.st_size));
+    expected = static_cast<std::size_t>(info.st_size) + 1;
+  data.resize(expected);
   std::size_t used = 0;
   for (;;) {
-    if (data.size() - used < 65536) {
-      std::size_t grow = std::max<std::size_t>(65536, data.capacity() - used);
-      data.resize(used + grow);
-    }
+    if (used == data.size()) data.resize(data.size() * 2);
     ssize_t n = ::read(fd, data.data() + used, data.size() - used);
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -270,21 +271,24 @@ std::string ReadLines(int fd) {
     if (n == 0) break;
     used += static_cast<std::size_t>(n);
   }
+  // Squeeze line by line: [line][CR]LF[line]... -> [line][line]...
   char* bytes = data.data();
-  std::size_t out = 0;
-  bool lineStart = true;
-  for (std::size_t i = 0; i < used; ++i) {
-    const char c = bytes[i];
-    if (c == '\n') {
-      lineStart = true;
-    } else if (c == '\r') {
-      // CR LF ends the line at the LF; a lone CR is dropped.
-    } else if (lineStart && c == '\x1A') {
-      break;
-    } else {
-      lineStart = false;
-      bytes[out++] = c;
+  std::size_t out = 0, at = 0;
+  while (at < used) {
+    const char* lf = static_cast<const char*>(std::memchr(bytes + at, '\n', used - at));
+    const std::size_t end = lf != nullptr ? static_cast<std::size_t>(lf - bytes) : used;
+    // A CR is never content: dropped whether or not an LF follows it.
+    std::size_t from = at;
+    while (from < end && bytes[from] == '\r') ++from;
+    if (from < end && bytes[from] == '\x1A') break;  // end-of-file mark at the start of a line
+    while (from < end) {
+      const char* cr = static_cast<const char*>(std::memchr(bytes + from, '\r', end - from));
+      const std::size_t stop = cr != nullptr ? static_cast<std::size_t>(cr - bytes) : end;
+      std::memmove(bytes + out, bytes + from, stop - from);
+      out += stop - from;
+      from = stop + 1;
     }
+    at = end + 1;
   }
   data.resize(out);
   return data;
@@ -359,10 +363,46 @@ int TileNumberAt(std::string_view row, std::size_t at) {
   return StrToInt(row.substr(at, 3));
 }
 
-void ReadCellRows(TFieldReader& reader, TMapDataBlockArray& grid, const char* layer) {
+// Rows are read across the grid while the grid is stored column by column; rows are
+// decoded into a small block first and then stored a column at a time, so that storing walks
+// memory in order. Rows decoded before a failure are stored all the same.
+constexpr std::int32_t RowBlock = 16;
+
+template <class TCell, class TDecodeRow>
+void ReadRows(TMapGrid<TCell>& grid, TDecodeRow decodeRow) {
   const std::int32_t width = grid.Width(), height = grid.Height();
+  const std::int32_t blockRows = std::min(RowBlock, height);  // never more than the grid
+  std::vector<TCell> block(static_cast<std::size_t>(width) * static_cast<std::size_t>(blockRows));
+  std::int32_t first = 0, count = 0;
+  auto store = [&] {
+    for (std::int32_t x = 0; x < width; ++x) {
+      TCell* column = grid[static_cast<std::size_t>(x)].data() + first;
+      for (std::int32_t j = 0; j < count; ++j) column[j] = block[static_cast<std::size_t>(j) * width + x];
+    }
+    first += count;
+    count = 0;
+  };
+  std::int32_t cellsDone = 0;  // cells of the current row decoded so far
+  try {
+    for (std::int32_t y = 0; y < height; ++y) {
+      cellsDone = 0;
+      decodeRow(y, block.data() + static_cast<std::size_t>(count) * width, cellsDone);
+      if (++count == blockRows) store();
+    }
+  } catch (...) {
+    // The cells before the one that failed are kept, as if stored one by one.
+    const std::size_t partial = static_cast<std::size_t>(count) * width;
+    store();
+    for (std::int32_t x = 0; x < cellsDone; ++x) grid[static_cast<std::size_t>(x)][static_cast<std::size_t>(first)] = block[partial + x];
+    throw;
+  }
+  store();
+}
+
+void ReadCellRows(TFieldReader& reader, TMapDataBlockArray& grid, const char* layer) {
+  const std::int32_t width = grid.Width();
   const std::size_t needed = static_cast<std::size_t>(width) * 4;
-  for (std::int32_t y = 0; y < height; ++y) {
+  ReadRows(grid, [&](std::int32_t y, MapCell* cells, std::int32_t& done) {
     const std::string what = std::string(layer) + " row " + std::to_string(y);
     std::string_view row = reader.Next(what);
     if (row.size() < needed)
@@ -371,30 +411,31 @@ void ReadCellRows(TFieldReader& reader, TMapDataBlockArray& grid, const char* la
     reader.Convert(what, [&] {
       for (std::int32_t x = 0; x < width; ++x) {
         const std::size_t at = static_cast<std::size_t>(x) * 4;
-        MapCell& cell = grid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)];
-        cell.QuarterTurns = static_cast<std::uint8_t>(DigitAt(row, at));
-        cell.TileNumber = static_cast<std::uint16_t>(TileNumberAt(row, at + 1));
+        cells[x].QuarterTurns = static_cast<std::uint8_t>(DigitAt(row, at));
+        cells[x].TileNumber = static_cast<std::uint16_t>(TileNumberAt(row, at + 1));
+        done = x + 1;
       }
       return 0;
     });
-  }
+  });
 }
 
 void ReadHeightRows(TFieldReader& reader, THeightMap& grid) {
-  const std::int32_t width = grid.Width(), height = grid.Height();
-  for (std::int32_t y = 0; y < height; ++y) {
+  const std::int32_t width = grid.Width();
+  ReadRows(grid, [&](std::int32_t y, THeightMapCell* cells, std::int32_t& done) {
     const std::string what = "height row " + std::to_string(y);
     std::string_view row = reader.Next(what);
     if (row.size() < static_cast<std::size_t>(width))
       reader.Fail(what, std::to_string(row.size()) + " characters where " + std::to_string(width) +
                             " are needed");
     reader.Convert(what, [&] {
-      for (std::int32_t x = 0; x < width; ++x)
-        grid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)] =
-            static_cast<THeightMapCell>(DigitAt(row, static_cast<std::size_t>(x)));
+      for (std::int32_t x = 0; x < width; ++x) {
+        cells[x] = static_cast<THeightMapCell>(DigitAt(row, static_cast<std::size_t>(x)));
+        done = x + 1;
+      }
       return 0;
     });
-  }
+  });
 }
 
 void ReadEntities(TFieldReader& reader, std::vector<TPackedEntity>& records) {

@@ -70,7 +70,9 @@ TOrrindelMap RandomMap(std::mt19937& random) {
   map.MapVersion = RandomFloat(random);
   map.MapName = RandomText(random, 255);
   map.MapIdCode = RandomText(random, 40);
-  map.MapSize = {static_cast<std::int32_t>(random() % 13), static_cast<std::int32_t>(random() % 13)};
+  // Some maps taller than the loader's block of rows, so that storing crosses blocks.
+  const auto height = static_cast<std::int32_t>(random() % 4 == 0 ? 15 + random() % 30 : random() % 13);
+  map.MapSize = {static_cast<std::int32_t>(random() % 13), height};
   map.TerrainGrid.SetSize(map.MapSize.X, map.MapSize.Y);
   map.DecorationGrid.SetSize(map.MapSize.X, map.MapSize.Y);
   map.HeightMap.SetSize(map.MapSize.X, map.MapSize.Y);

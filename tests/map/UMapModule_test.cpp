@@ -439,6 +439,20 @@ TEST_F(MapLoaderTest, AFailedLoadKeepsWhatWasReadAndQueriesStayInBounds) {
   EXPECT_TRUE(IsCellBlocked(10, 0));
 }
 
+TEST_F(MapLoaderTest, CellsBeforeABadCellAreKept) {
+  // 20 rows, so that the failure falls in the second block of rows the loader stores.
+  std::vector<std::string> fields = {"1", "Tall", "T", "3", "20", "0"};
+  for (int y = 0; y < 20; ++y) fields.push_back(y == 17 ? "0005000600x7" : "1" + std::to_string(100 + y) + "000000000");
+  for (int y = 0; y < 40; ++y) fields.push_back("000000000000");  // decoration rows, then heights
+  ASSERT_EQ(Load(Encode(fields)), 2);
+  EXPECT_EQ(GameMap.TerrainGrid[0][16].TileNumber, 116);
+  EXPECT_EQ(GameMap.TerrainGrid[0][17].TileNumber, 5);
+  EXPECT_EQ(GameMap.TerrainGrid[1][17].TileNumber, 6);
+  EXPECT_EQ(GameMap.TerrainGrid[2][17].TileNumber, 0) << "the bad cell and those after it stay zero";
+  EXPECT_EQ(GameMap.TerrainGrid[0][18].QuarterTurns, 0);
+  EXPECT_EQ(GameMap.TerrainGrid[0][3].QuarterTurns, 1);
+}
+
 TEST_F(MapLoaderTest, TheModuleReleasesTheMapAtFinalization) {
   ASSERT_EQ(Load(Encode(SmallMapFields())), 0);
   {
