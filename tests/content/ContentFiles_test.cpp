@@ -14,6 +14,7 @@
 #include "app/UMainModule.h"
 #include "map/UMapModule.h"
 #include "raster/TBitmap32.h"
+#include "scene/GLMaterial.h"
 
 namespace fs = std::filesystem;
 using namespace orr;
@@ -227,6 +228,33 @@ TEST(ContentFiles, PlayerFoldersShowNineDifferentWeapons) {
   }
   for (int a = 0; a < 9; ++a)
     for (int b = a + 1; b < 9; ++b) EXPECT_LT(Overlap(aim[a], aim[b]), 0.97f) << a << " and " << b;
+}
+
+// What the renderer makes of the files: cut-outs keyed on their first stored texel (the
+// bottom-left pixel), the glow's brightness turned into opacity.
+TEST(ContentFiles, TheEngineCutsSpritesAndDecorationsAlongTheirBackground) {
+  auto check = [](const fs::path& path) {
+    SCOPED_TRACE(path.string());
+    TBitmap32 b = Load(path);
+    TTexels t = PrepareTexels(b.ToPicture(), tiaTopLeftPointColorTransparent);
+    int clear = 0, solid = 0;
+    for (int y = 0; y < b.Height(); ++y)
+      for (int x = 0; x < b.Width(); ++x) {
+        unsigned alpha = AlphaComponent(t.At(x, b.Height() - 1 - y));
+        EXPECT_EQ(alpha, IsKey(b.Pixel(x, y)) ? 0u : 255u);
+        (alpha ? solid : clear)++;
+      }
+    EXPECT_GT(clear, 0);
+    EXPECT_GT(solid, 0);
+  };
+  check(Game / "Graphics/AniSprites/NPC3/09_aim.bmp");
+  check(Game / "Graphics/AniSprites/PL004/10_fire.bmp");
+  check(Game / "Graphics/StaticSprites/WeaponCrate.bmp");
+
+  TBitmap32 glow = Load(Game / "Graphics/StaticSprites/A_Glow.bmp");
+  TTexels t = PrepareTexels(glow.ToPicture(), tiaAlphaFromIntensity);
+  EXPECT_EQ(AlphaComponent(t.At(0, 0)), 0u);
+  EXPECT_GT(AlphaComponent(t.At(glow.Width() / 2, glow.Height() / 2)), 200u);
 }
 
 class Episode : public ::testing::Test {

@@ -133,6 +133,7 @@ TCanvas Debris(const TStyle& s) {
     c.FillShapeWith(x - 6, y - 6, x + 6, y + 6, [=](TVec p) { return Polygon(p, pts); },
                     [=](TVec p) { return Scale(col, p.X + p.Y < x + y ? 1.12f : 0.85f); });
   }
+  c.Outline(s.Color("edge", Hex(0x2a2622)));
   return c;
 }
 
@@ -158,16 +159,13 @@ TCanvas Cables(const TStyle& s) {
 TCanvas Marking(const TStyle& s) {
   TCanvas c(T, T);
   TRgba paint = s.Color("base", Hex(0xe8e4d8));
-  // A painted corner bracket with hatching: a loading-bay marking.
+  // A painted corner bracket with diagonal hatching: a loading-bay marking.
   c.FillShape(0, 0, T, T, [](TVec p) { return Box(p, {5, 16}, 2, 13); }, TPaint(paint));
   c.FillShape(0, 0, T, T, [](TVec p) { return Box(p, {16, 27}, 13, 2); }, TPaint(paint));
   for (int i = 0; i < 3; ++i) {
-    float o = 10 + i * 6;
-    TVec a{10, o}, b{o + 4 > 26 ? 26 : o + 4, 24 - (o + 4 > 26 ? o - 22 : 0)};
+    float o = 10 + i * 6;  // hatch lines from the upright bar down to the foot bar
     c.FillShape(0, 0, T, T, [=](TVec p) { return Capsule(p, {9, o}, {9 + (24 - o), 24}, 1.1f); },
                 TPaint(paint));
-    (void)a;
-    (void)b;
   }
   return c;
 }

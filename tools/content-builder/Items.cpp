@@ -36,8 +36,8 @@ TCanvas MedKit(const TStyle& s) {
   TCanvas c(S, S);
   TRgba box = s.Color("base", Hex(0xf0efe8)), cross = s.Color("cross", Hex(0xd0302a)),
         trim = s.Color("trim", Hex(0x9a9a94));
-  Shape(c, [](TVec p) { return Capsule(p, {24, 12}, {40, 12}, 3); }, TPaint(trim, 1.0f, 0.6f));  // handle
-  Shape(c, [](TVec p) { return Capsule(p, {24, 12}, {40, 12}, 1.2f); }, TPaint(TRgba{0, 0, 0, 0}));
+  // The handle: an arch behind the box, open in the middle.
+  Shape(c, [](TVec p) { return Ring(p, {32, 20}, 8, 1.8f); }, TPaint(trim, 0.0f, 0.0f, 0.25f));
   Shape(c, [](TVec p) { return Box(p, {32, 34}, 19, 16, 0, 3, 4); }, TPaint(box, 1.0f, 0.4f, 0.15f));
   Shape(c, [](TVec p) { return Box(p, {32, 34}, 19, 1.2f); }, TPaint(trim));
   Cross(c, {32, 34}, 9, 3, cross);
@@ -189,8 +189,6 @@ TCanvas DrawHud(const TStyle& style) {
   for (int yy = 24; yy < 44; ++yy)
     for (int xx = 112; xx < 144; ++xx) c.At(xx, yy) = (yy == 24 || xx == 112) ? Scale(slot, 0.5f) : slot;
   DrawText(c, 116, 31, "W0", ammo);
-  std::vector<std::uint32_t> unused;
-  (void)unused;
   c.Harden();
   return c;
 }
