@@ -28,6 +28,7 @@ class TGLDummyCube : public TGLBaseSceneObject {
   bool RayCastIntersect(const TVector&, const TVector&, TVector*, TVector*) override {
     return false;
   }
+  TRayBounds RayCastBounds() const override { return TRayBounds::None; }
   float BoundingRadius() const override { return -1; }
 };
 
@@ -46,7 +47,7 @@ class TGLPlane : public TGLCustomSceneObject {
 
   bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
                         TVector* intersectPoint, TVector* intersectNormal) override;
-  bool RayCastWithinBounds() const override { return true; }
+  TRayBounds RayCastBounds() const override { return TRayBounds::Geometry; }
   float BoundingRadius() const override;
   void BuildList(TGLRenderContext& context) override;
 
@@ -67,7 +68,7 @@ class TGLCube : public TGLCustomSceneObject {
 
   bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
                         TVector* intersectPoint, TVector* intersectNormal) override;
-  bool RayCastWithinBounds() const override { return true; }
+  TRayBounds RayCastBounds() const override { return TRayBounds::Geometry; }
   float BoundingRadius() const override;
   void BuildList(TGLRenderContext& context) override;
 
@@ -100,7 +101,7 @@ class TGLCylinder : public TGLCustomSceneObject {
 
   bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
                         TVector* intersectPoint, TVector* intersectNormal) override;
-  bool RayCastWithinBounds() const override { return true; }
+  TRayBounds RayCastBounds() const override { return TRayBounds::Geometry; }
   float BoundingRadius() const override;
   void BuildList(TGLRenderContext& context) override;
 
@@ -156,6 +157,7 @@ class TGLCamera : public TGLBaseSceneObject {
   bool RayCastIntersect(const TVector&, const TVector&, TVector*, TVector*) override {
     return false;
   }
+  TRayBounds RayCastBounds() const override { return TRayBounds::None; }
   float BoundingRadius() const override { return -1; }
 
  private:
@@ -183,6 +185,7 @@ class TGLLightSource : public TGLBaseSceneObject {
   bool RayCastIntersect(const TVector&, const TVector&, TVector*, TVector*) override {
     return false;
   }
+  TRayBounds RayCastBounds() const override { return TRayBounds::None; }
   float BoundingRadius() const override { return -1; }
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 
 #include "scene/GLObjects.h"
@@ -18,6 +19,7 @@ class TGLSceneRootObject : public TGLBaseSceneObject {
   bool RayCastIntersect(const TVector&, const TVector&, TVector*, TVector*) override {
     return false;
   }
+  TRayBounds RayCastBounds() const override { return TRayBounds::None; }
   float BoundingRadius() const override { return -1; }
 };
 
@@ -72,6 +74,7 @@ void TGLBaseSceneObject::AddChild(std::unique_ptr<TGLBaseSceneObject> child) {
   child->parent_ = this;
   child->TransformationChanged();
   children_.push_back(std::move(child));
+  InvalidateSubtreeBounds();
   NotifyChange();
 }
 
@@ -84,6 +87,7 @@ void TGLBaseSceneObject::Free() {
   assert(it != list.end() && "scene object missing from its parent's children");
   std::unique_ptr<TGLBaseSceneObject> self = std::move(*it);
   list.erase(it);
+  parent->InvalidateSubtreeBounds();
   parent->NotifyChange();
   self.reset();  // frees this object and its subtree
 }
@@ -169,13 +173,20 @@ void TGLBaseSceneObject::TurnBy(float degrees) {
   turnAngle_ = NormalizeDegAngle(turnAngle_ + degrees);
 }
 
+// A valid subtree sphere implies valid spheres below it, so the walk up stops at the first
+// ancestor already invalid.
+void TGLBaseSceneObject::InvalidateSubtreeBounds() {
+  for (TGLBaseSceneObject* o = this; o != nullptr && o->subtreeValid_; o = o->parent_)
+    o->subtreeValid_ = false;
+}
+
 void TGLBaseSceneObject::TransformationChanged() {
   localValid_ = false;
   rayRadiusValid_ = false;
+  InvalidateSubtreeBounds();
   // Every absolute matrix below depends on this one.
   if (absoluteValid_ || inverseValid_) {
     absoluteValid_ = inverseValid_ = false;
-    for (auto& child : children_) child->rayRadiusValid_ = false;
     for (auto& child : children_) child->TransformationChanged();
   }
   NotifyChange();
@@ -218,12 +229,59 @@ const TMatrix& TGLBaseSceneObject::InvAbsoluteMatrix() {
 
 float TGLBaseSceneObject::RayCastRadius() {
   if (!rayRadiusValid_) {
-    rayRadius_ = RayCastWithinBounds()
-                     ? BoundingRadius() * AbsoluteMaxScale() * 1.01f + 1e-4f
-                     : -1.0f;
+    switch (RayCastBounds()) {
+      case TRayBounds::None: rayRadius_ = -1; break;
+      case TRayBounds::Unbounded: rayRadius_ = std::numeric_limits<float>::infinity(); break;
+      case TRayBounds::Geometry:
+        rayRadius_ = BoundingRadius() * AbsoluteMaxScale() * 1.01f + 1e-4f;
+        break;
+      case TRayBounds::ScaleSphere:
+        rayRadius_ = VectorLength(VectorScale(Scale.v_, 0.5f)) * 1.01f + 1e-4f;
+        break;
+    }
     rayRadiusValid_ = true;
   }
   return rayRadius_;
+}
+
+namespace {
+// The smallest sphere found by merging two (radius < 0: empty; infinite: everything).
+void MergeSphere(TVector& centre, float& radius, const TVector& c2, float r2) {
+  if (r2 < 0 || std::isinf(radius)) return;
+  if (radius < 0 || std::isinf(r2)) {
+    centre = c2;
+    radius = r2;
+    return;
+  }
+  float d = VectorDistance(centre, c2);
+  if (d + r2 <= radius) return;
+  if (d + radius <= r2) {
+    centre = c2;
+    radius = r2;
+    return;
+  }
+  float r = (d + radius + r2) * 0.5f;
+  TVector towards = VectorSubtract(c2, centre);
+  centre = VectorAdd(centre, VectorScale(towards, (r - radius) / d));
+  centre.W = 1;
+  radius = r * 1.0001f + 1e-5f;  // rounding margin
+}
+}  // namespace
+
+void TGLBaseSceneObject::SubtreeBounds(TVector& centre, float& radius) {
+  if (!subtreeValid_) {
+    subtreeRadius_ = RayCastRadius();
+    subtreeCentre_ = AbsoluteMatrix().Row[3];
+    for (auto& child : children_) {
+      TVector c;
+      float r;
+      child->SubtreeBounds(c, r);
+      MergeSphere(subtreeCentre_, subtreeRadius_, c, r);
+    }
+    subtreeValid_ = true;
+  }
+  centre = subtreeCentre_;
+  radius = subtreeRadius_;
 }
 
 float TGLBaseSceneObject::AbsoluteMaxScale() {
@@ -332,10 +390,10 @@ struct TRayCastState {
 // Cheap rejection by the object's bounding sphere (with a margin for rounding): the ray
 // misses the sphere, the sphere lies behind the start, or even its nearest point is
 // farther than the best hit so far. Never rejects an object its own test would report.
-bool MayHit(TGLBaseSceneObject& obj, const TRayCastState& state) {
-  float radius = obj.RayCastRadius();
-  if (radius < 0 || state.VectorLength2 == 0) return true;
-  TVector sc = VectorSubtract(obj.AbsoluteMatrix().Row[3], state.Start);
+bool SphereMayHit(const TVector& centre, float radius, const TRayCastState& state) {
+  if (radius < 0) return false;
+  if (std::isinf(radius) || state.VectorLength2 == 0) return true;
+  TVector sc = VectorSubtract(centre, state.Start);
   float dist2 = VectorDot(sc, sc);
   float r2 = radius * radius;
   if (dist2 <= r2) return true;  // the start lies inside the sphere
@@ -351,12 +409,13 @@ void RayCastVisit(TGLBaseSceneObject& obj, TRayCastState& state) {
   for (const auto& owned : obj.ChildList()) {
     TGLBaseSceneObject* child = owned.get();
     if (!child->Visible()) continue;
-    if (!MayHit(*child, state)) {
-      RayCastVisit(*child, state);
-      continue;
-    }
+    TVector centre;
+    float radius;
+    child->SubtreeBounds(centre, radius);
+    if (!SphereMayHit(centre, radius, state)) continue;  // nothing below can win
     TVector point, normal;
-    if (child->RayCastIntersect(state.Start, state.Vector, &point, &normal)) {
+    if (SphereMayHit(child->AbsoluteMatrix().Row[3], child->RayCastRadius(), state) &&
+        child->RayCastIntersect(state.Start, state.Vector, &point, &normal)) {
       float d2 = VectorDistance2(state.Start, point);
       if (d2 < state.BestDist2) {
         state.BestDist2 = d2;

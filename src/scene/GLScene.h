@@ -110,6 +110,7 @@ class TGLBaseSceneObject {
   // The structure changed (geometry, material binding): same effect as NotifyChange.
   virtual void StructureChanged() {
     rayRadiusValid_ = false;
+    InvalidateSubtreeBounds();
     NotifyChange();
   }
 
@@ -118,15 +119,24 @@ class TGLBaseSceneObject {
   // sphere test); on a hit fills point and normal in world coordinates.
   virtual bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
                                 TVector* intersectPoint, TVector* intersectNormal);
-  // True when every hit of RayCastIntersect lies within BoundingRadius (scaled by the
-  // absolute matrix): the scene's ray cast may then skip the object when the ray misses
-  // that sphere.
-  virtual bool RayCastWithinBounds() const { return false; }
+  // Where the hits of RayCastIntersect can lie, so that the scene's ray cast can skip
+  // objects (and whole subtrees) whose sphere the ray misses. A kind that overrides
+  // RayCastIntersect must override this too.
+  enum class TRayBounds {
+    None,         // never hit
+    Geometry,     // within BoundingRadius scaled by the absolute matrix
+    ScaleSphere,  // the default sphere test: within |0.5 Scale| of the absolute position
+    Unbounded     // anywhere
+  };
+  virtual TRayBounds RayCastBounds() const { return TRayBounds::ScaleSphere; }
   // The largest axis scale of the absolute matrix.
   float AbsoluteMaxScale();
-  // World radius about the absolute position that holds every ray hit (with a margin),
-  // negative when the object's test is not bounded that way. Cached.
+  // World radius about the absolute position that holds every ray hit (with a margin):
+  // negative when the object is never hit, infinite when it is unbounded. Cached.
   float RayCastRadius();
+  // A world sphere holding every ray hit of this object and its descendants (radius
+  // negative: none, infinite: unbounded). Cached until something in the subtree changes.
+  void SubtreeBounds(TVector& centre, float& radius);
   const std::vector<std::unique_ptr<TGLBaseSceneObject>>& ChildList() const {
     return children_;
   }
@@ -157,6 +167,7 @@ class TGLBaseSceneObject {
   void RotateFrame(const TVector& axis, float degrees);
   void TransformationChanged();
   void AddChild(std::unique_ptr<TGLBaseSceneObject> child);
+  void InvalidateSubtreeBounds();
 
   TGLScene* scene_;
   TGLBaseSceneObject* parent_ = nullptr;
@@ -168,6 +179,9 @@ class TGLBaseSceneObject {
   float absMaxScale_ = 1;
   float rayRadius_ = -1;
   bool rayRadiusValid_ = false;
+  bool subtreeValid_ = false;
+  TVector subtreeCentre_;
+  float subtreeRadius_ = -1;
 };
 
 // Reduces an angle in degrees to -180..180 the way stored angles are kept.

@@ -293,6 +293,15 @@ TEST(SceneRayCast, BoundingSphereShortcutsNeverChangeTheResult) {
     }
     o->Scale.SetVector({rnd(0.2f, 2), rnd(0.2f, 2), rnd(0.2f, 2), 0});
     o->PitchBy(rnd(-180, 180));
+    if (i % 5 == 0) {  // a child reaching well beyond its parent
+      auto* far = NewChildObject<TGLCube>(o);
+      far->Position.SetPoint(rnd(-4, 4), 3, rnd(-4, 4));
+    }
+  }
+  // Moves after the first casts must reach the cached spheres of every ancestor.
+  for (int i = 0; i < scene.Objects()->Count(); i += 3) {
+    scene.RayCastIntersect({0, 0, 0, 1}, {1, 0, 0, 0});
+    scene.Objects()->Children(i)->Position.SetX(rnd(-5, 5));
   }
   int hits = 0;
   for (int r = 0; r < 2000; ++r) {
