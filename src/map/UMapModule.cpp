@@ -375,6 +375,7 @@ void ReadRows(TMapGrid<TCell>& grid, TDecodeRow decodeRow) {
   std::vector<TCell> block(static_cast<std::size_t>(width) * static_cast<std::size_t>(blockRows));
   std::int32_t first = 0, count = 0;
   auto store = [&] {
+    if (count == 0) return;  // also spares a pass over the columns of a map without rows
     for (std::int32_t x = 0; x < width; ++x) {
       TCell* column = grid[static_cast<std::size_t>(x)].data() + first;
       for (std::int32_t j = 0; j < count; ++j) column[j] = block[static_cast<std::size_t>(j) * width + x];

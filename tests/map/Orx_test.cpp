@@ -217,6 +217,18 @@ TEST_F(OrxTest, CheckFindsNoRoomForThePlayer) {
   EXPECT_THAT(Findings(source), ::testing::IsEmpty());
 }
 
+// Sizes and positions at the limits must not make check or info run for ever.
+TEST_F(OrxTest, ExtremeMapsAreJudgedQuickly) {
+  json source = YardSource();
+  source["MapSize"] = {2147483647, 0};
+  for (const char* grid : {"TerrainGrid", "DecorationGrid", "HeightMap"}) source[grid] = json::array();
+  source["EntitySpawns"] = {{{"x", 3e38}, {"y", 1.5}, {"Kind", 0}, {"Index", 1}, {"Param1", "2"}, {"Param2", "0100100101001001"}}};
+  source.erase("EntityCount");
+  const auto lines = Findings(source);
+  EXPECT_THAT(lines.back(), HasSubstr("no free cell for the player"));
+  EXPECT_THAT(DescribeGameMap(), HasSubstr("Size:     2147483647 x 0 (0 cells, 0 open)"));
+}
+
 TEST_F(OrxTest, CommandLineExitCodes) {
   std::ofstream(Path("yard.json")) << YardSource().dump();
   std::string out, err;

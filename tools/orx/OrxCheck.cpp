@@ -188,7 +188,11 @@ class TChecker {
              CellText(s.CellX, s.CellY) + ": the creature stops at the wall and takes it as reached");
     }
     auto centre = [](std::int32_t c) { return c + 0.5; };
-    if (!PlacedRandomly(e) && open[0] && !TouchesWall(e.Position.X, e.Position.Y) &&
+    // A creature placed on a wall, off the map or against a wall was reported already.
+    const bool placedOpen = !PlacedRandomly(e) &&
+                            !IsCellBlocked(ClampCell(CellFloor(e.Position.X)), ClampCell(CellFloor(e.Position.Y))) &&
+                            !TouchesWall(e.Position.X, e.Position.Y);
+    if (placedOpen && open[0] &&
         WalkHitsWall(e.Position.X, e.Position.Y, centre(route.Steps[0].CellX), centre(route.Steps[0].CellY)))
       Warn(subject + ": the straight walk from its place to route step 0 " +
            CellText(route.Steps[0].CellX, route.Steps[0].CellY) + " runs into a wall");
@@ -265,8 +269,8 @@ std::string DescribeGameMap() {
   const TOrrindelMap& map = GameMap;
   std::ostringstream out;
   std::int64_t open = 0;
-  for (std::int32_t x = 0; x < map.MapSize.X; ++x)
-    for (std::int32_t y = 0; y < map.MapSize.Y; ++y)
+  for (std::int32_t y = 0; y < map.MapSize.Y; ++y)
+    for (std::int32_t x = 0; x < map.MapSize.X; ++x)
       if (!IsCellBlocked(x, y)) ++open;
   out << "Name:     " << map.MapName << "\n"
       << "Id code:  " << map.MapIdCode << "\n"
