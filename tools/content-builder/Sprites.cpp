@@ -492,8 +492,18 @@ void Punisher(TFigure& f, const TStyle& b, const TStyle& w, const TPose& pose) {
   f.Box({-13, 0}, 5.5f, 7.5f, twist + 8, 2.5f, TPaint(k.Second, 1.0f, 0.5f, 0.25f));
   f.Box({13, 3}, 4.5f, 0.8f, twist - 8, 0, TPaint(k.Accent));
   f.Box({-13, 3}, 4.5f, 0.8f, twist + 8, 0, TPaint(k.Accent));
-  ArmsAndWeapon(f, w, pose, 13, 2, 3.8f, TPaint(k.Dark, 1.0f, 0.4f, 0.2f), TPaint(k.Second, 1.0f, 0.4f),
-                b.Seed);
+  // The gun is built into the right forearm; the left forearm carries a shield plate.
+  float raise = pose.Aiming ? (pose.Firing ? 2.0f : 3.5f) : 0.0f;
+  f.Capsule({-13, 2}, {-11, 9 + raise * 0.5f}, 4.0f, TPaint(k.Dark, 1.0f, 0.4f, 0.2f));
+  f.Box({-12, 11 + raise * 0.5f}, 5.5f, 2.2f, 0, 1.0f, TPaint(k.Second, 1.0f, 0.6f, 0.25f));
+  f.Capsule({13, 2}, {12, 8 + raise}, 4.2f, TPaint(k.Dark, 1.0f, 0.4f, 0.2f));
+  TGrip grip = WeaponGrip(w);
+  TXf place{{12, 6 + raise}, pose.Aiming ? 0.0f : 6.0f, 1};
+  f.Xf = place;
+  DrawWeapon(f, w);
+  f.Box({0, 1}, 4.5f, 3.5f, 0, 1.5f, TPaint(k.Second, 1.0f, 0.5f, 0.25f));  // gun mount
+  if (pose.Firing) DrawFlash(f, w, grip.Muzzle + TVec{0, 1}, b.Seed);
+  f.Xf = {};
   // Small armoured head sunk between the shoulders, visor slit.
   f.Box({0, 2.5f}, 5, 4.5f, 0, 2, TPaint(k.Second, 1.0f, 0.5f, 0.25f));
   f.Box({0, 5.5f}, 3.8f, 0.9f, 0, 0.4f, TPaint(k.Accent));
