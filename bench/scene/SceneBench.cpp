@@ -57,7 +57,7 @@ TBitmap32 TileBitmap(int n, bool keyed) {
 
 void FillLibrary(TGLMaterialLibrary& lib, bool keyed) {
   for (int n = 0; n < TileKinds; ++n) {
-    TGLLibMaterial* m = lib.AddMaterial();
+    TGLLibMaterial* m = lib.Materials.Add();
     m->SetName(std::to_string(n));
     m->Material.Texture.AssignFromBitmap(TileBitmap(n, keyed));
     m->Material.Texture.SetEnabled(true);

@@ -257,48 +257,49 @@ void TGLLibMaterial::NotifyUsers() {
 }
 
 int TGLLibMaterial::Index() const {
-  for (int i = 0; i < library_->Count(); ++i)
-    if (library_->Materials(i) == this) return i;
+  for (int i = 0; i < library_->Materials.Count(); ++i)
+    if (library_->Materials[i] == this) return i;
   return -1;
 }
 
 void TGLLibMaterial::SetName(const std::string& name) {
   if (name == name_) return;
   TGLLibMaterial* holder = library_->LibMaterialByName(name);
-  name_ = (holder == nullptr || holder == this) ? name : library_->FirstFreeName(name, false);
+  name_ = (holder == nullptr || holder == this) ? name
+                                                 : library_->Materials.FirstFreeName(name, false);
   hashKey_ = MaterialNameHashKey(name_);
 }
 
 TGLMaterialLibrary::~TGLMaterialLibrary() {
-  Clear();
+  Materials.Clear();
   for (TGLMaterial* m : referrers_) m->library_ = nullptr;
 }
 
-std::string TGLMaterialLibrary::FirstFreeName(const std::string& base, bool tryPlain) const {
-  if (tryPlain && LibMaterialByName(base) == nullptr) return base;
+std::string TGLLibMaterials::FirstFreeName(const std::string& base, bool tryPlain) const {
+  if (tryPlain && GetLibMaterialByName(base) == nullptr) return base;
   for (unsigned n = 1;; ++n) {
     std::string candidate = base + std::to_string(n);
-    if (LibMaterialByName(candidate) == nullptr) return candidate;
+    if (GetLibMaterialByName(candidate) == nullptr) return candidate;
   }
 }
 
-TGLLibMaterial* TGLMaterialLibrary::AddMaterial() {
-  std::unique_ptr<TGLLibMaterial> made(new TGLLibMaterial(this));
+TGLLibMaterial* TGLLibMaterials::Add() {
+  std::unique_ptr<TGLLibMaterial> made(new TGLLibMaterial(library_));
   made->name_ = FirstFreeName("LibMaterial", true);
   made->hashKey_ = MaterialNameHashKey(made->name_);
-  materials_.push_back(std::move(made));
-  return materials_.back().get();
+  items_.push_back(std::move(made));
+  return items_.back().get();
 }
 
-TGLLibMaterial* TGLMaterialLibrary::LibMaterialByName(const std::string& name) const {
+TGLLibMaterial* TGLLibMaterials::GetLibMaterialByName(const std::string& name) const {
   std::uint32_t key = MaterialNameHashKey(name);
-  for (const auto& m : materials_)
+  for (const auto& m : items_)
     if (m->hashKey_ == key && m->name_ == name) return m.get();
   return nullptr;
 }
 
-void TGLMaterialLibrary::Clear() {
-  while (!materials_.empty()) materials_.pop_back();
+void TGLLibMaterials::Clear() {
+  while (!items_.empty()) items_.pop_back();
 }
 
 }  // namespace orr

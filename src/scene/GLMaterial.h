@@ -199,7 +199,7 @@ class TGLLibMaterial {
   const std::vector<TGLMaterial*>& Users() const { return users_; }
 
  private:
-  friend class TGLMaterialLibrary;
+  friend class TGLLibMaterials;
   friend class TGLMaterial;
   explicit TGLLibMaterial(TGLMaterialLibrary* library);
   void NotifyUsers();
@@ -210,6 +210,31 @@ class TGLLibMaterial {
   std::vector<TGLMaterial*> users_;
 };
 
+// The ordered collection of a library's materials.
+class TGLLibMaterials {
+ public:
+  // Appends a library material named "LibMaterial" or "LibMaterial" + first free number.
+  TGLLibMaterial* Add();
+  int Count() const { return static_cast<int>(items_.size()); }
+  // Library material at a 0-based index.
+  TGLLibMaterial* Items(int index) const { return items_.at(index).get(); }
+  TGLLibMaterial* operator[](int index) const { return Items(index); }
+  // First material in index order with the same hash key and the same name
+  // (case-sensitive), or nullptr.
+  TGLLibMaterial* GetLibMaterialByName(const std::string& name) const;
+  // Frees every library material (bound materials fall back to their own settings).
+  void Clear();
+
+ private:
+  friend class TGLMaterialLibrary;
+  friend class TGLLibMaterial;
+  explicit TGLLibMaterials(TGLMaterialLibrary* library) : library_(library) {}
+  std::string FirstFreeName(const std::string& base, bool tryPlain) const;
+
+  TGLMaterialLibrary* library_;
+  std::vector<std::unique_ptr<TGLLibMaterial>> items_;
+};
+
 class TGLMaterialLibrary {
  public:
   TGLMaterialLibrary() = default;
@@ -217,26 +242,17 @@ class TGLMaterialLibrary {
   TGLMaterialLibrary(const TGLMaterialLibrary&) = delete;
   TGLMaterialLibrary& operator=(const TGLMaterialLibrary&) = delete;
 
-  // The Materials collection.
-  // Appends a library material named "LibMaterial" or "LibMaterial" + first free number.
-  TGLLibMaterial* AddMaterial();
-  int Count() const { return static_cast<int>(materials_.size()); }
-  TGLLibMaterial* Materials(int index) const { return materials_.at(index).get(); }
-  // First material in index order with the same hash key and the same name
-  // (case-sensitive), or nullptr.
-  TGLLibMaterial* LibMaterialByName(const std::string& name) const;
-  // Frees every library material (bound materials fall back to their own settings).
-  void Clear();
+  TGLLibMaterials Materials{this};
+  // Same as Materials.GetLibMaterialByName.
+  TGLLibMaterial* LibMaterialByName(const std::string& name) const {
+    return Materials.GetLibMaterialByName(name);
+  }
 
   // Folders tried first for relative texture paths of this library's materials.
   std::vector<std::string> TexturePaths;
 
  private:
   friend class TGLMaterial;
-  friend class TGLLibMaterial;
-  std::string FirstFreeName(const std::string& base, bool tryPlain) const;
-
-  std::vector<std::unique_ptr<TGLLibMaterial>> materials_;
   std::vector<TGLMaterial*> referrers_;  // materials whose MaterialLibrary is this
 };
 

@@ -12,9 +12,9 @@ namespace {
 
 TEST(MaterialLibrary, NewMaterialsTakeTheFirstFreeNameAndRenamesAvoidTakenNames) {
   TGLMaterialLibrary lib;
-  TGLLibMaterial* a = lib.AddMaterial();
-  TGLLibMaterial* b = lib.AddMaterial();
-  TGLLibMaterial* c = lib.AddMaterial();
+  TGLLibMaterial* a = lib.Materials.Add();
+  TGLLibMaterial* b = lib.Materials.Add();
+  TGLLibMaterial* c = lib.Materials.Add();
   EXPECT_EQ(a->Name(), "LibMaterial");
   EXPECT_EQ(b->Name(), "LibMaterial1");
   EXPECT_EQ(c->Name(), "LibMaterial2");
@@ -27,11 +27,11 @@ TEST(MaterialLibrary, NewMaterialsTakeTheFirstFreeNameAndRenamesAvoidTakenNames)
   EXPECT_EQ(b->Name(), "02");
   // A freed plain name is taken again by the next new material.
   a->SetName("x");
-  EXPECT_EQ(lib.AddMaterial()->Name(), "LibMaterial");
+  EXPECT_EQ(lib.Materials.Add()->Name(), "LibMaterial");
   EXPECT_EQ(lib.LibMaterialByName("01"), c);
   EXPECT_EQ(lib.LibMaterialByName("1"), nullptr);
   EXPECT_EQ(lib.LibMaterialByName("X"), nullptr);  // case-sensitive
-  EXPECT_EQ(lib.Materials(1), b);
+  EXPECT_EQ(lib.Materials[1], b);
   EXPECT_EQ(b->Index(), 1);
 }
 
@@ -45,7 +45,7 @@ TEST(MaterialLibrary, HashKeyStartsWithTheLengthAndDoublesPerByte) {
   for (int i = 0; i < 40; ++i) h = 2 * h + 'z';
   EXPECT_EQ(MaterialNameHashKey(longName), h);
   TGLMaterialLibrary lib;
-  TGLLibMaterial* m = lib.AddMaterial();
+  TGLLibMaterial* m = lib.Materials.Add();
   m->SetName("17");
   EXPECT_EQ(m->HashKey(), MaterialNameHashKey("17"));
 }
@@ -53,7 +53,7 @@ TEST(MaterialLibrary, HashKeyStartsWithTheLengthAndDoublesPerByte) {
 TEST(MaterialBinding, NameResolvesInTheLibraryAndUnknownNamesKeepTheOwnMaterial) {
   TGLScene scene;
   TGLMaterialLibrary lib;
-  TGLLibMaterial* five = lib.AddMaterial();
+  TGLLibMaterial* five = lib.Materials.Add();
   five->SetName("5");
   five->Material.BlendingMode = bmTransparency;
   auto* plane = NewChildObject<TGLPlane>(scene.Objects());
@@ -69,10 +69,10 @@ TEST(MaterialBinding, NameResolvesInTheLibraryAndUnknownNamesKeepTheOwnMaterial)
   EXPECT_FLOAT_EQ(plane->Material.Effective().FrontProperties.Diffuse.Y, 1);
   // Binding follows a library switch with the same name.
   TGLMaterialLibrary other;
-  other.AddMaterial()->SetName("9");
+  other.Materials.Add()->SetName("9");
   plane->Material.SetMaterialLibrary(&other);
-  EXPECT_EQ(plane->Material.LibMaterial(), other.Materials(0));
-  EXPECT_EQ(other.Materials(0)->Users().size(), 1u);
+  EXPECT_EQ(plane->Material.LibMaterial(), other.Materials[0]);
+  EXPECT_EQ(other.Materials[0]->Users().size(), 1u);
 }
 
 TEST(MaterialBinding, EitherSideMayBeDestroyedFirst) {
@@ -80,7 +80,7 @@ TEST(MaterialBinding, EitherSideMayBeDestroyedFirst) {
   auto* plane = NewChildObject<TGLPlane>(scene.Objects());
   {
     TGLMaterialLibrary lib;
-    lib.AddMaterial();
+    lib.Materials.Add();
     plane->Material.SetMaterialLibrary(&lib);
     plane->Material.SetLibMaterialName("LibMaterial");
     ASSERT_NE(plane->Material.LibMaterial(), nullptr);
@@ -88,11 +88,11 @@ TEST(MaterialBinding, EitherSideMayBeDestroyedFirst) {
   EXPECT_EQ(plane->Material.LibMaterial(), nullptr);
   EXPECT_EQ(plane->Material.MaterialLibrary(), nullptr);
   TGLMaterialLibrary lib;
-  lib.AddMaterial();
+  lib.Materials.Add();
   plane->Material.SetMaterialLibrary(&lib);
   plane->Material.SetLibMaterialName("LibMaterial");
   plane->Free();
-  EXPECT_TRUE(lib.Materials(0)->Users().empty());
+  EXPECT_TRUE(lib.Materials[0]->Users().empty());
 }
 
 TEST(MaterialBlending, OnlyOpaqueAndAlphaTestModesCountAsNotBlended) {
@@ -198,7 +198,7 @@ TEST(TextureFile, RelativePathsOfLibraryTexturesTryTheSearchPathsFirst) {
   bmp.SaveToFile((dir / "t.bmp").string());
   TGLMaterialLibrary lib;
   lib.TexturePaths = {"/nonexistent", dir.string()};
-  TGLLibMaterial* m = lib.AddMaterial();
+  TGLLibMaterial* m = lib.Materials.Add();
   m->Material.Texture.LoadFromFile("t.bmp");
   EXPECT_EQ(m->Material.Texture.Image().Width, 3);
   EXPECT_EQ(m->Material.Texture.Image().Pixels[0], Color32(1, 2, 3));

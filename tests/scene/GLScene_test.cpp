@@ -321,7 +321,7 @@ TEST(SceneRayCast, BoundingSphereShortcutsNeverChangeTheResult) {
 TEST(SceneRenderOrder, BlendedChildrenComeLastFarthestFirst) {
   TGLScene scene;
   TGLMaterialLibrary lib;
-  lib.AddMaterial()->Material.BlendingMode = bmAdditive;
+  lib.Materials.Add()->Material.BlendingMode = bmAdditive;
   auto* opaque1 = NewChildObject<TGLPlane>(scene.Objects());
   auto* nearBlend = NewChildObject<TGLPlane>(scene.Objects());
   nearBlend->Material.BlendingMode = bmTransparency;

@@ -98,7 +98,7 @@ void BuildScene(TGLScene& scene, TGLMaterialLibrary& lib, TGLWindowsBitmapFont& 
   light->Position.SetPoint(-3, -3, 12);
   light->ConstAttenuation = 0.9f;
 
-  TGLLibMaterial* floor = lib.AddMaterial();
+  TGLLibMaterial* floor = lib.Materials.Add();
   floor->SetName("floor");
   floor->Material.Texture.AssignFromBitmap(Checker());
   floor->Material.Texture.SetEnabled(true);
