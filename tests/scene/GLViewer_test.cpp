@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Application.h"
+
 namespace orr {
 namespace {
 
@@ -106,6 +108,31 @@ TEST(ViewerNotifications, HeldReleasesNotifyOnceAndOtherChangesStillNotify) {
   plane->Position.SetX(3);
   plane->SetVisible(false);
   EXPECT_EQ(changes, 2);
+}
+
+TEST(ViewerNotifications, SceneChangesMakeTheFormRepaint) {
+  TApplication app(std::make_unique<THeadlessBackend>());
+  TForm* form = nullptr;
+  app.CreateForm(form);
+  auto* panel = TComponent::Create<TPanel>(form);
+  panel->SetParent(form);
+  auto* viewer = TComponent::Create<TGLSceneViewer>(panel);
+  viewer->SetParent(panel);
+  TGLScene scene;
+  auto* plane = NewChildObject<TGLPlane>(scene.Objects());
+  viewer->SetCamera(NewChildObject<TGLCamera>(scene.Objects()));
+  form->PaintAll();  // headless: nothing painted, the request is consumed
+  ASSERT_FALSE(form->PaintPending());
+  plane->Position.SetX(1);
+  EXPECT_TRUE(form->PaintPending());
+  form->PaintAll();
+  viewer->Buffer.HoldNotifications();
+  viewer->Buffer.ReleaseNotifications();
+  EXPECT_TRUE(form->PaintPending());
+  form->PaintAll();
+  TGLScene other;  // a scene the viewer does not show
+  NewChildObject<TGLPlane>(other.Objects())->Position.SetX(1);
+  EXPECT_FALSE(form->PaintPending());
 }
 
 TEST(ViewerNotifications, FreedCameraOrSceneLeavesTheViewerWithoutCamera) {
