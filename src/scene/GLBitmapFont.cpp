@@ -113,8 +113,8 @@ void TGLWindowsBitmapFont::Build() {
                               error);
   if (!face) throw EBitmapFontError(error);
   charWidth_ = std::max({face->TextWidth("M"), face->TextWidth("W"), face->TextWidth("_")}) + 2;
-  // The sample reaches the highest and the lowest pixels of the font: "_pI|,
-  (void)face->TextWidth("\"_pI|,");
+  // The height of a text is the font's cell height (ascent + descent), whatever the
+  // characters: the sample "_pI|, of the rule measures exactly that.
   charHeight_ = face->Height() + 2;
 
   std::vector<int> codes, widths;

@@ -145,12 +145,6 @@ bool SphereInFrustum(const TGLRenderContext& context, const TVector& centre, flo
   return true;
 }
 
-float MaxAxisScale(const TMatrix& m) {
-  float s = 0;
-  for (int i = 0; i < 3; ++i) s = std::max(s, VectorLength(m.Row[i]));
-  return s;
-}
-
 void DrawAxes(TGLRenderContext& context) {
   context.SetLighting(false);
   context.DisableTexture();
@@ -171,8 +165,8 @@ void RenderObject(TGLBaseSceneObject& object, TGLRenderContext& context, size_t 
   if (radius >= 0 || object.ShowAxes) {
     bool inView = true;
     if (context.Culling && radius >= 0) {
-      const TMatrix& m = object.AbsoluteMatrix();
-      inView = SphereInFrustum(context, m.Row[3], radius * MaxAxisScale(m));
+      inView = SphereInFrustum(context, object.AbsoluteMatrix().Row[3],
+                               radius * object.AbsoluteMaxScale());
     }
     if (inView) {
       context.SetDepthTest(context.DepthWanted);
