@@ -33,8 +33,12 @@ void TGLCoordinates::SetY(float y) { v_.Y = y; Changed(); }
 void TGLCoordinates::SetZ(float z) { v_.Z = z; Changed(); }
 
 void TGLCoordinates::SetVector(const TVector& v) {
-  v_ = {v.X, v.Y, v.Z, role_ == TRole::Position ? 1.0f : 0.0f};
+  v_ = v;
   Changed();
+}
+
+void TGLCoordinates::SetPoint(float x, float y, float z) {
+  SetVector({x, y, z, role_ == TRole::Position ? 1.0f : 0.0f});
 }
 
 void TGLCoordinates::Changed() { owner_->CoordinatesChanged(role_); }

@@ -35,9 +35,11 @@ class TGLCoordinates {
   void SetX(float x);
   void SetY(float y);
   void SetZ(float z);
-  // Takes x, y, z of `v`; w stays what the role needs (1 for Position, 0 otherwise).
+  // Stores all four components as given (Direction and Up come out of the coupling
+  // with w = 0); the matrices use x, y and z only.
   void SetVector(const TVector& v);
-  void SetPoint(float x, float y, float z) { SetVector({x, y, z, 0}); }
+  // x, y, z with w = 1 for Position, 0 otherwise.
+  void SetPoint(float x, float y, float z);
 
  private:
   friend class TGLBaseSceneObject;

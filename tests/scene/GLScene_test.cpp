@@ -118,6 +118,19 @@ TEST(SceneTransforms, AbsoluteMatrixChainsParentsAndFollowsLaterChanges) {
   ExpectVec(m.Row[2], 0, 0, 4);
 }
 
+// Entities set their anchors' positions from map records, which carry w = 0.
+TEST(SceneTransforms, PositionKeepsTheGivenWAndTheMatrixIgnoresIt) {
+  TGLScene scene;
+  auto* anchor = NewChildObject<TGLDummyCube>(scene.Objects());
+  anchor->Position.SetVector({3, 4, 0, 0});
+  EXPECT_TRUE(VectorEquals(anchor->Position.AsVector(), {3, 4, 0, 0}));
+  EXPECT_TRUE(VectorEquals(anchor->AbsolutePosition(), {3, 4, 0, 1}));
+  anchor->Position.SetPoint(1, 2, 3);
+  EXPECT_EQ(anchor->Position.AsVector().W, 1);
+  anchor->Direction.SetVector({0, 0, 2, 1});
+  EXPECT_TRUE(VectorEquals(anchor->Direction.AsVector(), {0, 0, 1, 0}));
+}
+
 TEST(SceneTree, FreeingAnObjectRemovesItAndItsSubtree) {
   TGLScene scene;
   auto* a = NewChildObject<TGLDummyCube>(scene.Objects());
