@@ -13,6 +13,18 @@ namespace orr {
 TApplication* Application = nullptr;
 
 namespace {
+
+// Message of the exception being handled; call inside a catch block.
+std::string CurrentExceptionMessage() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "Unknown exception";
+  }
+}
+
 std::vector<std::function<void()>>& Finalizations() {
   static std::vector<std::function<void()>> list;
   return list;
@@ -224,7 +236,7 @@ void TApplication::Synchronize(const std::function<void()>& call) {
   syncPending_.notify_all();
   backend_->Wake();
   syncDone_.wait(lock, [&] { return entry->Done; });
-  if (entry->Error) std::rethrow_exception(entry->Error);
+  if (entry->Failed) throw std::runtime_error(entry->ErrorMessage);
 }
 
 void TApplication::Queue(std::function<void()> call) {
@@ -249,25 +261,31 @@ bool TApplication::CheckSynchronize() {
       syncQueue_.pop_front();
     }
     ranAny = true;
-    auto finish = [&](std::exception_ptr error) {
+    auto finish = [&](bool failed, std::string message) {
       {
         std::lock_guard<std::mutex> lock(syncMutex_);
-        entry->Error = entry->Blocking ? error : nullptr;
+        entry->Failed = failed;
+        entry->ErrorMessage = std::move(message);
         entry->Done = true;
+        // Let go of the call under the lock: the waiting worker owns it (and the
+        // exception it carries) from here on, so it is freed on that thread.
+        entry.reset();
       }
       syncDone_.notify_all();
     };
     try {
       entry->Call();
-      finish(nullptr);
+      finish(false, {});
     } catch (const EApplicationHalt&) {
-      finish(nullptr);
+      finish(false, {});
       throw;
     } catch (...) {
       if (entry->Blocking) {
-        finish(std::current_exception());
+        // The worker raises its own exception with the message: no exception object is
+        // shared between the two threads.
+        finish(true, CurrentExceptionMessage());
       } else {
-        finish(nullptr);
+        finish(false, {});
         HandleCurrentException(this);
       }
     }

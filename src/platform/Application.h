@@ -90,8 +90,8 @@ class TApplication : public TComponent {
   void Shutdown();
 
   // Hand-over of a call to the main thread. From another thread: queues the call, wakes
-  // the loop and blocks until the main thread ran it; an exception it raised is rethrown
-  // here. On the main thread: calls it directly.
+  // the loop and blocks until the main thread ran it; if it failed, a std::runtime_error
+  // with the same message is raised here. On the main thread: calls it directly.
   void Synchronize(const std::function<void()>& call);
   // Posts a call to run on the main thread later; returns at once.
   void Queue(std::function<void()> call);
@@ -122,7 +122,8 @@ class TApplication : public TComponent {
     std::function<void()> Call;
     bool Blocking = false;
     bool Done = false;
-    std::exception_ptr Error;
+    bool Failed = false;
+    std::string ErrorMessage;
   };
 
   std::unique_ptr<TPlatformBackend> backend_;
