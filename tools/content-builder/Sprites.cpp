@@ -348,9 +348,9 @@ void Feet(TFigure& f, const TPose& pose, float spread, float stride, float rx, f
 void Human(TFigure& f, const TStyle& b, const TStyle& w, const TPose& pose) {
   TBodyColors k = ColorsOf(b);
   float twist = pose.Stride() * 4;
-  Feet(f, pose, 5, 8, 3.2f, 4.6f, TPaint(k.Feet, 1.0f, 0.3f, 0.2f));
+  Feet(f, pose, 5.5f, 10, 3.2f, 4.6f, TPaint(k.Feet, 1.0f, 0.3f, 0.2f));
   if (b.Number("backpack", 0) > 0)
-    f.Box({0, -6}, 6.5f, 3.5f, twist, 1.5f, TPaint(k.Second, 1.0f, 0.2f, 0.25f));
+    f.Box({0, -6}, 5.5f, 3.0f, twist, 1.5f, TPaint(k.Second, 1.0f, 0.2f, 0.25f));
   // Shoulders and torso.
   f.Ellipse({0, 0}, 12, 6.5f, twist, TPaint(k.Main, 1.0f, 0.2f, 0.2f));
   if (b.Number("vest", 0) > 0) f.Box({0, 0.5f}, 7.5f, 5.2f, twist, 2, TPaint(k.Second, 1.0f, 0.3f, 0.25f));
@@ -359,7 +359,7 @@ void Human(TFigure& f, const TStyle& b, const TStyle& w, const TPose& pose) {
     f.Ellipse({-9.5f, 0}, 3.5f, 4, twist, TPaint(k.Second, 1.0f, 0.5f, 0.25f));
   }
   if (b.Number("badge", 0) > 0) f.Circle({-8.5f, 1.5f}, 1.4f, TPaint(k.Accent, 1.0f, 0.8f));
-  ArmsAndWeapon(f, w, pose, 10.5f, 1.0f, 2.3f, TPaint(k.Main, 1.0f, 0.2f, 0.2f),
+  ArmsAndWeapon(f, w, pose, 10.5f, 1.0f, 2.2f, TPaint(Scale(k.Main, 0.85f), 1.0f, 0.2f, 0.3f),
                 TPaint(b.Number("gloves", 0) > 0 ? k.Dark : k.Skin, 1.0f, 0.2f), b.Seed);
   // Head and what is on it.
   int hat = static_cast<int>(b.Number("hat", 0));
