@@ -44,12 +44,7 @@ TCanvas DrawDecoration(const TStyle& style);
 // Animated creature frames: 96 x 128, the figure's centre at the frame's centre, facing
 // the top of the picture. Frame 0 idle, 1-8 walking, 9 aiming, 10 firing.
 constexpr int FrameWidth = 96, FrameHeight = 128, FrameCount = 11;
-struct TWeaponLook {
-  TStyle Style;
-};
-struct TCreatureLook {
-  TStyle Style;
-};
+// Throws std::runtime_error for an unknown body or weapon style or a frame out of range.
 TCanvas DrawCreatureFrame(const TStyle& body, const TStyle& weapon, int frame);
 
 // Items seen from above, 64 x 64, transparent background.

@@ -264,8 +264,8 @@ TRgba Shade(const TPaint& paint, TProbe probe) {
   if (paint.Gloss > 0) {
     // Reflection of the light about the normal, compared with the view (0, 0, 1).
     float rz = 2 * (nx * LightX + ny * LightY + nz * LightZ) * nz - LightZ;
-    float spec = std::pow(std::max(0.0f, rz), 12.0f) * paint.Gloss;
-    c = Mix(c, TRgba{1, 1, 1, c.A}, std::min(1.0f, spec));
+    float shine = std::pow(std::max(0.0f, rz), 12.0f) * paint.Gloss;
+    c = Mix(c, TRgba{1, 1, 1, c.A}, std::min(1.0f, shine));
   }
   c.R = Clamp01(c.R);
   c.G = Clamp01(c.G);
