@@ -2,6 +2,7 @@
 // mistake stopping the build with a message that says where.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -106,16 +107,25 @@ TEST_F(Builder, MistakesInTheSourcesStopTheBuildAndSayWhere) {
       {"art/items.json", "\"file\": \"A_Glow.bmp\"", "\"file\": \"Glow.bmp\"",
        "glow 0: a glow's name must start with A_"},
       {"maps/Promo4.map", "npc 38 14 Reaver roam", "npc 38 14 Reaver hide",
-       "Promo4.map:183: expected: npc X Y CREATURE look|roam|patrol ..."},
+       "Promo4.map:@: expected: npc X Y CREATURE look|roam|patrol ..."},
       {"maps/Promo4.map", "item 42 4 weapon 4 1", "item 0 0 weapon 4 1",
-       "Promo4.map:204: item at 0,0 stands on a wall block"},
+       "Promo4.map:@: item at 0,0 stands on a wall block"},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Message);
+    // "@" stands for the number of the edited line.
+    std::string message = c.Message, text = ReadAll(Sources / c.File);
+    size_t at = message.find('@');
+    if (at != std::string::npos) {
+      size_t offset = text.find(c.From);
+      ASSERT_NE(offset, std::string::npos);
+      int line = 1 + static_cast<int>(std::count(text.begin(), text.begin() + offset, '\n'));
+      message.replace(at, 1, std::to_string(line));
+    }
     fs::path sources = Edited(c.File, c.From, c.To);
     TRun run = RunBuilder("--content \"" + sources.string() + "\" --game \"" + (Scratch / "game").string() + "\"");
     EXPECT_EQ(run.Status, 1);
-    EXPECT_NE(run.Output.find(c.Message), std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find(message), std::string::npos) << run.Output;
     fs::remove_all(Scratch / "content");
   }
 }
