@@ -25,6 +25,22 @@ void TControl::SetParent(TControl* parent) {
   Invalidate();
 }
 
+void TControl::SendToBack() {
+  if (parent_ == nullptr) return;
+  auto& list = parent_->children_;
+  list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  list.insert(list.begin(), this);
+  Invalidate();
+}
+
+void TControl::BringToFront() {
+  if (parent_ == nullptr) return;
+  auto& list = parent_->children_;
+  list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  list.push_back(this);
+  Invalidate();
+}
+
 void TControl::SetBounds(int left, int top, int width, int height) {
   Left = left;
   Top = top;

@@ -31,6 +31,10 @@ class TControl : public TComponent {
   TControl* Parent() const { return parent_; }
   const std::vector<TControl*>& Controls() const { return children_; }
 
+  // Paints this control before its siblings (behind them) / after them (in front).
+  void SendToBack();
+  void BringToFront();
+
   void SetBounds(int left, int top, int width, int height);
   int Left = 0, Top = 0, Width = 0, Height = 0;
   bool Visible = true;

@@ -178,3 +178,32 @@ TEST(Threads, WaitForServesHandOversSoABlockedWorkerCanFinish) {
 
 }  // namespace
 }  // namespace orr
+
+namespace orr {
+namespace {
+
+TEST(Controls, ZOrderFollowsAttachmentAndCanBeChanged) {
+  TApplication app(std::make_unique<THeadlessBackend>());
+  auto* panel = TComponent::Create<TPanel>(&app);
+  auto* a = TComponent::Create<TPanel>(&app);
+  auto* b = TComponent::Create<TPanel>(&app);
+  auto* c = TComponent::Create<TPanel>(&app);
+  for (TControl* child : {a, b, c}) child->SetParent(panel);
+  EXPECT_THAT(panel->Controls(), ::testing::ElementsAre(a, b, c));
+  c->SendToBack();
+  EXPECT_THAT(panel->Controls(), ::testing::ElementsAre(c, a, b));
+  c->BringToFront();
+  EXPECT_THAT(panel->Controls(), ::testing::ElementsAre(a, b, c));
+  app.FreeComponent(b);  // a destroyed control leaves its parent's list
+  EXPECT_THAT(panel->Controls(), ::testing::ElementsAre(a, c));
+  b = nullptr;
+  panel->SetBounds(10, 20, 100, 100);
+  a->SetBounds(5, 6, 10, 10);
+  TRect r = a->ScreenRect();
+  EXPECT_EQ(r.Left, 15);
+  EXPECT_EQ(r.Top, 26);
+  EXPECT_EQ(r.Right, 25);
+}
+
+}  // namespace
+}  // namespace orr
