@@ -30,12 +30,18 @@ constexpr TDeviceResult DSERR_BADFORMAT = 0x88780064;
 constexpr TDeviceResult DSERR_NODRIVER = 0x88780078;
 constexpr TDeviceResult DSERR_BUFFERLOST = 0x88780096;
 
-// Raised for every failing device result: a fixed English message and the code.
-class EDirectXError : public std::runtime_error {
+// A failing platform result: a fixed English message and the 32-bit code.
+class ECodedError : public std::runtime_error {
  public:
-  EDirectXError(const std::string& message, uint32_t errorCode)
+  ECodedError(const std::string& message, uint32_t errorCode)
       : std::runtime_error(message), ErrorCode(errorCode) {}
   uint32_t ErrorCode;
+};
+
+// Raised for every failing device result.
+class EDirectXError : public ECodedError {
+ public:
+  using ECodedError::ECodedError;
 };
 
 // The message for a device result code ("Unrecognized Error" for unknown codes).

@@ -33,11 +33,10 @@ constexpr TStreamResult E_INVALIDARG_RESULT = 0x80070057;
 // 100-ns units per second.
 constexpr int64_t StreamTimeUnitsPerSecond = 10000000;
 
-class EAudioReadError : public std::runtime_error {
+// Raised for every failing stream result.
+class EAudioReadError : public ECodedError {
  public:
-  EAudioReadError(const std::string& message, uint32_t errorCode)
-      : std::runtime_error(message), ErrorCode(errorCode) {}
-  uint32_t ErrorCode;
+  using ECodedError::ECodedError;
 };
 
 // The message for a stream result ("Unrecognized error value." for unlisted codes).
