@@ -1,0 +1,44 @@
+// Small shared utilities: folder listing by wildcard mask, clamps and rectangle helpers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Forms.h"  // TRect
+
+namespace orr {
+
+// Names found in a folder, in listing order (positions index the matching asset arrays).
+using TStringList = std::vector<std::string>;
+
+// Appends to `list` the names of the folder entries matching `mask` (a folder path plus a
+// wildcard file pattern with '*' and '?', matched without regard to letter case; "*.*"
+// matches every name, with or without a dot). With noDotNamesOnly only names holding no
+// '.' are appended (how sub-folders are told apart from files). "." and ".." are never
+// listed. Entries come in ascending byte order of their names, so numbering never depends
+// on the file system. A missing folder or no match leaves the list as it was; the list is
+// never cleared first.
+void FindFiles(const std::string& mask, TStringList& list, bool noDotNamesOnly);
+
+// True when `name` matches the wildcard `pattern` the way folder masks do.
+bool MatchesMask(const std::string& name, const std::string& pattern);
+
+// Position of `name` in `list` compared without regard to letter case, or -1.
+int IndexOfName(const TStringList& list, const std::string& name);
+
+// lo if v < lo, otherwise hi if v > hi, otherwise v (the lower bound is tested first).
+std::int32_t ClampInt(std::int32_t v, std::int32_t lo, std::int32_t hi);
+long double ClampFloat(long double v, long double lo, long double hi);
+
+// (left, top, left + width, top + height).
+TRect RectFromSize(int left, int top, int width, int height);
+
+struct TPoint {
+  int X = 0, Y = 0;
+};
+// Inclusive: Left <= X <= Right and Top <= Y <= Bottom; exclusive: strict on every side.
+bool PointInRect(const TPoint& point, const TRect& rect, bool inclusive);
+bool PointsEqual(const TPoint& a, const TPoint& b);
+
+}  // namespace orr
