@@ -1,12 +1,239 @@
 #include "render/UGameRender.h"
 
+#include "app/UMainModule.h"
+#include "platform/Application.h"
+#include "render/ExtraSystems.h"
+
 namespace orr {
 
 bool GameHalted = false;
 bool SceneRefreshPending = false;
 TDMGameRender* DMGameRender = nullptr;
+const TTileSize TileSize{32, 32};
 
-void TDMGameRender::DataModuleCreate() {}
-void TDMGameRender::DataModuleDestroy() {}
+std::vector<TStepHandler> StepHandlers;
+float StepAccumulator = 0;
+
+namespace {
+
+const char* const TilesFolder = "Graphics/Tiles/";
+// Background of a decoration tile where the atlas does not cover the scratch.
+constexpr TColor32 DecorationFill = 0xFFFF0080;
+
+// The step being run: index of the handler running now and the number of handlers the
+// step runs, both adjusted by removals so that nothing is skipped or called twice.
+int RunningIndex = -1;
+int RunningCount = 0;
+
+bool registered = [] {
+  AddFinalization([] {
+    StepHandlers = {};
+    SceneCells = {};
+  });
+  return true;
+}();
+
+// Copies one tile of an atlas into the scratch as a plain pixel copy and hands a copy of
+// the scratch to the material's texture.
+// (The atlases keep the default plain draw mode, so the copy replaces pixels.)
+void CutTile(const TBitmap32& atlas, int left, int top, TBitmap32& scratch, TGLMaterial& material) {
+  scratch.Draw(0, 0, RectFromSize(left, top, TileSize.X, TileSize.Y), atlas);
+  material.Texture.AssignFromBitmap(scratch);
+}
+
+}  // namespace
+
+// ---- Frame progress ------------------------------------------------------------------------
+
+void AddStepHandler(const TStepHandler& handler) { StepHandlers.push_back(handler); }
+
+void RemoveStepHandler(const TStepHandler& handler) {
+  for (size_t i = 0; i < StepHandlers.size(); ++i) {
+    if (!(StepHandlers[i] == handler)) continue;
+    StepHandlers.erase(StepHandlers.begin() + static_cast<std::ptrdiff_t>(i));
+    const int removed = static_cast<int>(i);
+    if (RunningIndex >= 0) {
+      if (removed <= RunningIndex) --RunningIndex;
+      if (removed < RunningCount) --RunningCount;
+    }
+    return;
+  }
+}
+
+void RunStep() {
+  struct TLeave {
+    int SavedIndex, SavedCount;
+    ~TLeave() {
+      RunningIndex = SavedIndex;
+      RunningCount = SavedCount;
+    }
+  } leave{RunningIndex, RunningCount};
+  RunningCount = static_cast<int>(StepHandlers.size());
+  for (RunningIndex = 0; RunningIndex < RunningCount; ++RunningIndex) {
+    if (RunningIndex >= static_cast<int>(StepHandlers.size())) break;
+    const TStepHandler handler = StepHandlers[RunningIndex];
+    if (handler.Code != nullptr) handler();
+  }
+}
+
+void ResetStepHandlers() {
+  StepHandlers.clear();
+  StepAccumulator = 0;
+  SceneRefreshPending = false;
+  RunningIndex = -1;
+  RunningCount = 0;
+}
+
+void TDMGameRender::SceneProgressorProgress(TGLCadencer*, double deltaTime, double) {
+  if (GameHalted) return;
+  const bool refreshWasPending = SceneRefreshPending;
+  StepAccumulator = static_cast<float>(StepAccumulator + deltaTime);
+  while (StepAccumulator >= StepSeconds) {
+    RunStep();
+    StepAccumulator = StepAccumulator - StepSeconds;
+  }
+  if (refreshWasPending && SceneRefreshPending) SceneRefreshPending = false;
+}
+
+// ---- The module ----------------------------------------------------------------------------
+
+TDMGameRender::TDMGameRender(TComponent* owner, TTimeSource& timeSource) : TDataModule(owner) {
+  // The stored components, in place before the creation handler runs.
+  MainScene = std::make_unique<TGLScene>();
+  MainScene->VisibilityCulling = vcObjectBased;
+
+  GLLightSource1 = NewChildObject<TGLLightSource>(MainScene->Objects());
+  GLLightSource1->LightStyle = lsOmni;
+  GLLightSource1->ConstAttenuation = 0.03f;
+  GLLightSource1->SpotCutOff = 180;
+  GLLightSource1->Diffuse = {0.92f, 0.78f, 0.62f, 1.0f};
+  GLLightSource1->Position.SetPoint(-15, -15, 50);
+
+  GLLightSource2 = NewChildObject<TGLLightSource>(MainScene->Objects());
+  GLLightSource2->LightStyle = lsOmni;
+  GLLightSource2->ConstAttenuation = 0.03f;
+  GLLightSource2->SpotCutOff = 180;
+  GLLightSource2->Diffuse = {191.0f / 255.0f, 216.0f / 255.0f, 216.0f / 255.0f, 1.0f};
+  GLLightSource2->Position.SetPoint(100, 100, -10);
+
+  TerrainLib = std::make_unique<TGLMaterialLibrary>();
+  WallLib = std::make_unique<TGLMaterialLibrary>();
+  DecoLib = std::make_unique<TGLMaterialLibrary>();
+
+  SceneProgressor = std::make_unique<TGLCadencer>(timeSource);
+  SceneProgressor->Scene = MainScene.get();
+  SceneProgressor->MaxDeltaTime = 1;
+  SceneProgressor->OnProgress = &TDMGameRender::SceneProgressorProgress;
+  SceneProgressor->SetMode(cmApplicationIdle);
+
+  WindowsBitmapFontLib = std::make_unique<TGLWindowsBitmapFont>();
+  TGLFont font;
+  font.Color = 0xFFFFFF;
+  font.Height = -11;
+  font.Name = "MS Sans Serif";
+  WindowsBitmapFontLib->SetFont(font);
+  WindowsBitmapFontLib->SetMinFilter(miNearest);
+}
+
+TDMGameRender::~TDMGameRender() {
+  // The cadencer goes first so that no progress reaches a half-destroyed module.
+  SceneProgressor.reset();
+  // Cells not freed by the destruction handler go with the scene: forget them.
+  SceneCells.clear();
+  for (TGLPlane*& plane : BorderPlanes) plane = nullptr;
+  if (DMGameRender == this) DMGameRender = nullptr;
+}
+
+void TDMGameRender::DataModuleCreate() {
+  LogEvent("Main Render Module Initialization Begin");
+  TerrainAtlas = TBitmap32();
+  DecorationAtlas = TBitmap32();
+
+  TGLFont font = WindowsBitmapFontLib->Font();
+  font.Name = "Courier New";
+  font.SetSize(24);
+  font.Style = {fsBold};
+  WindowsBitmapFontLib->SetFont(font);
+
+  GameHalted = true;
+  StepAccumulator = 0;
+
+  try {
+    TerrainAtlas.LoadFromFile(WorkFolder + TilesFolder + "TerrainTiles.bmp");
+    DecorationAtlas.LoadFromFile(WorkFolder + TilesFolder + "DecorationTiles.bmp");
+  } catch (const std::exception&) {
+    LogEvent("FATAL: Error while loading tiles!");
+  }
+
+  LogEvent("Creating tile texture database...");
+  BuildTileLibraries();
+  LogEvent("Tile texture database created");
+
+  CreateBorderPlanes();
+  LogEvent("Main Render Module Initialization End");
+}
+
+void TDMGameRender::BuildTileLibraries() {
+  TBitmap32 scratch(TileSize.X, TileSize.Y);
+  const int terrainTiles = TerrainAtlas.Height() / TileSize.Y;
+  for (int n = 0; n < terrainTiles; ++n) {
+    TGLLibMaterial* terrain = TerrainLib->Materials.Add();
+    TGLLibMaterial* wall = WallLib->Materials.Add();
+    const std::string name = std::to_string(n);
+
+    terrain->SetName(name);
+    CutTile(TerrainAtlas, 0, n * TileSize.Y, scratch, terrain->Material);
+    terrain->Material.Texture.SetEnabled(true);
+    terrain->Material.Texture.SetTextureMode(tmModulate);
+
+    wall->SetName(name);
+    CutTile(TerrainAtlas, TileSize.X, n * TileSize.Y, scratch, wall->Material);
+    wall->Material.Texture.SetEnabled(true);
+    wall->Material.Texture.SetTextureMode(tmModulate);
+  }
+
+  const int decorationTiles = DecorationAtlas.Height() / TileSize.Y;
+  for (int n = 0; n < decorationTiles; ++n) {
+    TGLLibMaterial* decoration = DecoLib->Materials.Add();
+    decoration->SetName(std::to_string(n));
+    scratch.Clear(DecorationFill);
+    CutTile(DecorationAtlas, 0, n * TileSize.Y, scratch, decoration->Material);
+    TGLTexture& texture = decoration->Material.Texture;
+    texture.SetEnabled(true);
+    texture.SetMagFilter(maNearest);
+    texture.SetTextureMode(tmModulate);
+    texture.SetImageAlpha(tiaTopLeftPointColorTransparent);
+    decoration->Material.BlendingMode = bmTransparency;
+  }
+}
+
+void TDMGameRender::CreateBorderPlanes() {
+  for (TGLPlane*& plane : BorderPlanes) {
+    plane = NewChildObject<TGLPlane>(MainScene->Objects());
+    plane->SetHeight(100);
+    plane->Direction.SetY(1);
+    plane->Direction.SetZ(0);
+    plane->RollBy(180);  // up axis to +Z: the plane stands upright
+    plane->Material.FrontProperties.Diffuse = {0, 0, 0, 1};
+    plane->Material.MaterialOptions = {moNoLighting};
+  }
+  BorderPlanes[0]->SetTurnAngle(-180);
+  BorderPlanes[1]->SetTurnAngle(-270);
+  BorderPlanes[2]->SetTurnAngle(0);
+  BorderPlanes[3]->SetTurnAngle(-90);
+}
+
+void TDMGameRender::DataModuleDestroy() {
+  LogEvent("Main Render Module Destruction Begin");
+  for (TGLPlane*& plane : BorderPlanes) {
+    if (plane != nullptr) plane->Free();
+    plane = nullptr;
+  }
+  FreeAllCells();
+  TerrainAtlas = TBitmap32();
+  DecorationAtlas = TBitmap32();
+  LogEvent("Tile bitmaps destroyed");
+  LogEvent("Main Render Module Destruction End");
+}
 
 }  // namespace orr

@@ -1,7 +1,28 @@
-// The render module: the 3D scene, the tile material libraries and the frame progress.
+// The render module: the 3D scene, the tile material libraries, the scene cells built from
+// the map, the scene windows that follow a player, and the fixed-step frame progress that
+// drives every game rule.
+//
+// World frame: map cell (x, y) covers world X from x to x+1 and Y from y to y+1; Z is
+// height and points towards the top-down camera. Everything here runs on the main thread.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "map/UMapModule.h"
 #include "platform/Classes.h"
+#include "platform/Forms.h"
+#include "raster/TBitmap32.h"
+#include "scene/GLBitmapFont.h"
+#include "scene/GLCadencer.h"
+#include "scene/GLMaterial.h"
+#include "scene/GLObjects.h"
+#include "scene/GLScene.h"
+#include "scene/GLViewer.h"
+#include "scene/TimeSource.h"
 
 namespace orr {
 
@@ -11,15 +32,153 @@ extern bool GameHalted;
 // One-shot: scene windows rebuild their visible cells while it is raised.
 extern bool SceneRefreshPending;
 
+// ---- Frame progress ------------------------------------------------------------------------
+
+// A parameterless operation bound to one object. Two handlers are equal when both the
+// function and the object are the same; an entry without a function is skipped.
+struct TStepHandler {
+  using TCode = void (*)(void* object);
+  TCode Code = nullptr;
+  void* Data = nullptr;
+  void operator()() const { Code(Data); }
+  bool operator==(const TStepHandler&) const = default;
+};
+
+// The handler that calls object->*Method(); the same method and object always give an
+// equal handler.
+template <auto Method, class T>
+TStepHandler StepHandlerOf(T* object) {
+  return {[](void* o) { (static_cast<T*>(o)->*Method)(); }, object};
+}
+
+// Seconds of one game step.
+constexpr float StepSeconds = 0.01f;
+
+// Registered handlers in registration order; every one runs once per 0.01 s step.
+extern std::vector<TStepHandler> StepHandlers;
+// Seconds received from the cadencer and not yet consumed by steps.
+extern float StepAccumulator;
+
+// Appends the handler (the same handler may be added more than once). A handler added
+// during a step runs from the next step on.
+void AddStepHandler(const TStepHandler& handler);
+// Removes the first entry equal to the handler; later entries keep their order. Safe
+// during a step: a removed handler is never called, and every handler that stays runs
+// once in that step.
+void RemoveStepHandler(const TStepHandler& handler);
+// Runs one step: every handler registered when the step starts, once, in order.
+void RunStep();
+// Empties StepHandlers, StepAccumulator := 0, SceneRefreshPending := false (tests).
+void ResetStepHandlers();
+
+// ---- Scene cells ---------------------------------------------------------------------------
+
+// The scene objects of one map cell; each pointer is empty or a plane owned by the scene.
+struct SceneCell {
+  TGLPlane* Terrain = nullptr;     // floor, child of the scene root, lifted to the height
+  TGLPlane* Decoration = nullptr;  // child of Terrain, a thousandth above it
+  std::array<TGLPlane*, 4> Walls{};  // children of Terrain: +Y, +X, -Y, -X sides
+};
+
+// [x][y] over the prepared map size; empty until the first PrepareScene.
+extern std::vector<std::vector<SceneCell>> SceneCells;
+
+// Frees every cell, sizes the grid to W x H, raises SceneRefreshPending, and places the
+// second light and the border planes for the map.
+void PrepareScene(const TMapSize& mapSize);
+// Creates the cell's missing objects and brings them in line with GameMap. A cell outside
+// the grid does nothing; grid data the map does not hold reads as 0.
+void UpdateCell(std::int32_t x, std::int32_t y);
+// Frees the cell's objects, children first; a cell outside the grid does nothing.
+void FreeCell(std::int32_t x, std::int32_t y);
+void FreeAllCells();
+// Used by UpdateCell; they require the cell's Terrain.
+void CreateWalls(std::int32_t x, std::int32_t y);
+void CreateDecoration(std::int32_t x, std::int32_t y);
+
+// ---- The module ----------------------------------------------------------------------------
+
+// Pixel size of one atlas tile, width then height.
+struct TTileSize {
+  std::int32_t X, Y;
+};
+extern const TTileSize TileSize;
+
 class TDMGameRender : public TDataModule {
  public:
-  using TDataModule::TDataModule;
+  // The cadencer measures `timeSource` (the performance counter in the game).
+  explicit TDMGameRender(TComponent* owner, TTimeSource& timeSource = SystemTimeSource());
+  ~TDMGameRender() override;
+
+  // Components, released with the module after its destruction handler.
+  std::unique_ptr<TGLScene> MainScene;
+  TGLLightSource* GLLightSource1 = nullptr;  // children of MainScene
+  TGLLightSource* GLLightSource2 = nullptr;  // moved for each map by PrepareScene
+  std::unique_ptr<TGLMaterialLibrary> TerrainLib;
+  std::unique_ptr<TGLMaterialLibrary> WallLib;
+  std::unique_ptr<TGLMaterialLibrary> DecoLib;
+  std::unique_ptr<TGLCadencer> SceneProgressor;
+  std::unique_ptr<TGLWindowsBitmapFont> WindowsBitmapFontLib;
+
+  // The tile atlases as loaded (empty when a load failed).
+  TBitmap32 TerrainAtlas;
+  TBitmap32 DecorationAtlas;
+  // Black unlit planes framing the map: far, right, near and left edge. Owned by the scene.
+  std::array<TGLPlane*, 4> BorderPlanes{};
+
+  // The cadencer's progress event: runs one step per whole 0.01 s received.
+  static void SceneProgressorProgress(TGLCadencer* sender, double deltaTime, double newTime);
 
  protected:
   void DataModuleCreate() override;
   void DataModuleDestroy() override;
+
+ private:
+  void BuildTileLibraries();
+  void CreateBorderPlanes();
 };
 
 extern TDMGameRender* DMGameRender;
+
+// ---- Scene window --------------------------------------------------------------------------
+
+// Inclusive cell rectangle; (0, 0, -1, -1) is empty.
+struct TCellRect {
+  std::int32_t Left = 0, Top = 0, Right = -1, Bottom = -1;
+  bool Contains(std::int32_t x, std::int32_t y) const {
+    return Left <= x && x <= Right && Top <= y && y <= Bottom;
+  }
+  bool operator==(const TCellRect&) const = default;
+};
+
+// The cells under a view whose ground corners are `low` (smallest X and Y) and `high`,
+// widened by two cells on every side and cut to a W x H map. Empty on a map without cells.
+TCellRect CellsUnderView(const TVector& low, const TVector& high, const TMapSize& mapSize);
+
+// One player's view: a camera looking straight down, following a target point, and a
+// viewer on a panel of the game window. Registers its step handler on creation and
+// unregisters it when destroyed. The viewer belongs to the panel, the camera to the scene.
+class TGLSceneWindow {
+ public:
+  explicit TGLSceneWindow(TControl* panel);
+  ~TGLSceneWindow();
+  TGLSceneWindow(const TGLSceneWindow&) = delete;
+  TGLSceneWindow& operator=(const TGLSceneWindow&) = delete;
+
+  TCellRect VisibleCells;   // kept built for this window
+  TCellRect PreviousCells;  // VisibleCells of the previous refresh
+  std::string LastMapIdCode;
+  TVector CameraTarget{-1, -1, -1, 0};  // (-1, -1, -1, 0): no target yet
+  TVector CameraPosition{0, 0, 0, 0};
+  TGLSceneViewer* Viewer = nullptr;
+  TGLCamera* Camera = nullptr;
+
+  // The first target puts the camera on it at once; later ones are glided to.
+  void SetCameraTarget(const TVector& point);
+  void RefreshVisibleCells();
+  TCellRect ComputeVisibleCells();
+  // The registered step handler: glide, rebuild cells on a new cell or a refresh, repaint.
+  void StepView();
+};
 
 }  // namespace orr

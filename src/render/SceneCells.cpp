@@ -1,0 +1,173 @@
+// The per-cell scene objects built from the map, created lazily around the scene windows.
+//
+// One raised cell of height h, seen from the side (walls are children of the floor):
+//
+//        floor (Z = h, faces +Z)
+//      +-------------------+
+//      |                   |  wall k: upright, Height h, centred at Z = -h/2 in the floor's
+//      |  wall (YTiles h)  |  frame, so it reaches from the ground up to the floor
+//      |                   |
+//   ---+-------------------+---  Z = 0
+#include <string>
+
+#include "render/UGameRender.h"
+
+namespace orr {
+
+std::vector<std::vector<SceneCell>> SceneCells;
+
+namespace {
+
+SceneCell* CellAt(std::int32_t x, std::int32_t y) {
+  if (x < 0 || y < 0 || static_cast<size_t>(x) >= SceneCells.size()) return nullptr;
+  auto& column = SceneCells[static_cast<size_t>(x)];
+  if (static_cast<size_t>(y) >= column.size()) return nullptr;
+  return &column[static_cast<size_t>(y)];
+}
+
+void FreePlane(TGLPlane*& plane) {
+  if (plane == nullptr) return;
+  plane->Free();
+  plane = nullptr;
+}
+
+// Map data of a cell; a cell the grid does not hold (after a failed load) reads as 0.
+MapCell TerrainAt(std::int32_t x, std::int32_t y) {
+  return GameMap.TerrainGrid.Contains(x, y) ? GameMap.TerrainGrid[x][y] : MapCell{};
+}
+MapCell DecorationAt(std::int32_t x, std::int32_t y) {
+  return GameMap.DecorationGrid.Contains(x, y) ? GameMap.DecorationGrid[x][y] : MapCell{};
+}
+THeightMapCell HeightAt(std::int32_t x, std::int32_t y) {
+  return GameMap.HeightMap.Contains(x, y) ? GameMap.HeightMap[x][y] : 0;
+}
+
+// Sets the roll only when the stored (reduced) angle differs.
+void SetRollIfChanged(TGLPlane& plane, float degrees) {
+  if (plane.RollAngle() != NormalizeDegAngle(degrees)) plane.SetRollAngle(degrees);
+}
+
+void SetMaterialNameIfChanged(TGLPlane& plane, const std::string& name) {
+  if (plane.Material.LibMaterialName() != name) plane.Material.SetLibMaterialName(name);
+}
+
+}  // namespace
+
+void PrepareScene(const TMapSize& mapSize) {
+  FreeAllCells();
+  const std::int32_t w = mapSize.X > 0 ? mapSize.X : 0;
+  const std::int32_t h = mapSize.Y > 0 ? mapSize.Y : 0;
+  SceneCells.assign(static_cast<size_t>(w), std::vector<SceneCell>(static_cast<size_t>(h)));
+  SceneRefreshPending = true;
+  if (DMGameRender == nullptr) return;
+
+  const float width = static_cast<float>(mapSize.X), height = static_cast<float>(mapSize.Y);
+  if (DMGameRender->GLLightSource2 != nullptr)
+    DMGameRender->GLLightSource2->Position.SetPoint(width + 10, height + 10, -20);
+  auto& planes = DMGameRender->BorderPlanes;
+  if (planes[0] == nullptr) return;
+  planes[0]->Position.SetY(height);
+  planes[0]->Position.SetX(width / 2);
+  planes[0]->SetWidth(width);
+  planes[1]->Position.SetY(height / 2);
+  planes[1]->Position.SetX(width);
+  planes[1]->SetWidth(height);
+  planes[2]->Position.SetY(0);
+  planes[2]->Position.SetX(width / 2);
+  planes[2]->SetWidth(width);
+  planes[3]->Position.SetY(height / 2);
+  planes[3]->Position.SetX(0);
+  planes[3]->SetWidth(height);
+}
+
+void CreateWalls(std::int32_t x, std::int32_t y) {
+  SceneCell* cell = CellAt(x, y);
+  if (cell == nullptr || cell->Terrain == nullptr) return;
+  for (TGLPlane*& wall : cell->Walls) {
+    wall = NewChildObject<TGLPlane>(cell->Terrain);
+    wall->Material.SetMaterialLibrary(DMGameRender->WallLib.get());
+    wall->Direction.SetY(1);
+    wall->Direction.SetZ(0);
+    wall->RollBy(180);  // up axis to +Z
+  }
+  cell->Walls[0]->Position.SetY(0.5f);
+  cell->Walls[1]->Position.SetX(0.5f);
+  cell->Walls[2]->Position.SetY(-0.5f);
+  cell->Walls[3]->Position.SetX(-0.5f);
+  cell->Walls[0]->SetTurnAngle(0);     // faces +Y
+  cell->Walls[1]->SetTurnAngle(-90);   // faces +X
+  cell->Walls[2]->SetTurnAngle(-180);  // faces -Y
+  cell->Walls[3]->SetTurnAngle(-270);  // faces -X
+}
+
+void CreateDecoration(std::int32_t x, std::int32_t y) {
+  SceneCell* cell = CellAt(x, y);
+  if (cell == nullptr || cell->Terrain == nullptr) return;
+  cell->Decoration = NewChildObject<TGLPlane>(cell->Terrain);
+  cell->Decoration->Material.SetMaterialLibrary(DMGameRender->DecoLib.get());
+  cell->Decoration->Position.SetZ(0.001f);
+  cell->Decoration->Scale.SetPoint(1.001f, 1.001f, 1.0f);
+}
+
+void UpdateCell(std::int32_t x, std::int32_t y) {
+  SceneCell* cell = CellAt(x, y);
+  if (cell == nullptr || DMGameRender == nullptr) return;
+  if (cell->Terrain == nullptr) {
+    cell->Terrain = NewChildObject<TGLPlane>(DMGameRender->MainScene->Objects());
+    cell->Terrain->Material.SetMaterialLibrary(DMGameRender->TerrainLib.get());
+    cell->Terrain->Scale.SetPoint(1.001f, 1.001f, 1.0f);
+    cell->Terrain->Position.SetX(static_cast<float>(x) + 0.5f);
+    cell->Terrain->Position.SetY(static_cast<float>(y) + 0.5f);
+  }
+  TGLPlane& floor = *cell->Terrain;
+
+  const float h = HeightAt(x, y);
+  if (h != floor.Position.Z()) {
+    floor.Position.SetZ(h);
+    if (h > 0 && cell->Walls[0] == nullptr) {
+      CreateWalls(x, y);
+    } else if (h == 0 && cell->Walls[0] != nullptr) {
+      for (TGLPlane*& wall : cell->Walls) FreePlane(wall);
+    }
+    if (h > 0) {
+      for (TGLPlane* wall : cell->Walls) {
+        wall->SetHeight(h);
+        wall->Position.SetZ(-h / 2);
+        wall->SetYTiles(h);
+      }
+    }
+  }
+
+  const MapCell terrain = TerrainAt(x, y);
+  const std::string terrainName = std::to_string(terrain.TileNumber);
+  for (TGLPlane* wall : cell->Walls)
+    if (wall != nullptr) wall->Material.SetLibMaterialName(terrainName);
+  SetMaterialNameIfChanged(floor, terrainName);
+  SetRollIfChanged(floor, -90.0f * terrain.QuarterTurns);
+
+  const MapCell decoration = DecorationAt(x, y);
+  if (decoration.TileNumber > 0) {
+    if (cell->Decoration == nullptr) CreateDecoration(x, y);
+    SetMaterialNameIfChanged(*cell->Decoration, std::to_string(decoration.TileNumber));
+    SetRollIfChanged(*cell->Decoration,
+                     90.0f * (static_cast<int>(terrain.QuarterTurns) - static_cast<int>(decoration.QuarterTurns)));
+  } else {
+    FreePlane(cell->Decoration);
+  }
+}
+
+void FreeCell(std::int32_t x, std::int32_t y) {
+  SceneCell* cell = CellAt(x, y);
+  if (cell == nullptr) return;
+  for (TGLPlane*& wall : cell->Walls) FreePlane(wall);
+  FreePlane(cell->Decoration);
+  FreePlane(cell->Terrain);
+}
+
+void FreeAllCells() {
+  for (size_t x = 0; x < SceneCells.size(); ++x)
+    for (size_t y = 0; y < SceneCells[x].size(); ++y)
+      FreeCell(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+}
+
+}  // namespace orr
