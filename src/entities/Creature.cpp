@@ -1,0 +1,282 @@
+// Creatures (walking, animation rows, weapon cycle, laser sight) and the players.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+#include "app/Keyboard.h"
+#include "app/Random.h"
+#include "entities/UEntityStructures.h"
+#include "raster/TImage32.h"
+#include "scene/GLViewer.h"
+
+namespace orr {
+
+// ---- TCreature -----------------------------------------------------------------------------
+
+TCreature::TCreature() {
+  Marker = NewChildObject<TGLCube>(Anchor->Scene()->Objects());
+  Marker->Direction.SetVector({0, 0, 1, 0});
+  Marker->Position.SetZ(0.03f);
+  Marker->Scale.SetPoint(0.3f, 0.3f, 0.1f);
+  AnimState = 0;
+  ActionState = 0;
+  SetHeight(0.9f);
+  AnimTimer = 0;
+  Speed = 3;
+  Sprite->Scale.SetX(3);
+  Sprite->Scale.SetY(4);
+  Laser = NewChildObject<TGLLines>(Anchor);
+  LaserLength = 5;
+  Laser->LineColor = {1, 0, 0, 1};
+  Laser->SetDivision(1);
+  Laser->AddNode(0, Radius, 0);
+  Laser->AddNode(0, LaserLength, 0);
+  Laser->NodesAspect = lnaInvisible;
+  Laser->ShowAxes = false;
+  Laser->Position.SetZ(Height);
+  Laser->SetVisible(false);
+  LaserOn = false;
+}
+
+TCreature::~TCreature() {
+  if (Marker != nullptr) Marker->Free();
+}
+
+void TCreature::SetHeight(float height) {
+  TPhysEntity::SetHeight(height);
+  if (Laser != nullptr) Laser->Position.SetZ(height);
+}
+
+void TCreature::ApplyFriction() {
+  TPhysEntity::ApplyFriction();
+  if (VectorLength(Velocity) < Speed * 0.01f) Velocity = {0, 0, 0, 0};
+}
+
+void TCreature::SetHealth(std::int32_t value) {
+  Health = static_cast<std::uint8_t>(std::clamp(value, 0, 100));
+}
+
+void TCreature::SetArmour(std::int32_t value) {
+  Armour = static_cast<std::uint8_t>(std::clamp(value, 0, 100));
+}
+
+void TCreature::RequestAction(std::uint8_t action) {
+  if (action > 7) return;
+  if (action == 3) {
+    if (Weapon >= WeaponCount) return;
+    const RayHit hit = CastForwardRay();
+    // A ray that meets nothing finds open space ahead: nothing is too close to fire.
+    if (hit.Object != nullptr &&
+        VectorDistance(GetPosition(), hit.Point) - Radius - 0.05f <= WeaponMinDistance[Weapon])
+      return;
+  }
+  ActionRequests = static_cast<std::uint8_t>(ActionRequests | (1u << action));
+}
+
+bool TCreature::MoveVector(int direction, TVector& out) const {
+  float angle;
+  switch (direction) {
+    case 0: angle = Heading + 90; break;
+    case 1: angle = Heading; break;
+    case 2: angle = Heading - 90; break;
+    case 3: angle = Heading + 180; break;
+    default: return false;
+  }
+  const float radians = angle * std::numbers::pi_v<float> / 180;
+  out = {std::cos(radians) * Speed, std::sin(radians) * Speed, 0, 0};
+  return true;
+}
+
+void TCreature::Move(int direction) {
+  TVector v;
+  if (!MoveVector(direction, v)) return;
+  Velocity = Accelerate(v);
+  RequestAction(1);
+}
+
+void TCreature::Progress() { CreatureProgress(); }
+
+void TCreature::CreatureProgress() {
+  TPhysEntity::Progress();
+  if (Hidden) return;
+
+  if (LaserOn) {
+    const RayHit hit = CastForwardRay();
+    float reach = LaserLength;
+    if (hit.Object != nullptr) {
+      TVector point = hit.Point;
+      point.W = 1;
+      reach = std::clamp(Anchor->AbsoluteToLocal(point).Y, 0.0f, LaserLength);
+    }
+    TVector end = Laser->Node(1);
+    end.Y = reach;
+    Laser->SetNode(1, end);
+    Laser->LineColor.W = std::clamp(static_cast<float>(RandomReal()), 0.1f, 0.8f);
+    Laser->SetVisible(true);
+  } else {
+    Laser->SetVisible(false);
+  }
+
+  if ((ActionState == 2 || ActionState == 3) && !Requested(3)) ActionState = 0;
+  if (ActionState != 2 && ActionState != 3) ActionState = Requested(3) ? 3 : Requested(1) ? 1 : 0;
+  AnimState = ActionState;
+
+  AnimTimer += 0.01f;
+  if (AnimTimer > 0.1f / Speed) {
+    AnimTimer = 0;
+    const std::string shown = std::to_string(Frame);
+    if (Sprite->Material.LibMaterialName() != shown) Sprite->Material.SetLibMaterialName(shown);
+    const int first = AnimFirstFrame[AnimState & 3];
+    const int count = AnimFrameCount[AnimState & 3];
+    Frame = static_cast<std::uint8_t>(WrapInRange(Frame + 1, first, first + count - 1));
+  }
+
+  if ((ActionState == 2 || ActionState == 3) && Weapon < WeaponCount) {
+    WeaponTimer += 0.01f;
+    if (WeaponPhase == 0) {
+      if (WeaponTimer >= 1 / FireRate[Weapon]) {
+        WeaponPhase = 2;
+        ActionState = 3;  // a shot
+        WeaponTimer = 0;
+        return;
+      }
+    } else if (WeaponPhase == 2) {
+      if (WeaponTimer >= 0.1f && ActionState == 3) {
+        ActionState = 2;
+        WeaponPhase = 0;
+        WeaponTimer = 0;
+        return;
+      }
+    }
+  }
+  ActionRequests = 0;
+}
+
+// ---- TBasicPlayer --------------------------------------------------------------------------
+
+TBasicPlayer::TBasicPlayer(TPlayerRecord* record) : PlayerRecord(record) {
+  SetHeight(0.9f);
+  LaserOn = false;
+  Marker->SetVisible(false);
+  PlaceRandomly();
+}
+
+void TBasicPlayer::SetHealth(std::int32_t value) {
+  TCreature::SetHealth(value);
+  if (PlayerRecord != nullptr) PlayerRecord->Health = Health;
+}
+
+void TBasicPlayer::SetArmour(std::int32_t value) {
+  TCreature::SetArmour(value);
+  if (PlayerRecord != nullptr) PlayerRecord->Armour = Armour;
+}
+
+void TBasicPlayer::RequestAction(std::uint8_t action) {
+  if (action == 3 && PlayerRecord != nullptr) {
+    if (Weapon >= WeaponCount || PlayerRecord->Weapons[Weapon] == 0) return;
+    const int ammoType = WeaponAmmoType[Weapon];
+    if (ammoType >= 0 && PlayerRecord->Ammo[ammoType] == 0) return;
+  }
+  TCreature::RequestAction(action);
+}
+
+void TBasicPlayer::WeaponChanged() {
+  if (PlayerRecord != nullptr) Weapon = PlayerRecord->SelectedWeapon;
+}
+
+void TBasicPlayer::PickUp(TItem& item) {
+  if (PlayerRecord == nullptr) return;
+  TPlayerRecord& record = *PlayerRecord;
+  const std::uint16_t i = item.Spawn.Index;
+  switch (item.Spawn.Kind) {
+    case 3:
+      if (Health < 100) SetHealth(Health + item.Take(100 - Health));
+      break;
+    case 4:
+      if (Armour < 100) SetArmour(Armour + item.Take(100 - Armour));
+      break;
+    case 5:
+      if (i >= WeaponCount) {
+        LogMissingOnce("Weapon", std::to_string(i));
+      } else if (record.Weapons[i] < WeaponCapacity[i]) {
+        record.Weapons[i] = static_cast<std::uint8_t>(
+            record.Weapons[i] + item.Take(WeaponCapacity[i] - record.Weapons[i]));
+      }
+      break;
+    case 6:
+      if (i >= AmmoTypeCount) {
+        LogMissingOnce("Ammunition type", std::to_string(i));
+      } else if (record.Ammo[i] < AmmoCapacity[i]) {
+        record.Ammo[i] =
+            static_cast<std::uint16_t>(record.Ammo[i] + item.Take(AmmoCapacity[i] - record.Ammo[i]));
+      }
+      break;
+    default: break;
+  }
+}
+
+void TBasicPlayer::Progress() {
+  if (Hidden) return;
+  const TVector here = GetPosition();
+  for (const auto& entity : MapEntities) {
+    auto* item = dynamic_cast<TItem*>(entity.get());
+    if (item == nullptr || item->Hidden) continue;
+    if (VectorDistance(item->GetPosition(), here) < Radius / 2 + item->Radius / 2) PickUp(*item);
+  }
+  TCreature::Progress();
+}
+
+// ---- TLocalPlayer --------------------------------------------------------------------------
+
+TLocalPlayer::TLocalPlayer(TPlayerRecord* record, TPanel* panel) : TBasicPlayer(record) {
+  if (EntityServices.MakeView) View = EntityServices.MakeView(panel);
+  if (View == nullptr) return;
+  // The random placement ran before the view existed: give the camera its first target.
+  SetPosition(GetPosition());
+  if (TGLSceneViewer* viewer = View->Viewer()) {
+    Hud = new TImage32(viewer);  // owned by the viewer control
+    Hud->SetParent(viewer);
+    const std::string hudName = "Hud Sketch #1.bmp";
+    const TBitmap32* sketch = EntityServices.Bitmap ? EntityServices.Bitmap(hudName) : nullptr;
+    if (sketch != nullptr)
+      Hud->SetBitmap(*sketch);
+    else
+      LogMissingOnce("Bitmap", hudName);
+    Hud->SetBounds(0, viewer->Height - 50, 150, 50);
+  }
+  View->RefreshVisibleCells();
+}
+
+TLocalPlayer::~TLocalPlayer() = default;
+
+void TLocalPlayer::SetPosition(const TVector& position) {
+  TVisualMapEntity::SetPosition(position);
+  if (View != nullptr) {
+    const TVector p = GetPosition();
+    View->SetCameraTarget({p.X, p.Y, p.Z + 15, 0});
+  }
+}
+
+void TLocalPlayer::Progress() {
+  if (Hidden) return;
+  if (KeyPressed(KeyTurnLeft)) SetHeading(Heading + 3);
+  if (KeyPressed(KeyTurnRight)) SetHeading(Heading - 3);
+  if (KeyPressed(KeyForward)) Move(0);
+  if (KeyPressed(KeyBack)) Move(2);
+  if (KeyPressed(KeyFire)) RequestAction(3);
+  TBasicPlayer::Progress();
+}
+
+void TLocalPlayer::WeaponChanged() {
+  TBasicPlayer::WeaponChanged();
+  if (PlayerRecord == nullptr) return;
+  char folder[16];
+  std::snprintf(folder, sizeof folder, "PL%u%02u", static_cast<unsigned>(PlayerRecord->ModelNumber),
+                static_cast<unsigned>(PlayerRecord->SelectedWeapon));
+  TGLMaterialLibrary* library = EntityServices.AniSprites ? EntityServices.AniSprites(folder) : nullptr;
+  if (library == nullptr) LogMissingOnce("Sprite folder", folder);
+  Sprite->Material.SetMaterialLibrary(library);
+}
+
+}  // namespace orr

@@ -1,0 +1,147 @@
+// Physical entities: velocity, collision against the height grid and other bodies, the
+// hit cylinder and the two ray casts creatures see and aim with.
+#include <algorithm>
+#include <cmath>
+
+#include "entities/UEntityStructures.h"
+
+namespace orr {
+
+TPhysEntity::TPhysEntity() {
+  HitCylinder = NewChildObject<TGLCylinder>(Anchor);
+  BouncePercent = 0;
+  SlidePercent = 100;
+  HitCylinder->SetParts({cySides, cyTop});
+  HitCylinder->SetHeight(Height);
+  HitCylinder->SetTopRadius(0.4f);
+  HitCylinder->SetBottomRadius(0.4f);
+  HitCylinder->SetNormals(nsFlat);
+  HitCylinder->SetSlices(6);
+  HitCylinder->Position.SetZ(HitCylinder->Height() / 2 + Anchor->Position.Z());
+  HitCylinder->PitchBy(270);  // the cylinder's axis (local Y) stands up
+  HitCylinder->Material.FrontProperties.Diffuse.W = 0;
+  HitCylinder->Material.BlendingMode = bmTransparency;
+  SetHeight(0.5f);
+}
+
+TPhysEntity::~TPhysEntity() = default;
+
+void TPhysEntity::SetHeight(float height) {
+  TVisualMapEntity::SetHeight(height);
+  if (HitCylinder != nullptr) {
+    HitCylinder->SetHeight(Height);
+    HitCylinder->Position.SetZ(HitCylinder->Height() / 2 + Anchor->Position.Z());
+  }
+}
+
+void TPhysEntity::SetHidden(bool value) {
+  TVisualMapEntity::SetHidden(value);
+  HitCylinder->SetVisible(!Hidden);
+}
+
+void TPhysEntity::Progress() {
+  TVisualMapEntity::Progress();
+  if (Hidden) return;
+  Velocity = ResolveMotion(Velocity);
+  SetPosition(NextPosition(Velocity));
+  ApplyFriction();
+  if (Countdown > 0) TickCountdown();
+}
+
+void TPhysEntity::ApplyFriction() {
+  Velocity = {Velocity.X / 2, Velocity.Y / 2, Velocity.Z / 2, 0};
+}
+
+void TPhysEntity::TickCountdown() { Countdown -= 0.01f; }
+
+TVector TPhysEntity::Accelerate(const TVector& a) const {
+  auto axis = [](float v, float a) { return std::clamp(v + 0.01f * a, -1.0f, 1.0f); };
+  return {axis(Velocity.X, a.X), axis(Velocity.Y, a.Y), axis(Velocity.Z, a.Z), 0};
+}
+
+TVector TPhysEntity::NextPosition(const TVector& v) const {
+  return VectorAdd(GetPosition(), v);
+}
+
+bool TPhysEntity::IsBlocked(const TVector& v) const {
+  const TVector p = NextPosition(v);
+  const int fx = TruncFloor(p.X), fy = TruncFloor(p.Y);
+  // A blocked cell keeps a body's centre 0.4 away from each of its sides.
+  for (int cx = fx - 1; cx <= fx + 1; ++cx)
+    for (int cy = fy - 1; cy <= fy + 1; ++cy)
+      if (IsCellBlocked(cx, cy) && cx - 0.4f < p.X && p.X < cx + 1.4f && cy - 0.4f < p.Y &&
+          p.Y < cy + 1.4f)
+        return true;
+  const TVector here = GetPosition();
+  for (const auto& entity : MapEntities) {
+    if (dynamic_cast<const TPhysEntity*>(entity.get()) == nullptr) continue;
+    const TVector there = entity->GetPosition();
+    if (VectorDistance(there, here) > 0 && VectorDistance(p, there) < Radius + entity->Radius)
+      return true;
+  }
+  return false;
+}
+
+TVector TPhysEntity::ResolveMotion(const TVector& v) const {
+  const TVector orig = v;
+  TVector cur = v;
+  for (int pass = 0; pass < 3; ++pass) {
+    if (!IsBlocked(cur)) return cur;
+    if (BouncePercent > 0) {
+      const float f = BouncePercent / 100.0f;
+      const TVector s{cur.X * f, cur.Y * f, cur.Z * f, 0};
+      if (!IsBlocked({cur.X, 0, cur.Z, 0}))
+        cur = {s.X, -s.Y, s.Z, 0};
+      else if (!IsBlocked({0, cur.Y, cur.Z, 0}))
+        cur = {-s.X, s.Y, s.Z, 0};
+    } else if (SlidePercent > 0) {
+      const float f = SlidePercent / 100.0f;
+      const TVector s{cur.X * f, cur.Y * f, cur.Z * f, 0};
+      if (!IsBlocked({s.X, 0, s.Z, 0}))
+        cur = {s.X, 0, s.Z, 0};
+      else if (!IsBlocked({0, s.Y, s.Z, 0}))
+        cur = {0, s.Y, s.Z, 0};
+    } else {
+      return {0, 0, 0, 0};
+    }
+  }
+  if (VectorEquals(cur, orig)) return {0, 0, 0, 0};
+  return cur;
+}
+
+std::int32_t TPhysEntity::FreeMotionPercent(const TVector& a) const {
+  const TVector tentative = Accelerate(a);
+  const float wanted = VectorLength(tentative);
+  if (wanted == 0) return 100;  // nothing asked, nothing refused
+  const TVector kept = ResolveMotion(tentative);
+  const float percent = VectorLength(kept) / wanted * 100;
+  return static_cast<std::int32_t>(std::nearbyint(percent)) & 0x7F;
+}
+
+namespace {
+
+RayHit CastSceneRay(TGLScene* scene, const TVector& start, const TVector& direction) {
+  RayHit hit;
+  if (scene != nullptr)
+    hit.Object = scene->RayCastIntersect(start, direction, &hit.Point, &hit.Normal);
+  return hit;
+}
+
+}  // namespace
+
+RayHit TPhysEntity::CastForwardRay() {
+  const TVector direction = Anchor->LocalToAbsolute({0, 5, 0, 0});
+  const TVector start = VectorAdd(GetPosition(), Anchor->LocalToAbsolute({0, 0.41f, Height / 2, 0}));
+  return CastSceneRay(Anchor->Scene(), start, direction);
+}
+
+RayHit TPhysEntity::CastRayToward(const TVector& target) {
+  const TVector o =
+      VectorAdd(GetPosition(), Anchor->LocalToAbsolute({0, Radius + 0.05f, Height / 2, 0}));
+  const TVector start{o.X, o.Y, target.Z, 1};
+  TVector direction = VectorSubtract(target, start);
+  direction.W = 0;
+  return CastSceneRay(Anchor->Scene(), start, direction);
+}
+
+}  // namespace orr

@@ -1,0 +1,365 @@
+// The entities of the game: everything that lives on the map (items, creatures, the player)
+// and the player record, with their per-step rules.
+//
+// Class tree (single inheritance, virtual operations in fixed order):
+//
+//   TMapEntity
+//     TVisualMapEntity           sprite, heading, animation frame
+//       TItem                    pick-up: health, armour, weapon crate, ammunition
+//       TPhysEntity              velocity, collision, hit cylinder, ray casts
+//         TCreature              health, armour, weapon cycle, animation rows, laser
+//           TBasicPlayer         bound to a TPlayerRecord, picks items up
+//             TLocalPlayer       keyboard, scene window, status image
+//           TNPC                 computer-controlled behaviour (NPC.cpp)
+//
+// Ownership: MapEntities owns the map's entities, PlayerRecords owns the records, a record
+// owns its player entity, the local player owns its view. Scene objects belong to the scene;
+// an entity frees the ones it made when it is freed (unless the scene went first).
+// Every visual entity registers its Progress as a step handler when built and removes it
+// when freed, so a step never reaches a freed entity.
+//
+// Units: positions in world units (one per map cell), angles in degrees, timers in seconds
+// of game time; one step is 0.01 s.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "map/UMapModule.h"
+#include "scene/GLBitmapFont.h"
+#include "scene/GLObjects.h"
+#include "scene/GLScene.h"
+
+namespace orr {
+
+class TPanel;
+class TControl;
+class TGLSceneViewer;
+class TImage32;
+class TBitmap32;
+
+// One player's view of the map: the scene window the local player moves its camera with.
+class TPlayerView {
+ public:
+  virtual ~TPlayerView() = default;
+  // Point the camera glides to (the first one is taken at once).
+  virtual void SetCameraTarget(const TVector& point) = 0;
+  virtual void RefreshVisibleCells() = 0;
+  // The viewer control (parent of the status image; its frame counter feeds the frame-rate
+  // text); nullptr when the view has none.
+  virtual TGLSceneViewer* Viewer() = 0;
+};
+
+// A parameterless step operation bound to an object.
+using TStepFunction = void (*)(void* object);
+
+// What the entities use of the render module. The game session fills it from the render
+// module's globals; tests fill it with a plain scene and their own step list.
+struct TEntityServices {
+  TGLScene* Scene = nullptr;                     // the world's scene (MainScene)
+  TGLMaterialLibrary* StaticSprites = nullptr;   // item sprites by file name
+  TGLWindowsBitmapFont* Font = nullptr;          // font of the pick-up texts
+  // Animated sprite library of a folder name (case-insensitive), nullptr when missing.
+  std::function<TGLMaterialLibrary*(const std::string& folder)> AniSprites;
+  // A loaded 2D bitmap by file name, nullptr when missing.
+  std::function<const TBitmap32*(const std::string& name)> Bitmap;
+  // The fixed-step registry: add appends, remove takes out the first equal entry.
+  std::function<void(TStepFunction, void* object)> AddStep;
+  std::function<void(TStepFunction, void* object)> RemoveStep;
+  // Makes the scene window of a local player on a panel.
+  std::function<std::unique_ptr<TPlayerView>(TPanel* panel)> MakeView;
+};
+extern TEntityServices EntityServices;
+
+// ---- Tables -----------------------------------------------------------------------------
+
+constexpr int WeaponCount = 9;
+constexpr int AmmoTypeCount = 6;
+constexpr int NpcKindCount = 7;
+
+extern const std::array<std::uint8_t, WeaponCount> WeaponCapacity;
+extern const std::array<float, WeaponCount> FireRate;           // shots per second
+extern const std::array<float, WeaponCount> WeaponMinDistance;  // world units
+extern const std::array<std::int32_t, WeaponCount> WeaponRange; // tenths of a unit
+// Ammunition type a weapon uses, -1 for none (fists).
+extern const std::array<std::int8_t, WeaponCount> WeaponAmmoType;
+extern const std::array<std::uint16_t, AmmoTypeCount> AmmoCapacity;
+extern const std::array<std::uint8_t, 4> AnimFirstFrame;
+extern const std::array<std::uint8_t, 4> AnimFrameCount;
+extern const std::array<float, NpcKindCount> NpcSpeed;  // units per second
+extern const std::array<std::uint8_t, NpcKindCount> NpcWeapon;
+extern const std::array<bool, NpcKindCount> NpcLaser;
+
+// Folds an angle into lo..hi; values strictly between hi and hi + 1 are reflected
+// (359.5 gives 0.5 for 0..359).
+float WrapAngle(float v, float lo, float hi);
+
+// Logs "WARNING: ..." the first time a given missing resource name is met.
+void LogMissingOnce(const std::string& what, const std::string& name);
+
+// The nearest scene object hit by a ray (or none), the hit point and the normal there.
+struct RayHit {
+  TGLBaseSceneObject* Object = nullptr;
+  TVector Point;
+  TVector Normal;
+};
+
+class TFlyText;
+class TPlayerRecord;
+
+// ---- Entity classes ---------------------------------------------------------------------
+
+class TMapEntity {
+ public:
+  TMapEntity();
+  virtual ~TMapEntity();
+  TMapEntity(const TMapEntity&) = delete;
+  TMapEntity& operator=(const TMapEntity&) = delete;
+
+  bool Hidden = false;          // out of play: not drawn, not picked up
+  float RespawnTimer = 0;       // seconds counted while hidden
+  std::uint8_t RespawnDelay = 0;  // seconds until a hidden entity reappears; 0 never
+  TPackedEntity Spawn;          // the map record the entity was made from
+  TGLDummyCube* Anchor = nullptr;  // position = the entity's position, roll = heading
+  float Radius = 0.4f;          // collision and pick-up radius
+
+  virtual void SetHidden(bool value);
+  virtual void SetSpawn(const TPackedEntity& record);
+  virtual void SetPosition(const TVector& position);
+  virtual void SetRespawnDelay(int seconds);
+  virtual void Progress();
+
+  TVector GetPosition() const;
+  // Places the entity at the centre of a random free cell. Bounded: after 64 x W x H draws
+  // every cell is tried in order; with no free cell a warning is logged and the entity
+  // stays where it is. Returns false then.
+  bool PlaceRandomly();
+  bool IsSpotOccupied(std::int32_t x, std::int32_t y) const;
+
+ protected:
+  // Runs the respawn count-down (shared by the subclasses that keep it).
+  void CountDownRespawn();
+};
+
+class TVisualMapEntity : public TMapEntity {
+ public:
+  TVisualMapEntity();
+  ~TVisualMapEntity() override;
+
+  TGLPlane* Sprite = nullptr;
+  float Heading = 0;         // degrees, 0..359; 0 faces +y
+  std::uint8_t Frame = 0;    // animation frame number
+  float Height = 0.5f;       // sprite Z above the anchor; hit cylinder height
+
+  void SetHidden(bool value) override;
+  void SetPosition(const TVector& position) override;
+  void Progress() override;
+  virtual void SetHeight(float height);
+  void SetHeading(float angle);
+
+ private:
+  static void StepTrampoline(void* object);
+};
+
+class TItem : public TVisualMapEntity {
+ public:
+  TItem();
+  ~TItem() override;
+
+  TFlyText* FlyText = nullptr;  // the last pick-up text shown; owned by the item
+  std::uint16_t Amount = 0;     // units left
+
+  void SetHidden(bool value) override;
+  void SetSpawn(const TPackedEntity& record) override;
+  void Progress() override;
+  // Takes up to `wanted` units; returns what was taken and shows a pick-up text.
+  std::uint16_t Take(std::int32_t wanted);
+
+ private:
+  std::unique_ptr<TFlyText> flyText_;
+};
+
+// A pick-up text that rises from where the item was taken and vanishes at camera height.
+class TFlyText {
+ public:
+  TFlyText(const std::string& text, const TVector& position);
+  ~TFlyText();
+  TFlyText(const TFlyText&) = delete;
+  TFlyText& operator=(const TFlyText&) = delete;
+
+  TGLFlatText* Label = nullptr;
+  void Rise();
+
+ private:
+  static void StepTrampoline(void* object);
+  TGLScene* scene_ = nullptr;
+};
+
+class TPhysEntity : public TVisualMapEntity {
+ public:
+  TPhysEntity();
+  ~TPhysEntity() override;
+
+  TVector Velocity;                  // world units per step
+  float Countdown = 0;               // seconds; counted down while positive
+  TGLCylinder* HitCylinder = nullptr;  // invisible target of ray casts
+  std::uint8_t BouncePercent = 0;    // speed kept when bouncing off a wall; 0 no bounce
+  std::uint8_t SlidePercent = 100;   // speed kept when sliding along a wall
+
+  void SetHidden(bool value) override;
+  void Progress() override;
+  void SetHeight(float height) override;
+  virtual void ApplyFriction();
+  virtual void TickCountdown();
+
+  TVector Accelerate(const TVector& a) const;
+  TVector NextPosition(const TVector& v) const;
+  bool IsBlocked(const TVector& v) const;
+  TVector ResolveMotion(const TVector& v) const;
+  std::int32_t FreeMotionPercent(const TVector& a) const;
+  RayHit CastForwardRay();
+  RayHit CastRayToward(const TVector& target);
+};
+
+class TCreature : public TPhysEntity {
+ public:
+  TCreature();
+  ~TCreature() override;
+
+  TGLCube* Marker = nullptr;    // flat box under the creature, kept hidden
+  std::uint8_t Health = 0;      // 0..100
+  std::uint8_t Armour = 0;      // 0..100
+  std::uint8_t Weapon = 0;      // weapon number in use
+  float AnimTimer = 0;          // seconds since the last frame change
+  std::uint8_t AnimState = 0;   // animation row 0..3
+  std::uint8_t ActionState = 0; // 0 idle, 1 walking, 2 aiming, 3 firing
+  float WeaponTimer = 0;        // seconds in the current weapon phase
+  std::uint8_t WeaponPhase = 0; // 0 reloading, 2 shot shown
+  std::uint8_t ActionRequests = 0;  // bit set of actions requested this step (1 walk, 3 fire)
+  float Speed = 3;              // units per second
+  float LaserLength = 5;
+  bool LaserOn = false;
+  TGLLines* Laser = nullptr;
+
+  void Progress() override;
+  void SetHeight(float height) override;
+  void ApplyFriction() override;
+  virtual void SetHealth(std::int32_t value);
+  virtual void SetArmour(std::int32_t value);
+  virtual void RequestAction(std::uint8_t action);
+
+  // The walking vector for direction 0 forward, 1 right, 2 back, 3 left; false otherwise
+  // (the output is left untouched).
+  bool MoveVector(int direction, TVector& out) const;
+  void Move(int direction);
+
+  bool Requested(std::uint8_t action) const { return (ActionRequests >> action) & 1u; }
+
+ protected:
+  void CreatureProgress();
+};
+
+class TBasicPlayer : public TCreature {
+ public:
+  explicit TBasicPlayer(TPlayerRecord* record);
+
+  TPlayerRecord* PlayerRecord = nullptr;  // not owned
+
+  void Progress() override;
+  void SetHealth(std::int32_t value) override;
+  void SetArmour(std::int32_t value) override;
+  void RequestAction(std::uint8_t action) override;
+  virtual void WeaponChanged();
+  void PickUp(TItem& item);
+};
+
+class TLocalPlayer : public TBasicPlayer {
+ public:
+  TLocalPlayer(TPlayerRecord* record, TPanel* panel);
+  ~TLocalPlayer() override;
+
+  std::unique_ptr<TPlayerView> View;
+  TImage32* Hud = nullptr;  // owned by the view's viewer control
+  std::uint8_t KeyForward = 0, KeyBack = 0, KeyTurnLeft = 0, KeyTurnRight = 0, KeyFire = 0,
+               KeyUse = 0;
+
+  void SetPosition(const TVector& position) override;
+  void Progress() override;
+  void WeaponChanged() override;
+};
+
+class TNPC : public TCreature {
+ public:
+  TNPC();
+
+  TRoute Route;
+  std::uint16_t RouteIndex = 0;  // step to walk to next
+  float RouteWait = 0;           // seconds at the step just reached
+  std::uint8_t Mode = 0;         // 0 look around, 1 roam, 2 patrol
+  std::uint8_t State = 0;        // 0 idle, 1 engage, 2 pursue, 3 search
+  TVector RouteTarget;
+  TVector LookTarget;
+  TVector LastSeen;
+  float Pause = -1;              // seconds; a new look target once negative
+  bool LookingAround = false;
+  float SearchTimer = 0;
+  TMapEntity* Target = nullptr;  // not owned
+
+  void SetSpawn(const TPackedEntity& record) override;
+  void Progress() override;
+
+  void PickLookTarget();
+  void PickRoamTarget();
+  void NextRouteStep();
+  bool SeekTarget();
+  bool CanSee(const TMapEntity* entity);
+  bool WalkTowards(const TVector& target, std::uint8_t percent);
+  bool TurnTowards(const TVector& target);
+
+ private:
+  void IdleStep();
+  void EngageStep();
+  std::uint16_t NpcIndex() const;
+};
+
+// ---- Player record ----------------------------------------------------------------------
+
+class TPlayerRecord {
+ public:
+  TPlayerRecord();
+  ~TPlayerRecord();
+  TPlayerRecord(const TPlayerRecord&) = delete;
+  TPlayerRecord& operator=(const TPlayerRecord&) = delete;
+
+  TLocalPlayer* Player = nullptr;  // owned (see player_)
+  std::array<std::uint8_t, WeaponCount> Weapons{};
+  std::array<std::uint16_t, AmmoTypeCount> Ammo{};
+  std::uint8_t ModelNumber = 0;
+  std::string Name;
+  std::uint8_t SelectedWeapon = 0;
+  std::uint8_t Armour = 0;
+  std::uint8_t Health = 0;
+
+  void ResetInventory();
+  void CreateLocalPlayer(TPanel* panel);
+  void SelectWeapon(std::uint8_t weapon);
+
+ private:
+  std::unique_ptr<TLocalPlayer> player_;
+};
+
+// ---- Global lists -----------------------------------------------------------------------
+
+// The map's live entities in map order; owns them.
+extern std::vector<std::unique_ptr<TMapEntity>> MapEntities;
+// The player records; owns them.
+extern std::vector<std::unique_ptr<TPlayerRecord>> PlayerRecords;
+
+// Frees every record, then every map entity (tests; unit finalization).
+void ResetEntities();
+
+}  // namespace orr

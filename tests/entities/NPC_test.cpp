@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include "EntityHarness.h"
+#include "app/Random.h"
+#include "entities/UEntityStructures.h"
+
+namespace orr {
+namespace {
+
+using NpcTest = EntityWorld;
+
+TEST_F(NpcTest, TurnsByItsSpeedUntilWithinTenDegreesThenSnaps) {
+  MakeRoom(20, 20);
+  auto* npc = Spawn<TNPC>(Record(0, 1, 10, 10));  // speed 3: 2.7 degrees a step
+  // Angle 5 lies 5 degrees left of straight ahead (+y): the point (10 - sin 5, 10 + cos 5).
+  const TVector target{10 - 5 * std::sin(5 * 3.14159265f / 180), 10 + 5 * std::cos(5 * 3.14159265f / 180), 0, 0};
+  npc->SetHeading(350);
+  EXPECT_FALSE(npc->TurnTowards(target));
+  EXPECT_NEAR(npc->Heading, 352.7f, 1e-3);
+  EXPECT_FALSE(npc->TurnTowards(target));  // 12.3 to go
+  EXPECT_TRUE(npc->TurnTowards(target));   // 9.6 to go: snaps
+  EXPECT_NEAR(npc->Heading, 5, 1e-3);
+  npc->SetHeading(0);
+  EXPECT_FALSE(npc->TurnTowards({10, 5, 0, 0}));  // straight behind: a tie turns down
+  EXPECT_NEAR(npc->Heading, 357.3f, 1e-3);
+}
+
+TEST_F(NpcTest, WalkingCountsHalfAUnitAsArrived) {
+  MakeRoom(20, 20);
+  auto* npc = Spawn<TNPC>(Record(0, 1, 10, 10));
+  const std::pair<float, bool> cases[] = {{0.49f, true}, {0.5f, true}, {0.51f, false}, {1.5f, false}};
+  for (auto [dist, arrived] : cases) {
+    npc->SetPosition({10, 10, 0, 0});
+    npc->SetHeading(0);
+    EXPECT_EQ(npc->WalkTowards({10, 10 + dist, 0, 0}, 50), arrived) << dist;
+  }
+}
+
+TEST_F(NpcTest, SeesPlayersWithinEightUnitsByRayOrAtArmsLength) {
+  MakeMap({"..........", "..........", "..........", "..........", ".........."});
+  TPlayerRecord record;
+  auto* npc = Spawn<TNPC>(Record(0, 3, 1.5f, 2.5f));
+  TBasicPlayer* none = nullptr;
+  EXPECT_FALSE(npc->CanSee(none));
+  record.CreateLocalPlayer(nullptr);
+  PlayerRecords.push_back(nullptr);  // a slot without a record is skipped
+  TLocalPlayer* player = record.Player;
+  const std::pair<float, bool> cases[] = {{9.6f, false}, {10.0f, false}, {9.5f, true}, {8.5f, true}, {3.0f, true}};
+  for (auto [x, seen] : cases) {
+    player->SetPosition({x, 2.5f, 0, 0});
+    EXPECT_EQ(npc->CanSee(player), seen) << x;
+  }
+  // A wall between them hides the player beyond arm's length but not within it.
+  TGLCube* wall = NewChildObject<TGLCube>(Scene.Objects());
+  wall->Position.SetPoint(4, 2.5f, 0.5f);
+  player->SetPosition({6, 2.5f, 0, 0});
+  EXPECT_FALSE(npc->CanSee(player));
+  player->SetPosition({3.0f, 2.5f, 0, 0});
+  wall->Position.SetPoint(2.3f, 2.5f, 0.5f);
+  wall->Scale.SetPoint(0.2f, 1, 1);
+  EXPECT_TRUE(npc->CanSee(player));
+  PlayerRecords.clear();
+}
+
+TEST_F(NpcTest, EngagesAtRangeFiresAndStepsBackWhenTooClose) {
+  MakeRoom(30, 12);
+  auto* npc = Spawn<TNPC>(Record(0, 1, 5.5f, 5.5f, "0"));  // Patroller: closes to 5.83, fires below 7
+  auto record = std::make_unique<TPlayerRecord>();
+  record->CreateLocalPlayer(nullptr);
+  TLocalPlayer* player = record->Player;
+  PlayerRecords.push_back(std::move(record));
+  player->SetPosition({5.5f, 12.3f, 0, 0});  // 6 units edge to edge, straight ahead
+  npc->SetHeading(0);
+  Step();
+  EXPECT_EQ(npc->State, 1);
+  Step();
+  EXPECT_GT(npc->GetPosition().Y, 5.5f);  // walks closer
+  for (int i = 0; i < 20 && npc->ActionState != 3; ++i) Step();
+  EXPECT_EQ(npc->ActionState, 3);
+  const float stoodAt = npc->GetPosition().Y;
+  EXPECT_LT(12.3f - stoodAt - 0.8f, 5.84f);
+  player->SetPosition({5.5f, stoodAt + 1.3f, 0, 0});  // 0.5 edge to edge
+  Step();
+  EXPECT_LT(npc->GetPosition().Y, stoodAt);  // steps back
+  // Out of sight: pursue to the last seen place, then search and give up.
+  player->SetPosition({28, 10.5f, 0, 0});
+  player->SetHidden(true);
+  player->HitCylinder->SetVisible(false);
+  Step();
+  EXPECT_EQ(npc->State, 2);
+  EXPECT_FALSE(npc->LaserOn);
+  for (int i = 0; i < 300 && npc->State == 2; ++i) Step();
+  EXPECT_EQ(npc->State, 3);
+  Step(1000);
+  EXPECT_EQ(npc->State, 0);
+}
+
+TEST_F(NpcTest, PatrolsItsRouteWaitingAtEachStep) {
+  MakeRoom(12, 12);
+  // Steps: wait 1 s at (2, 2), wait 1 s at (6, 2).
+  auto* npc = Spawn<TNPC>(Record(0, 1, 2.5f, 2.5f, "2", "01002002" "01006002"));
+  EXPECT_EQ(npc->Mode, 2);
+  EXPECT_EQ(npc->RouteIndex, 1);
+  EXPECT_FLOAT_EQ(npc->RouteTarget.X, 2.5f);
+  Step(50);
+  EXPECT_NEAR(npc->GetPosition().X, 2.5f, 1e-4);  // waiting
+  EXPECT_FLOAT_EQ(npc->RouteTarget.X, 2.5f);
+  Step(60);
+  EXPECT_FLOAT_EQ(npc->RouteTarget.X, 6.5f);
+  Step(140);  // 3.5 units at 3 per second: arrived within half a unit, waiting
+  EXPECT_NEAR(npc->GetPosition().X, 6.0f, 0.05f);
+  EXPECT_FLOAT_EQ(npc->RouteTarget.X, 6.5f);
+  Step(70);
+  EXPECT_FLOAT_EQ(npc->RouteTarget.X, 2.5f);  // loops back to the first step
+}
+
+TEST_F(NpcTest, IdleModesFallBackWhenTheyHaveNothingToDo) {
+  MakeRoom(12, 12);
+  auto* emptyRoute = Spawn<TNPC>(Record(0, 1, 5.5f, 5.5f, "2", ""));
+  EXPECT_EQ(emptyRoute->Mode, 1);
+  MakeMap({"#####", "#####", "#####"});
+  auto* walled = Spawn<TNPC>(Record(0, 1, 1.5f, 1.5f, "1"));
+  EXPECT_EQ(walled->Mode, 0);
+  auto* odd = Spawn<TNPC>(Record(0, 9, 1.5f, 1.5f, "7"));
+  EXPECT_EQ(odd->Mode, 7);
+  EXPECT_FLOAT_EQ(odd->Speed, NpcSpeed[0]);
+  Step(10);  // an unknown mode idles without moving
+  EXPECT_FLOAT_EQ(odd->GetPosition().X, 1.5f);
+}
+
+TEST_F(NpcTest, RoamingWalksToNearbyFreeCells) {
+  MakeRoom(20, 20);
+  RandSeed = 99;
+  auto* npc = Spawn<TNPC>(Record(0, 0, 10.5f, 10.5f, "1"));
+  const TVector start = npc->GetPosition();
+  EXPECT_LE(std::fabs(npc->RouteTarget.X - 10.5f), 5.0f);
+  EXPECT_FALSE(IsCellBlocked(int(npc->RouteTarget.X), int(npc->RouteTarget.Y)));
+  Step(400);
+  EXPECT_GT(VectorDistance(start, npc->GetPosition()), 0.5f);
+}
+
+}  // namespace
+}  // namespace orr
