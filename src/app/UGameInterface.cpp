@@ -6,9 +6,11 @@
 
 #include "app/Keyboard.h"
 #include "app/UMainModule.h"
+#include "entities/UEntityStructures.h"
 #include "platform/Application.h"
 #include "platform/Keys.h"
 #include "render/UGameRender.h"
+#include "scene/GLViewer.h"
 
 namespace orr {
 
@@ -88,6 +90,13 @@ void TFGameInterface::FPSTimerTimer(TThreadedTimer*) {
   ++FPSTicks;
   // The frame-rate text shows the local player's view; until a game session has created
   // a player record there is no view, and the text keeps its initial caption.
+  if (PlayerRecords.empty() || PlayerRecords.front() == nullptr) return;
+  TLocalPlayer* player = PlayerRecords.front()->Player;
+  if (player == nullptr || player->View == nullptr) return;
+  TGLSceneViewer* viewer = player->View->Viewer();
+  if (viewer == nullptr) return;
+  StaticText1->SetCaption(FpsText(*viewer, 1));
+  ResetFrameCounter(*viewer);  // each text is the average over the last interval
 }
 
 }  // namespace orr

@@ -1,10 +1,127 @@
 #include "entities/UGameModule.h"
 
+#include "app/Keyboard.h"
+#include "app/UMainModule.h"
+#include "entities/UEntityStructures.h"
+#include "platform/Application.h"
+#include "platform/Forms.h"
+#include "platform/Keys.h"
+#include "render/UGameRender.h"
+#include "render/UGraphicsModule.h"
+
 namespace orr {
 
 TDMGameModule* DMGameModule = nullptr;
 
-void TDMGameModule::DataModuleCreate() {}
-void TDMGameModule::DataModuleDestroy() {}
+const char* const EpisodeFolder = "Episodes/";
+const char* const EpisodeMapFile = "Test/Promo4.orx";
+
+void TDMGameModule::DataModuleCreate() { SetUpSession(); }
+void TDMGameModule::DataModuleDestroy() { TearDownSession(); }
+
+namespace {
+
+// The scene window of the render module seen as a player's view.
+class TSceneWindowView : public TPlayerView {
+ public:
+  explicit TSceneWindowView(TControl* panel) : window_(panel) {}
+  void SetCameraTarget(const TVector& point) override { window_.SetCameraTarget(point); }
+  void RefreshVisibleCells() override { window_.RefreshVisibleCells(); }
+  TGLSceneViewer* Viewer() override { return window_.Viewer; }
+
+ private:
+  TGLSceneWindow window_;
+};
+
+TPanel* FindPanelIn(TComponent* owner) {
+  for (int i = 0; i < owner->ComponentCount(); ++i) {
+    TComponent* c = owner->Components(i);
+    if (c->Name == "Panel1")
+      if (auto* panel = dynamic_cast<TPanel*>(c)) return panel;
+    if (TPanel* found = FindPanelIn(c)) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+TPanel* FindGamePanel() {
+  if (Application == nullptr || Application->MainForm == nullptr) return nullptr;
+  return FindPanelIn(Application->MainForm);
+}
+
+void ConnectRenderServices() {
+  TEntityServices& s = EntityServices;
+  s.Scene = DMGameRender != nullptr ? DMGameRender->MainScene.get() : nullptr;
+  s.Font = DMGameRender != nullptr ? DMGameRender->WindowsBitmapFontLib.get() : nullptr;
+  s.StaticSprites = StaticSpriteLib;
+  s.AniSprites = [](const std::string& folder) { return AniSpriteLibByName(folder); };
+  s.Bitmap = [](const std::string& name) -> const TBitmap32* { return LoadedBitmapByName(name); };
+  s.AddStep = [](TStepFunction f, void* o) { AddStepHandler({f, o}); };
+  s.RemoveStep = [](TStepFunction f, void* o) { RemoveStepHandler({f, o}); };
+  s.MakeView = [](TPanel* panel) -> std::unique_ptr<TPlayerView> {
+    if (panel == nullptr) return nullptr;  // no game window: the player plays unseen
+    return std::make_unique<TSceneWindowView>(panel);
+  };
+}
+
+void SetUpSession() {
+  const int result = LoadMap(WorkFolder + EpisodeFolder + EpisodeMapFile);
+  if (result == 1 || result == 2) {
+    const char* text = result == 1 ? "Default map file not found! Aborting..."
+                                   : "Map data out of date or corrupted! Aborting...";
+    if (Application != nullptr) {
+      Application->ShowMessage(text);
+      Application->Terminate();
+    }
+    return;
+  }
+  ConnectRenderServices();
+  PrepareScene(GameMap.MapSize);
+  SpawnEntities();
+  AddPlayerRecord();
+  PlayerRecords.back()->CreateLocalPlayer(FindGamePanel());
+  TLocalPlayer* player = PlayerRecords.back()->Player;
+  player->KeyForward = VK_UP;
+  player->KeyBack = VK_DOWN;
+  player->KeyTurnLeft = VK_LEFT;
+  player->KeyTurnRight = VK_RIGHT;
+  player->KeyFire = VK_SPACE;
+  player->KeyUse = VK_RETURN;
+  GameHalted = false;
+}
+
+void SpawnEntities() {
+  for (std::size_t i = 0; i < GameMap.EntityCount && i < GameMap.EntitySpawns.size(); ++i)
+    SpawnEntity(GameMap.EntitySpawns[i]);
+}
+
+void SpawnEntity(const TPackedEntity& record) {
+  std::unique_ptr<TMapEntity> made;
+  switch (record.Kind) {
+    case 0: made = std::make_unique<TNPC>(); break;
+    case 3:
+    case 4:
+    case 5:
+    case 6: made = std::make_unique<TItem>(); break;
+    default: return;
+  }
+  MapEntities.push_back(std::move(made));
+  MapEntities.back()->SetSpawn(record);
+}
+
+void AddPlayerRecord() { PlayerRecords.push_back(std::make_unique<TPlayerRecord>()); }
+
+void FreeMapEntities() {
+  for (auto& entity : MapEntities) entity.reset();
+  MapEntities.clear();
+}
+
+void TearDownSession() {
+  FreeMapEntities();
+  for (auto& record : PlayerRecords) record.reset();
+  PlayerRecords.clear();
+  EntityServices = {};
+}
 
 }  // namespace orr

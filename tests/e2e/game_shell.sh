@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The real game under Xvfb: a black full-screen window with the frame-rate text at the
-# top-left, Escape ends it with exit code 0, and log.txt holds start-up and shutdown in order.
+# The real game under Xvfb: a full-screen window showing the episode from above with the
+# frame-rate text at the top-left, Escape ends it with exit code 0, and log.txt holds
+# start-up, the session's set-up and shutdown in order.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -38,11 +39,22 @@ n=${#msgs[@]}
 grep -q $'^\[[0-9][0-9]:[0-9][0-9]:[0-9][0-9]\]MDI destroy procedure begin\r$' "$log" || fail "no MDI destroy line"
 grep -q 'Content Component aligned to rectangle 0x0-1024x768' "$log" || fail "panel line for 1024x768"
 
-# The picture: black everywhere but the white text in the top-left corner.
-outside=$(convert "$E2E_TMP/shot.png" -fill black -draw 'rectangle 0,0 70,20' -colorspace Gray -format '%[fx:maxima]' info:)
-[ "$outside" = 0 ] || fail "screen is not black outside the text (max $outside)"
+# The session: map loaded after the window, the player's view made, no exception.
+grep -q 'File loading successful. File closed' "$log" || fail "episode not loaded"
+grep -q 'New OpenGL window spawned' "$log" || fail "no player view"
+! grep -q 'Program exception!' "$log" || fail "exception: $(grep -A1 'Program exception!' "$log")"
+mdi=$(grep -n 'MDI initialized' "$log" | cut -d: -f1)
+map=$(grep -n 'map loading request' "$log" | cut -d: -f1)
+[ "$mdi" -lt "$map" ] || fail "the map was loaded before the window"
+
+# The picture: the world fills the 4:3 panel (no longer black), the text sits at the
+# top-left, and the bottom-left corner holds the status image.
+world=$(convert "$E2E_TMP/shot.png" -crop 1024x700+0+30 -colorspace Gray -format '%[fx:mean]' info:)
+awk "BEGIN{exit !($world > 0.1)}" || fail "the world is not drawn (mean $world)"
 text=$(convert "$E2E_TMP/shot.png" -crop 58x17+0+0 -colorspace Gray -format '%[fx:maxima]' info:)
 awk "BEGIN{exit !($text > 0.9)}" || fail "no white text at the top-left (max $text)"
+hud=$(convert "$E2E_TMP/shot.png" -crop 150x50+0+718 -colorspace Gray -format '%[fx:standard_deviation]' info:)
+awk "BEGIN{exit !($hud > 0.05)}" || fail "no status image at the bottom-left (sd $hud)"
 
 for size in 800x600 1280x1024; do
   run_once "$size" "$E2E_TMP/shot-$size.png"

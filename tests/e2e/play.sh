@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Real play under Xvfb: holding Up walks the player, and the camera that follows it shifts
+# the whole picture, far more than the creatures moving on their own do in the same time.
+# Turning with Left tries other directions when a wall is in the way. After five seconds
+# the frame-rate text shows the view's rate.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+
+start_xvfb 1024x768
+game=$(copy_game)
+"$game/orrindel" >"$E2E_TMP/stdout" 2>"$E2E_TMP/stderr" &
+pid=$!
+E2E_PIDS+=($pid)
+win=$(wait_window Orrindel 30) || fail "no game window"
+xdotool windowfocus --sync "$win" 2>/dev/null || true
+sleep 1.5
+
+shot() { import -window root "$E2E_TMP/$1.png"; }
+# changed A B: share (0..1) of pixels that differ between two shots, the corners (text,
+# status image) left out.
+changed() {
+  convert "$E2E_TMP/$1.png" "$E2E_TMP/$2.png" -compose difference -composite \
+    -crop 1024x600+0+80 -colorspace Gray -threshold 8% -format '%[fx:mean]' info:
+}
+
+shot still1; sleep 1; shot still2
+idle=$(changed still1 still2)
+
+moved=0
+for attempt in 1 2 3 4; do
+  shot before
+  xdotool keydown Up; sleep 1; xdotool keyup Up
+  sleep 0.5
+  shot after
+  walk=$(changed before after)
+  if awk "BEGIN{exit !($walk > 0.3 && $walk > 3 * $idle)}"; then moved=1; break; fi
+  xdotool keydown Left; sleep 0.3; xdotool keyup Left  # about 90 degrees
+  sleep 0.2
+done
+[ "$moved" = 1 ] || fail "walking did not move the view (changed $walk, idle $idle)"
+
+# The frame-rate text replaces its initial caption after the first 5 s tick.
+sleep 3
+shot late
+text=$(convert "$E2E_TMP/still1.png" "$E2E_TMP/late.png" -compose difference -composite \
+  -crop 58x17+0+0 -colorspace Gray -format '%[fx:maxima]' info:)
+awk "BEGIN{exit !($text > 0.5)}" || fail "the frame-rate text did not change"
+xdotool key Escape
+wait_exit "$pid" 30
+[ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE; stderr: $(cat "$E2E_TMP/stderr")"
+! grep -q 'Program exception!' "$game/log.txt" || fail "exception in play"
+tail -n 1 "$game/log.txt" | grep -q -- '--End of Log--' || fail "log not closed"
+echo "play end to end: ok (walk changed $walk of the picture, idle $idle)"
