@@ -179,12 +179,20 @@ TEST_F(SceneCellsTest, ACellTheMapGridsDoNotHoldReadsAsFloor) {
   EXPECT_EQ(cell.Terrain->Material.LibMaterialName(), "2");
 }
 
-TEST_F(SceneCellsTest, DestroyingTheModuleFreesTheCells) {
+TEST_F(SceneCellsTest, TheDestructionHandlerFreesTheCellsAndTheBorderPlanes) {
   MakeMap(3, 3);
   PrepareScene(GameMap.MapSize);
   UpdateCell(1, 1);
-  host_.Free(DMGameRender);
+  GameMap.HeightMap[2][2] = 2;
+  UpdateCell(2, 2);
+  EXPECT_EQ(TopLevelCells(), 2);
+  DMGameRender->BeforeDestruction();  // what shutdown runs before the components go
   EXPECT_EQ(SceneCells[1][1].Terrain, nullptr);
+  EXPECT_EQ(SceneCells[2][2].Walls[0], nullptr);
+  EXPECT_EQ(TopLevelCells(), -4);  // the four border planes went too
+  for (TGLPlane* plane : DMGameRender->BorderPlanes) EXPECT_EQ(plane, nullptr);
+  host_.Free(DMGameRender);
+  EXPECT_TRUE(SceneCells.empty());
   host_.Create(DMGameRender);  // for TearDown
 }
 
