@@ -1,4 +1,6 @@
 // A player's view: the top-down camera gliding after its target and the viewer on a panel.
+#include <stdexcept>
+
 #include "app/UMainModule.h"
 #include "render/ExtraSystems.h"
 #include "render/UGameRender.h"
@@ -43,6 +45,8 @@ TCellRect CellsUnderView(const TVector& low, const TVector& high, const TMapSize
 }
 
 TGLSceneWindow::TGLSceneWindow(TControl* panel) {
+  if (DMGameRender == nullptr || panel == nullptr)
+    throw std::logic_error("A scene window needs the render module and a panel");
   LogEvent("New OpenGL window spawn requested");
   Camera = NewChildObject<TGLCamera>(DMGameRender->MainScene->Objects());
   Camera->Direction.SetVector({0, 0, -1, 0});  // straight down
