@@ -232,6 +232,9 @@ void TBasicPlayer::Progress() {
 TLocalPlayer::TLocalPlayer(TPlayerRecord* record, TPanel* panel) : TBasicPlayer(record) {
   if (EntityServices.MakeView) View = EntityServices.MakeView(panel);
   if (View == nullptr) return;
+  // The view steps before the player, as if it had been made first: each step glides the
+  // camera toward where the player stood at the end of the previous one.
+  RegisterStepAgain();
   // The random placement ran before the view existed: give the camera its first target.
   SetPosition(GetPosition());
   if (TGLSceneViewer* viewer = View->Viewer()) {

@@ -160,6 +160,11 @@ TVisualMapEntity::TVisualMapEntity() {
 
 TVisualMapEntity::~TVisualMapEntity() { RemoveStep(&StepTrampoline, this); }
 
+void TVisualMapEntity::RegisterStepAgain() {
+  RemoveStep(&StepTrampoline, this);
+  AddStep(&StepTrampoline, this);
+}
+
 void TVisualMapEntity::StepTrampoline(void* object) {
   static_cast<TVisualMapEntity*>(object)->Progress();
 }

@@ -161,6 +161,10 @@ class TVisualMapEntity : public TMapEntity {
   virtual void SetHeight(float height);
   void SetHeading(float angle);
 
+ protected:
+  // Moves this entity's step handler to the end of the step list.
+  void RegisterStepAgain();
+
  private:
   static void StepTrampoline(void* object);
 };
