@@ -198,7 +198,7 @@ void TBasicPlayer::PickUp(TItem& item) {
       break;
     case 5:
       if (i >= WeaponCount) {
-        LogMissingOnce("Weapon", std::to_string(i));
+        LogWarningOnce("No weapon number " + std::to_string(i) + "; its crate cannot be taken");
       } else if (record.Weapons[i] < WeaponCapacity[i]) {
         record.Weapons[i] = static_cast<std::uint8_t>(
             record.Weapons[i] + item.Take(WeaponCapacity[i] - record.Weapons[i]));
@@ -206,7 +206,7 @@ void TBasicPlayer::PickUp(TItem& item) {
       break;
     case 6:
       if (i >= AmmoTypeCount) {
-        LogMissingOnce("Ammunition type", std::to_string(i));
+        LogWarningOnce("No ammunition type " + std::to_string(i) + "; its pack cannot be taken");
       } else if (record.Ammo[i] < AmmoCapacity[i]) {
         record.Ammo[i] =
             static_cast<std::uint16_t>(record.Ammo[i] + item.Take(AmmoCapacity[i] - record.Ammo[i]));
@@ -242,10 +242,7 @@ TLocalPlayer::TLocalPlayer(TPlayerRecord* record, TPanel* panel) : TBasicPlayer(
     Hud->SetParent(viewer);
     const std::string hudName = "Hud Sketch #1.bmp";
     const TBitmap32* sketch = EntityServices.Bitmap ? EntityServices.Bitmap(hudName) : nullptr;
-    if (sketch != nullptr)
-      Hud->SetBitmap(*sketch);
-    else
-      LogMissingOnce("Bitmap", hudName);
+    if (sketch != nullptr) Hud->SetBitmap(*sketch);  // a missing one is logged by the lookup
     Hud->SetBounds(0, viewer->Height - 50, 150, 50);
   }
   View->RefreshVisibleCells();
@@ -277,8 +274,8 @@ void TLocalPlayer::WeaponChanged() {
   char folder[16];
   std::snprintf(folder, sizeof folder, "PL%u%02u", static_cast<unsigned>(PlayerRecord->ModelNumber),
                 static_cast<unsigned>(PlayerRecord->SelectedWeapon));
+  // A missing folder leaves the sprite untextured (the graphics module logs it once).
   TGLMaterialLibrary* library = EntityServices.AniSprites ? EntityServices.AniSprites(folder) : nullptr;
-  if (library == nullptr) LogMissingOnce("Sprite folder", folder);
   Sprite->Material.SetMaterialLibrary(library);
 }
 

@@ -43,10 +43,9 @@ float WrapAngle(float v, float lo, float hi) {
   return v;
 }
 
-void LogMissingOnce(const std::string& what, const std::string& name) {
+void LogWarningOnce(const std::string& message) {
   static std::set<std::string> reported;
-  if (reported.insert(what + '\n' + name).second)
-    LogEvent("WARNING: " + what + " not found: " + name + "; shown without a texture");
+  if (reported.insert(message).second) LogEvent("WARNING: " + message);
 }
 
 namespace {
@@ -215,7 +214,7 @@ void TItem::SetSpawn(const TPackedEntity& record) {
   Sprite->Material.SetMaterialLibrary(library);
   Sprite->Material.SetLibMaterialName(name);
   if (!name.empty() && (library == nullptr || library->LibMaterialByName(name) == nullptr))
-    LogMissingOnce("Static sprite", name);
+    LogWarningOnce("Static sprite not found: " + name + "; the item is shown untextured");
   Amount = static_cast<std::uint16_t>(StrToInt(record.Param1));
 }
 

@@ -37,12 +37,13 @@ std::uint16_t TNPC::NpcIndex() const { return Spawn.Index < NpcKindCount ? Spawn
 void TNPC::SetSpawn(const TPackedEntity& record) {
   TMapEntity::SetSpawn(record);
   if (record.Index >= NpcKindCount)
-    LogMissingOnce("Creature kind", std::to_string(record.Index) + " (acts as kind 0)");
+    LogWarningOnce("No creature kind " + std::to_string(record.Index) +
+                   "; it moves and fights like a Civilian");
   Route.Steps.clear();
   ParseRoute(Route, record.Param2);
   const std::string folder = "NPC" + std::to_string(record.Index);
+  // A missing folder leaves the sprite untextured (the graphics module logs it once).
   TGLMaterialLibrary* library = EntityServices.AniSprites ? EntityServices.AniSprites(folder) : nullptr;
-  if (library == nullptr) LogMissingOnce("Sprite folder", folder);
   Sprite->Material.SetMaterialLibrary(library);
   Sprite->Material.SetLibMaterialName("0");
   Mode = static_cast<std::uint8_t>(StrToInt(record.Param1));

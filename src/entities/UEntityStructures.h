@@ -98,8 +98,9 @@ extern const std::array<bool, NpcKindCount> NpcLaser;
 // (359.5 gives 0.5 for 0..359).
 float WrapAngle(float v, float lo, float hi);
 
-// Logs "WARNING: ..." the first time a given missing resource name is met.
-void LogMissingOnce(const std::string& what, const std::string& name);
+// Logs "WARNING: " + message the first time that message is met (missing assets, records
+// outside the tables), so a broken map or asset folder does not flood the log.
+void LogWarningOnce(const std::string& message);
 
 // The nearest scene object hit by a ray (or none), the hit point and the normal there.
 struct RayHit {

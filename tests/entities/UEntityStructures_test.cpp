@@ -294,7 +294,9 @@ TEST_F(CreatureTest, HoldingFireRunsTheWeaponCycle) {
       creature->RequestAction(3);
       const std::uint8_t phase = creature->WeaponPhase;
       creature->Progress();
-      if (step == 1) EXPECT_EQ(creature->ActionState, 3);
+      if (step == 1) {
+        EXPECT_EQ(creature->ActionState, 3);
+      }
       if (phase == 0 && creature->WeaponPhase == 2) firstShot = step;
       if (firstShot && phase == 2 && creature->WeaponPhase == 0) backToAim = step;
     }
@@ -345,6 +347,9 @@ TEST_F(CreatureTest, ThePlayerPicksUpWhatItNeeds) {
   EXPECT_FALSE(badAmmo->Hidden);
   player.Progress();
   EXPECT_EQ(health->Amount, 15);
+  int warnings = 0;
+  for (const auto& line : EventLog) warnings += line.find("No ammunition type 9") != std::string::npos;
+  EXPECT_EQ(warnings, 1);
 }
 
 TEST_F(CreatureTest, APlayerCannotFireAWeaponWithoutItsAmmunition) {
