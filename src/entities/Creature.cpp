@@ -238,7 +238,7 @@ TLocalPlayer::TLocalPlayer(TPlayerRecord* record, TPanel* panel) : TBasicPlayer(
   // The random placement ran before the view existed: give the camera its first target.
   SetPosition(GetPosition());
   if (TGLSceneViewer* viewer = View->Viewer()) {
-    Hud = new TImage32(viewer);  // owned by the viewer control
+    Hud = TComponent::Create<TImage32>(viewer);  // owned by the viewer control
     Hud->SetParent(viewer);
     const std::string hudName = "Hud Sketch #1.bmp";
     const TBitmap32* sketch = EntityServices.Bitmap ? EntityServices.Bitmap(hudName) : nullptr;

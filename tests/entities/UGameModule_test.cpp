@@ -5,7 +5,11 @@
 #include <filesystem>
 
 #include "EntityHarness.h"
+#include "map/MapFileWriter.h"
 #include "platform/Application.h"
+#include "platform/Forms.h"
+#include "raster/TImage32.h"
+#include "scene/GLViewer.h"
 #include "render/UGameRender.h"
 
 namespace orr {
@@ -70,6 +74,106 @@ TEST_F(GameModuleTest, AMissingMapEndsTheProgramWithNothingCreated) {
   EXPECT_TRUE(PlayerRecords.empty());
   EXPECT_TRUE(GameHalted);
   WorkFolder.clear();
+}
+
+}  // namespace
+}  // namespace orr
+
+namespace orr {
+namespace {
+
+// The whole session in process: a map file in a scratch game folder, the render module, a
+// window with its "Panel1", then the game module; the arrow keys walk the player through
+// the render module's own fixed steps.
+TEST(GameSession, SetUpBuildsTheWorldAndTheKeysWalkThePlayerThroughTheSteps) {
+  const auto folder = std::filesystem::temp_directory_path() / "orr-entities-session";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder / "Episodes" / "Test");
+  ResetEventLog();
+  ResetEntities();
+  ResetStepHandlers();
+  WorkFolder = folder.string() + "/";
+
+  TOrrindelMap map;
+  map.MapName = "Session";
+  map.MapVersion = 1.1f;
+  map.MapIdCode = "ORR-SESSION";
+  map.MapSize = {12, 10};
+  map.TerrainGrid.SetSize(12, 10);
+  map.DecorationGrid.SetSize(12, 10);
+  map.HeightMap.SetSize(12, 10);
+  for (int x = 0; x < 12; ++x)
+    for (int y = 0; y < 10; ++y) map.HeightMap[x][y] = (x == 0 || y == 0 || x == 11 || y == 9) ? 2 : 0;
+  auto record = [](std::uint16_t kind, float x, float y, std::string p1) {
+    TPackedEntity r;
+    r.Kind = kind;
+    r.Position = {x, y, 0, 0};
+    r.Param1 = std::move(p1);
+    return r;
+  };
+  map.EntitySpawns = {record(0, 9.5f, 8.5f, "0"), record(6, 2.5f, 2.5f, "30"),
+                      record(2, 5.5f, 5.5f, "0")};
+  map.EntityCount = 3;
+  WriteMapFile(WorkFolder + "Episodes/Test/Promo4.orx", map);
+
+  auto backend = std::make_unique<THeadlessBackend>(1024, 768);
+  THeadlessBackend* keys = backend.get();
+  {
+    TApplication app(std::move(backend));
+    TComponent root(nullptr);
+    DMGameRender = TComponent::Create<TDMGameRender>(&root);
+    DMGameRender->AfterConstruction();
+    EXPECT_TRUE(GameHalted);
+    auto* form = TComponent::Create<TForm>(&root);
+    auto* panel = TComponent::Create<TPanel>(form);
+    panel->Name = "Panel1";
+    panel->SetParent(form);
+    panel->SetBounds(0, 0, 640, 480);
+    DMGameModule = TComponent::Create<TDMGameModule>(&root);
+    DMGameModule->AfterConstruction();
+
+    EXPECT_FALSE(GameHalted);
+    ASSERT_EQ(MapEntities.size(), 2u);
+    EXPECT_NE(dynamic_cast<TNPC*>(MapEntities[0].get()), nullptr);
+    ASSERT_EQ(PlayerRecords.size(), 1u);
+    TLocalPlayer* player = PlayerRecords[0]->Player;
+    ASSERT_NE(player, nullptr);
+    EXPECT_EQ(player->KeyForward, 38);
+    EXPECT_EQ(player->KeyUse, 13);
+    ASSERT_NE(player->View, nullptr);
+    TGLSceneViewer* viewer = player->View->Viewer();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(viewer->Parent(), panel);
+    ASSERT_NE(player->Hud, nullptr);
+    EXPECT_EQ(player->Hud->Top, viewer->Height - 50);
+    EXPECT_EQ(player->Hud->Width, 150);
+    // Map entities, then the view, then the player step, in that order.
+    ASSERT_EQ(StepHandlers.size(), 4u);
+    EXPECT_EQ(StepHandlers[0].Data, MapEntities[0].get());
+    EXPECT_EQ(StepHandlers[3].Data, static_cast<void*>(static_cast<TVisualMapEntity*>(player)));
+
+    player->SetPosition({5.5f, 3.5f, 0, 0});
+    player->SetHeading(0);
+    keys->SetKeyDown(38, true);
+    TDMGameRender::SceneProgressorProgress(nullptr, 0.505, 0);  // 50 steps
+    keys->SetKeyDown(38, false);
+    EXPECT_NEAR(player->GetPosition().X, 5.5f, 1e-3);
+    EXPECT_NEAR(player->GetPosition().Y, 5.0f, 0.01f);
+
+    root.FreeComponent(DMGameModule);
+    DMGameModule = nullptr;
+    EXPECT_TRUE(MapEntities.empty());
+    EXPECT_TRUE(PlayerRecords.empty());
+    EXPECT_EQ(StepHandlers.size(), 0u);
+    root.DestroyComponents();
+    DMGameRender = nullptr;
+  }
+  GameHalted = false;
+  ResetStepHandlers();
+  ResetGameMap();
+  ResetEventLog();
+  WorkFolder.clear();
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
