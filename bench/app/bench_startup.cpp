@@ -3,7 +3,9 @@
 //
 //   bench_startup [RUNS]
 //
-// Each run starts a fresh process. The game run goes through the game's own entry with
+// Each run starts a fresh process from a scratch folder that holds a copy of this program
+// and links to the game's data in build/game, so the game finds its episode and pictures
+// beside the executable as it does when installed. The game run goes through the game's own entry with
 // its seven modules and reports the moment its first frame was presented, then idles for
 // three seconds and reports the CPU time it used meanwhile. The baseline run in the same
 // session is the least a program can do to show a frame: open an OpenGL window, clear,
@@ -16,6 +18,7 @@
 #include <GL/gl.h>
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -128,6 +131,26 @@ void PrintStats(const char* name, std::vector<double> values, const char* unit, 
               sum / values.size() * scale, values.size());
 }
 
+// A scratch game folder with a copy of this program; returns the copy's path.
+std::string PrepareGameFolder() {
+  namespace fs = std::filesystem;
+  const fs::path self = fs::canonical("/proc/self/exe");
+  const fs::path game = self.parent_path().parent_path() / "game";
+  if (!fs::exists(game / "Episodes")) {
+    std::fprintf(stderr, "bench_startup: no game data in %s (build the content first)\n", game.c_str());
+    std::exit(1);
+  }
+  const fs::path folder = fs::temp_directory_path() / ("orr_bench_startup_" + std::to_string(getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  for (const auto& entry : fs::directory_iterator(game)) {
+    const std::string name = entry.path().filename();
+    if (name != "orrindel" && name != "log.txt") fs::create_symlink(entry.path(), folder / name);
+  }
+  fs::copy_file(self, folder / "bench_startup");
+  return folder / "bench_startup";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -136,17 +159,20 @@ int main(int argc, char** argv) {
     return write(3, &report, sizeof report) == static_cast<ssize_t>(sizeof report) ? 0 : 1;
   }
   int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  const std::string child = PrepareGameFolder();
   std::vector<double> game, baseline, idle;
   for (int i = 0; i < runs; ++i) {
     double started = 0;
     TReport report;
-    if (!RunChild(argv[0], "--child-baseline", started, report)) {
+    if (!RunChild(child.c_str(), "--child-baseline", started, report)) {
       std::fprintf(stderr, "bench_startup: the baseline run failed (is there a display?)\n");
       return 1;
     }
     baseline.push_back(report.FirstFrame - started);
-    if (!RunChild(argv[0], "--child-game", started, report)) {
-      std::fprintf(stderr, "bench_startup: the game run failed\n");
+    if (!RunChild(child.c_str(), "--child-game", started, report) || report.FirstFrame <= 0 ||
+        report.IdleCpu < 0) {
+      std::fprintf(stderr, "bench_startup: the game painted no frame (see %s)\n",
+                   (std::filesystem::path(child).parent_path() / "log.txt").c_str());
       return 1;
     }
     game.push_back(report.FirstFrame - started);
@@ -155,5 +181,6 @@ int main(int argc, char** argv) {
   PrintStats("process start -> first frame, game", game, "ms", 1000);
   PrintStats("  baseline (window + one swap)", baseline, "ms", 1000);
   PrintStats("idle loop CPU, game", idle, "%", 100);
+  std::filesystem::remove_all(std::filesystem::path(child).parent_path());
   return 0;
 }
