@@ -12,6 +12,7 @@
 
 #include "app/UMainModule.h"
 #include "map/UMapModule.h"
+#include "../support/GlSnapshot.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
 #include "raster/TBitmap32.h"
@@ -23,25 +24,7 @@ namespace {
 
 const int ViewWidth = 640, ViewHeight = 480;
 
-// Reads back the window right after the viewer painted, before the swap.
-class TSnapshot : public TControl {
- public:
-  using TControl::TControl;
-  TBitmap32 Picture;
-  void Paint(TPaintContext& context) override {
-    glFinish();
-    std::vector<std::uint8_t> rgba(size_t(ViewWidth) * ViewHeight * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, context.WindowHeight() - ViewHeight, ViewWidth, ViewHeight, GL_RGBA,
-                 GL_UNSIGNED_BYTE, rgba.data());
-    Picture.SetSize(ViewWidth, ViewHeight);
-    for (int y = 0; y < ViewHeight; ++y)
-      for (int x = 0; x < ViewWidth; ++x) {
-        const std::uint8_t* p = &rgba[(size_t(ViewHeight - 1 - y) * ViewWidth + x) * 4];
-        Picture.SetPixel(x, y, Color32(p[0], p[1], p[2]));
-      }
-  }
-};
+using TSnapshot = test::TGlSnapshot;
 
 TVector PlayerStart() {
   for (const auto& spawn : GameMap.EntitySpawns)
@@ -72,7 +55,7 @@ int Run(const std::string& gameFolder, const std::string& picturePath) {
   auto* panel = TComponent::Create<TPanel>(form);
   panel->SetParent(form);
   panel->SetBounds(0, 0, ViewWidth, ViewHeight);
-  auto* snapshot = TComponent::Create<TSnapshot>(form);
+  auto* snapshot = TComponent::Create<TSnapshot>(form, ViewWidth, ViewHeight);
   snapshot->SetParent(form);
 
   TGLSceneWindow window(panel);

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "../support/GlSnapshot.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
 #include "raster/TBitmap32.h"
@@ -24,25 +25,7 @@ namespace {
 
 const int ViewWidth = 320, ViewHeight = 240;
 
-// Reads back the viewer's rectangle right after it was painted, before the swap.
-class TSnapshot : public TControl {
- public:
-  using TControl::TControl;
-  TBitmap32 Picture;
-  void Paint(TPaintContext& context) override {
-    glFinish();
-    std::vector<std::uint8_t> rgba(size_t(ViewWidth) * ViewHeight * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, context.WindowHeight() - ViewHeight, ViewWidth, ViewHeight, GL_RGBA,
-                 GL_UNSIGNED_BYTE, rgba.data());
-    Picture.SetSize(ViewWidth, ViewHeight);
-    for (int y = 0; y < ViewHeight; ++y)
-      for (int x = 0; x < ViewWidth; ++x) {
-        const std::uint8_t* p = &rgba[(size_t(ViewHeight - 1 - y) * ViewWidth + x) * 4];
-        Picture.SetPixel(x, y, Color32(p[0], p[1], p[2]));
-      }
-  }
-};
+using TSnapshot = test::TGlSnapshot;
 
 TBitmap32 Checker() {
   TBitmap32 b(64, 64);
@@ -195,7 +178,7 @@ int Run(int argc, char** argv) {
   viewer->SetParent(form);
   viewer->SetBounds(0, 0, ViewWidth, ViewHeight);
   viewer->Buffer.BackgroundColor = 0x202040;
-  auto* snapshot = TComponent::Create<TSnapshot>(form);
+  auto* snapshot = TComponent::Create<TSnapshot>(form, ViewWidth, ViewHeight);
   snapshot->SetParent(form);
 
   TGLScene scene;
