@@ -288,7 +288,9 @@ TEST(OpenAudioFileReader, DecodesWavFlacAndOggTo16BitAtTheFileRateAndChannels) {
     std::vector<uint8_t> all(samples.size() * 2 + 64);
     uint32_t n = ReadBlock(*reader, all.data(), static_cast<uint32_t>(all.size()));
     EXPECT_EQ(n, samples.size() * 2);
-    if (c.Lossless) EXPECT_EQ(0, std::memcmp(all.data(), AsBytes(samples).data(), n));
+    if (c.Lossless) {
+      EXPECT_EQ(0, std::memcmp(all.data(), AsBytes(samples).data(), n));
+    }
   }
 }
 

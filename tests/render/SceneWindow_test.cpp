@@ -232,7 +232,9 @@ TEST(SceneWindowGameData, TheEpisodeBuildsAroundTheViewWithKnownMaterials) {
         EXPECT_TRUE(cells.Contains(x, y));
         // Every tile number of the episode names a material of the atlases.
         EXPECT_NE(cell.Terrain->Material.LibMaterial(), nullptr) << x << "," << y;
-        if (cell.Decoration != nullptr) EXPECT_NE(cell.Decoration->Material.LibMaterial(), nullptr) << x << "," << y;
+        if (cell.Decoration != nullptr) {
+          EXPECT_NE(cell.Decoration->Material.LibMaterial(), nullptr) << x << "," << y;
+        }
         if (cell.Walls[0] != nullptr) {
           ++walls;
           EXPECT_NE(cell.Walls[0]->Material.LibMaterial(), nullptr);

@@ -207,7 +207,7 @@ TEST_F(FrameProgress, NothingRunsOrAccumulatesWhileHalted) {
 
 TEST_F(FrameProgress, HandlersRunInRegistrationOrderAndRemoveTheFirstEqualEntry) {
   std::vector<int> order;
-  TCounter a{0, &order, 1}, b{0, &order, 2};
+  TCounter a{0, &order, 1, {}}, b{0, &order, 2, {}};
   AddStepHandler(HandlerOf(a));
   AddStepHandler(HandlerOf(b));
   AddStepHandler(HandlerOf(a));
@@ -262,8 +262,8 @@ TEST_F(FrameProgress, RemovalDuringAStepNeverCallsARemovedHandlerNorSkipsOne) {
 
 TEST_F(FrameProgress, AHandlerAddedDuringAStepRunsFromTheNextStep) {
   std::vector<int> order;
-  TCounter late{0, &order, 9};
-  TCounter adder{0, &order, 1};
+  TCounter late{0, &order, 9, {}};
+  TCounter adder{0, &order, 1, {}};
   adder.During = [&] {
     if (adder.Steps == 1) AddStepHandler(HandlerOf(late));
   };
