@@ -121,9 +121,16 @@ class TSdlBackend : public TPlatformBackend {
     // Without a Wayland compositor only X11 can give us a window; asking SDL for X11 alone
     // keeps the Wayland client library from printing its own complaints.
     if (SDL_getenv("WAYLAND_DISPLAY") == nullptr) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-      error = std::string("cannot open a display: ") + SDL_GetError();
-      return false;
+    // A busy X server can refuse a single connection attempt; a display that is named
+    // gets two seconds of attempts before the game gives up on it.
+    const bool displayNamed = SDL_getenv("DISPLAY") != nullptr && *SDL_getenv("DISPLAY") != 0;
+    int attempts = displayNamed ? 20 : 1;
+    while (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+      if (--attempts == 0) {
+        error = std::string("cannot open a display: ") + SDL_GetError();
+        return false;
+      }
+      SDL_Delay(100);
     }
     initialized_ = true;
     // SDL falls back to drivers that draw nowhere; a game window needs a real display.

@@ -14,9 +14,9 @@ run_once() {  # run_once WIDTHxHEIGHT SHOT: runs the game, screenshots, presses 
   E2E_PIDS+=($pid)
   local win; win=$(wait_window Orrindel 30) || fail "no game window on $size"
   sleep 1.5
-  import -window root "$shot"
+  retry import -window root "$shot"
   xdotool windowfocus --sync "$win" 2>/dev/null || true
-  xdotool key Escape
+  retry xdotool key Escape
   wait_exit "$pid" 30
   [ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE on $size; stderr: $(cat "$E2E_TMP/stderr")"
   cp "$game/log.txt" "$E2E_TMP/log-$size.txt"

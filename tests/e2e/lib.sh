@@ -61,3 +61,14 @@ wait_exit() {
 
 # log_messages FILE: the log's messages without the "[HH:MM:SS]" prefix and CR.
 log_messages() { sed -e 's/\r$//' -e 's/^\[[0-9:]*\]//' "$1"; }
+
+# retry COMMAND...: runs an X client up to five times; a busy X server can refuse a
+# single connection attempt.
+retry() {
+  local n
+  for n in 1 2 3 4 5; do
+    "$@" && return 0
+    sleep 0.2
+  done
+  return 1
+}

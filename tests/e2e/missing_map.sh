@@ -23,9 +23,9 @@ done
 IFS='x+' read -r WIDTH HEIGHT X Y <<<"$geometry"
 [ "$WIDTH" -lt 1024 ] || fail "the box covers the screen: $geometry"
 sleep 0.3
-import -window root "$E2E_TMP/box.png"
+retry import -window root "$E2E_TMP/box.png"
 # The single OK button sits at the bottom centre of the box.
-xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 28)) click 1
+retry xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 28)) click 1
 wait_exit "$pid" 30
 [ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE; stderr: $(cat "$E2E_TMP/stderr")"
 mapfile -t msgs < <(log_messages "$game/log.txt")

@@ -15,7 +15,7 @@ win=$(wait_window Orrindel 30) || fail "no game window"
 xdotool windowfocus --sync "$win" 2>/dev/null || true
 sleep 1.5
 
-shot() { import -window root "$E2E_TMP/$1.png"; }
+shot() { retry import -window root "$E2E_TMP/$1.png"; }
 # changed A B: share (0..1) of pixels that differ between two shots, the corners (text,
 # status image) left out.
 changed() {
@@ -29,12 +29,12 @@ idle=$(changed still1 still2)
 moved=0
 for attempt in 1 2 3 4; do
   shot before
-  xdotool keydown Up; sleep 1; xdotool keyup Up
+  retry xdotool keydown Up; sleep 1; retry xdotool keyup Up
   sleep 0.5
   shot after
   walk=$(changed before after)
   if awk "BEGIN{exit !($walk > 0.3 && $walk > 3 * $idle)}"; then moved=1; break; fi
-  xdotool keydown Left; sleep 0.3; xdotool keyup Left  # about 90 degrees
+  retry xdotool keydown Left; sleep 0.3; retry xdotool keyup Left  # about 90 degrees
   sleep 0.2
 done
 [ "$moved" = 1 ] || fail "walking did not move the view (changed $walk, idle $idle)"
@@ -45,7 +45,7 @@ shot late
 text=$(convert "$E2E_TMP/still1.png" "$E2E_TMP/late.png" -compose difference -composite \
   -crop 58x17+0+0 -colorspace Gray -format '%[fx:maxima]' info:)
 awk "BEGIN{exit !($text > 0.5)}" || fail "the frame-rate text did not change"
-xdotool key Escape
+retry xdotool key Escape
 wait_exit "$pid" 30
 [ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE; stderr: $(cat "$E2E_TMP/stderr")"
 ! grep -q 'Program exception!' "$game/log.txt" || fail "exception in play"
