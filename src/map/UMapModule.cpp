@@ -253,16 +253,27 @@ class TFileHandle {
 // ends the reading. The raw bytes are read into one block and squeezed in place, so the
 // buffer never takes more than the file's size.
 std::string ReadLines(int fd) {
+  const std::size_t limit = MapFileSizeLimit;
+  const auto tooLarge = [limit] {
+    return EInOutError("the file is larger than the loader's limit of " + std::to_string(limit) +
+                       " bytes");
+  };
   std::string data;
   struct stat info {};
-  std::size_t expected = 65536;
   // One spare byte, so that the read that finds the end needs no more room.
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+  std::size_t expected = std::min<std::size_t>(65536, limit + 1);
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    if (static_cast<std::uintmax_t>(info.st_size) > limit) throw tooLarge();
     expected = static_cast<std::size_t>(info.st_size) + 1;
+  }
   data.resize(expected);
   std::size_t used = 0;
   for (;;) {
-    if (used == data.size()) data.resize(data.size() * 2);
+    if (used == data.size()) {
+      // A file that grows while read, or one without an end (a device, a pipe).
+      if (used > limit) throw tooLarge();
+      data.resize(std::min(data.size() * 2, limit + 1));
+    }
     ssize_t n = ::read(fd, data.data() + used, data.size() - used);
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -508,6 +519,8 @@ void ReadMapContent(std::string_view buffer) {
 }
 
 }  // namespace
+
+std::size_t MapFileSizeLimit = std::size_t{256} << 20;
 
 int LoadMap(const std::string& path, std::string* failure) {
   LogEvent("MapModule received a map loading request with filename: " + path);

@@ -138,6 +138,11 @@ struct EInOutError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The largest map file the loader reads, in bytes (a 4096 x 4096 map needs about 170 MB).
+// A larger file, or an endless one such as a device, is refused with result 2 before it
+// can exhaust memory.
+extern std::size_t MapFileSizeLimit;
+
 // Loads the map file `path` into GameMap, logging every stage:
 //   0 loaded, 1 no such file, 2 the content could not be read (GameMap keeps what was
 //   stored before the failure).

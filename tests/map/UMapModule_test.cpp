@@ -18,6 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::ElementsAreArray;
 
 // The fields of a valid 3 x 2 map with one patrolling creature, in file order.
@@ -419,6 +420,22 @@ TEST_F(MapLoaderTest, SizesTheFileCannotHoldAreRefusedBeforeAllocating) {
   EXPECT_EQ(Load(Encode(fields)), 0);
   EXPECT_EQ(GameMap.TerrainGrid.Width(), 2147483647);
   EXPECT_TRUE(IsCellBlocked(5, 0));
+}
+
+TEST_F(MapLoaderTest, FilesBeyondTheSizeLimitAndEndlessDevicesAreRefused) {
+  const std::size_t saved = MapFileSizeLimit;
+  const std::string content = Encode(SmallMapFields());
+  MapFileSizeLimit = content.size();
+  std::string failure;
+  EXPECT_EQ(LoadMap(Write(content), &failure), 0) << failure;
+  EXPECT_EQ(LoadMap(Write(content + " "), &failure), 2);
+  EXPECT_THAT(failure, HasSubstr("larger than the loader's limit of"));
+  // No end and no size: the reading stops at the limit instead of filling memory.
+  ResetEventLog();
+  EXPECT_EQ(LoadMap("/dev/zero", &failure), 2);
+  EXPECT_THAT(failure, HasSubstr("larger than the loader's limit of"));
+  EXPECT_EQ(LogTexts().back(), FailureLines[1]);
+  MapFileSizeLimit = saved;
 }
 
 TEST_F(MapLoaderTest, AFailedLoadKeepsWhatWasReadAndQueriesStayInBounds) {
