@@ -120,10 +120,18 @@ std::int32_t TPhysEntity::FreeMotionPercent(const TVector& a) const {
 
 namespace {
 
-RayHit CastSceneRay(TGLScene* scene, const TVector& start, const TVector& direction) {
+// The caster's own objects (its hit cylinder, its laser sight) are out of the ray's way:
+// the anchor is hidden for the cast. Otherwise a creature looking at a player behind it
+// would see its own body, and a shown laser sight (hit as a sphere around its origin)
+// would stop every ray the creature casts a few tenths of a unit ahead.
+RayHit CastSceneRay(TGLDummyCube* anchor, const TVector& start, const TVector& direction) {
   RayHit hit;
-  if (scene != nullptr)
-    hit.Object = scene->RayCastIntersect(start, direction, &hit.Point, &hit.Normal);
+  TGLScene* scene = anchor->Scene();
+  if (scene == nullptr) return hit;
+  const bool shown = anchor->Visible();
+  if (shown) anchor->SetVisible(false);
+  hit.Object = scene->RayCastIntersect(start, direction, &hit.Point, &hit.Normal);
+  if (shown) anchor->SetVisible(true);
   return hit;
 }
 
@@ -132,7 +140,7 @@ RayHit CastSceneRay(TGLScene* scene, const TVector& start, const TVector& direct
 RayHit TPhysEntity::CastForwardRay() {
   const TVector direction = Anchor->LocalToAbsolute({0, 5, 0, 0});
   const TVector start = VectorAdd(GetPosition(), Anchor->LocalToAbsolute({0, 0.41f, Height / 2, 0}));
-  return CastSceneRay(Anchor->Scene(), start, direction);
+  return CastSceneRay(Anchor, start, direction);
 }
 
 RayHit TPhysEntity::CastRayToward(const TVector& target) {
@@ -141,7 +149,7 @@ RayHit TPhysEntity::CastRayToward(const TVector& target) {
   const TVector start{o.X, o.Y, target.Z, 1};
   TVector direction = VectorSubtract(target, start);
   direction.W = 0;
-  return CastSceneRay(Anchor->Scene(), start, direction);
+  return CastSceneRay(Anchor, start, direction);
 }
 
 }  // namespace orr

@@ -62,6 +62,33 @@ TEST_F(NpcTest, SeesPlayersWithinEightUnitsByRayOrAtArmsLength) {
   PlayerRecords.clear();
 }
 
+TEST_F(NpcTest, ItsOwnBodyAndLaserSightNeverBlockItsRays) {
+  MakeRoom(20, 20);
+  auto* npc = Spawn<TNPC>(Record(0, 3, 10.5f, 5.5f, "7"));  // Black Angel: shows its laser
+  auto record = std::make_unique<TPlayerRecord>();
+  record->CreateLocalPlayer(nullptr);
+  TLocalPlayer* player = record->Player;
+  PlayerRecords.push_back(std::move(record));
+  // A player behind or beside it, beyond arm's length, is seen all the same.
+  player->SetPosition({10.5f, 9.5f, 0, 0});
+  for (float heading : {0.0f, 90.0f, 180.0f, 225.0f, 270.0f}) {
+    npc->SetHeading(heading);
+    EXPECT_TRUE(npc->CanSee(player)) << heading;
+  }
+  // Engaged with its laser shown, it keeps the player in sight step after step, and the
+  // laser reaches the player's body 3.6 units ahead.
+  npc->SetHeading(0);
+  for (int i = 0; i < 12; ++i) {
+    Step();
+    ASSERT_EQ(npc->State, 1) << "step " << i + 1;
+    ASSERT_TRUE(npc->LaserOn) << "step " << i + 1;
+  }
+  EXPECT_NEAR(npc->Laser->Node(1).Y + (npc->GetPosition().Y - 5.5f), 3.6f, 0.05f);
+  // The forward ray is not stopped by the shown laser either.
+  const RayHit ahead = npc->CastForwardRay();
+  EXPECT_EQ(ahead.Object, player->HitCylinder);
+}
+
 TEST_F(NpcTest, EngagesAtRangeFiresAndStepsBackWhenTooClose) {
   MakeRoom(30, 12);
   auto* npc = Spawn<TNPC>(Record(0, 1, 5.5f, 5.5f, "0"));  // Patroller: closes to 5.83, fires below 7
