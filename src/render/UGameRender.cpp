@@ -90,7 +90,7 @@ void TDMGameRender::SceneProgressorProgress(TGLCadencer*, double deltaTime, doub
   StepAccumulator = static_cast<float>(StepAccumulator + deltaTime);
   while (StepAccumulator >= StepSeconds) {
     RunStep();
-    StepAccumulator = StepAccumulator - StepSeconds;
+    StepAccumulator = static_cast<float>(StepAccumulator - StepSeconds);
   }
   if (refreshWasPending && SceneRefreshPending) SceneRefreshPending = false;
 }

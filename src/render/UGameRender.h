@@ -51,8 +51,10 @@ TStepHandler StepHandlerOf(T* object) {
   return {[](void* o) { (static_cast<T*>(o)->*Method)(); }, object};
 }
 
-// Seconds of one game step.
-constexpr float StepSeconds = 0.01f;
+// Seconds of one game step. The accumulator is single precision, but it is compared with
+// and reduced by this exact hundredth, each result rounded to single precision again: a
+// float holding 0.01 s (0.0099999998) is not yet a whole step.
+constexpr double StepSeconds = 0.01;
 
 // Registered handlers in registration order; every one runs once per 0.01 s step.
 extern std::vector<TStepHandler> StepHandlers;

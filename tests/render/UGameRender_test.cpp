@@ -179,6 +179,8 @@ class FrameProgress : public ::testing::Test {
   }
   void TearDown() override { ResetStepHandlers(); }
   static void Progress(double seconds) { TDMGameRender::SceneProgressorProgress(nullptr, seconds, 0); }
+  // Just over a hundredth: exactly one step, whatever the rounding.
+  static constexpr double OneStep = 0.0101;
 };
 
 TEST_F(FrameProgress, RunsOneStepPerWholeHundredthAndCarriesTheRest) {
@@ -193,6 +195,32 @@ TEST_F(FrameProgress, RunsOneStepPerWholeHundredthAndCarriesTheRest) {
   Progress(1.0);
   EXPECT_GE(counter.Steps, 101);  // 2 + about 100
   EXPECT_LE(counter.Steps, 103);
+}
+
+TEST_F(FrameProgress, AWholeStepIsAnExactHundredthOfTheSinglePrecisionAccumulator) {
+  // The accumulator holds single precision; a float of 0.01 s lies just below 0.01 and is
+  // not yet a whole step. What is left after each step is rounded to single precision.
+  struct TCase {
+    std::vector<double> Events;
+    int Steps;
+    float Left;
+  };
+  const TCase cases[] = {
+      {{0.01}, 0, 0.01f},
+      {{0.01, 0.01}, 1, 0.01f},
+      {{0.02}, 1, 0.01f},
+      {{0.03}, 2, 0.01f},
+      {{0.0100001}, 1, 0.0000001f},
+      {{0.5}, 50, 0.0f},
+  };
+  for (const auto& c : cases) {
+    ResetStepHandlers();
+    TCounter counter;
+    AddStepHandler(HandlerOf(counter));
+    for (double seconds : c.Events) Progress(seconds);
+    EXPECT_EQ(counter.Steps, c.Steps) << c.Events.size() << " x " << c.Events[0];
+    EXPECT_NEAR(StepAccumulator, c.Left, 1e-6) << c.Events.size() << " x " << c.Events[0];
+  }
 }
 
 TEST_F(FrameProgress, NothingRunsOrAccumulatesWhileHalted) {
@@ -212,7 +240,7 @@ TEST_F(FrameProgress, HandlersRunInRegistrationOrderAndRemoveTheFirstEqualEntry)
   AddStepHandler(HandlerOf(b));
   AddStepHandler(HandlerOf(a));
   AddStepHandler({});  // no function: skipped
-  Progress(0.01);
+  Progress(OneStep);
   EXPECT_EQ(order, (std::vector<int>{1, 2, 1}));
   RemoveStepHandler(HandlerOf(a));
   ASSERT_EQ(StepHandlers.size(), 3u);
@@ -222,7 +250,7 @@ TEST_F(FrameProgress, HandlersRunInRegistrationOrderAndRemoveTheFirstEqualEntry)
   RemoveStepHandler(HandlerOf(stranger));
   EXPECT_EQ(StepHandlers.size(), 3u);
   order.clear();
-  Progress(0.01);
+  Progress(OneStep);
   EXPECT_EQ(order, (std::vector<int>{2, 1}));
 }
 
@@ -252,10 +280,10 @@ TEST_F(FrameProgress, RemovalDuringAStepNeverCallsARemovedHandlerNorSkipsOne) {
       done = true;
     };
     for (auto& counter : counters) AddStepHandler(HandlerOf(counter));
-    Progress(0.01);
+    Progress(OneStep);
     EXPECT_EQ(order, c.FirstStep) << c.What;
     order.clear();
-    Progress(0.01);
+    Progress(OneStep);
     EXPECT_EQ(order, c.SecondStep) << c.What;
   }
 }
@@ -268,9 +296,9 @@ TEST_F(FrameProgress, AHandlerAddedDuringAStepRunsFromTheNextStep) {
     if (adder.Steps == 1) AddStepHandler(HandlerOf(late));
   };
   AddStepHandler(HandlerOf(adder));
-  Progress(0.01);
+  Progress(OneStep);
   EXPECT_EQ(order, (std::vector<int>{1}));
-  Progress(0.01);
+  Progress(OneStep);
   EXPECT_EQ(order, (std::vector<int>{1, 1, 9}));
 }
 
@@ -282,10 +310,10 @@ TEST_F(FrameProgress, ARefreshRequestLastsUntilTheEndOfTheNextProgress) {
     if (SceneRefreshPending) ++sawPending;
   };
   AddStepHandler(HandlerOf(raiser));
-  Progress(0.04);  // raised at the 2nd of 4 steps: seen in steps 2..4
+  Progress(0.0401);  // raised at the 2nd of 4 steps: seen in steps 2..4
   EXPECT_TRUE(SceneRefreshPending);
   EXPECT_EQ(sawPending, 3);
-  Progress(0.02);  // found raised: seen in both steps, lowered at the end
+  Progress(0.0201);  // found raised: seen in both steps, lowered at the end
   EXPECT_FALSE(SceneRefreshPending);
   EXPECT_EQ(sawPending, 5);
   SceneRefreshPending = true;
