@@ -122,8 +122,11 @@ void TCreature::CreatureProgress() {
   if (ActionState != 2 && ActionState != 3) ActionState = Requested(3) ? 3 : Requested(1) ? 1 : 0;
   AnimState = ActionState;
 
-  AnimTimer += 0.01f;
-  if (AnimTimer > 0.1f / Speed) {
+  // The step and the frame time are taken in double precision and the sum is stored as a
+  // single: a frame then lasts 11, 5, 4 or 3 steps at speeds 1 to 4 (with 0.01f the sum of
+  // five steps falls just short of 0.05 and speed 2 would take 6).
+  AnimTimer = static_cast<float>(AnimTimer + 0.01);
+  if (AnimTimer > 0.1 / Speed) {
     AnimTimer = 0;
     const std::string shown = std::to_string(Frame);
     if (Sprite->Material.LibMaterialName() != shown) Sprite->Material.SetLibMaterialName(shown);

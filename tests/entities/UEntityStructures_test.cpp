@@ -307,6 +307,35 @@ TEST_F(CreatureTest, HoldingFireRunsTheWeaponCycle) {
   }
 }
 
+TEST_F(CreatureTest, TheWalkingRowShowsTheFrameBeforeEachAdvanceAtARateSetBySpeed) {
+  MakeRoom(10, 10);
+  struct TCase {
+    float Speed;
+    int StepsPerFrame;
+  };
+  for (const TCase& c : {TCase{1, 11}, TCase{2, 5}, TCase{3, 4}, TCase{4, 3}}) {
+    auto* creature = Spawn<TCreature>(Record(0, 0, 5, 5));
+    creature->Speed = c.Speed;
+    std::vector<int> changedAt;
+    std::string shown, names;
+    for (int step = 1; step <= 11 * c.StepsPerFrame; ++step) {
+      creature->RequestAction(1);
+      creature->Progress();
+      EXPECT_EQ(creature->AnimState, 1);
+      if (creature->Sprite->Material.LibMaterialName() != shown) {
+        shown = creature->Sprite->Material.LibMaterialName();
+        names += shown + " ";
+        changedAt.push_back(step);
+      }
+    }
+    EXPECT_EQ(names, "0 1 2 3 4 5 6 7 8 1 2 ") << c.Speed;
+    for (std::size_t i = 0; i < changedAt.size(); ++i)
+      EXPECT_EQ(changedAt[i], int(i + 1) * c.StepsPerFrame) << c.Speed;
+    ResetEntities();
+    Steps.clear();
+  }
+}
+
 TEST_F(CreatureTest, FireIsRefusedWithAnObstacleTooCloseAhead) {
   MakeRoom(10, 10);
   TGLCube* wall = NewChildObject<TGLCube>(Scene.Objects());
