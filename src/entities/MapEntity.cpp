@@ -36,6 +36,11 @@ float WrapAngle(float v, float lo, float hi) {
   if (lo == hi) return lo;
   // An infinite angle never folds; treat it as the start of the range.
   if (std::isinf(v)) return lo;
+  // Far out, one fold no longer changes a single (1e12 - 360 rounds back to 1e12): bring the
+  // value within one period first. The fold repeats with the period, so the result is the same.
+  const double period = static_cast<double>(hi) - lo + 1;
+  if (std::fabs(v) >= 16777216.0f && period > 0)
+    v = static_cast<float>(lo + std::fmod(static_cast<double>(v) - lo, period));
   while (v < lo || v > hi) {
     if (v < lo) v = hi - std::fabs(lo - v - 1);
     if (v > hi) v = lo + std::fabs(hi - v + 1);
