@@ -73,7 +73,9 @@ TEST_F(MapEntityTest, TakingGivesWhatTheItemHoldsAndHidesItWhenEmpty) {
   };
   const TCase cases[] = {{"10", 10, 10, 10, true}, {"10", 15, 10, 10, true},
                          {"10", 3, 3, 7, false},   {"0", 5, 0, 0, true},
-                         {"10", -4, 0, 10, false}};
+                         {"10", -4, 0, 10, false},
+                         // The amount is kept in 16 bits.
+                         {"65546", 15, 10, 10, true}, {"-1", 3, 3, 65532, false}};
   for (const auto& c : cases) {
     TItem* item = Spawn<TItem>(Record(6, 0, 2, 2, c.Amount));
     EXPECT_EQ(item->Take(c.Wanted), c.Taken) << c.Amount << " " << c.Wanted;
@@ -174,6 +176,27 @@ TEST_F(MapEntityTest, ItemsSpinAndDoNotCountDownARespawn) {
   EXPECT_EQ(item->Amount, 10);
   Step(100);
   EXPECT_NEAR(std::fabs(item->Sprite->RollAngle()), 45, 0.1);
+}
+
+TEST_F(MapEntityTest, AHiddenBodyKeepsStillAndComesBackAfterItsRespawnDelay) {
+  MakeRoom(10, 10);
+  auto* body = Spawn<TPhysEntity>(Record(0, 0, 4.5f, 4.5f));
+  body->SetRespawnDelay(300);  // clamped to 255
+  EXPECT_EQ(body->RespawnDelay, 255);
+  body->SetRespawnDelay(1);
+  body->SetHidden(true);
+  EXPECT_FALSE(body->HitCylinder->Visible());
+  body->Velocity = {0.02f, 0, 0, 0};
+  Step(100);  // 100 x 0.01 in single precision is still short of 1 s
+  EXPECT_TRUE(body->Hidden);
+  EXPECT_FLOAT_EQ(body->GetPosition().X, 4.5f);
+  EXPECT_FLOAT_EQ(body->Velocity.X, 0.02f);  // a hidden body keeps its velocity
+  Step(1);
+  EXPECT_FALSE(body->Hidden);
+  EXPECT_TRUE(body->Sprite->Visible());
+  EXPECT_TRUE(body->HitCylinder->Visible());
+  EXPECT_FLOAT_EQ(body->RespawnTimer, 0);
+  EXPECT_FLOAT_EQ(body->GetPosition().X, 4.52f);  // and moves on the step it comes back
 }
 
 TEST(PlayerRecord, ANewRecordCarriesEveryWeaponAndFiftyRoundsOfEach) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "EntityHarness.h"
 #include "map/MapFileWriter.h"
@@ -53,27 +54,40 @@ TEST_F(GameModuleTest, TeardownEmptiesBothListsAndTheStepList) {
   TearDownSession();  // twice is harmless
 }
 
-TEST_F(GameModuleTest, AMissingMapEndsTheProgramWithNothingCreated) {
-  const auto folder = std::filesystem::temp_directory_path() / "orr-entities-no-map";
-  std::filesystem::create_directories(folder);
-  auto backend = std::make_unique<THeadlessBackend>();
-  std::vector<std::string> shown;
-  backend->MessageBoxResponder = [&](const std::string&, const std::string& text, TMsgBoxKind) {
-    shown.push_back(text);
-    return TModalResult::Ok;
+TEST_F(GameModuleTest, AMissingOrBrokenMapEndsTheProgramWithNothingCreated) {
+  struct TCase {
+    const char* Content;  // nullptr: no map file
+    const char* Message;
   };
-  TApplication app(std::move(backend));
-  WorkFolder = folder.string() + "/";
-  GameHalted = true;
-  SetUpSession();
-  app.ProcessMessages();  // the quit request takes effect in the loop
-  EXPECT_TRUE(app.Terminated());
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0], "Default map file not found! Aborting...");
-  EXPECT_TRUE(MapEntities.empty());
-  EXPECT_TRUE(PlayerRecords.empty());
-  EXPECT_TRUE(GameHalted);
-  WorkFolder.clear();
+  const TCase cases[] = {{nullptr, "Default map file not found! Aborting..."},
+                         {"not a map\n", "Map data out of date or corrupted! Aborting..."}};
+  for (const TCase& c : cases) {
+    const auto folder = std::filesystem::temp_directory_path() / "orr-entities-no-map";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "Episodes" / "Test");
+    if (c.Content != nullptr) {
+      std::ofstream(folder / "Episodes" / "Test" / "Promo4.orx") << c.Content;
+    }
+    auto backend = std::make_unique<THeadlessBackend>();
+    std::vector<std::string> shown;
+    backend->MessageBoxResponder = [&](const std::string&, const std::string& text, TMsgBoxKind) {
+      shown.push_back(text);
+      return TModalResult::Ok;
+    };
+    TApplication app(std::move(backend));
+    WorkFolder = folder.string() + "/";
+    GameHalted = true;
+    SetUpSession();
+    app.ProcessMessages();  // the quit request takes effect in the loop
+    EXPECT_TRUE(app.Terminated());
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], c.Message);
+    EXPECT_TRUE(MapEntities.empty());
+    EXPECT_TRUE(PlayerRecords.empty());
+    EXPECT_TRUE(GameHalted);
+    WorkFolder.clear();
+    std::filesystem::remove_all(folder);
+  }
 }
 
 }  // namespace
