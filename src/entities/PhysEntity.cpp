@@ -66,11 +66,13 @@ TVector TPhysEntity::NextPosition(const TVector& v) const {
 bool TPhysEntity::IsBlocked(const TVector& v) const {
   const TVector p = NextPosition(v);
   const int fx = TruncFloor(p.X), fy = TruncFloor(p.Y);
-  // A blocked cell keeps a body's centre 0.4 away from each of its sides.
+  // A blocked cell keeps a body's centre 0.4 away from each of its sides. The bounds are
+  // taken in double precision: in singles, 10 - 0.4f rounds to the single nearest 9.6,
+  // which lies above 9.6 and so would let a centre there stand within the margin.
   for (int cx = fx - 1; cx <= fx + 1; ++cx)
     for (int cy = fy - 1; cy <= fy + 1; ++cy)
-      if (IsCellBlocked(cx, cy) && cx - 0.4f < p.X && p.X < cx + 1.4f && cy - 0.4f < p.Y &&
-          p.Y < cy + 1.4f)
+      if (IsCellBlocked(cx, cy) && cx - 0.4 < p.X && p.X < cx + 1.4 && cy - 0.4 < p.Y &&
+          p.Y < cy + 1.4)
         return true;
   const TVector here = GetPosition();
   for (const auto& entity : MapEntities) {

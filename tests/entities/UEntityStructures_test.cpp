@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iomanip>
 
 #include "app/Random.h"
 #include "platform/Application.h"
@@ -220,6 +221,20 @@ TEST_F(MotionTest, AWallStopsABodyFourTenthsFromItsEdge) {
   }
   EXPECT_LT(body->GetPosition().X, 6.6f);
   EXPECT_GT(body->GetPosition().X, 6.56f);
+}
+
+TEST_F(MotionTest, AWallBlocksACentreStrictlyWithinFourTenthsOfItAtTheExactBound) {
+  // Walls in columns 7 and 10: the free strip between them is 8.4 < x < 9.6 exactly. The
+  // singles nearest those bounds lie 9.6000004 and 8.3999996, just inside the walls' reach.
+  MakeMap(std::vector<std::string>(7, ".......#..#........."));
+  auto* body = Spawn<TPhysEntity>(Record(0, 0, 9, 3.5f));
+  const std::pair<float, bool> cases[] = {
+      {9.6f, true}, {std::nextafter(9.6f, 0.0f), false},
+      {8.4f, true}, {std::nextafter(8.4f, 100.0f), false}, {9, false}};
+  for (auto [x, blocked] : cases) {
+    body->SetPosition({x, 3.5f, 0, 0});
+    EXPECT_EQ(body->IsBlocked({0, 0, 0, 0}), blocked) << std::setprecision(9) << x;
+  }
 }
 
 TEST_F(MotionTest, ADiagonalStepIntoAWallSlidesAlongIt) {
