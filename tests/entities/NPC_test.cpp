@@ -84,6 +84,9 @@ TEST_F(NpcTest, ItsOwnBodyAndLaserSightNeverBlockItsRays) {
     ASSERT_TRUE(npc->LaserOn) << "step " << i + 1;
   }
   EXPECT_NEAR(npc->Laser->Node(1).Y + (npc->GetPosition().Y - 5.5f), 3.6f, 0.05f);
+  EXPECT_TRUE(npc->Laser->Visible());
+  EXPECT_GE(npc->Laser->LineColor.W, 0.1f);
+  EXPECT_LE(npc->Laser->LineColor.W, 0.8f);
   // The forward ray is not stopped by the shown laser either.
   const RayHit ahead = npc->CastForwardRay();
   EXPECT_EQ(ahead.Object, player->HitCylinder);
@@ -145,6 +148,14 @@ TEST_F(NpcTest, IdleModesFallBackWhenTheyHaveNothingToDo) {
   MakeRoom(12, 12);
   auto* emptyRoute = Spawn<TNPC>(Record(0, 1, 5.5f, 5.5f, "2", ""));
   EXPECT_EQ(emptyRoute->Mode, 1);
+  EXPECT_TRUE(VectorEquals(emptyRoute->RouteTarget, {0, 0, 0, 0}));  // no roam target yet
+  const TVector origin{0, 0, 0, 0};
+  float nearest = VectorDistance(emptyRoute->GetPosition(), origin);  // 7.78
+  for (int i = 0; i < 300; ++i) {
+    Step();
+    nearest = std::min(nearest, VectorDistance(emptyRoute->GetPosition(), origin));
+  }
+  EXPECT_LT(nearest, 2.5f);  // so it heads for (0, 0) first, into the corner
   MakeMap({"#####", "#####", "#####"});
   auto* walled = Spawn<TNPC>(Record(0, 1, 1.5f, 1.5f, "1"));
   EXPECT_EQ(walled->Mode, 0);
