@@ -90,7 +90,11 @@ TPicture LoadPictureFromFile(const std::string& path, const TDecodeLimits& limit
   if (FindPictureFormat(extension) == nullptr)
     throw EPictureError("Unknown picture format: ." + extension + " (" + path + ")");
   std::error_code error;
-  if (std::filesystem::is_directory(path, error)) throw EPictureError("Cannot read picture file: " + path);
+  // Only a regular file has an end to read to: a folder, a device or a named pipe (whose
+  // opening would wait for a writer) is refused before it is opened.
+  const auto status = std::filesystem::status(path, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    throw EPictureError("Cannot read picture file: " + path);
   std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) throw EPictureError("Cannot open picture file: " + path);
   // No picture within the limits needs more than four bytes a pixel plus its headers.

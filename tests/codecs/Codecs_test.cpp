@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -72,12 +74,15 @@ TEST_F(CodecsFiles, FailuresNameTheFileAndWhatIsWrong) {
   const std::string empty = Write("empty.gif", {});
   const std::string folder = (folder_ / "folder.bmp").string();
   fs::create_directories(folder);
+  const std::string pipe = (folder_ / "pipe.bmp").string();
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);  // opening it would wait for a writer forever
   const std::pair<std::string, std::string> cases[] = {
       {missing, "Cannot open picture file: " + missing},
       {jpegNamedBmp, "BMP: not a bitmap file (no \"BM\" signature) (" + jpegNamedBmp + ")"},
       {unknown, "Unknown picture format: .txt (" + unknown + ")"},
       {empty, "GIF: file is too short for a GIF header (" + empty + ")"},
       {folder, "Cannot read picture file: " + folder},
+      {pipe, "Cannot read picture file: " + pipe},
   };
   for (const auto& [path, message] : cases) {
     try {
