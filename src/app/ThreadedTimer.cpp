@@ -40,7 +40,11 @@ TTimerThread::TWaitResult TTimerThread::WaitForWakeUp(int intervalMs) {
   // A suspended worker stops where it is; it goes on only when resumed (or terminated).
   auto parked = [&] { return suspended_ && !Terminated(); };
   changed_.wait(lock, [&] { return !parked(); });
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(intervalMs < 0 ? 0 : intervalMs);
+  // A negative period never runs out (as an unsigned time-out it would be days or
+  // forever): such a timer waits for a wake-up and never ticks, instead of ticking back to
+  // back as if it were 0 with AllowZero.
+  const bool endless = intervalMs < 0;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(endless ? 0 : intervalMs);
   for (;;) {
     if (Terminated()) return TWaitResult::Terminated;
     if (signalled_) {
@@ -52,6 +56,10 @@ TTimerThread::TWaitResult TTimerThread::WaitForWakeUp(int intervalMs) {
       auto left = deadline - std::chrono::steady_clock::now();
       changed_.wait(lock, [&] { return !parked(); });
       deadline = std::chrono::steady_clock::now() + left;
+      continue;
+    }
+    if (endless) {
+      changed_.wait(lock);
       continue;
     }
     if (changed_.wait_until(lock, deadline) == std::cv_status::timeout && !signalled_ && !suspended_ &&

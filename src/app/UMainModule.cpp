@@ -1,7 +1,6 @@
 #include "app/UMainModule.h"
 
 #include <chrono>
-#include <cstdio>
 #include <ctime>
 #include <fstream>
 
@@ -56,11 +55,9 @@ bool SaveLog() {
     }
   }
   if (!written) {
-    char text[1024];
-    std::snprintf(text, sizeof text,
-                  "Error when saving file %slog.txt. The drive/folder is possibly protected or in "
-                  "read-only mode.",
-                  WorkFolder.c_str());
+    // Built whole: a fixed buffer would cut the text short for a deep work folder.
+    const std::string text = "Error when saving file " + WorkFolder +
+                             "log.txt. The drive/folder is possibly protected or in read-only mode.";
     if (Application != nullptr) Application->ShowMessage(text);
   }
   return written;

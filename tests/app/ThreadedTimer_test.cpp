@@ -81,6 +81,16 @@ TEST_F(ThreadedTimerTest, IntervalZeroRunsOnlyWithAllowZero) {
   EXPECT_GE(ticks_.size(), 20u);  // back to back, as fast as the main thread takes them
 }
 
+TEST_F(ThreadedTimerTest, ANegativeIntervalNeverTicksUntilAUsableOneIsSet) {
+  timer_->SetInterval(-1);
+  timer_->SetEnabled(true);
+  Pump(milliseconds(100));
+  EXPECT_TRUE(ticks_.empty());
+  timer_->SetInterval(20);  // the new period starts at once
+  PumpUntilTicks(1, milliseconds(2000));
+  EXPECT_EQ(ticks_.size(), 1u);
+}
+
 TEST_F(ThreadedTimerTest, DisablingMidPeriodAndReenablingStartsAFullPeriod) {
   timer_->SetInterval(120);
   timer_->SetEnabled(true);

@@ -76,6 +76,16 @@ TEST_F(SaveLogTest, UnwritableFolderShowsTheDialogAndLosesNothing) {
   EXPECT_EQ(boxes_.size(), 1u);
 }
 
+TEST_F(SaveLogTest, TheDialogNamesADeepWorkFolderInFull) {
+  // Longer than any fixed text buffer a message would be built in; it cannot be opened.
+  WorkFolder = folder_.string() + "/missing/" + std::string(1500, 'd') + "/";
+  LogEvent("line");
+  EXPECT_FALSE(SaveLog());
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0], "Error when saving file " + WorkFolder +
+                           "log.txt. The drive/folder is possibly protected or in read-only mode.");
+}
+
 TEST(LogEvent, FormatsTimeInBracketsDirectlyBeforeTheMessage) {
   ResetEventLog();
   LogEvent("Exception hook set");

@@ -3,7 +3,13 @@
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+
 #include "ProgramHarness.h"
+#include "app/Random.h"
 
 namespace orr::test {
 namespace {
@@ -63,6 +69,34 @@ TEST(Program, LogStartsWithTheFiveMainModuleLinesInTheirFormat) {
   EXPECT_EQ(MessageOf(lines[2]), "Work folder set to " + ExpectedWorkFolder());
   EXPECT_EQ(MessageOf(lines[3]), "Exception hook set");
   EXPECT_EQ(MessageOf(lines[4]), "Main module initialized");
+}
+
+std::uint32_t MillisecondsSinceMidnightUtc() {
+  using namespace std::chrono;
+  auto ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+  return static_cast<std::uint32_t>(ms % (24LL * 60 * 60 * 1000));
+}
+
+TEST(Program, SeedsTheGeneratorFromTheUtcClockWhateverTheLocalZone) {
+  // A zone 5:30 ahead of UTC: a seed taken from the local time would be far off.
+  const char* oldZone = std::getenv("TZ");
+  std::string saved = oldZone != nullptr ? oldZone : "";
+  setenv("TZ", "ORR-5:30", 1);
+  tzset();
+  ResetProbes();
+  RandSeed = 0;
+  std::uint32_t before = MillisecondsSinceMidnightUtc();
+  RunProgram(MakeBackend(TModalResult::Cancel, nullptr), MainAndFourProbes());
+  std::uint32_t after = MillisecondsSinceMidnightUtc();
+  if (oldZone != nullptr) {
+    setenv("TZ", saved.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+  if (after < before) GTEST_SKIP() << "ran across midnight UTC";
+  EXPECT_GE(RandSeed, before);
+  EXPECT_LE(RandSeed, after);
 }
 
 TEST(Program, FailingCreationHandlerIsReportedAndCancelLetsStartUpGoOn) {
