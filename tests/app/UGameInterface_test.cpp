@@ -4,6 +4,7 @@
 
 #include "ProgramHarness.h"
 #include "platform/Keys.h"
+#include "entities/UEntityStructures.h"
 #include "render/UGameRender.h"
 
 namespace orr::test {
@@ -86,6 +87,20 @@ TEST(GameInterface, LayoutAndTimerMatchTheStoredSettings) {
     EXPECT_EQ(Application->MainForm, FGameInterface);
   });
   EXPECT_TRUE(checked);
+}
+
+TEST(GameInterface, FrameRateTickNeedsALocalPlayer) {
+  std::vector<std::string> captions;
+  // Only the window: no player record, then a record whose player is not made yet.
+  RunWindow(1024, 768, {}, [&] {
+    FGameInterface->FPSTimerTimer(FGameInterface->FPSTimer);
+    captions.push_back(FGameInterface->StaticText1->Caption());
+    PlayerRecords.push_back(std::make_unique<TPlayerRecord>());
+    FGameInterface->FPSTimerTimer(FGameInterface->FPSTimer);
+    captions.push_back(FGameInterface->StaticText1->Caption());
+    PlayerRecords.clear();
+  });
+  EXPECT_EQ(captions, (std::vector<std::string>{"StaticText1", "StaticText1"}));
 }
 
 TEST(GameInterface, EscapeHaltsTheGameAndEndsTheLoopOtherKeysDoNothing) {
