@@ -498,10 +498,11 @@ void ReadMapContent(std::string_view buffer) {
 
   const std::int32_t width = map.MapSize.X, height = map.MapSize.Y;
   CheckSizesFit(reader, width, height);
-  map.TerrainGrid.SetSize(width, height);
-  map.DecorationGrid.SetSize(width, height);
-  map.HeightMap.SetSize(width, height);
-  map.EntitySpawns = {};
+  // Like resizing dynamic arrays: what a previous map stored within the new sizes stays until
+  // it is read over, new storage is zero.
+  map.TerrainGrid.Resize(width, height);
+  map.DecorationGrid.Resize(width, height);
+  map.HeightMap.Resize(width, height);
   map.EntitySpawns.resize(map.EntityCount);
 
   LogEvent("**Reading terrain block...");
@@ -554,7 +555,13 @@ int LoadMap(const std::string& path, std::string* failure) {
 
 // ---- Map queries ----------------------------------------------------------------------------
 
-TMapRect MapRect() { return {0, 0, GameMap.MapSize.X - 1, GameMap.MapSize.Y - 1}; }
+// W - 1 and H - 1 wrap around in 32 bits: a failed load can leave a size of -2147483648.
+TMapRect MapRect() {
+  const auto lastOf = [](std::int32_t count) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(count) - 1u);
+  };
+  return {0, 0, lastOf(GameMap.MapSize.X), lastOf(GameMap.MapSize.Y)};
+}
 
 bool IsCellBlocked(std::int32_t x, std::int32_t y) {
   const TMapRect bounds = MapRect();

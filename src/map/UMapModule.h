@@ -4,6 +4,7 @@
 // its own character shift (see DecodeField). docs/map-format.md describes the format.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -49,6 +50,21 @@ class TMapGrid {
     height_ = height;
   }
   void Clear() { SetSize(0, 0); }
+  // Sets the size the way a dynamic array is resized: the cells that lie within both the old
+  // and the new size keep their values, every other cell starts at zero.
+  void Resize(std::int32_t width, std::int32_t height) {
+    if (width < 0 || height < 0) throw std::length_error("negative map grid size");
+    if (width == width_ && height == height_) return;
+    const std::int32_t keptWidth = std::min(width, width_), keptHeight = std::min(height, height_);
+    if (keptWidth == 0 || keptHeight == 0) return SetSize(width, height);  // nothing to keep
+    std::vector<TCell> cells(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (std::int32_t x = 0; x < keptWidth; ++x)
+      std::copy_n((*this)[static_cast<std::size_t>(x)].data(), keptHeight,
+                  cells.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(height));
+    cells_ = std::move(cells);
+    width_ = width;
+    height_ = height;
+  }
 
   std::int32_t Width() const { return width_; }
   std::int32_t Height() const { return height_; }

@@ -456,6 +456,63 @@ TEST_F(MapLoaderTest, AFailedLoadKeepsWhatWasReadAndQueriesStayInBounds) {
   EXPECT_TRUE(IsCellBlocked(10, 0));
 }
 
+// The arrays are resized, not rebuilt: a failed load over an earlier map leaves the earlier
+// cells and records within the new sizes until they are read over; new storage is zero.
+TEST_F(MapLoaderTest, AFailedReloadKeepsTheEarlierMapWithinTheNewSizes) {
+  ASSERT_EQ(Load(Encode(SmallMapFields())), 0);
+  std::vector<std::string> fields = {"2", "Wider", "W", "4", "2", "2",
+                                     "1111222233334444",   // terrain row 0
+                                     "x000000000000000"};  // terrain row 1 fails at once
+  for (int i = 0; i < 10; ++i) fields.push_back(std::string(16, '0'));  // rows that could follow
+  ASSERT_EQ(Load(Encode(fields)), 2);
+  const TOrrindelMap& map = GameMap;
+  ASSERT_EQ(map.TerrainGrid.Width(), 4);
+  ASSERT_EQ(map.TerrainGrid.Height(), 2);
+  EXPECT_EQ(map.TerrainGrid[0][0].TileNumber, 111);
+  EXPECT_EQ(map.TerrainGrid[3][0].QuarterTurns, 4);
+  EXPECT_EQ(map.TerrainGrid[0][1].TileNumber, 12) << "row 1 of the earlier map was never read over";
+  EXPECT_EQ(map.TerrainGrid[0][1].QuarterTurns, 3);
+  EXPECT_EQ(map.TerrainGrid[2][1].TileNumber, 999);
+  EXPECT_EQ(map.TerrainGrid[3][1].TileNumber, 0) << "a new column starts at zero";
+  EXPECT_EQ(map.DecorationGrid[0][1].TileNumber, 65535);
+  EXPECT_EQ(map.DecorationGrid[3][0].TileNumber, 0);
+  EXPECT_EQ(map.HeightMap[1][0], 1);
+  EXPECT_EQ(map.HeightMap[0][1], 4);
+  ASSERT_EQ(map.EntitySpawns.size(), 2u);
+  EXPECT_EQ(map.EntitySpawns[0].Param2, "0500200105000001");
+  EXPECT_EQ(map.EntitySpawns[0].Position.X, 2.5f);
+  EXPECT_EQ(map.EntitySpawns[1].Param2, "");
+  EXPECT_EQ(map.EntitySpawns[1].Position.X, 0.0f);
+
+  // Shrinking keeps the overlap too.
+  TMapGrid<THeightMapCell> grid;
+  grid.Resize(3, 3);
+  grid[2][2] = 7;
+  grid[1][1] = 5;
+  grid.Resize(2, 4);
+  EXPECT_EQ(grid[1][1], 5);
+  EXPECT_EQ(grid[1][3], 0);
+  grid.Resize(3, 3);
+  EXPECT_EQ(grid[2][2], 0) << "a column dropped and grown again is new storage";
+  EXPECT_EQ(grid[1][1], 5);
+  EXPECT_THROW(grid.Resize(-1, 2), std::length_error);
+}
+
+// A failed load can leave any 32-bit size; the map's rectangle wraps like 32-bit arithmetic
+// and the queries still read nothing outside the grid.
+TEST_F(MapLoaderTest, QueriesAfterALoadThatLeftTheSmallestSize) {
+  auto fields = SmallMapFields();
+  fields[3] = "-2147483648";
+  fields[4] = "-2147483648";
+  ASSERT_EQ(Load(Encode(fields)), 2);
+  EXPECT_EQ(GameMap.MapSize.X, INT32_MIN);
+  const TMapRect r = MapRect();
+  EXPECT_EQ(r.Right, INT32_MAX);
+  EXPECT_EQ(r.Bottom, INT32_MAX);
+  for (auto [x, y] : {std::pair{0, 0}, std::pair{5, 7}, std::pair{-1, 0}, std::pair{INT32_MAX, INT32_MAX}})
+    EXPECT_TRUE(IsCellBlocked(x, y)) << x << ", " << y;
+}
+
 TEST_F(MapLoaderTest, CellsBeforeABadCellAreKept) {
   // 20 rows, so that the failure falls in the second block of rows the loader stores.
   std::vector<std::string> fields = {"1", "Tall", "T", "3", "20", "0"};
