@@ -482,7 +482,9 @@ void TmwDSMixerChannel::Refill() {
     FillFromReader(0, bufferBytes_);
     if (!soundBuffer_) return;
     primed_ = true;
-    NoteEndAhead(0);
+    // The buffer plays from 0 now, so an end mark at 0 (no data at all) lies right here,
+    // not a whole buffer ahead as the ring distance would have it.
+    if (endMark_ >= 0 && endMark_ <= nearEndDistance_) nearEnd_ = true;
     return;
   }
   const uint32_t p = PlayPosition();
@@ -633,6 +635,7 @@ ORR_LOCKED_GETTER(TPositionTimes, PositionTimesCopy, positionTimes_)
 ORR_LOCKED_GETTER(std::string, FileName, fileName_)
 ORR_LOCKED_GETTER(bool, HasSoundBuffer, soundBuffer_ != nullptr)
 ORR_LOCKED_GETTER(bool, HasReader, reader_ != nullptr)
+ORR_LOCKED_GETTER(TAudioFileReader*, AudioFileReader, reader_.get())
 ORR_LOCKED_GETTER(std::string, LastError, lastError_)
 ORR_LOCKED_GETTER(TSoundBufferRef, SoundBuffer, soundBuffer_)
 #undef ORR_LOCKED_GETTER

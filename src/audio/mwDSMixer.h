@@ -225,6 +225,8 @@ class TmwDSMixerChannel {
   std::string FileName() const;
   bool HasSoundBuffer() const;
   bool HasReader() const;
+  // The reader the channel streams from (owned by the channel), or none.
+  TAudioFileReader* AudioFileReader() const;
   // Message of the failure that stopped the last tick ("" when none).
   std::string LastError() const;
   TSoundBufferRef SoundBuffer() const;

@@ -229,6 +229,21 @@ TEST_F(MixerTest, DeviceFailuresRaiseAndLeaveNoDeviceOpen) {
     EXPECT_EQ(e.ErrorCode, 0x88780078u);
   }
   EXPECT_FALSE(mixer->DeviceOpen());
+
+  // A channel of a disabled mixer gets no device: its first refill raises.
+  mixer->Driver = driver;
+  mixer->Enabled = false;
+  TmwDSMixerChannel channel(mixer.get());
+  channel.OpenFile(WriteWav("disabled.wav", TestSamples(4410, 2)));
+  try {
+    channel.Play();
+    FAIL();
+  } catch (const EDirectXError& e) {
+    EXPECT_EQ(e.ErrorCode, 0x88780078u);
+  }
+  EXPECT_FALSE(channel.HasSoundBuffer());
+  EXPECT_EQ(channel.PlayingState(), 0);
+  EXPECT_EQ(driver->DevicesCreated(), 0);
 }
 
 TEST_F(MixerTest, GeometryFollowsTheFileFormat) {
@@ -300,15 +315,32 @@ TEST_F(MixerTest, ShortFileEndsWithSilenceAndPostsPlayEndOnceOnTheMainThread) {
   EXPECT_FALSE(channel->UpdateThread()->Active());
 }
 
-TEST_F(MixerTest, FileShorterThanAnUpdatePeriodEndsAtTheFirstTick) {
-  TmwDSMixerChannel* channel = PlayStill(WriteWav("blip.wav", TestSamples(44100 * 3 / 10, 2)), false);
-  int ends = 0;
-  channel->OnPlayEnd = [&](TmwDSMixerChannel*) { ++ends; };
-  Advance(400);
-  channel->UpdateTick();
-  app.CheckSynchronize();
-  EXPECT_EQ(channel->PlayingState(), 0);
-  EXPECT_EQ(ends, 1);
+TEST_F(MixerTest, DataEndingWithinTheFirstUpdatePeriodEndsAtTheFirstTick) {
+  struct TCase {
+    const char* Name;
+    int Frames;
+    bool Looping;
+  };
+  const TCase cases[] = {
+      {"blip.wav", 44100 * 3 / 10, false},
+      {"nothing.wav", 0, false},
+      {"nothing-looped.wav", 0, true},  // gives nothing even after a rewind
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TmwDSMixerChannel* channel = PlayStill(WriteWav(c.Name, TestSamples(c.Frames, 2)), c.Looping);
+    EXPECT_EQ(channel->EndMark(), c.Frames * 4);
+    auto staging = channel->Staging();
+    EXPECT_TRUE(std::all_of(staging.begin() + c.Frames * 4, staging.end(), [](uint8_t b) { return b == 0; }));
+    int ends = 0;
+    channel->OnPlayEnd = [&](TmwDSMixerChannel*) { ++ends; };
+    Advance(400);
+    channel->UpdateTick();
+    app.CheckSynchronize();
+    EXPECT_EQ(channel->PlayingState(), 0);
+    EXPECT_EQ(ends, 1);
+    delete channel;
+  }
 }
 
 TEST_F(MixerTest, MessagesForAFreedChannelAreDropped) {
@@ -375,18 +407,6 @@ TEST_F(MixerTest, LoopingFileRewindsWithinTheSameFill) {
   EXPECT_EQ(channel->EndMark(), -1);
 }
 
-TEST_F(MixerTest, LoopingFileWithoutDataEndsInsteadOfSpinning) {
-  TmwDSMixerChannel* channel = PlayStill(WriteWav("empty.wav", {}), true);
-  EXPECT_EQ(channel->EndMark(), 0);
-  auto staging = channel->Staging();
-  EXPECT_TRUE(std::all_of(staging.begin(), staging.end(), [](uint8_t b) { return b == 0; }));
-  for (int tick = 0; tick < 15 && channel->PlayingState() == 1; ++tick) {
-    Advance(400);
-    channel->UpdateTick();
-  }
-  EXPECT_EQ(channel->PlayingState(), 0);
-}
-
 TEST_F(MixerTest, FadeReachesItsTargetAndPostsFadeEnd) {
   TmwDSMixerChannel* channel = PlayStill(WriteWav("fade.wav", TestSamples(44100, 2)), true);
   int fadeEnds = 0;
@@ -407,6 +427,19 @@ TEST_F(MixerTest, FadeReachesItsTargetAndPostsFadeEnd) {
   channel->UpdateTick();
   app.CheckSynchronize();
   EXPECT_EQ(fadeEnds, 1);
+}
+
+TEST_F(MixerTest, LongFadesStepWithoutOverflow) {
+  TmwDSMixerChannel* channel = PlayStill(WriteWav("slow.wav", TestSamples(44100, 2)), true);
+  channel->StartFade(-10000, 0, 600000);  // ten minutes
+  // (target - start) x elapsed passes 2^31 after 3.6 minutes.
+  const std::pair<uint64_t, int32_t> steps[] = {{300000, -5000}, {299999, -1}};
+  for (auto [ms, volume] : steps) {
+    Advance(ms);
+    channel->UpdateTick();
+    EXPECT_EQ(channel->Volume(), volume) << ms;
+    EXPECT_TRUE(channel->Fading());
+  }
 }
 
 TEST_F(MixerTest, VolumeAndPanReachTheDeviceAndSurviveBufferCreation) {
@@ -506,12 +539,15 @@ TEST_F(MixerTest, CloseReaderResetsTheSettingsAndCloseDeviceDropsBuffers) {
   channel->SetVolume(-100);
   channel->Play();
   EXPECT_EQ(channel->FileName(), path);
+  ASSERT_NE(channel->AudioFileReader(), nullptr);
+  EXPECT_EQ(channel->AudioFileReader()->WaveFormat.AvgBytesPerSec, BytesPerSecond);
   mixer->CloseDevice();
   EXPECT_FALSE(channel->HasSoundBuffer());
   EXPECT_EQ(channel->PlayingState(), 0);
   EXPECT_FALSE(mixer->DeviceOpen());
   channel->CloseReader();
   EXPECT_FALSE(channel->HasReader());
+  EXPECT_EQ(channel->AudioFileReader(), nullptr);
   EXPECT_FALSE(channel->Looping());
   EXPECT_EQ(channel->Volume(), 0);
   EXPECT_EQ(channel->FileName(), "");
