@@ -161,6 +161,35 @@ TEST(Program, TerminateDuringCreationTakesEffectWhenTheLoopStarts) {
                                  "destroy 3", "destroy 2"));
 }
 
+// A module whose stored description cannot be read: its constructor fails.
+class TUnreadableModule : public TDataModule {
+ public:
+  explicit TUnreadableModule(TComponent* owner) : TDataModule(owner) {
+    throw std::runtime_error("stored description unreadable");
+  }
+};
+TUnreadableModule* UnreadableModule = nullptr;
+
+TEST(Program, AFailingConstructorEndsStartUpButEverythingMadeSoFarIsShutDown) {
+  ResetProbes();
+  // A stale reference that the failed creation must clear.
+  UnreadableModule = reinterpret_cast<TUnreadableModule*>(&Probe);
+  std::vector<TCreationStep> steps = {MainModuleStep(), ProbeStep<2>(),
+                                      [](TApplication& app) { app.CreateForm(UnreadableModule); },
+                                      ProbeStep<4>()};
+  testing::internal::CaptureStderr();
+  int code = RunProgram(MakeBackend(TModalResult::Cancel, nullptr, false), steps);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(err, "orrindel: start-up failed: stored description unreadable\n");
+  EXPECT_EQ(UnreadableModule, nullptr);
+  EXPECT_THAT(Trace, ElementsAre("create 2", "destroy 2"));
+  auto log = LogMessages();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "Main module destruction end");
+  EXPECT_EQ(log.back(), "--End of Log--");
+}
+
 TEST(Program, WithoutADisplayItFailsWithExitCodeOne) {
   class TNoDisplay : public THeadlessBackend {
    public:
