@@ -37,12 +37,13 @@ bool PackGlyphs(const std::vector<int>& widths, int charHeight, int interval, in
 }  // namespace
 
 bool ChooseFontSheetSize(const std::vector<int>& glyphWidths, int charHeight, int& width,
-                         int& height) {
+                         int& height, int interval) {
   int bestArea = 0;
   bool found = false;
   for (int w : SheetSides)
     for (int h : SheetSides) {
-      if (!PackGlyphs(glyphWidths, charHeight, 2, w, h, [](size_t, int, int) {})) continue;
+      if (!PackGlyphs(glyphWidths, charHeight, interval, w, h, [](size_t, int, int) {}))
+        continue;
       int area = w * h;
       if (!found || area < bestArea ||
           (area == bestArea && std::abs(w - h) < std::abs(width - height))) {
@@ -124,7 +125,7 @@ void TGLWindowsBitmapFont::Build() {
       widths.push_back(face->TextWidth(std::string(1, char(c))));
     }
   int w = 0, h = 0;
-  if (!ChooseFontSheetSize(widths, charHeight_, w, h)) {
+  if (!ChooseFontSheetSize(widths, charHeight_, w, h, GlyphsIntervalX)) {
     font_.SetSize(6);
     throw EBitmapFontError(
         "Characters are too large or too many. Unable to create font texture.");
@@ -179,7 +180,8 @@ std::vector<TGlyphQuad> LayoutFlatText(TGLWindowsBitmapFont& font, const std::st
     }
     if (width > 0) width -= font.HSpace;
     float pen = 0;
-    if (alignment == taCenter) pen = -float(std::lround(width / 2.0));
+    // Halves go to the even neighbour, like every other rounding in the game.
+    if (alignment == taCenter) pen = -float(RoundInt(width / 2.0f));
     else if (alignment == taRightJustify) pen = -float(width);
     for (unsigned char c : line) {
       const TGLWindowsBitmapFont::TGlyph* g = c == ' ' ? space : font.Glyph(c);

@@ -37,10 +37,10 @@ struct TCharRange {
 };
 
 // Chooses the glyph sheet among 64, 128, 256 and 512 pixels per side: the smallest area
-// that holds every glyph, among equal areas the one whose sides differ least. False when
-// none holds them.
+// that holds every glyph, packed `interval` pixels apart, among equal areas the one whose
+// sides differ least. False when none holds them.
 bool ChooseFontSheetSize(const std::vector<int>& glyphWidths, int charHeight, int& width,
-                         int& height);
+                         int& height, int interval = 2);
 
 class TGLWindowsBitmapFont {
  public:
@@ -108,8 +108,9 @@ struct TGlyphQuad {
   float U0, V0, U1, V1;             // texture coordinates of (Left, Bottom) and (Right, Top)
 };
 
-// Lays out `text` from the origin: taCenter shifts each line left by round(width / 2);
-// tlTop puts the top of the first line at Y = 0 with lines growing toward -Y.
+// Lays out `text` from the origin: taCenter shifts each line left by round(width / 2),
+// halves to even; tlTop puts the top of the first line at Y = 0 with lines growing
+// toward -Y.
 std::vector<TGlyphQuad> LayoutFlatText(TGLWindowsBitmapFont& font, const std::string& text,
                                        TAlignment alignment, TTextLayout layout);
 

@@ -125,6 +125,8 @@ class TGLLines : public TGLBaseSceneObject {
   TLineNodesAspect NodesAspect = lnaAxes;
   float NodeSize = 1;
 
+  // The points the polyline runs through, in local coordinates (w = 1).
+  const std::vector<TVector>& Nodes() const { return nodes_; }
   int NodeCount() const { return static_cast<int>(nodes_.size()); }
   const TVector& Node(int index) const { return nodes_.at(index); }
   void AddNode(float x, float y, float z);

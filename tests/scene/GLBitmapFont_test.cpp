@@ -66,6 +66,21 @@ TEST(BitmapFont, BuildsTheGameFontIntoOneSheetWithoutOverlaps) {
   EXPECT_EQ(AlphaComponent(t.At(w - 1, 0)), 0u);
 }
 
+// The sheet is chosen for the spacing the glyphs are packed with: a wider spacing must
+// not leave characters off the sheet.
+TEST(BitmapFont, WiderGlyphSpacingStillPlacesEveryGlyph) {
+  TGLWindowsBitmapFont font;
+  font.GlyphsIntervalX = 12;
+  font.EnsureBuilt();
+  int w = font.SheetWidth(), h = font.SheetHeight();
+  for (int c = 32; c <= 125; ++c) {
+    const auto* g = font.Glyph(c);
+    ASSERT_NE(g, nullptr) << c;
+    EXPECT_LE(g->X + g->Width, w) << c;
+    EXPECT_LE(g->Y + font.CharHeight(), h) << c;
+  }
+}
+
 TEST(BitmapFont, TooLargeGlyphsFailWithTheFixedTextAndSize6) {
   TGLWindowsBitmapFont font;
   TGLFont f;
@@ -102,13 +117,33 @@ TEST(FlatTextLayout, CentredLinesTopLayoutSpacesAndMissingGlyphs) {
   // new line one character height plus one pixel lower.
   quads = LayoutFlatText(font, "AB\rA", taCenter, tlTop);
   ASSERT_EQ(quads.size(), 3u);
-  EXPECT_FLOAT_EQ(quads[0].Left, -float(std::lround((a + 1 + b) / 2.0)));
-  EXPECT_FLOAT_EQ(quads[2].Left, -float(std::lround(a / 2.0)));
+  EXPECT_FLOAT_EQ(quads[0].Left, -float(RoundInt((a + 1 + b) / 2.0f)));
+  EXPECT_FLOAT_EQ(quads[2].Left, -float(RoundInt(a / 2.0f)));
   EXPECT_FLOAT_EQ(quads[2].Top, float(-(ch + 1)));
   // Texture coordinates cover the glyph's cell of the bottom-up sheet.
   const auto* g = font.Glyph('A');
   EXPECT_FLOAT_EQ(quads[2].U0, g->X / float(font.SheetWidth()));
   EXPECT_FLOAT_EQ(quads[2].V1, 1 - g->Y / float(font.SheetHeight()));
+}
+
+// A line 4k + 1 pixels wide has its half at 2k + 0.5: the shift goes to the even 2k.
+TEST(FlatTextLayout, CentringRoundsAHalfPixelToEven) {
+  TGLWindowsBitmapFont font;
+  font.EnsureBuilt();
+  std::string line;
+  int width = 0;
+  for (int c1 = 33; c1 <= 125 && line.empty(); ++c1) {
+    int w1 = font.Glyph(c1)->Width;
+    if (w1 % 4 == 1) { line = std::string(1, char(c1)); width = w1; }
+    for (int c2 = 33; c2 <= 125 && line.empty(); ++c2) {
+      int w = w1 + 1 + font.Glyph(c2)->Width;
+      if (w % 4 == 1) { line = {char(c1), char(c2)}; width = w; }
+    }
+  }
+  ASSERT_FALSE(line.empty()) << "no line of width 4k + 1 in this font";
+  auto quads = LayoutFlatText(font, line, taCenter, tlTop);
+  ASSERT_FALSE(quads.empty());
+  EXPECT_FLOAT_EQ(quads[0].Left, -float((width - 1) / 2)) << line;
 }
 
 TEST(FlatText, CountsAsBlendedAndIsHitThroughItsScaledSphere) {
