@@ -76,6 +76,26 @@ TEST(SceneTransforms, AnglesAreStoredReducedAndRepeatedValuesChangeNothing) {
   for (auto c : cases) EXPECT_FLOAT_EQ(NormalizeDegAngle(c.In), c.Stored) << c.In;
 }
 
+// Each absolute angle turns the frame counter-clockwise seen from the tip of its axis:
+// Turn about Up, Roll about Direction, Pitch about the right axis Up x Direction.
+TEST(SceneTransforms, AbsoluteAnglesTurnAboutTheirOwnAxes) {
+  struct {
+    void (TGLBaseSceneObject::*Set)(float);
+    float Dx, Dy, Dz, Ux, Uy, Uz;
+  } cases[] = {
+      {&TGLBaseSceneObject::SetTurnAngle, 1, 0, 0, 0, 1, 0},
+      {&TGLBaseSceneObject::SetRollAngle, 0, 0, 1, -1, 0, 0},
+      {&TGLBaseSceneObject::SetPitchAngle, 0, -1, 0, 0, 0, 1},
+  };
+  for (auto& c : cases) {
+    TGLScene scene;
+    auto* obj = NewChildObject<TGLDummyCube>(scene.Objects());
+    (obj->*c.Set)(90);
+    ExpectVec(obj->Direction.AsVector(), c.Dx, c.Dy, c.Dz);
+    ExpectVec(obj->Up.AsVector(), c.Ux, c.Uy, c.Uz);
+  }
+}
+
 // The border planes and the walls rely on this: an upright plane facing +Y turns to face
 // +X with TurnAngle -90 (and -X with -270, -Y with -180).
 TEST(SceneTransforms, UprightPlaneTurnsByTurnAngleAboutWorldZ) {
