@@ -39,6 +39,18 @@ SDL_Scancode ScancodeOf(int vk) {
   }
 }
 
+// The right-hand twin of a key that the system reports for either hand (Shift, Ctrl, Alt)
+// and the keypad's Enter; SDL_SCANCODE_UNKNOWN for every other key.
+SDL_Scancode TwinScancodeOf(int vk) {
+  switch (vk) {
+    case VK_RETURN: return SDL_SCANCODE_KP_ENTER;
+    case 16: return SDL_SCANCODE_RSHIFT;
+    case 17: return SDL_SCANCODE_RCTRL;
+    case 18: return SDL_SCANCODE_RALT;
+    default: return SDL_SCANCODE_UNKNOWN;
+  }
+}
+
 int VirtualKeyOf(SDL_Scancode code) {
   static const std::array<int, SDL_NUM_SCANCODES> table = [] {
     std::array<int, SDL_NUM_SCANCODES> t{};
@@ -46,10 +58,7 @@ int VirtualKeyOf(SDL_Scancode code) {
       SDL_Scancode s = ScancodeOf(vk);
       if (s != SDL_SCANCODE_UNKNOWN && t[s] == 0) t[s] = vk;
     }
-    t[SDL_SCANCODE_RSHIFT] = 16;
-    t[SDL_SCANCODE_RCTRL] = 17;
-    t[SDL_SCANCODE_RALT] = 18;
-    t[SDL_SCANCODE_KP_ENTER] = VK_RETURN;
+    for (int vk : {VK_RETURN, 16, 17, 18}) t[TwinScancodeOf(vk)] = vk;
     return t;
   }();
   return code >= 0 && code < SDL_NUM_SCANCODES ? table[code] : 0;
@@ -211,7 +220,9 @@ class TSdlBackend : public TPlatformBackend {
     if (code == SDL_SCANCODE_UNKNOWN) return false;
     SDL_PumpEvents();
     const Uint8* state = SDL_GetKeyboardState(nullptr);
-    return state != nullptr && state[code] != 0;
+    if (state == nullptr) return false;
+    const SDL_Scancode twin = TwinScancodeOf(vk);
+    return state[code] != 0 || (twin != SDL_SCANCODE_UNKNOWN && state[twin] != 0);
   }
 
   bool CreateMainWindow(std::string& error) override {
