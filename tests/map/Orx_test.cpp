@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "OrxCheck.h"
+#include "OrxGenerate.h"
 #include "OrxJson.h"
 #include "app/UMainModule.h"
 #include "map/MapFileWriter.h"
@@ -75,6 +77,10 @@ class OrxTest : public ::testing::Test {
   }
   std::vector<std::string> Findings(const json& source) {
     LoadSource(source);
+    return Findings();
+  }
+  // The findings on the loaded GameMap.
+  std::vector<std::string> Findings() {
     std::vector<std::string> lines;
     for (const auto& f : CheckGameMap().Findings)
       lines.push_back((f.Severity == TCheckSeverity::Error ? "error: " : "warning: ") + f.Text);
@@ -227,6 +233,46 @@ TEST_F(OrxTest, ExtremeMapsAreJudgedQuickly) {
   const auto lines = Findings(source);
   EXPECT_THAT(lines.back(), HasSubstr("no free cell for the player"));
   EXPECT_THAT(DescribeGameMap(), HasSubstr("Size:     2147483647 x 0 (0 cells, 0 open)"));
+}
+
+// Generated maps must be clean for check at every size (the smallest has one room and no
+// corridor, the 1000-wide one rooms a route cannot name), hold every height, creature kind
+// in every mode and item index, and depend on nothing but the options.
+TEST_F(OrxTest, GeneratedMapsAreCleanCompleteAndRepeatable) {
+  struct TCase {
+    std::int32_t W, H, Npcs, Items;
+    std::uint32_t Seed;
+  };
+  for (const TCase c : {TCase{5, 5, 2, 2, 1}, TCase{31, 14, 21, 36, 2}, TCase{64, 48, 42, 50, 3},
+                        TCase{1010, 40, 63, 30, 4}}) {
+    SCOPED_TRACE(std::to_string(c.W) + "x" + std::to_string(c.H));
+    const TOrrindelMap map = GenerateMap({c.W, c.H, c.Npcs, c.Items, c.Seed});
+    WriteMapFile(Path("gen.orx"), map);
+    ASSERT_EQ(LoadMap(Path("gen.orx")), 0);
+    EXPECT_THAT(Findings(), ::testing::IsEmpty());
+    ASSERT_EQ(GameMap.EntitySpawns.size(), static_cast<std::size_t>(c.Npcs + c.Items));
+    std::set<std::pair<int, int>> kindModes, itemKinds;
+    for (const TPackedEntity& e : GameMap.EntitySpawns)
+      (e.Kind == 0 ? kindModes : itemKinds).insert({e.Kind == 0 ? e.Index : e.Kind, e.Kind == 0 ? std::stoi(e.Param1) : e.Index});
+    if (c.Npcs >= 21) EXPECT_EQ(kindModes.size(), 21u) << "7 kinds x 3 modes";
+    if (c.Items >= 36) EXPECT_EQ(itemKinds.size(), 21u) << "3 + 3 + 9 + 6 item indices";
+    std::set<int> heights;
+    for (std::int32_t x = 0; x < c.W; ++x)
+      for (std::int32_t y = 0; y < c.H; ++y) heights.insert(GameMap.HeightMap[x][y]);
+    EXPECT_EQ(heights, (std::set<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(EncodeMapFile(GenerateMap({c.W, c.H, c.Npcs, c.Items, c.Seed})), EncodeMapFile(map));
+  }
+  EXPECT_NE(EncodeMapFile(GenerateMap({40, 40, 5, 5, 1})), EncodeMapFile(GenerateMap({40, 40, 5, 5, 2})));
+  EXPECT_THROW(GenerateMap({5, 5, 5, 5, 1}), EGenerateError) << "9 room cells for 10 records";
+  EXPECT_THROW(GenerateMap({4, 40, 0, 0, 1}), EGenerateError);
+
+  std::string err;
+  EXPECT_EQ(Run("generate " + Path("g.orx") + " --size 20x16 --npcs 3 --items 4 --seed 9"), 0);
+  EXPECT_EQ(Run("check " + Path("g.orx")), 0);
+  EXPECT_EQ(Run("generate " + Path("g.orx") + " --size 20by16 --npcs 3 --items 4", nullptr, &err), 2);
+  EXPECT_THAT(err, HasSubstr("--size needs WxH"));
+  EXPECT_EQ(Run("generate " + Path("g.orx") + " --size 6x6 --npcs 30 --items 4", nullptr, &err), 1);
+  EXPECT_THAT(err, HasSubstr("make the map larger"));
 }
 
 TEST_F(OrxTest, CommandLineExitCodes) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "OrxCheck.h"
+#include "OrxGenerate.h"
 #include "OrxJson.h"
 #include "app/UMainModule.h"
 #include "map/MapFileWriter.h"
@@ -38,6 +39,9 @@ constexpr const char* Usage =
     "                           when the map does not load or the game's set-up would fail\n"
     "  info FILE                a short summary: name, id, version, size, entities by\n"
     "                           kind and index\n"
+    "  generate OUT.orx --size WxH --npcs N --items M [--seed S]\n"
+    "                           write a playable map of rooms and corridors with N\n"
+    "                           creatures and M items (test maps; same options, same file)\n"
     "  help, --help, -h         this text\n"
     "\n"
     "The JSON form and the file format are described in docs/orx.md and docs/map-format.md.\n";
@@ -240,5 +244,6 @@ int main(int argc, char** argv) {
   if (command == "encode") return Encode(args);
   if (command == "check") return Check(args);
   if (command == "info") return Info(args);
+  if (command == "generate") return GenerateCommand(args);
   return UsageError("unknown command " + command);
 }
