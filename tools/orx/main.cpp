@@ -10,6 +10,7 @@
 #include "OrxCheck.h"
 #include "OrxGenerate.h"
 #include "OrxJson.h"
+#include "TiledCommands.h"
 #include "app/UMainModule.h"
 #include "map/MapFileWriter.h"
 #include "map/UMapModule.h"
@@ -42,6 +43,7 @@ constexpr const char* Usage =
     "  generate OUT.orx --size WxH --npcs N --items M [--seed S]\n"
     "                           write a playable map of rooms and corridors with N\n"
     "                           creatures and M items (test maps; same options, same file)\n"
+    "%s"
     "  help, --help, -h         this text\n"
     "\n"
     "The JSON form and the file format are described in docs/orx.md and docs/map-format.md.\n";
@@ -231,13 +233,13 @@ int Info(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
-    std::fputs(Usage, stderr);
+    std::fprintf(stderr, Usage, TiledUsage);
     return 2;
   }
   const std::string command = args.front();
   args.erase(args.begin());
   if (command == "help" || command == "--help" || command == "-h" || WantsHelp(args)) {
-    std::fputs(Usage, stdout);
+    std::printf(Usage, TiledUsage);
     return 0;
   }
   if (command == "decode") return Decode(args);
@@ -245,5 +247,7 @@ int main(int argc, char** argv) {
   if (command == "check") return Check(args);
   if (command == "info") return Info(args);
   if (command == "generate") return GenerateCommand(args);
+  if (command == "export-tiled") return ExportTiledCommand(args, Load);
+  if (command == "import-tiled") return ImportTiledCommand(args, Load);
   return UsageError("unknown command " + command);
 }

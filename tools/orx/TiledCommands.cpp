@@ -1,0 +1,257 @@
+#include "TiledCommands.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "ImageFiles.h"
+#include "OrxCheck.h"
+#include "TiledMap.h"
+#include "codecs/Codecs.h"
+#include "map/MapFileWriter.h"
+
+namespace orr {
+
+const char* const TiledUsage =
+    "  export-tiled IN.orx OUT.tmx [--game DIR] [--encoding csv|base64|zlib|gzip|zstd]\n"
+    "                           write the map for the Tiled editor: tile layers terrain,\n"
+    "                           decoration and height, the entities as objects; the tile\n"
+    "                           pictures are written beside OUT.tmx from the game's atlases\n"
+    "                           (--game: the game folder, by default the one built beside orx)\n"
+    "  import-tiled IN.tmx|IN.tmj OUT.orx [--seed S] [--wrap N] [--unchecked]\n"
+    "                           read a map the Tiled editor saved (TMX or JSON) and store it;\n"
+    "                           anything it cannot take is refused with one line and exit 1,\n"
+    "                           as is a map with errors in `orx check` (unless --unchecked)\n";
+
+namespace {
+
+namespace fs = std::filesystem;
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "orx: %s\n(orx --help shows how to use it)\n", message.c_str());
+  return 2;
+}
+
+// The game folder built beside this program (build/bin/orx -> build/game), or the
+// installed one (bin/orx -> share/orrindel).
+fs::path DefaultGameFolder() {
+  std::error_code error;
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
+  if (error) return "game";
+  const fs::path root = self.parent_path().parent_path();
+  if (fs::exists(root / "game" / "Graphics", error)) return root / "game";
+  return root / "share" / "orrindel";
+}
+
+std::vector<std::uint32_t> Column(const TPicture& atlas, int left, int rows) {
+  std::vector<std::uint32_t> out;
+  out.reserve(static_cast<std::size_t>(TiledCellPixels) * TiledCellPixels * static_cast<std::size_t>(rows));
+  for (int y = 0; y < rows * TiledCellPixels; ++y)
+    for (int x = left; x < left + TiledCellPixels; ++x)
+      out.push_back(atlas.Pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(atlas.Width) +
+                                 static_cast<std::size_t>(x)]);
+  return out;
+}
+
+// The tile shown for a tile number beyond the atlas: a red cross on black.
+void AppendPlaceholder(std::vector<std::uint32_t>& pixels) {
+  for (int y = 0; y < TiledCellPixels; ++y)
+    for (int x = 0; x < TiledCellPixels; ++x) {
+      const bool cross = std::abs(x - y) <= 1 || std::abs(x + y - (TiledCellPixels - 1)) <= 1;
+      const bool edge = x == 0 || y == 0 || x == TiledCellPixels - 1 || y == TiledCellPixels - 1;
+      pixels.push_back(cross || edge ? 0xFFE02020u : 0xFF101010u);
+    }
+}
+
+// Height tiles 0..9: a grey square, brighter for higher blocks, with one dot per height
+// unit; heights the game does not draw (5..9) in red.
+std::vector<std::uint32_t> HeightTilePixels() {
+  std::vector<std::uint32_t> pixels;
+  for (int h = 0; h < HeightTiles; ++h)
+    for (int y = 0; y < TiledCellPixels; ++y)
+      for (int x = 0; x < TiledCellPixels; ++x) {
+        const std::uint32_t level = static_cast<std::uint32_t>(40 + 50 * std::min(h, 4));
+        std::uint32_t colour = h > 4 ? 0xFFC02020u : 0xFF000000u | level << 16 | level << 8 | level;
+        const int dot = x / 6, inDot = x % 6;
+        if (y >= 13 && y < 19 && x >= 1 && inDot >= 1 && inDot < 5 && dot < h) colour = 0xFF2040FFu;
+        if (x == 0 || y == 0 || x == TiledCellPixels - 1 || y == TiledCellPixels - 1) colour = 0xFF000000u;
+        pixels.push_back(colour);
+      }
+  return pixels;
+}
+
+// Writes the three tileset pictures beside the TMX file; returns the atlases' sizes.
+TTiledTilesets WriteTilesetPictures(const fs::path& gameFolder, const fs::path& mapFolder) {
+  TTiledTilesets sets;
+  const fs::path tiles = gameFolder / "Graphics" / "Tiles";
+  const TPicture terrain = LoadPictureFromFile((tiles / "TerrainTiles.bmp").string());
+  const TPicture decoration = LoadPictureFromFile((tiles / "DecorationTiles.bmp").string());
+  if (terrain.Width < TiledCellPixels || decoration.Width < TiledCellPixels)
+    throw EPictureError("the tile atlases are narrower than one tile");
+  sets.TerrainTiles = terrain.Height / TiledCellPixels;
+  sets.DecorationTiles = decoration.Height / TiledCellPixels;
+  std::vector<std::uint32_t> pixels = Column(terrain, 0, sets.TerrainTiles);
+  AppendPlaceholder(pixels);
+  content::SavePng((mapFolder / sets.TerrainImage).string(), TiledCellPixels,
+                   TiledCellPixels * (sets.TerrainTiles + 1), pixels);
+  pixels = Column(decoration, 0, sets.DecorationTiles);
+  AppendPlaceholder(pixels);
+  content::SavePng((mapFolder / sets.DecorationImage).string(), TiledCellPixels,
+                   TiledCellPixels * (sets.DecorationTiles + 1), pixels);
+  content::SavePng((mapFolder / sets.HeightImage).string(), TiledCellPixels, TiledCellPixels * HeightTiles,
+                   HeightTilePixels());
+  return sets;
+}
+
+bool WriteText(const fs::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
+int ExportTiledCommand(const std::vector<std::string>& args, TOrxLoad load) {
+  std::vector<std::string> files;
+  fs::path game;
+  TTiledEncoding encoding = TTiledEncoding::Csv;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--game" || a == "--encoding") {
+      if (i + 1 >= args.size()) return UsageError("export-tiled: " + a + " needs a value");
+      const std::string& v = args[++i];
+      if (a == "--game") {
+        game = v;
+        continue;
+      }
+      static const std::pair<const char*, TTiledEncoding> names[] = {{"csv", TTiledEncoding::Csv},
+                                                                     {"base64", TTiledEncoding::Base64},
+                                                                     {"zlib", TTiledEncoding::Zlib},
+                                                                     {"gzip", TTiledEncoding::Gzip},
+                                                                     {"zstd", TTiledEncoding::Zstd}};
+      bool known = false;
+      for (const auto& [name, value] : names)
+        if (v == name) encoding = value, known = true;
+      if (!known) return UsageError("export-tiled: --encoding is one of csv, base64, zlib, gzip, zstd");
+    } else if (!a.empty() && a[0] == '-') {
+      return UsageError("export-tiled: unknown option " + a);
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (files.size() != 2) return UsageError("export-tiled: IN.orx and OUT.tmx are needed");
+  if (game.empty()) game = DefaultGameFolder();
+  const int result = load(files[0], false);
+  if (result != 0) return result;
+  const fs::path out = files[1];
+  const fs::path folder = out.has_parent_path() ? out.parent_path() : fs::path(".");
+  try {
+    fs::create_directories(folder);
+    const TTiledTilesets sets = WriteTilesetPictures(game, folder);
+    if (!WriteText(out, ExportTiled(GameMap, sets, encoding))) {
+      std::fprintf(stderr, "orx: %s: cannot write: %s\n", out.c_str(), std::strerror(errno));
+      return 1;
+    }
+  } catch (const EPictureError& e) {
+    std::fprintf(stderr, "orx: game folder %s: %s\n", game.c_str(), e.what());
+    return 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "orx: %s: %s\n", out.c_str(), e.what());
+    return 1;
+  }
+  return 0;
+}
+
+int ImportTiledCommand(const std::vector<std::string>& args, TOrxLoad load) {
+  std::vector<std::string> files;
+  TMapWriteOptions options;
+  bool unchecked = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--seed" || a == "--wrap") {
+      if (i + 1 >= args.size()) return UsageError("import-tiled: " + a + " needs a number");
+      char* end = nullptr;
+      errno = 0;
+      const long long v = std::strtoll(args[++i].c_str(), &end, 10);
+      const long long high = a == "--seed" ? 4294967295LL : 1LL << 30;
+      if (errno != 0 || *end != '\0' || args[i].empty() || v < 0 || v > high)
+        return UsageError("import-tiled: " + a + " needs a number 0.." + std::to_string(high));
+      if (a == "--seed") options.Seed = static_cast<std::uint32_t>(v);
+      else options.Wrap = static_cast<int>(v);
+    } else if (a == "--unchecked") {
+      unchecked = true;
+    } else if (!a.empty() && a[0] == '-') {
+      return UsageError("import-tiled: unknown option " + a);
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (files.size() != 2) return UsageError("import-tiled: IN.tmx (or IN.tmj) and OUT.orx are needed");
+  const fs::path in = files[0], out = files[1];
+
+  std::error_code error;
+  constexpr std::uintmax_t maxSize = 1u << 30;
+  if (!fs::is_regular_file(in, error)) {
+    std::fprintf(stderr, "orx: %s: no such file\n", in.c_str());
+    return 1;
+  }
+  if (fs::file_size(in, error) > maxSize) {
+    std::fprintf(stderr, "orx: %s: larger than 1 GiB\n", in.c_str());
+    return 1;
+  }
+  std::ifstream stream(in, std::ios::binary);
+  std::ostringstream text;
+  text << stream.rdbuf();
+  if (!stream) {
+    std::fprintf(stderr, "orx: %s: cannot read: %s\n", in.c_str(), std::strerror(errno));
+    return 1;
+  }
+  std::string content;
+  try {
+    const TOrrindelMap map = ImportTiled(text.str(), in.has_parent_path() ? in.parent_path().string() : ".");
+    content = EncodeMapFile(map, options);
+  } catch (const ETiledRefusal& e) {
+    std::fprintf(stderr, "orx: %s: %s\n", in.c_str(), e.what());
+    return 1;
+  } catch (const EMapEncodeError& e) {
+    std::fprintf(stderr, "orx: %s: %s\n", in.c_str(), e.what());
+    return 1;
+  }
+
+  // Stored beside the target first, so that a map the check refuses replaces nothing.
+  const fs::path staged = out.string() + ".importing";
+  if (!WriteText(staged, content)) {
+    std::fprintf(stderr, "orx: %s: cannot write: %s\n", staged.c_str(), std::strerror(errno));
+    fs::remove(staged, error);
+    return 1;
+  }
+  if (load(staged.string(), false) != 0) {
+    fs::remove(staged, error);
+    return 1;
+  }
+  const TCheckReport report = CheckGameMap();
+  for (const auto& finding : report.Findings)
+    std::fprintf(stderr, "orx: %s: %s: %s\n", out.c_str(),
+                 finding.Severity == TCheckSeverity::Error ? "error" : "warning", finding.Text.c_str());
+  if (report.Errors() > 0 && !unchecked) {
+    std::fprintf(stderr, "orx: %s: not written: %d error(s) the game would trip over (--unchecked writes it anyway)\n",
+                 out.c_str(), report.Errors());
+    fs::remove(staged, error);
+    return 1;
+  }
+  fs::rename(staged, out, error);
+  if (error) {
+    std::fprintf(stderr, "orx: %s: cannot write: %s\n", out.c_str(), error.message().c_str());
+    fs::remove(staged, error);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace orr

@@ -1,0 +1,19 @@
+// The map tool's commands for map authors: export-tiled, import-tiled and render.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace orr {
+
+// Loads a map file into GameMap the way every orx command does (reasons on stderr);
+// returns the loader's result.
+using TOrxLoad = int (*)(const std::string& path, bool printLog);
+
+int ExportTiledCommand(const std::vector<std::string>& args, TOrxLoad load);
+int ImportTiledCommand(const std::vector<std::string>& args, TOrxLoad load);
+
+// Lines for `orx --help`.
+extern const char* const TiledUsage;
+
+}  // namespace orr

@@ -1,0 +1,68 @@
+// Episode maps as maps of the Tiled editor, both ways: `orx export-tiled` writes a TMX file
+// an author opens and edits, `orx import-tiled` reads what the editor saves (TMX or its JSON
+// form) back into a map. docs/mapping.md shows the round trip from an author's side.
+//
+// How a map looks in the editor (north, the game's largest y, at the top, as the game's
+// camera shows it; Tiled's row r is the map's y = H - 1 - r):
+//
+//   layer "terrain"     tileset "terrain": tile id = tile number; quarter turns as the
+//                       editor's rotation flags (one turn = rotated clockwise)
+//   layer "decoration"  tileset "decoration": as terrain; an empty cell is decoration 0
+//   layer "height"      tileset "height": tile id = height 0..9; an empty cell is 0
+//   layer "entities"    one point object per entity record, in file order, properties
+//                       kind, index and what Param1 and Param2 mean for the kind
+//   layer "routes"      patrol routes drawn as closed polylines; view only, never read
+//   map properties      name, id code, version
+//
+// What the editor cannot show is kept in properties so that nothing is lost:
+//   - a cell whose tile number lies beyond its tileset's atlas shows the tileset's last
+//     tile (a placeholder), and a cell with more than 3 quarter turns shows its turns
+//     modulo 4; the layer property "kept cells" lists such cells ("x,y,tile,turns"
+//     separated by blanks, x and y the map's cell). The import uses an entry only while
+//     the cell still shows what the export drew, so painting over such a cell wins;
+//   - an entity's exact position is the property "position" ("x,y", the map's numbers);
+//     it counts while the object stays within half a pixel of where it was drawn. A
+//     record placed at random (x and y negative) is drawn below and left of the map.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "map/UMapModule.h"
+
+namespace orr {
+
+// One line saying what cannot be imported and where (layer, cell or object).
+struct ETiledRefusal : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// How the tile layers' data is written.
+enum class TTiledEncoding { Csv, Base64, Zlib, Gzip, Zstd };
+
+// Tilesets the export refers to: image files relative to the TMX file and their number
+// of atlas tiles (each image holds one more tile, the placeholder, at its end).
+struct TTiledTilesets {
+  std::string TerrainImage = "terrain-tiles.png";
+  std::string DecorationImage = "decoration-tiles.png";
+  std::string HeightImage = "height-tiles.png";
+  int TerrainTiles = 0;     // atlas rows of terrain tiles
+  int DecorationTiles = 0;  // atlas rows of decorations, row 0 (none) included
+};
+
+// Number of tiles of the height tileset: heights 0..9 (the game draws walls of 1..4).
+constexpr int HeightTiles = 10;
+// Pixels per cell in the editor; the game's atlas tiles are this size.
+constexpr int TiledCellPixels = 32;
+
+// The TMX document for `map`. Throws ETiledRefusal only for a map whose entity positions
+// do not fit the editor's numbers (never for a map the loader read).
+std::string ExportTiled(const TOrrindelMap& map, const TTiledTilesets& tilesets, TTiledEncoding encoding);
+
+// Reads a Tiled map (TMX when `text` starts with '<', otherwise JSON). `folder` is where
+// external tilesets are looked up. Throws ETiledRefusal with one line naming the layer,
+// cell, object or property for anything it cannot take.
+TOrrindelMap ImportTiled(const std::string& text, const std::string& folder);
+
+}  // namespace orr
