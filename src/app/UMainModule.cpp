@@ -11,6 +11,8 @@ namespace orr {
 
 std::vector<std::string> EventLog;
 std::string WorkFolder;
+std::string LogFileName;
+bool LogSaveEnabled = true;
 TDMMainModule* DMMainModule = nullptr;
 
 namespace {
@@ -44,7 +46,8 @@ void LogEvent(const std::string& message) {
 }
 
 bool SaveLog() {
-  const std::string fileName = WorkFolder + "log.txt";
+  if (!LogSaveEnabled) return true;
+  const std::string fileName = LogFileName.empty() ? WorkFolder + "log.txt" : LogFileName;
   bool written = false;
   {
     std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
@@ -56,8 +59,8 @@ bool SaveLog() {
   }
   if (!written) {
     // Built whole: a fixed buffer would cut the text short for a deep work folder.
-    const std::string text = "Error when saving file " + WorkFolder +
-                             "log.txt. The drive/folder is possibly protected or in read-only mode.";
+    const std::string text = "Error when saving file " + fileName +
+                             ". The drive/folder is possibly protected or in read-only mode.";
     if (Application != nullptr) Application->ShowMessage(text);
   }
   return written;
@@ -66,6 +69,8 @@ bool SaveLog() {
 void ResetEventLog() {
   EventLog.clear();
   WorkFolder.clear();
+  LogFileName.clear();
+  LogSaveEnabled = true;
 }
 
 std::string FolderWithSeparator(const std::string& filePath) {

@@ -17,12 +17,17 @@ extern std::vector<std::string> EventLog;
 // relative to it.
 extern std::string WorkFolder;
 
+// The file SaveLog rewrites; empty: WorkFolder + "log.txt", the game's own. A tool that
+// runs the game names a file of its own here, or turns saving off with LogSaveEnabled.
+extern std::string LogFileName;
+extern bool LogSaveEnabled;
+
 // Appends "[HH:MM:SS]message" to EventLog (no file access).
 void LogEvent(const std::string& message);
-// Rewrites WorkFolder + "log.txt" with every line of EventLog, each ended by CR LF.
+// Rewrites the log file (see LogFileName) with every line of EventLog, each ended by CR LF.
 // Never throws: a failure shows a plain message box and returns false.
 bool SaveLog();
-// Empties EventLog and WorkFolder (tests).
+// Empties EventLog and WorkFolder; the log file is the game's again (tests).
 void ResetEventLog();
 
 // Folder of a file path with one trailing '/', for WorkFolder ("/" for the root).

@@ -24,7 +24,8 @@ std::vector<TCreationStep> GameCreationSteps() {
   };
 }
 
-int RunProgram(std::unique_ptr<TPlatformBackend> backend, const std::vector<TCreationStep>& steps) {
+int RunProgram(std::unique_ptr<TPlatformBackend> backend, const std::vector<TCreationStep>& steps,
+               const TProgramBody& body) {
   TApplication app(std::move(backend));
   std::string error;
   if (!app.Initialize(error)) {
@@ -34,7 +35,11 @@ int RunProgram(std::unique_ptr<TPlatformBackend> backend, const std::vector<TCre
   int exitCode = 0;
   try {
     for (const auto& step : steps) step(app);
-    app.Run();
+    if (body) {
+      body(app);
+    } else {
+      app.Run();
+    }
   } catch (const EApplicationHalt& halt) {
     exitCode = halt.ExitCode;
   } catch (const std::exception& e) {

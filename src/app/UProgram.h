@@ -16,8 +16,14 @@ using TCreationStep = std::function<void(TApplication&)>;
 // The game's seven creation steps, in order.
 std::vector<TCreationStep> GameCreationSteps();
 
-// Runs a program made of `steps` on `backend` and returns the process exit code. Without
+// What runs between start-up and shutdown: the message loop in the game; the simulator
+// steps the game itself.
+using TProgramBody = std::function<void(TApplication&)>;
+
+// Runs a program made of `steps` on `backend` and returns the process exit code: the
+// creation steps, then `body` (without one, the message loop), then the shutdown. Without
 // a display: one line on stderr and exit code 1.
-int RunProgram(std::unique_ptr<TPlatformBackend> backend, const std::vector<TCreationStep>& steps);
+int RunProgram(std::unique_ptr<TPlatformBackend> backend, const std::vector<TCreationStep>& steps,
+               const TProgramBody& body = {});
 
 }  // namespace orr

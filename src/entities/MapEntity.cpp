@@ -10,6 +10,8 @@ namespace orr {
 
 TEntityServices EntityServices;
 std::vector<std::unique_ptr<TMapEntity>> MapEntities;
+bool SpatialIndexEnabled = true;
+TRuleCounters RuleCounters;
 std::vector<std::unique_ptr<TPlayerRecord>> PlayerRecords;
 
 // Weapons by number: 0 Fists, 1 Suppressor, 2 Shotgun, 3 M4 Carbine, 4 Flamer,
@@ -318,6 +320,8 @@ void ResetEntities() {
   PlayerRecords.clear();
   for (auto& entity : MapEntities) entity.reset();
   MapEntities.clear();
+  RuleCounters = {};
+  SpatialIndexEnabled = true;
 }
 
 }  // namespace orr

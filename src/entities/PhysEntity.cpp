@@ -75,6 +75,7 @@ bool TPhysEntity::IsBlocked(const TVector& v) const {
           p.Y < cy + 1.4)
         return true;
   const TVector here = GetPosition();
+  ++RuleCounters.CollisionScans;
   for (const auto& entity : MapEntities) {
     if (dynamic_cast<const TPhysEntity*>(entity.get()) == nullptr) continue;
     const TVector there = entity->GetPosition();
@@ -132,6 +133,7 @@ RayHit CastSceneRay(TGLDummyCube* anchor, const TVector& start, const TVector& d
   if (scene == nullptr) return hit;
   const bool shown = anchor->Visible();
   if (shown) anchor->SetVisible(false);
+  ++RuleCounters.RayCasts;
   hit.Object = scene->RayCastIntersect(start, direction, &hit.Point, &hit.Normal);
   if (shown) anchor->SetVisible(true);
   return hit;

@@ -15,6 +15,7 @@ TDMGameModule* DMGameModule = nullptr;
 
 const char* const EpisodeFolder = "Episodes/";
 const char* const EpisodeMapFile = "Test/Promo4.orx";
+std::string EpisodeMapOverride;
 
 void TDMGameModule::DataModuleCreate() { SetUpSession(); }
 void TDMGameModule::DataModuleDestroy() { TearDownSession(); }
@@ -66,7 +67,8 @@ void ConnectRenderServices() {
 }
 
 void SetUpSession() {
-  const int result = LoadMap(WorkFolder + EpisodeFolder + EpisodeMapFile);
+  const int result = LoadMap(EpisodeMapOverride.empty() ? WorkFolder + EpisodeFolder + EpisodeMapFile
+                                                        : EpisodeMapOverride);
   if (result == 1 || result == 2) {
     const char* text = result == 1 ? "Default map file not found! Aborting..."
                                    : "Map data out of date or corrupted! Aborting...";
@@ -122,6 +124,7 @@ void TearDownSession() {
   for (auto& record : PlayerRecords) record.reset();
   PlayerRecords.clear();
   EntityServices = {};
+  EpisodeMapOverride.clear();
 }
 
 }  // namespace orr

@@ -25,6 +25,9 @@ extern TDMGameModule* DMGameModule;
 // The episode played: relative to WorkFolder.
 extern const char* const EpisodeFolder;   // "Episodes/"
 extern const char* const EpisodeMapFile;  // "Test/Promo4.orx"
+// A map file the session loads instead of the episode (the simulator's choice); empty in
+// the game. TearDownSession clears it.
+extern std::string EpisodeMapOverride;
 
 // Loads the episode, prepares the scene, spawns the map's entities, creates the local
 // player on the game window's 3D panel, binds its keys and releases the game. A map that

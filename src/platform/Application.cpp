@@ -42,7 +42,14 @@ void RunFinalizations() {
   }
 }
 
+namespace {
+std::string ExecutableFileOverride;
+}
+
+void SetExecutableFileName(const std::string& path) { ExecutableFileOverride = path; }
+
 std::string ExecutableFileName() {
+  if (!ExecutableFileOverride.empty()) return ExecutableFileOverride;
   char buffer[PATH_MAX + 1];
   ssize_t n = readlink("/proc/self/exe", buffer, PATH_MAX);
   if (n <= 0) return {};

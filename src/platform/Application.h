@@ -150,7 +150,11 @@ extern TApplication* Application;
 void AddFinalization(std::function<void()> release);
 void RunFinalizations();
 
-// Full path of the running executable.
+// Full path of the running executable, or the one given to SetExecutableFileName.
 std::string ExecutableFileName();
+// Makes ExecutableFileName report `path` (empty: the real one again). A tool that runs the
+// game's modules names the game's executable in the game folder it plays from, so the
+// modules find their files and log exactly as the game would there.
+void SetExecutableFileName(const std::string& path);
 
 }  // namespace orr

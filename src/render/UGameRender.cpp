@@ -13,6 +13,7 @@ const TTileSize TileSize{32, 32};
 
 std::vector<TStepHandler> StepHandlers;
 float StepAccumulator = 0;
+TStepObserver* StepObserver = nullptr;
 
 namespace {
 
@@ -72,8 +73,21 @@ void RunStep() {
   for (RunningIndex = 0; RunningIndex < RunningCount; ++RunningIndex) {
     if (RunningIndex >= static_cast<int>(StepHandlers.size())) break;
     const TStepHandler handler = StepHandlers[RunningIndex];
-    if (handler.Code != nullptr) handler();
+    if (handler.Code == nullptr) continue;
+    if (StepObserver == nullptr) {
+      handler();
+      continue;
+    }
+    StepObserver->BeforeHandler(handler);
+    handler();
+    StepObserver->AfterHandler(handler);
   }
+}
+
+void RunFrameSteps(int count) {
+  const bool refreshWasPending = SceneRefreshPending;
+  for (int i = 0; i < count; ++i) RunStep();
+  if (refreshWasPending && SceneRefreshPending) SceneRefreshPending = false;
 }
 
 void ResetStepHandlers() {
@@ -82,6 +96,7 @@ void ResetStepHandlers() {
   SceneRefreshPending = false;
   RunningIndex = -1;
   RunningCount = 0;
+  StepObserver = nullptr;
 }
 
 void TDMGameRender::SceneProgressorProgress(TGLCadencer*, double deltaTime, double) {

@@ -70,7 +70,20 @@ void AddStepHandler(const TStepHandler& handler);
 void RemoveStepHandler(const TStepHandler& handler);
 // Runs one step: every handler registered when the step starts, once, in order.
 void RunStep();
-// Empties StepHandlers, StepAccumulator := 0, SceneRefreshPending := false (tests).
+// Runs `count` steps as one frame of progress does (without the clock): a scene refresh
+// pending when the frame starts ends with it. The simulator runs one step per frame.
+void RunFrameSteps(int count);
+
+// Watches every handler a step runs (timing tools); the game sets none.
+class TStepObserver {
+ public:
+  virtual ~TStepObserver() = default;
+  virtual void BeforeHandler(const TStepHandler& handler) = 0;
+  virtual void AfterHandler(const TStepHandler& handler) = 0;
+};
+extern TStepObserver* StepObserver;
+// Empties StepHandlers, StepAccumulator := 0, SceneRefreshPending := false, no
+// StepObserver (tests).
 void ResetStepHandlers();
 
 // ---- Scene cells ---------------------------------------------------------------------------
