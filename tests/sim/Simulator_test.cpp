@@ -1,0 +1,74 @@
+// Whole sessions of the shipped episode run in this process, as the simulator runs them.
+#include "Simulator.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace orr::sim {
+namespace {
+
+struct TResult {
+  int ExitCode;
+  std::string Out, Err;
+  std::vector<std::string> Lines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(Out);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+};
+
+TResult Simulate(std::vector<std::string> args) {
+  args.insert(args.begin(), {"--game", ORR_GAME_DIR});
+  TSimOptions options;
+  std::string error;
+  EXPECT_TRUE(ParseSimOptions(args, options, error)) << error;
+  std::ostringstream out, err;
+  const int code = RunSimulation(options, out, err);
+  return {code, out.str(), err.str()};
+}
+
+TEST(Simulator, TheSameRunTwiceInOneProcessGivesTheSameBytes) {
+  const std::vector<std::string> args{"--seed", "77", "--steps", "600", "--dump-every", "150", "--keys",
+                                      "Up@1-400,Left@100-160,Space@200-350,Down@450-500"};
+  const TResult first = Simulate(args);
+  const TResult second = Simulate(args);
+  ASSERT_EQ(first.ExitCode, 0) << first.Err;
+  EXPECT_EQ(first.Lines().size(), 5u);  // steps 0, 150, 300, 450, 600
+  EXPECT_EQ(first.Out, second.Out);
+  // The walk moved the player: the keys reached the game.
+  const auto lines = first.Lines();
+  EXPECT_NE(lines.front().substr(lines.front().find("\"player\""), 120),
+            lines.back().substr(lines.back().find("\"player\""), 120));
+}
+
+TEST(Simulator, EnterDoesNothing) {
+  const TResult plain = Simulate({"--seed", "5", "--steps", "300", "--keys", "Up@1-300"});
+  const TResult enter = Simulate({"--seed", "5", "--steps", "300", "--keys", "Up@1-300,Enter@1-300"});
+  ASSERT_EQ(plain.ExitCode, 0) << plain.Err;
+  EXPECT_EQ(plain.Out, enter.Out);
+}
+
+TEST(Simulator, EscapeHaltsBeforeItsStepAndTheLastLineIsTheStepBefore) {
+  const TResult r = Simulate({"--steps", "100", "--dump-every", "10", "--keys", "Escape@31-40"});
+  ASSERT_EQ(r.ExitCode, 0) << r.Err;
+  const auto lines = r.Lines();
+  ASSERT_EQ(lines.size(), 4u);  // 0, 10, 20, 30 and nothing after
+  EXPECT_EQ(lines[3].rfind("{\"step\": 30, ", 0), 0u) << lines[3];
+  EXPECT_NE(lines[3].find("\"halted\": true"), std::string::npos);
+  EXPECT_NE(lines[2].find("\"halted\": false"), std::string::npos);
+}
+
+TEST(Simulator, AMapTheLoaderRefusesEndsWithTheGamesMessage) {
+  const std::string map = ::testing::TempDir() + "refused.orx";
+  std::ofstream(map) << "not a map";
+  const TResult r = Simulate({"--map", map});
+  EXPECT_EQ(r.ExitCode, 1);
+  EXPECT_EQ(r.Err, "orrindel-sim: Map data out of date or corrupted! Aborting...\n");
+  EXPECT_EQ(r.Out, "");
+}
+
+}  // namespace
+}  // namespace orr::sim

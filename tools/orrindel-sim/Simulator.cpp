@@ -1,0 +1,262 @@
+#include "Simulator.h"
+
+#include <filesystem>
+#include <mutex>
+#include <unordered_set>
+
+#include "SimState.h"
+#include "app/Random.h"
+#include "app/UMainModule.h"
+#include "app/UProgram.h"
+#include "audio/NullSoundDevice.h"
+#include "audio/UAudioModule.h"
+#include "entities/UEntityStructures.h"
+#include "entities/UGameModule.h"
+#include "platform/Application.h"
+#include "platform/Forms.h"
+#include "platform/Keys.h"
+#include "render/UGameRender.h"
+
+namespace orr::sim {
+
+namespace fs = std::filesystem;
+using TClock = std::chrono::steady_clock;
+
+namespace {
+
+double SecondsBetween(TClock::time_point from, TClock::time_point to) {
+  return std::chrono::duration<double>(to - from).count();
+}
+
+// Where the step time goes: each handler a step runs is timed and put under the kind of
+// object it steps (an entity, a fly text, or else a player's view).
+class TStepSplit : public TStepObserver {
+ public:
+  double Entities = 0, Views = 0, FlyTexts = 0;
+
+  // The entities are made by set-up and live until shutdown.
+  void Learn() {
+    entities_.clear();
+    items_.clear();
+    for (const auto& e : MapEntities) {
+      entities_.insert(static_cast<const void*>(dynamic_cast<TVisualMapEntity*>(e.get())));
+      if (auto* item = dynamic_cast<TItem*>(e.get())) items_.push_back(item);
+    }
+    for (const auto& record : PlayerRecords)
+      if (record != nullptr && record->Player != nullptr)
+        entities_.insert(static_cast<const void*>(static_cast<TVisualMapEntity*>(record->Player)));
+  }
+  void BeforeHandler(const TStepHandler&) override { start_ = TClock::now(); }
+  void AfterHandler(const TStepHandler& handler) override {
+    const double seconds = SecondsBetween(start_, TClock::now());
+    if (entities_.count(handler.Data) != 0) {
+      Entities += seconds;
+    } else if (IsFlyText(handler.Data)) {
+      FlyTexts += seconds;
+    } else {
+      Views += seconds;
+    }
+  }
+
+ private:
+  bool IsFlyText(const void* data) const {
+    for (const TItem* item : items_)
+      if (static_cast<const void*>(item->FlyText) == data) return true;
+    return false;
+  }
+  TClock::time_point start_;
+  std::unordered_set<const void*> entities_;
+  std::vector<const TItem*> items_;
+};
+
+struct TRun {
+  TRun(const TSimOptions& options, std::ostream& out, std::ostream& err, TClock::time_point started)
+      : Options(options), Out(out), Err(err), Started(started) {}
+  const TSimOptions& Options;
+  std::ostream& Out;
+  std::ostream& Err;
+  TClock::time_point Started;
+  THeadlessBackend* Backend = nullptr;
+  int ExitCode = 0;  // set by the session's own failures
+  std::uint64_t StepsRun = 0;
+  double StepSeconds = 0;
+  double StartupSeconds = 0;
+  TStepSplit Split;
+
+  void Fail(int code, const std::string& line) {
+    Err << "orrindel-sim: " << line << '\n';
+    if (ExitCode == 0) ExitCode = code;
+  }
+
+  // Every key of the script but Escape, down or up for step `step`.
+  void HoldKeys(std::uint64_t step) {
+    for (TSimKey key : {TSimKey::Up, TSimKey::Down, TSimKey::Left, TSimKey::Right, TSimKey::Space,
+                        TSimKey::Enter}) {
+      bool down = false;
+      for (const TKeyEntry& e : Options.Keys)
+        if (e.Key == key && e.From <= step && step <= e.To) down = true;
+      Backend->SetKeyDown(VirtualKeyOf(key), down);
+    }
+  }
+
+  // The step an Escape entry halts the game before; 0 for none.
+  std::uint64_t EscapeStep() const {
+    std::uint64_t first = 0;
+    for (const TKeyEntry& e : Options.Keys)
+      if (e.Key == TSimKey::Escape && (first == 0 || e.From < first)) first = e.From;
+    return first;
+  }
+
+  bool PlacePlayer(TPlayerRecord& record) {
+    if (Options.PlayerAt) {
+      const TPlacement& at = *Options.PlayerAt;
+      if (at.X < 0 || at.Y < 0 || at.X >= GameMap.MapSize.X || at.Y >= GameMap.MapSize.Y) {
+        Fail(2, "--player-at: " + ShortestFloat(at.X) + "," + ShortestFloat(at.Y) + " lies outside the " +
+                    std::to_string(GameMap.MapSize.X) + "x" + std::to_string(GameMap.MapSize.Y) + " map");
+        return false;
+      }
+      TVector p = record.Player->GetPosition();
+      p.X = at.X;
+      p.Y = at.Y;
+      record.Player->SetPosition(p);
+      if (at.Heading) record.Player->SetHeading(*at.Heading);
+    }
+    if (Options.Weapon) record.SelectWeapon(static_cast<std::uint8_t>(*Options.Weapon));
+    return true;
+  }
+
+  void Step(TApplication& app, std::uint64_t step) {
+    HoldKeys(step);
+    const auto begin = TClock::now();
+    try {
+      RunFrameSteps(1);
+    } catch (...) {
+      // As in the game's idle processing: to the exception hook (which may end the run).
+      app.HandleCurrentException(&app);
+    }
+    StepSeconds += SecondsBetween(begin, TClock::now());
+    ++StepsRun;
+  }
+
+  // Escape in the game window: the window's own key handling halts the game and ends it.
+  void PressEscape(TApplication& app) {
+    TPlatformEvent escape;
+    escape.Kind = TPlatformEvent::TKind::KeyDown;
+    escape.Key = VK_ESCAPE;
+    Backend->PushEvent(escape);
+    app.ProcessMessages();
+  }
+
+  void Play(TApplication& app) {
+    app.ProcessMessages();  // a start-up that asked to end (a map refused) ends here
+    if (app.Terminated() || ExitCode != 0) return;
+    TPlayerRecord* record = PlayerRecords.empty() ? nullptr : PlayerRecords.front().get();
+    if (record == nullptr || record->Player == nullptr) return Fail(1, "the session made no player");
+    if (app.MainForm != nullptr) app.MainForm->Show();
+    if (!PlacePlayer(*record)) return;
+    if (Options.Timedemo) {
+      Split.Learn();
+      StepObserver = &Split;
+    }
+    const std::uint64_t last = Options.Steps;
+    const std::uint64_t escapeAt = EscapeStep();
+    for (std::uint64_t step = 0;; ++step) {
+      if (step == 1) StartupSeconds = SecondsBetween(Started, TClock::now());
+      if (step > 0) Step(app, step);
+      if (step < last && escapeAt == step + 1) PressEscape(app);
+      const bool halted = GameHalted || app.Terminated();
+      const bool dumpDue = Options.DumpEvery != 0 && step % Options.DumpEvery == 0;
+      if (step == 0 || step == last || halted || dumpDue) Out << StateLine(step, halted) << '\n';
+      if (halted || step == last) break;
+    }
+    StepObserver = nullptr;
+  }
+
+  void WriteTimedemo() {
+    const double perSecond = StepSeconds > 0 ? static_cast<double>(StepsRun) / StepSeconds : 0;
+    const double other = StepSeconds - Split.Entities - Split.Views - Split.FlyTexts;
+    Out << "{\"timedemo\": {\"steps\": " << StepsRun << ", \"seconds\": " << ShortestDouble(StepSeconds)
+        << ", \"steps_per_second\": " << ShortestDouble(perSecond)
+        << ", \"startup_seconds\": " << ShortestDouble(StartupSeconds) << ", \"split\": {\"entities\": "
+        << ShortestDouble(Split.Entities) << ", \"views\": " << ShortestDouble(Split.Views)
+        << ", \"flytexts\": " << ShortestDouble(Split.FlyTexts) << ", \"other\": " << ShortestDouble(other)
+        << ", \"ray_casts\": " << RuleCounters.RayCasts
+        << ", \"collision_scans\": " << RuleCounters.CollisionScans << "}}}\n";
+  }
+};
+
+}  // namespace
+
+std::string DefaultGameFolder(const std::string& executable) {
+  const fs::path bin = fs::path(executable).parent_path();
+  for (const fs::path& candidate : {bin / ".." / "game", bin / ".." / "share" / "orrindel"}) {
+    std::error_code ec;
+    if (fs::is_directory(candidate, ec)) return fs::weakly_canonical(candidate, ec).string();
+  }
+  return {};
+}
+
+int RunSimulation(const TSimOptions& options, std::ostream& out, std::ostream& err,
+                  TClock::time_point started) {
+  TRun run{options, out, err, started};
+  std::error_code ec;
+  if (options.GameFolder.empty()) {
+    run.Fail(2, "no game folder beside this program; name one with --game DIR");
+    return run.ExitCode;
+  }
+  if (!fs::is_directory(options.GameFolder, ec)) {
+    run.Fail(2, "no game folder " + options.GameFolder);
+    return run.ExitCode;
+  }
+  const fs::path game = fs::absolute(options.GameFolder, ec).lexically_normal();
+  const std::string map = options.MapFile.empty()
+                              ? (game / EpisodeFolder / EpisodeMapFile).string()
+                              : options.MapFile;
+  if (!fs::is_regular_file(map, ec)) {
+    run.Fail(2, "no map file " + map);
+    return run.ExitCode;
+  }
+
+  // The modules run as the game installed in that folder would; the log goes where asked.
+  SetExecutableFileName((game / "orrindel").string());
+  LogFileName = options.LogFile;
+  LogSaveEnabled = !options.LogFile.empty();
+  EpisodeMapOverride = options.MapFile;
+  SpatialIndexEnabled = !options.NoIndex;
+  RuleCounters = {};
+
+  auto backend = std::make_unique<THeadlessBackend>(options.ScreenWidth, options.ScreenHeight);
+  run.Backend = backend.get();
+  std::mutex errMutex;
+  // Every box the game shows is a failure here: its text goes to stderr, and OK is what a
+  // person would answer (the exception dialog's OK ends the run).
+  backend->MessageBoxResponder = [&](const std::string&, const std::string& text, TMsgBoxKind) {
+    std::lock_guard<std::mutex> lock(errMutex);
+    run.Fail(1, text);
+    return TModalResult::Ok;
+  };
+
+  // The game's creation steps, with the seed put in place of the start-up one and the
+  // sound device kept silent.
+  std::vector<TCreationStep> steps;
+  const std::vector<TCreationStep> gameSteps = GameCreationSteps();
+  for (std::size_t i = 0; i < gameSteps.size(); ++i) {
+    steps.push_back(gameSteps[i]);
+    if (i == 0) steps.push_back([&](TApplication&) { RandSeed = options.Seed; });
+    if (i == 1)
+      steps.push_back([](TApplication&) {
+        if (DMAudioModule != nullptr) DMAudioModule->AudioPlayer->Driver = std::make_shared<TNullSoundDriver>();
+      });
+  }
+  const int programExit = RunProgram(std::move(backend), steps, [&](TApplication& app) { run.Play(app); });
+
+  SetExecutableFileName({});
+  SpatialIndexEnabled = true;
+  StepObserver = nullptr;
+  if (options.Timedemo && run.ExitCode == 0) run.WriteTimedemo();
+  out.flush();
+  if (run.ExitCode != 0) return run.ExitCode;
+  return programExit;
+}
+
+}  // namespace orr::sim
