@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Golden runs of orrindel-sim (the list is in runs.txt).
+#   golden.sh check   runs each twice, in two processes, and compares both outputs byte for
+#                     byte with NAME.jsonl; a difference is shown field by field
+#   golden.sh regen   rewrites NAME.jsonl and shows what changed
+# ORR_BUILD names the build folder (default: build/ of this checkout).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=${ORR_BUILD:-$here/../../build}
+mode=${1:-check}
+sim="$build/bin/orrindel-sim"
+orx="$build/bin/orx"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# changes OLD NEW: the fields that differ, one line each, as "step S: path: old -> new".
+changes() {
+  python3 - "$1" "$2" <<'PY'
+import json, sys
+
+def flatten(value, path, out):
+    if isinstance(value, dict):
+        for k, v in value.items(): flatten(v, f"{path}.{k}" if path else k, out)
+    elif isinstance(value, list) and value and isinstance(value[0], (dict, list)):
+        for i, v in enumerate(value): flatten(v, f"{path}[{i}]", out)
+    else:
+        out[path] = json.dumps(value)
+
+def read(name):
+    runs = {}
+    try:
+        for line in open(name):
+            state = json.loads(line)
+            flat = {}
+            flatten(state, "", flat)
+            runs[state.get("step", "?")] = flat
+    except FileNotFoundError:
+        pass
+    return runs
+
+old, new = read(sys.argv[1]), read(sys.argv[2])
+shown = 0
+for step in sorted(set(old) | set(new), key=str):
+    a, b = old.get(step, {}), new.get(step, {})
+    for path in sorted(set(a) | set(b)):
+        if a.get(path) != b.get(path):
+            shown += 1
+            if shown <= 60:
+                print(f"step {step}: {path}: {a.get(path, '-')} -> {b.get(path, '-')}")
+if shown > 60:
+    print(f"... {shown - 60} more")
+PY
+}
+
+status=0
+while IFS='|' read -r name map args; do
+  [[ -z "$name" || "$name" == \#* ]] && continue
+  mapArgs=()
+  if [ "$map" != episode ]; then
+    "$orx" encode "$here/$map" -o "$tmp/$name.orx"
+    mapArgs=(--map "$tmp/$name.orx")
+  fi
+  # shellcheck disable=SC2086
+  run() { (cd "$here" && "$sim" --game "$build/game" "${mapArgs[@]}" $args); }
+  run >"$tmp/$name.jsonl"
+  if [ "$mode" = regen ]; then
+    if ! cmp -s "$tmp/$name.jsonl" "$here/$name.jsonl"; then
+      echo "== $name changed:"
+      changes "$here/$name.jsonl" "$tmp/$name.jsonl"
+      cp "$tmp/$name.jsonl" "$here/$name.jsonl"
+    fi
+    continue
+  fi
+  run >"$tmp/$name.again.jsonl"
+  if ! cmp -s "$tmp/$name.jsonl" "$tmp/$name.again.jsonl"; then
+    echo "FAIL: $name: two runs with the same arguments differ:"
+    changes "$tmp/$name.jsonl" "$tmp/$name.again.jsonl"
+    status=1
+  elif ! cmp -s "$here/$name.jsonl" "$tmp/$name.jsonl"; then
+    echo "FAIL: $name differs from its golden run (scripts/regen-golden rewrites it if the change is meant):"
+    changes "$here/$name.jsonl" "$tmp/$name.jsonl"
+    status=1
+  else
+    echo "ok: $name"
+  fi
+done <"$here/runs.txt"
+exit $status
