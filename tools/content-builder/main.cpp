@@ -22,6 +22,7 @@
 
 #include "Art.h"
 #include "ImageFiles.h"
+#include "MapPicture.h"
 #include "MapSource.h"
 
 namespace fs = std::filesystem;
@@ -74,37 +75,6 @@ void ClearFolder(const fs::path& dir) {
 }
 
 // ---- the contact sheet --------------------------------------------------------------
-
-// Box-filtered reduction by a whole factor; colours weighted by coverage.
-TCanvas Shrink(const TCanvas& src, int factor) {
-  TCanvas out(src.Width() / factor, src.Height() / factor);
-  for (int y = 0; y < out.Height(); ++y)
-    for (int x = 0; x < out.Width(); ++x) {
-      TRgba sum;
-      for (int v = 0; v < factor; ++v)
-        for (int u = 0; u < factor; ++u) {
-          TRgba p = src.At(x * factor + u, y * factor + v);
-          sum.R += p.R * p.A, sum.G += p.G * p.A, sum.B += p.B * p.A, sum.A += p.A;
-        }
-      float n = static_cast<float>(factor * factor);
-      out.At(x, y) = sum.A > 0 ? TRgba{sum.R / sum.A, sum.G / sum.A, sum.B / sum.A, sum.A / n} : TRgba{};
-    }
-  return out;
-}
-
-// A square picture turned by quarter turns the way the game turns a decoration
-// (clockwise seen from above for positive turns).
-TCanvas Turned(const TCanvas& src, int turns) {
-  TCanvas out = src;
-  int n = src.Width();
-  for (int t = 0; t < (turns % 4 + 4) % 4; ++t) {
-    TCanvas next(n, n);
-    for (int y = 0; y < n; ++y)
-      for (int x = 0; x < n; ++x) next.At(n - 1 - y, x) = out.At(x, y);
-    out = next;
-  }
-  return out;
-}
 
 class TSheet {
  public:
@@ -326,89 +296,38 @@ struct TBuild {
     if (!f) throw std::runtime_error("cannot write " + Opt.MapJson);
   }
 
-  // The episode from above, 16 pixels a cell: floors and block tops shrunk from the
-  // atlas (higher blocks lighter, with a shadow to the south-east), decorations, items,
-  // creatures (a cut from their idle frame) and their patrol routes.
+  // The episode from above, 16 pixels a cell, with its entities and patrol routes.
   TCanvas Overview() const {
-    const int cell = 16;
     const TMapSource& m = Episode;
-    TCanvas c(m.Width * cell, m.Height * cell);
-    auto row = [&](int y) { return (m.Height - 1 - y) * cell; };  // north at the top
-    for (int y = 0; y < m.Height; ++y)
-      for (int x = 0; x < m.Width; ++x) {
-        TCanvas tile = Shrink(Floors[m.Tile[y][x]], 2);
-        float lift = 1.0f + 0.08f * m.Height_[y][x];
-        for (int v = 0; v < cell; ++v)
-          for (int u = 0; u < cell; ++u) c.At(x * cell + u, row(y) + v) = Scale(tile.At(u, v), lift);
-        if (m.Deco[y][x] > 0) {
-          TCanvas deco = Shrink(Decorations[m.Deco[y][x]], 2);
-          deco.Harden();
-          c.Paste(Turned(deco, m.DecoTurns[y][x]), x * cell, row(y));
-        }
-      }
-    // Shadows of raised blocks on lower cells to their east and south.
-    TCanvas shade = c;
-    for (int y = 0; y < m.Height; ++y)
-      for (int x = 0; x < m.Width; ++x) {
-        int h = m.Height_[y][x];
-        for (auto [dx, dy] : {std::pair{1, 0}, std::pair{0, -1}, std::pair{1, -1}}) {
-          int nx = x + dx, ny = y + dy;
-          if (nx >= m.Width || ny < 0 || m.Height_[ny][nx] >= h) continue;
-          for (int v = 0; v < cell; ++v)
-            for (int u = 0; u < cell; ++u) {
-              bool near = (dx == 1 && u < 5) || (dy == -1 && v < 5);
-              if (dx == 1 && dy == -1) near = u < 5 && v < 5;
-              if (near) shade.At(nx * cell + u, row(ny) + v) = Scale(c.At(nx * cell + u, row(ny) + v), 0.6f);
-            }
-        }
-      }
-    c = shade;
-    TRgba routeColor = Hex(0xffe070);
+    TMapPictureInput input;
+    input.Width = m.Width;
+    input.Height = m.Height;
+    input.Cell = [&m](int x, int y) {
+      return TMapPictureCell{m.Tile[y][x], m.Turns[y][x], m.Deco[y][x], m.DecoTurns[y][x], m.Height_[y][x]};
+    };
     for (const TMapEntity& e : m.Entities) {
-      if (e.Kind != 0 || e.Param2.empty()) continue;
-      std::vector<TVec> pts;
-      for (size_t i = 0; i + 8 <= e.Param2.size(); i += 8)
-        pts.push_back({(std::stoi(e.Param2.substr(i + 2, 3)) + 0.5f) * cell,
-                       (m.Height - std::stoi(e.Param2.substr(i + 5, 3)) - 0.5f) * cell});
-      for (size_t i = 0; i < pts.size(); ++i) {
-        TVec a = pts[i], b = pts[(i + 1) % pts.size()];
-        c.FillShape(std::min(a.X, b.X) - 2, std::min(a.Y, b.Y) - 2, std::max(a.X, b.X) + 2,
-                    std::max(a.Y, b.Y) + 2, [=](TVec p) { return Capsule(p, a, b, 0.8f); },
-                    TPaint(routeColor));
-        c.FillShape(a.X - 4, a.Y - 4, a.X + 4, a.Y + 4, [=](TVec p) { return Circle(p, a, 2.5f); },
-                    TPaint(routeColor));
-      }
+      TMapPictureEntity entity{e.X, e.Y, e.Kind, e.Index, {}};
+      if (e.Kind == 0)
+        for (size_t i = 0; i + 8 <= e.Param2.size(); i += 8)
+          entity.Route.push_back({std::stoi(e.Param2.substr(i + 2, 3)), std::stoi(e.Param2.substr(i + 5, 3))});
+      input.Entities.push_back(std::move(entity));
     }
-    for (const TMapEntity& e : m.Entities) {
-      int px = static_cast<int>(e.X * cell), py = static_cast<int>((m.Height - e.Y) * cell);
-      if (e.Kind == 0) {
-        // The body from the middle of the idle frame, 48 x 48 pixels shrunk to 24 x 24.
-        const TCanvas& frame = Animations[9 + e.Index].second[0];
-        TCanvas body(48, 48);
-        for (int v = 0; v < 48; ++v)
-          for (int u = 0; u < 48; ++u) body.At(u, v) = frame.At(24 + u, 40 + v);
-        TCanvas small = Shrink(body, 2);
-        small.Harden();
-        c.Paste(small, px - 12, py - 12);
-      } else if (e.Kind >= 3 && e.Kind <= 6) {
-        static const char* const files[4] = {"Med_", "Armor_", "WeaponCrate", "AmmoPack"};
-        std::string want = files[e.Kind - 3];
-        for (const auto& [file, picture] : Statics)
-          if (file.rfind(want, 0) == 0 && (e.Kind > 4 || file == want + std::to_string(e.Index) + ".bmp")) {
-            TCanvas small = Shrink(picture, 4);
-            small.Harden();
-            c.Paste(small, px - 8, py - 8);
-            break;
-          }
-      } else {
-        TRgba ring = e.Kind == 2 ? Hex(0x40ff60) : Hex(0x60c0ff);
-        c.FillShape(px - 8, py - 8, px + 8, py + 8,
-                    [=](TVec p) { return Ring(p, {float(px), float(py)}, 5, 1.2f); }, TPaint(ring));
+    TMapPictureArt art;
+    art.Floors = Floors;
+    art.Decorations = Decorations;
+    for (size_t i = 0; i < CreatureNames().size(); ++i) art.Creatures.push_back(Animations[9 + i].second[0]);
+    static const char* const files[4] = {"Med_", "Armor_", "WeaponCrate", "AmmoPack"};
+    art.Items.resize(4);
+    for (int kind = 3; kind <= 6; ++kind)
+      for (int index = 0; index < 9; ++index) {
+        const std::string want = kind > 4 ? std::string(files[kind - 3]) + ".bmp"
+                                          : files[kind - 3] + std::to_string(index) + ".bmp";
+        TCanvas picture(1, 1);
+        for (const auto& [file, c] : Statics)
+          if (file == want) picture = c;
+        art.Items[static_cast<size_t>(kind - 3)].push_back(picture);
       }
-    }
-    for (int y = 0; y < c.Height(); ++y)
-      for (int x = 0; x < c.Width(); ++x) c.At(x, y).A = 1;
-    return c;
+    return DrawMapFromAbove(input, art, {});
   }
 
   void Sheet() {

@@ -10,7 +10,7 @@
 #include "OrxCheck.h"
 #include "OrxGenerate.h"
 #include "OrxJson.h"
-#include "TiledCommands.h"
+#include "AuthorCommands.h"
 #include "app/UMainModule.h"
 #include "map/MapFileWriter.h"
 #include "map/UMapModule.h"
@@ -249,5 +249,6 @@ int main(int argc, char** argv) {
   if (command == "generate") return GenerateCommand(args);
   if (command == "export-tiled") return ExportTiledCommand(args, Load);
   if (command == "import-tiled") return ImportTiledCommand(args, Load);
+  if (command == "render") return RenderCommand(args, Load);
   return UsageError("unknown command " + command);
 }

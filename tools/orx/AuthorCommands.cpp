@@ -1,4 +1,4 @@
-#include "TiledCommands.h"
+#include "AuthorCommands.h"
 
 #include <unistd.h>
 
@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "ImageFiles.h"
+#include "MapRender.h"
 #include "OrxCheck.h"
 #include "TiledMap.h"
 #include "codecs/Codecs.h"
@@ -26,7 +27,11 @@ const char* const TiledUsage =
     "  import-tiled IN.tmx|IN.tmj OUT.orx [--seed S] [--wrap N] [--unchecked]\n"
     "                           read a map the Tiled editor saved (TMX or JSON) and store it;\n"
     "                           anything it cannot take is refused with one line and exit 1,\n"
-    "                           as is a map with errors in `orx check` (unless --unchecked)\n";
+    "                           as is a map with errors in `orx check` (unless --unchecked)\n"
+    "  render IN.orx OUT.png [--scale N] [--entities] [--routes] [--game DIR]\n"
+    "                           a picture of the map from above with the game's tiles, N\n"
+    "                           pixels a cell (1..64, default 16), heights shaded; with the\n"
+    "                           entities' sprites and the patrol routes when asked\n";
 
 namespace {
 
@@ -249,6 +254,66 @@ int ImportTiledCommand(const std::vector<std::string>& args, TOrxLoad load) {
   if (error) {
     std::fprintf(stderr, "orx: %s: cannot write: %s\n", out.c_str(), error.message().c_str());
     fs::remove(staged, error);
+    return 1;
+  }
+  return 0;
+}
+
+int RenderCommand(const std::vector<std::string>& args, TOrxLoad load) {
+  std::vector<std::string> files;
+  fs::path game;
+  content::TMapPictureOptions options;
+  options.Entities = options.Routes = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--scale" || a == "--game") {
+      if (i + 1 >= args.size()) return UsageError("render: " + a + " needs a value");
+      const std::string& v = args[++i];
+      if (a == "--game") {
+        game = v;
+        continue;
+      }
+      char* end = nullptr;
+      errno = 0;
+      const long n = std::strtol(v.c_str(), &end, 10);
+      if (errno != 0 || *end != '\0' || v.empty() || n < 1 || n > 64)
+        return UsageError("render: --scale needs a number of pixels a cell, 1..64");
+      options.CellPixels = static_cast<int>(n);
+    } else if (a == "--entities") {
+      options.Entities = true;
+    } else if (a == "--routes") {
+      options.Routes = true;
+    } else if (!a.empty() && a[0] == '-') {
+      return UsageError("render: unknown option " + a);
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (files.size() != 2) return UsageError("render: IN.orx and OUT.png are needed");
+  if (game.empty()) game = DefaultGameFolder();
+  const int result = load(files[0], false);
+  if (result != 0) return result;
+  // The picture is kept as floats while drawing (16 bytes a pixel).
+  constexpr long long maxPixels = 1LL << 26;
+  const long long side = options.CellPixels;
+  if (static_cast<long long>(GameMap.MapSize.X) * side * GameMap.MapSize.Y * side > maxPixels) {
+    std::fprintf(stderr, "orx: %s: %d x %d cells at %d pixels a cell exceed %lld pixels; use a smaller --scale\n",
+                 files[0].c_str(), GameMap.MapSize.X, GameMap.MapSize.Y, options.CellPixels, maxPixels);
+    return 1;
+  }
+  if (GameMap.MapSize.X == 0 || GameMap.MapSize.Y == 0) {
+    std::fprintf(stderr, "orx: %s: the map has no cells to draw\n", files[0].c_str());
+    return 1;
+  }
+  try {
+    const content::TMapPictureArt art = LoadGameArt(game);
+    const content::TCanvas picture = content::DrawMapFromAbove(MapPictureInput(GameMap), art, options);
+    content::SavePng(files[1], picture.Width(), picture.Height(), picture.ToArgbPixels());
+  } catch (const EPictureError& e) {
+    std::fprintf(stderr, "orx: game folder %s: %s\n", game.c_str(), e.what());
+    return 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "orx: %s: %s\n", files[1].c_str(), e.what());
     return 1;
   }
   return 0;

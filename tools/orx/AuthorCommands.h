@@ -1,4 +1,5 @@
-// The map tool's commands for map authors: export-tiled, import-tiled and render.
+// The map tool's commands for map authors: export-tiled, import-tiled and render
+// (docs/mapping.md).
 #pragma once
 
 #include <string>
@@ -12,6 +13,7 @@ using TOrxLoad = int (*)(const std::string& path, bool printLog);
 
 int ExportTiledCommand(const std::vector<std::string>& args, TOrxLoad load);
 int ImportTiledCommand(const std::vector<std::string>& args, TOrxLoad load);
+int RenderCommand(const std::vector<std::string>& args, TOrxLoad load);
 
 // Lines for `orx --help`.
 extern const char* const TiledUsage;
