@@ -177,5 +177,27 @@ TEST_F(NpcTest, RoamingWalksToNearbyFreeCells) {
   EXPECT_GT(VectorDistance(start, npc->GetPosition()), 0.5f);
 }
 
+TEST_F(NpcTest, LookTargetsDrawXThenYAndRoamTargetsDrawYThenX) {
+  MakeRoom(20, 20);
+  auto* npc = Spawn<TNPC>(Record(0, 0, 10.5f, 10.5f, "0"));
+  npc->SetHeading(0);  // open floor ahead: the first look draw is kept
+  for (std::uint32_t seed : {1u, 2u, 3u, 4u}) {
+    RandSeed = seed;
+    const int first = Random(9), second = Random(9);
+    RandSeed = seed;
+    npc->PickRoamTarget();
+    EXPECT_FLOAT_EQ(npc->RouteTarget.Y, 7.5f + first) << seed;  // cells 7 .. 15 from 10
+    EXPECT_FLOAT_EQ(npc->RouteTarget.X, 7.5f + second) << seed;
+
+    RandSeed = seed;
+    const int dx = Random(5) - 2, dy = Random(5) - 2, pause = Random(5);
+    RandSeed = seed;
+    npc->PickLookTarget();
+    EXPECT_FLOAT_EQ(npc->LookTarget.X, 10.5f + dx) << seed;
+    EXPECT_FLOAT_EQ(npc->LookTarget.Y, 10.5f + dy) << seed;
+    EXPECT_FLOAT_EQ(npc->Pause, pause + 0.5f) << seed;
+  }
+}
+
 }  // namespace
 }  // namespace orr
