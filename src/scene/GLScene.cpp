@@ -63,6 +63,7 @@ TGLBaseSceneObject::TGLBaseSceneObject(TGLScene* scene)
 TGLBaseSceneObject::~TGLBaseSceneObject() {
   // Children go first, last child first, while this object still exists.
   while (!children_.empty()) children_.pop_back();
+  if (IsTopLevel() && scene_ != nullptr) scene_->rayIndex_.Freed(this);
   if (scene_ != nullptr) scene_->NotifyFreed(this);
 }
 
@@ -78,6 +79,7 @@ void TGLBaseSceneObject::AddChild(std::unique_ptr<TGLBaseSceneObject> child) {
   child->parent_ = this;
   child->TransformationChanged();
   children_.push_back(std::move(child));
+  if (parent_ == nullptr && scene_ != nullptr) scene_->rayIndex_.Added(children_.back().get());
   InvalidateSubtreeBounds();
   NotifyChange();
 }
@@ -180,8 +182,10 @@ void TGLBaseSceneObject::TurnBy(float degrees) {
 // A valid subtree sphere implies valid spheres below it, so the walk up stops at the first
 // ancestor already invalid.
 void TGLBaseSceneObject::InvalidateSubtreeBounds() {
-  for (TGLBaseSceneObject* o = this; o != nullptr && o->subtreeValid_; o = o->parent_)
+  for (TGLBaseSceneObject* o = this; o != nullptr && o->subtreeValid_; o = o->parent_) {
     o->subtreeValid_ = false;
+    if (o->IsTopLevel() && scene_ != nullptr) scene_->rayIndex_.Changed(o);
+  }
 }
 
 void TGLBaseSceneObject::TransformationChanged() {
@@ -383,14 +387,6 @@ void TGLScene::UnregisterLight(TGLLightSource* light) {
 
 namespace {
 
-struct TRayCastState {
-  TVector Start, Vector;
-  float VectorLength2 = 0;
-  float BestDist2 = 1e20f;
-  TGLBaseSceneObject* Best = nullptr;
-  TVector BestPoint, BestNormal;
-};
-
 // Cheap rejection by the object's bounding sphere (with a margin for rounding): the ray
 // misses the sphere, the sphere lies behind the start, or even its nearest point is
 // farther than the best hit so far. Never rejects an object its own test would report.
@@ -409,30 +405,37 @@ bool SphereMayHit(const TVector& centre, float radius, const TRayCastState& stat
   return nearest * nearest <= state.BestDist2 * 1.0001f;
 }
 
-void RayCastVisit(TGLBaseSceneObject& obj, TRayCastState& state) {
-  for (const auto& owned : obj.ChildList()) {
-    TGLBaseSceneObject* child = owned.get();
-    if (!child->Visible()) continue;
-    TVector centre;
-    float radius;
-    child->SubtreeBounds(centre, radius);
-    if (!SphereMayHit(centre, radius, state)) continue;  // nothing below can win
-    TVector point, normal;
-    if (SphereMayHit(child->AbsoluteMatrix().Row[3], child->RayCastRadius(), state) &&
-        child->RayCastIntersect(state.Start, state.Vector, &point, &normal)) {
-      float d2 = VectorDistance2(state.Start, point);
-      if (d2 < state.BestDist2) {
-        state.BestDist2 = d2;
-        state.Best = child;
-        state.BestPoint = point;
-        state.BestNormal = normal;
-      }
+void VisitChildren(TGLBaseSceneObject& obj, TRayCastState& state);
+
+void Visit(TGLBaseSceneObject& object, TRayCastState& state) {
+  if (!object.Visible()) return;
+  TVector centre;
+  float radius;
+  object.SubtreeBounds(centre, radius);
+  if (!SphereMayHit(centre, radius, state)) return;  // nothing below can win
+  TVector point, normal;
+  if (SphereMayHit(object.AbsoluteMatrix().Row[3], object.RayCastRadius(), state) &&
+      object.RayCastIntersect(state.Start, state.Vector, &point, &normal)) {
+    float d2 = VectorDistance2(state.Start, point);
+    if (d2 < state.BestDist2 ||
+        (d2 == state.BestDist2 && state.Best != nullptr && state.Order < state.BestOrder)) {
+      state.BestDist2 = d2;
+      state.Best = &object;
+      state.BestPoint = point;
+      state.BestNormal = normal;
+      state.BestOrder = state.Order;
     }
-    RayCastVisit(*child, state);
   }
+  VisitChildren(object, state);
+}
+
+void VisitChildren(TGLBaseSceneObject& obj, TRayCastState& state) {
+  for (const auto& owned : obj.ChildList()) Visit(*owned, state);
 }
 
 }  // namespace
+
+void RayCastTopLevel(TGLBaseSceneObject& object, TRayCastState& state) { Visit(object, state); }
 
 TGLBaseSceneObject* TGLScene::RayCastIntersect(const TVector& rayStart,
                                                const TVector& rayVector,
@@ -442,7 +445,25 @@ TGLBaseSceneObject* TGLScene::RayCastIntersect(const TVector& rayStart,
   state.Start = {rayStart.X, rayStart.Y, rayStart.Z, 1};
   state.Vector = {rayVector.X, rayVector.Y, rayVector.Z, 0};
   state.VectorLength2 = VectorDot(state.Vector, state.Vector);
-  RayCastVisit(*root_, state);
+  VisitChildren(*root_, state);
+  if (state.Best != nullptr) {
+    if (intersectPoint) *intersectPoint = state.BestPoint;
+    if (intersectNormal) *intersectNormal = state.BestNormal;
+  }
+  return state.Best;
+}
+
+TGLBaseSceneObject* TGLScene::RayCastIntersectIndexed(const TVector& rayStart,
+                                                      const TVector& rayVector,
+                                                      TVector* intersectPoint,
+                                                      TVector* intersectNormal,
+                                                      float maxDistance) {
+  TRayCastState state;
+  state.Start = {rayStart.X, rayStart.Y, rayStart.Z, 1};
+  state.Vector = {rayVector.X, rayVector.Y, rayVector.Z, 0};
+  state.VectorLength2 = VectorDot(state.Vector, state.Vector);
+  if (maxDistance * maxDistance < state.BestDist2) state.BestDist2 = maxDistance * maxDistance;
+  rayIndex_.Cast(*root_, state);
   if (state.Best != nullptr) {
     if (intersectPoint) *intersectPoint = state.BestPoint;
     if (intersectNormal) *intersectNormal = state.BestNormal;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "scene/RayIndex.h"
 #include "scene/VectorGeometry.h"
 
 namespace orr {
@@ -161,9 +162,12 @@ class TGLBaseSceneObject {
  private:
   friend class TGLCoordinates;
   friend class TGLScene;
+  friend class TRayIndex;
   template <class T>
   friend T* NewChildObject(TGLBaseSceneObject* parent);
 
+  // A child of the scene's root object (listed in the scene's ray index).
+  bool IsTopLevel() const { return parent_ != nullptr && parent_->parent_ == nullptr; }
   void CoordinatesChanged(TGLCoordinates::TRole role);
   void CoupleDirectionUp(bool directionChanged);
   void RotateFrame(const TVector& axis, float degrees);
@@ -184,6 +188,7 @@ class TGLBaseSceneObject {
   bool subtreeValid_ = false;
   TVector subtreeCentre_;
   float subtreeRadius_ = -1;
+  std::int32_t rayIndexSlot_ = -1;  // place in the scene's ray index (top-level objects)
 };
 
 // Reduces an angle in degrees to -180..180 the way stored angles are kept.
@@ -225,6 +230,15 @@ class TGLScene {
   TGLBaseSceneObject* RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
                                        TVector* intersectPoint = nullptr,
                                        TVector* intersectNormal = nullptr);
+  // The same result through the ray index: only the top-level objects whose bounds the ray
+  // meets are walked, nearest first. Hits farther than `maxDistance` from the start are
+  // left out (a caller that only asks whether a given object is the nearest hit can stop
+  // the walk behind it).
+  TGLBaseSceneObject* RayCastIntersectIndexed(const TVector& rayStart, const TVector& rayVector,
+                                              TVector* intersectPoint = nullptr,
+                                              TVector* intersectNormal = nullptr,
+                                              float maxDistance = 1e10f);
+  const TRayIndex& RayIndex() const { return rayIndex_; }
   // Runs DoProgress on every object of the tree.
   void Progress(double deltaTime, double newTime);
   bool InProgress() const { return progressing_ > 0; }
@@ -240,6 +254,9 @@ class TGLScene {
   void UnregisterLight(TGLLightSource* light);
 
  private:
+  friend class TGLBaseSceneObject;
+  // Declared before the root so that it outlives every object (they notify it when freed).
+  TRayIndex rayIndex_;
   std::unique_ptr<TGLBaseSceneObject> root_;
   std::vector<TGLSceneChangeListener*> listeners_;
   std::vector<TGLLightSource*> lights_;

@@ -1,0 +1,119 @@
+// The indexed ray cast must give the plain cast's answer: same object, same point, same
+// normal, on random scenes that change between casts, with exact ties among copies.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "scene/GLBitmapFont.h"
+#include "scene/GLObjects.h"
+#include "scene/GLScene.h"
+
+namespace orr {
+namespace {
+
+class TRandomScene {
+ public:
+  explicit TRandomScene(std::uint32_t seed) : random_(seed) {}
+
+  float Real(float low, float high) { return std::uniform_real_distribution<float>(low, high)(random_); }
+  int Below(int n) { return static_cast<int>(random_() % static_cast<std::uint32_t>(n)); }
+
+  // A top-level group like an entity (a dummy with a plane, a cylinder, a cube) or a floor
+  // with walls, or a lone object; sometimes two exact copies, which tie on every ray.
+  void AddSomething() {
+    TGLBaseSceneObject* root = Scene.Objects();
+    const float x = Real(-20, 60), y = Real(-20, 60);
+    switch (Below(4)) {
+      case 0: {
+        auto* anchor = NewChildObject<TGLDummyCube>(root);
+        anchor->Position.SetPoint(x, y, 0);
+        anchor->SetRollAngle(Real(0, 360));
+        NewChildObject<TGLPlane>(anchor)->Scale.SetPoint(3, 4, 1);
+        auto* body = NewChildObject<TGLCylinder>(anchor);
+        body->SetTopRadius(0.4f);
+        body->SetBottomRadius(0.4f);
+        body->Position.SetZ(0.45f);
+        body->PitchBy(270);
+        break;
+      }
+      case 1: {
+        const int copies = 1 + Below(2);
+        for (int c = 0; c < copies; ++c) {
+          auto* top = NewChildObject<TGLPlane>(root);
+          top->Position.SetPoint(x, y, 1 + Below(3));
+          for (int k = 0; k < 4; ++k) {
+            auto* wall = NewChildObject<TGLPlane>(top);
+            wall->Direction.SetY(1);
+            wall->Direction.SetZ(0);
+            wall->Position.SetPoint(k == 1 ? 0.5f : k == 3 ? -0.5f : 0, k == 0 ? 0.5f : k == 2 ? -0.5f : 0, -1);
+            wall->SetTurnAngle(-90.0f * k);
+            wall->SetHeight(2);
+          }
+        }
+        break;
+      }
+      case 2: {
+        auto* cube = NewChildObject<TGLCube>(root);
+        cube->Position.SetPoint(x, y, Real(0, 2));
+        cube->Scale.SetPoint(Real(0.2f, 3), Real(0.2f, 3), Real(0.2f, 3));
+        break;
+      }
+      default: {
+        auto* text = NewChildObject<TGLFlatText>(root);  // hit as a sphere
+        text->Position.SetPoint(x, y, Real(0, 3));
+        text->Scale.SetPoint(Real(0.5f, 2), Real(0.5f, 2), Real(0.5f, 2));
+        break;
+      }
+    }
+  }
+
+  // Moves, hides, shows or frees a top-level object, or adds a new one.
+  void Change() {
+    TGLBaseSceneObject* root = Scene.Objects();
+    if (root->Count() == 0 || Below(5) == 0) return AddSomething();
+    TGLBaseSceneObject* o = root->Children(Below(root->Count()));
+    switch (Below(4)) {
+      case 0: o->Position.SetPoint(Real(-20, 60), Real(-20, 60), o->Position.Z()); break;
+      case 1: o->SetVisible(!o->Visible()); break;
+      case 2: o->Free(); break;
+      default: o->Scale.SetX(Real(0.5f, 2)); break;
+    }
+  }
+
+  TGLScene Scene;
+
+ private:
+  std::mt19937 random_;
+};
+
+bool SameBits(const TVector& a, const TVector& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+TEST(RayIndex, IndexedCastsAgreeWithThePlainWalk) {
+  TRandomScene world(7);
+  for (int i = 0; i < 300; ++i) world.AddSomething();
+  int hits = 0;
+  for (int cast = 0; cast < 6000; ++cast) {
+    if (cast % 10 == 0) world.Change();
+    // Mostly level rays from entity height, as the game casts; some steep or odd ones.
+    const TVector start{world.Real(-25, 65), world.Real(-25, 65), world.Real(0, 2), 1};
+    TVector along{world.Real(-5, 5), world.Real(-5, 5), cast % 7 == 0 ? world.Real(-3, 3) : 0, 0};
+    if (cast % 97 == 0) along = {0, 0, -1, 0};
+    if (cast % 89 == 0) along = {0, 3, 0, 0};
+    TVector plainPoint{}, plainNormal{}, point{}, normal{};
+    TGLBaseSceneObject* plain = world.Scene.RayCastIntersect(start, along, &plainPoint, &plainNormal);
+    TGLBaseSceneObject* indexed = world.Scene.RayCastIntersectIndexed(start, along, &point, &normal);
+    ASSERT_EQ(plain, indexed) << "cast " << cast;
+    if (plain == nullptr) continue;
+    ++hits;
+    ASSERT_TRUE(SameBits(plainPoint, point) && SameBits(plainNormal, normal)) << "cast " << cast;
+    // A limit beyond the hit keeps it; one short of it finds nothing nearer.
+    const float d = VectorDistance(start, point);
+    EXPECT_EQ(world.Scene.RayCastIntersectIndexed(start, along, nullptr, nullptr, d * 1.01f + 0.01f), plain);
+    EXPECT_EQ(world.Scene.RayCastIntersectIndexed(start, along, nullptr, nullptr, d * 0.99f), nullptr);
+  }
+  EXPECT_GT(hits, 1000) << "the rays must meet something often enough to test";
+}
+
+}  // namespace
+}  // namespace orr
