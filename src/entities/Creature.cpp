@@ -6,6 +6,7 @@
 
 #include "app/Keyboard.h"
 #include "app/Random.h"
+#include "entities/SpatialIndex.h"
 #include "entities/UEntityStructures.h"
 #include "raster/TImage32.h"
 #include "scene/GLViewer.h"
@@ -222,10 +223,16 @@ void TBasicPlayer::PickUp(TItem& item) {
 void TBasicPlayer::Progress() {
   if (Hidden) return;
   const TVector here = GetPosition();
-  for (const auto& entity : MapEntities) {
-    auto* item = dynamic_cast<TItem*>(entity.get());
-    if (item == nullptr || item->Hidden) continue;
-    if (VectorDistance(item->GetPosition(), here) < Radius / 2 + item->Radius / 2) PickUp(*item);
+  auto touch = [&](TItem& item) {
+    if (!item.Hidden && VectorDistance(item.GetPosition(), here) < Radius / 2 + item.Radius / 2) PickUp(item);
+  };
+  if (!SpatialIndexEnabled) {
+    for (const auto& entity : MapEntities)
+      if (auto* item = dynamic_cast<TItem*>(entity.get())) touch(*item);
+  } else {
+    static std::vector<std::int32_t> near;
+    ItemsNear(here, Radius / 2, near);
+    for (std::int32_t slot : near) touch(static_cast<TItem&>(*MapEntities[static_cast<std::size_t>(slot)]));
   }
   TCreature::Progress();
 }

@@ -4,6 +4,7 @@
 
 #include "app/Random.h"
 #include "app/UMainModule.h"
+#include "entities/SpatialIndex.h"
 #include "entities/UEntityStructures.h"
 
 namespace orr {
@@ -82,9 +83,11 @@ bool IsPhysical(const TMapEntity* entity) {
 TMapEntity::TMapEntity() {
   Anchor = NewChildObject<TGLDummyCube>(SceneRoot());
   Anchor->Position.SetVector({0, 0, 0, 0});
+  SpatialIndexEntityMade(this);
 }
 
 TMapEntity::~TMapEntity() {
+  SpatialIndexEntityFreed(this);
   if (Anchor != nullptr) Anchor->Free();
 }
 
@@ -99,7 +102,10 @@ void TMapEntity::SetSpawn(const TPackedEntity& record) {
     SetPosition({p.X, p.Y, p.Z, p.W});
 }
 
-void TMapEntity::SetPosition(const TVector& position) { Anchor->Position.SetVector(position); }
+void TMapEntity::SetPosition(const TVector& position) {
+  Anchor->Position.SetVector(position);
+  SpatialIndexEntityMoved(this);
+}
 
 void TMapEntity::SetRespawnDelay(int seconds) {
   RespawnDelay = static_cast<std::uint8_t>(seconds < 0 ? 0 : seconds > 255 ? 255 : seconds);
@@ -146,10 +152,18 @@ bool TMapEntity::PlaceRandomly() {
 
 bool TMapEntity::IsSpotOccupied(std::int32_t x, std::int32_t y) const {
   const TVector spot{static_cast<float>(x), static_cast<float>(y), 0, 0};
-  for (const auto& other : MapEntities) {
-    if (!IsPhysical(other.get())) continue;
-    if (VectorDistance(spot, other->GetPosition()) < Radius + other->Radius) return true;
+  auto occupies = [&](const TMapEntity& other) {
+    return VectorDistance(spot, other.GetPosition()) < Radius + other.Radius;
+  };
+  if (!SpatialIndexEnabled) {
+    for (const auto& other : MapEntities)
+      if (IsPhysical(other.get()) && occupies(*other)) return true;
+    return false;
   }
+  static std::vector<std::int32_t> near;
+  BodiesNear(spot, Radius, near);
+  for (std::int32_t slot : near)
+    if (occupies(*MapEntities[static_cast<std::size_t>(slot)])) return true;
   return false;
 }
 

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "app/Random.h"
+#include "entities/SpatialIndex.h"
 #include "entities/UEntityStructures.h"
 
 namespace orr {
@@ -217,17 +218,26 @@ bool TNPC::CanSee(const TMapEntity* entity) {
   // Aimed at the middle of the body: a ray along the ground would only graze the bottom
   // rim of the hit cylinder, and whether it counts would be left to rounding.
   const TVector middle{there.X, there.Y, there.Z + body->Height / 2, there.W};
-  return CastRayToward(middle).Object == body->HitCylinder;
+  // Only whether the body is the nearest hit counts, and the body lies within d (plus its
+  // height) of the ray's start: nothing farther can change the answer.
+  return CastRayToward(middle, d + body->Height + 1).Object == body->HitCylinder;
 }
 
 void TNPC::PickLookTarget() {
+  // The forward ray does not depend on the draw, so one cast answers for every draw; the
+  // plain scans cast it for each, as the reference.
+  bool cast = false, openAhead = false;
   for (int draw = 0; draw < 201; ++draw) {
     const int dx = Random(5) - 2;
     const int dy = Random(5) - 2;
     LookTarget = VectorAdd(GetPosition(), static_cast<float>(dx), static_cast<float>(dy), 0, 0);
-    const RayHit hit = CastForwardRay();
-    // Nothing hit ahead means open space: the draw is good.
-    if (hit.Object == nullptr || VectorDistance(GetPosition(), hit.Point) > 2) break;
+    if (!cast || !SpatialIndexEnabled) {
+      const RayHit hit = CastForwardRay();
+      // Nothing hit ahead means open space: the draw is good.
+      openAhead = hit.Object == nullptr || VectorDistance(GetPosition(), hit.Point) > 2;
+      cast = true;
+    }
+    if (openAhead) break;
   }
   Pause = static_cast<float>(Random(5)) + 0.5f;
 }

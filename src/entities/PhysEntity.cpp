@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "entities/SpatialIndex.h"
 #include "entities/UEntityStructures.h"
 
 namespace orr {
@@ -76,12 +77,19 @@ bool TPhysEntity::IsBlocked(const TVector& v) const {
         return true;
   const TVector here = GetPosition();
   ++RuleCounters.CollisionScans;
-  for (const auto& entity : MapEntities) {
-    if (dynamic_cast<const TPhysEntity*>(entity.get()) == nullptr) continue;
-    const TVector there = entity->GetPosition();
-    if (VectorDistance(there, here) > 0 && VectorDistance(p, there) < Radius + entity->Radius)
-      return true;
+  auto blocks = [&](const TMapEntity& body) {
+    const TVector there = body.GetPosition();
+    return VectorDistance(there, here) > 0 && VectorDistance(p, there) < Radius + body.Radius;
+  };
+  if (!SpatialIndexEnabled) {
+    for (const auto& entity : MapEntities)
+      if (dynamic_cast<const TPhysEntity*>(entity.get()) != nullptr && blocks(*entity)) return true;
+    return false;
   }
+  static std::vector<std::int32_t> near;
+  BodiesNear(p, Radius, near);
+  for (std::int32_t slot : near)
+    if (blocks(*MapEntities[static_cast<std::size_t>(slot)])) return true;
   return false;
 }
 
@@ -127,14 +135,18 @@ namespace {
 // the anchor is hidden for the cast. Otherwise a creature looking at a player behind it
 // would see its own body, and a shown laser sight (hit as a sphere around its origin)
 // would stop every ray the creature casts a few tenths of a unit ahead.
-RayHit CastSceneRay(TGLDummyCube* anchor, const TVector& start, const TVector& direction) {
+// Hits farther than `reach` from the start may be left out (indexed casts only).
+RayHit CastSceneRay(TGLDummyCube* anchor, const TVector& start, const TVector& direction,
+                    float reach = 1e10f) {
   RayHit hit;
   TGLScene* scene = anchor->Scene();
   if (scene == nullptr) return hit;
   const bool shown = anchor->Visible();
   if (shown) anchor->SetVisible(false);
   ++RuleCounters.RayCasts;
-  hit.Object = scene->RayCastIntersect(start, direction, &hit.Point, &hit.Normal);
+  hit.Object = !SpatialIndexEnabled
+                   ? scene->RayCastIntersect(start, direction, &hit.Point, &hit.Normal)
+                   : scene->RayCastIntersectIndexed(start, direction, &hit.Point, &hit.Normal, reach);
   if (shown) anchor->SetVisible(true);
   return hit;
 }
@@ -147,13 +159,13 @@ RayHit TPhysEntity::CastForwardRay() {
   return CastSceneRay(Anchor, start, direction);
 }
 
-RayHit TPhysEntity::CastRayToward(const TVector& target) {
+RayHit TPhysEntity::CastRayToward(const TVector& target, float reach) {
   const TVector o =
       VectorAdd(GetPosition(), Anchor->LocalToAbsolute({0, Radius + 0.05f, Height / 2, 0}));
   const TVector start{o.X, o.Y, target.Z, 1};
   TVector direction = VectorSubtract(target, start);
   direction.W = 0;
-  return CastSceneRay(Anchor, start, direction);
+  return CastSceneRay(Anchor, start, direction, reach);
 }
 
 }  // namespace orr

@@ -127,6 +127,7 @@ class TMapEntity {
   TPackedEntity Spawn;          // the map record the entity was made from
   TGLDummyCube* Anchor = nullptr;  // position = the entity's position, roll = heading
   float Radius = 0.4f;          // collision and pick-up radius
+  std::int32_t SpatialSlot = -1;  // place in MapEntities as the spatial index last read it
 
   virtual void SetHidden(bool value);
   virtual void SetSpawn(const TPackedEntity& record);
@@ -227,7 +228,9 @@ class TPhysEntity : public TVisualMapEntity {
   TVector ResolveMotion(const TVector& v) const;
   std::int32_t FreeMotionPercent(const TVector& a) const;
   RayHit CastForwardRay();
-  RayHit CastRayToward(const TVector& target);
+  // Hits farther than `reach` from the start may be left out: a caller that only asks
+  // whether the nearest hit is the target lets the walk stop just behind it.
+  RayHit CastRayToward(const TVector& target, float reach = 1e10f);
 };
 
 class TCreature : public TPhysEntity {
