@@ -254,8 +254,12 @@ TEST_F(OrxTest, GeneratedMapsAreCleanCompleteAndRepeatable) {
     std::set<std::pair<int, int>> kindModes, itemKinds;
     for (const TPackedEntity& e : GameMap.EntitySpawns)
       (e.Kind == 0 ? kindModes : itemKinds).insert({e.Kind == 0 ? e.Index : e.Kind, e.Kind == 0 ? std::stoi(e.Param1) : e.Index});
-    if (c.Npcs >= 21) EXPECT_EQ(kindModes.size(), 21u) << "7 kinds x 3 modes";
-    if (c.Items >= 36) EXPECT_EQ(itemKinds.size(), 21u) << "3 + 3 + 9 + 6 item indices";
+    if (c.Npcs >= 21) {
+      EXPECT_EQ(kindModes.size(), 21u) << "7 kinds x 3 modes";
+    }
+    if (c.Items >= 36) {
+      EXPECT_EQ(itemKinds.size(), 21u) << "3 + 3 + 9 + 6 item indices";
+    }
     std::set<int> heights;
     for (std::int32_t x = 0; x < c.W; ++x)
       for (std::int32_t y = 0; y < c.H; ++y) heights.insert(GameMap.HeightMap[x][y]);
