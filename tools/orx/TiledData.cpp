@@ -3,6 +3,7 @@
 #include <zlib.h>
 #include <zstd.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 
@@ -28,22 +29,32 @@ std::string Deflate(std::string_view bytes, int windowBits) {
   return out;
 }
 
+// The output grows as the data unpacks, so that a short stream that claims a large layer
+// costs memory only for what it really holds.
+std::size_t NextCapacity(std::size_t current, std::size_t limit) { return std::min(limit, std::max<std::size_t>(current * 2, 1 << 16)); }
+
 std::string Inflate(std::string_view packed, int windowBits, std::size_t size) {
   z_stream z{};
   if (inflateInit2(&z, windowBits) != Z_OK) throw EDataError("cannot start unpacking");
-  std::string out(size + 1, '\0');  // one byte more shows a stream that holds too much
+  std::string out;
+  const std::size_t limit = size + 1;  // one byte more shows a stream that holds too much
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
   z.avail_in = static_cast<uInt>(packed.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  const int result = inflate(&z, Z_FINISH);
+  int result = Z_OK;
+  while (result == Z_OK && out.size() < limit) {
+    const std::size_t done = z.total_out;
+    out.resize(NextCapacity(out.size(), limit));
+    z.next_out = reinterpret_cast<Bytef*>(out.data() + done);
+    z.avail_out = static_cast<uInt>(out.size() - done);
+    result = inflate(&z, Z_NO_FLUSH);
+    if (result == Z_BUF_ERROR && z.avail_out != 0) break;  // no progress: the input ends early
+    if (result == Z_BUF_ERROR) result = Z_OK;
+  }
   const std::size_t got = z.total_out;
   const bool trailing = z.avail_in != 0;
   inflateEnd(&z);
-  if (result != Z_STREAM_END) {
-    if (got > size) throw EDataError("unpacks to more than the layer's " + std::to_string(size) + " bytes");
-    throw EDataError("damaged or cut short compressed data");
-  }
+  if (got > size) throw EDataError("unpacks to more than the layer's " + std::to_string(size) + " bytes");
+  if (result != Z_STREAM_END) throw EDataError("damaged or cut short compressed data");
   if (got != size)
     throw EDataError("unpacks to " + std::to_string(got) + " bytes where the layer needs " + std::to_string(size));
   if (trailing) throw EDataError("data after the end of the compressed stream");
@@ -54,11 +65,17 @@ std::string Inflate(std::string_view packed, int windowBits, std::size_t size) {
 std::string Unzstd(std::string_view packed, std::size_t size) {
   std::unique_ptr<ZSTD_DCtx, decltype(&ZSTD_freeDCtx)> context(ZSTD_createDCtx(), ZSTD_freeDCtx);
   if (!context) throw EDataError("cannot start unpacking");
-  std::string out(size + 1, '\0');
+  const std::size_t limit = size + 1;
+  std::string out;
   ZSTD_inBuffer in{packed.data(), packed.size(), 0};
-  ZSTD_outBuffer target{out.data(), out.size(), 0};
+  ZSTD_outBuffer target{nullptr, 0, 0};
   std::size_t left = 1;
   for (;;) {
+    if (target.pos == out.size() && out.size() < limit) {
+      out.resize(NextCapacity(out.size(), limit));
+      target.dst = out.data();
+      target.size = out.size();
+    }
     const std::size_t inBefore = in.pos, outBefore = target.pos;
     left = ZSTD_decompressStream(context.get(), &target, &in);
     if (ZSTD_isError(left)) throw EDataError(std::string("damaged zstd data: ") + ZSTD_getErrorName(left));

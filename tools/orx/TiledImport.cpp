@@ -25,7 +25,13 @@ namespace {
 using namespace tiled;
 using nlohmann::json;
 
-[[noreturn]] void Refuse(const std::string& line) { throw ETiledRefusal(line); }
+// Names and snippets in the line come from the file: control characters are shown as '?'
+// so that a refusal stays one line.
+[[noreturn]] void Refuse(std::string line) {
+  for (char& c : line)
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
+  throw ETiledRefusal(line);
+}
 
 // The largest map the import builds: as many cells as the game's loader reads from its
 // largest file (a 4096 x 4096 map takes about 170 MB of its 256 MiB).
@@ -114,7 +120,7 @@ std::vector<std::uint32_t> DecodeLayer(std::string_view text, const std::string&
   std::vector<std::uint32_t> gids;
   if (encoding == "csv") {
     if (!compression.empty()) Refuse(where + ": CSV data cannot be compressed");
-    gids.reserve(static_cast<std::size_t>(cells));
+    gids.reserve(static_cast<std::size_t>(std::min<long long>(cells, static_cast<long long>(text.size() / 2 + 1))));
     std::size_t i = 0;
     while (i < text.size()) {
       while (i < text.size() && (text[i] == ' ' || text[i] == '\n' || text[i] == '\r' || text[i] == '\t')) ++i;
@@ -250,7 +256,6 @@ void XmlLayers(const pugi::xml_node& parent, TDocument& doc, long long cells) {
       if (data.child("chunk")) Refuse(where + ": data in chunks (an infinite map); make the map finite");
       const std::string encoding = Attribute(data, "encoding");
       if (encoding.empty()) {
-        layer.Gids.reserve(static_cast<std::size_t>(cells));
         for (pugi::xml_node tile : data.children("tile")) {
           if (static_cast<long long>(layer.Gids.size()) == cells)
             Refuse(where + ": more than the " + std::to_string(cells) + " cells of the map");
