@@ -4,7 +4,8 @@
 #  1. exported with each layer encoding, converted by the editor to its JSON form and
 #     imported: `orx decode` prints exactly the episode again;
 #  2. edited as an author would (a wall painted, a creature moved, a decoration turned),
-#     saved again by the editor as TMX and imported: exactly those changes show.
+#     saved again by the editor as TMX and imported: exactly those changes show;
+#  3. a flipped tile is refused with one line naming its cell.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 orx=$ORR_BUILD/bin/orx
@@ -38,4 +39,11 @@ tiled_run --export-map tmx "$dir/edited.tmx" "$dir/saved.tmx"
 "$orx" decode "$dir/edited.orx" >"$dir/edited.json"
 python3 "$(dirname "$0")/tiled_edit.py" check "$E2E_TMP/episode.json" "$dir/edited.json" "$dir/plan.json" ||
   fail "the imported map does not show exactly the author's edits ($(cat "$dir/plan.json"))"
+# What the game cannot do is refused with one line naming the cell, and nothing is written.
+python3 "$(dirname "$0")/tiled_edit.py" flip "$dir/promo4.tmx" "$dir/flipped.tmx"
+if "$orx" import-tiled "$dir/flipped.tmx" "$dir/flipped.orx" 2>"$dir/refusal"; then fail "a flipped tile was taken"; fi
+[ "$(wc -l <"$dir/refusal")" = 1 ] || fail "the refusal is not one line: $(cat "$dir/refusal")"
+grep -q "layer terrain, cell 0,[0-9]* (Tiled column 0, row 0): the tile is flipped" "$dir/refusal" ||
+  fail "the refusal does not name the cell: $(cat "$dir/refusal")"
+[ ! -e "$dir/flipped.orx" ] || fail "a refused map was written"
 echo "PASS: round trips through the editor; an author's edits arrive exactly"

@@ -7,6 +7,8 @@ imported map shows exactly those edits.
                                                 PLAN.json records what was done
   tiled_edit.py check BEFORE.json AFTER.json PLAN.json
                                                 BEFORE and AFTER are `orx decode` output
+  tiled_edit.py flip IN.tmx OUT.tmx             mirror the north-west terrain tile, which
+                                                the game cannot do
 """
 import json
 import sys
@@ -63,6 +65,14 @@ def edit(src, dst, plan_path):
     json.dump(plan, open(plan_path, "w"))
 
 
+def flip(src, dst):
+    tree = ET.parse(src)
+    data, cells = layer_cells(tree.getroot(), "terrain")
+    cells[0] |= 0x80000000
+    store(data, cells, int(tree.getroot().get("width")))
+    tree.write(dst, encoding="UTF-8", xml_declaration=True)
+
+
 def check(before_path, after_path, plan_path):
     before, after = json.load(open(before_path)), json.load(open(after_path))
     plan = json.load(open(plan_path))
@@ -79,4 +89,4 @@ def check(before_path, after_path, plan_path):
 
 
 if __name__ == "__main__":
-    {"edit": edit, "check": check}[sys.argv[1]](*sys.argv[2:])
+    {"edit": edit, "check": check, "flip": flip}[sys.argv[1]](*sys.argv[2:])

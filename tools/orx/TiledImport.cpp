@@ -755,7 +755,8 @@ class TConverter {
       if (o.Shape == TShape::Tile) px += o.Width / 2, py -= o.Height / 2;
       const double x = px / static_cast<double>(Doc.TileWidth);
       const double y = static_cast<double>(H) - py / static_cast<double>(Doc.TileHeight);
-      if (std::fabs(x) > 3e38 || std::fabs(y) > 3e38) Refuse(where + ": placed beyond what the map's numbers hold");
+      constexpr double largest = std::numeric_limits<float>::max();
+      if (std::fabs(x) > largest || std::fabs(y) > largest) Refuse(where + ": placed beyond what the map's numbers hold");
       e.Position.X = static_cast<float>(x);
       e.Position.Y = static_cast<float>(y);
       if (position != nullptr) {
