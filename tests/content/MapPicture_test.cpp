@@ -3,7 +3,9 @@
 // only when asked.
 #include <gtest/gtest.h>
 
+#include "Art.h"
 #include "MapPicture.h"
+#include "MapRender.h"
 
 namespace orr::content {
 namespace {
@@ -75,3 +77,34 @@ TEST(MapPicture, EntitiesAndRoutesAreDrawnOnlyWhenAsked) {
 
 }  // namespace
 }  // namespace orr::content
+
+namespace orr {
+namespace {
+
+// `orx render` reads the built game's pictures cut out the way the game cuts them: no key
+// colour is left to show as pink.
+TEST(GameArt, PicturesAreReadFromTheGameFolderAndCutOut) {
+  const content::TMapPictureArt art = LoadGameArt(ORR_GAME_DIR);
+  ASSERT_GE(art.Floors.size(), 14u);
+  ASSERT_GE(art.Decorations.size(), 2u);
+  ASSERT_EQ(art.Creatures.size(), 7u);
+  auto keyed = [](const content::TCanvas& c) {
+    int pink = 0;
+    for (int y = 0; y < c.Height(); ++y)
+      for (int x = 0; x < c.Width(); ++x)
+        if (c.At(x, y).A > 0 && (content::ToArgb(c.At(x, y)) & 0xFFFFFF) == 0xFF0080) ++pink;
+    return pink;
+  };
+  for (const auto& d : art.Decorations) EXPECT_EQ(keyed(d), 0);
+  for (const auto& c : art.Creatures) {
+    ASSERT_EQ(c.Width(), content::FrameWidth);
+    EXPECT_EQ(c.At(0, c.Height() - 1).A, 0.0f);
+    EXPECT_EQ(keyed(c), 0);
+  }
+  EXPECT_EQ(art.Decorations[0].At(16, 16).A, 0.0f);  // decoration 0 is nothing
+  for (const auto& kind : art.Items)
+    for (const auto& item : kind) EXPECT_EQ(item.Width(), 64);
+}
+
+}  // namespace
+}  // namespace orr
