@@ -73,7 +73,8 @@ TEST_F(Builder, TwoRunsWriteTheSameBytes) {
   for (const char* name : {"a", "b"}) {
     TRun run = RunBuilder("--content \"" + Sources.string() + "\" --game \"" + (Scratch / name).string() +
                    "\" --map-json \"" + (Scratch / name / "map.json").string() + "\" --sheet \"" +
-                   (Scratch / name / "sheet.png").string() + "\"");
+                   (Scratch / name / "sheet.png").string() + "\" --icons \"" + (Scratch / name / "icons").string() +
+                   "\"");
     ASSERT_EQ(run.Status, 0) << run.Output;
     EXPECT_EQ(run.Output, "");
   }
@@ -85,7 +86,8 @@ TEST_F(Builder, TwoRunsWriteTheSameBytes) {
     ASSERT_TRUE(fs::exists(twin)) << twin;
     EXPECT_TRUE(ReadAll(entry.path()) == ReadAll(twin)) << entry.path();
   }
-  EXPECT_EQ(files, 2 + 1 + 9 + 16 * 11 + 2);  // atlases, status image, static sprites, frames, map, sheet
+  // atlases, status image, static sprites, frames, map, sheet, icons
+  EXPECT_EQ(files, 2 + 1 + 9 + 16 * 11 + 2 + 8);
   EXPECT_EQ(ReadAll(Scratch / "a" / "sheet.png").substr(1, 3), "PNG");
 }
 

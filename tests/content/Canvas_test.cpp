@@ -49,3 +49,31 @@ TEST(Canvas, DrawingIsRepeatable) {
   EXPECT_THROW(DrawCreatureFrame(body, weapon, 0), std::runtime_error);
   EXPECT_THROW(DrawCreatureFrame(body, TStyle{}, 11), std::runtime_error);
 }
+
+TEST(Canvas, ResamplingWeighsSourcePixelsByCoveredAreaAndOpacity) {
+  auto row = [](std::vector<TRgba> pixels) {
+    TCanvas c(static_cast<int>(pixels.size()), 1);
+    for (size_t i = 0; i < pixels.size(); ++i) c.At(static_cast<int>(i), 0) = pixels[i];
+    return c;
+  };
+  const TRgba red{1, 0, 0, 1}, clear{0, 0, 1, 0}, grey0{0, 0, 0, 1}, grey5{0.5f, 0, 0, 1};
+  struct TCase {
+    const char* What;
+    TCanvas From;
+    int Width;
+    std::vector<TRgba> Want;
+  } cases[] = {
+      {"a transparent neighbour does not darken", row({red, clear}), 1, {{1, 0, 0, 0.5f}}},
+      {"a third of the way: halves of the middle pixel", row({grey0, grey5, red}), 2,
+       {{1.0f / 6, 0, 0, 1}, {5.0f / 6, 0, 0, 1}}},
+      {"twice as wide repeats pixels", row({red, grey5}), 4, {red, red, grey5, grey5}},
+  };
+  for (const TCase& c : cases) {
+    TCanvas out = Resampled(c.From, c.Width, 1);
+    ASSERT_EQ(out.Width(), c.Width) << c.What;
+    for (int x = 0; x < c.Width; ++x) {
+      EXPECT_NEAR(out.At(x, 0).R, c.Want[x].R, 1e-5f) << c.What << " x=" << x;
+      EXPECT_NEAR(out.At(x, 0).A, c.Want[x].A, 1e-5f) << c.What << " x=" << x;
+    }
+  }
+}

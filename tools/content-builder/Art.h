@@ -54,6 +54,11 @@ TCanvas DrawGlow(const TStyle& style);
 // The status image, 150 x 50; transparent where the 3D view shows through.
 TCanvas DrawHud(const TStyle& style);
 
+// The game's icon, size x size pixels (drawn at 256 and resampled): `figure` (a creature
+// frame) cut to what it covers and scaled to fill `floor` (a 32 x 32 tile) inside a raised
+// rounded frame; the corners are transparent.
+TCanvas DrawIcon(const TCanvas& floor, const TCanvas& figure, int size);
+
 // A tiny upper-case bitmap font (5 x 7 cells) for the status image and contact sheet.
 void DrawText(TCanvas& canvas, int x, int y, const std::string& text, TRgba color, int scale = 1);
 int TextWidth(const std::string& text, int scale = 1);

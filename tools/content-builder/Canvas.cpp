@@ -165,6 +165,35 @@ std::vector<std::uint32_t> TCanvas::ToKeyed(std::uint32_t keyRgb) const {
   return out;
 }
 
+namespace {
+
+// One target pixel's share of source pixel `i`: the overlap of [i, i+1) with [from, to).
+float Overlap(int i, float from, float to) {
+  return std::max(0.0f, std::min(to, i + 1.0f) - std::max(from, static_cast<float>(i)));
+}
+
+}  // namespace
+
+TCanvas Resampled(const TCanvas& src, int width, int height) {
+  TCanvas out(width, height);
+  const float kx = static_cast<float>(src.Width()) / width, ky = static_cast<float>(src.Height()) / height;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const float x0 = x * kx, x1 = x0 + kx, y0 = y * ky, y1 = y0 + ky;
+      TRgba sum;
+      float area = 0.0f;
+      for (int sy = static_cast<int>(y0); sy < std::min(src.Height(), static_cast<int>(std::ceil(y1))); ++sy)
+        for (int sx = static_cast<int>(x0); sx < std::min(src.Width(), static_cast<int>(std::ceil(x1))); ++sx) {
+          const float w = Overlap(sx, x0, x1) * Overlap(sy, y0, y1);
+          const TRgba p = src.At(sx, sy);
+          sum.R += p.R * p.A * w, sum.G += p.G * p.A * w, sum.B += p.B * p.A * w, sum.A += p.A * w;
+          area += w;
+        }
+      out.At(x, y) = sum.A > 0 ? TRgba{sum.R / sum.A, sum.G / sum.A, sum.B / sum.A, sum.A / area} : TRgba{};
+    }
+  return out;
+}
+
 std::vector<std::uint32_t> TCanvas::ToArgbPixels() const {
   std::vector<std::uint32_t> out(FPixels.size());
   for (size_t i = 0; i < FPixels.size(); ++i) out[i] = ToArgb(FPixels[i]);

@@ -99,6 +99,12 @@ class TCanvas {
   std::vector<TRgba> FPixels;
 };
 
+// `src` resized to width x height: every target pixel averages the source pixels under
+// it by the area they cover, colours weighted by opacity (so transparent pixels do not
+// darken edges). Enlarging by a whole factor therefore repeats pixels, keeping the drawn
+// look; shrinking by a whole factor averages factor x factor blocks.
+TCanvas Resampled(const TCanvas& src, int width, int height);
+
 // Shape probes, all in picture coordinates (y down) unless noted.
 TProbe Circle(TVec p, TVec centre, float radius);
 TProbe Ellipse(TVec p, TVec centre, float rx, float ry, float degrees = 0.0f);

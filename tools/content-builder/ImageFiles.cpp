@@ -53,10 +53,11 @@ void SaveBmp(const std::string& path, int width, int height,
 }
 
 void SavePng(const std::string& path, int width, int height,
-             const std::vector<std::uint32_t>& pixels) {
-  // RGB, 8 bits per channel, filter 0 (none) on every row: the sheet is for looking at.
+             const std::vector<std::uint32_t>& pixels, bool alpha) {
+  // 8 bits per channel, filter 0 (none) on every row: small pictures, made once.
+  const int channels = alpha ? 4 : 3;
   std::vector<std::uint8_t> raw;
-  raw.reserve(static_cast<size_t>(height) * (width * 3 + 1));
+  raw.reserve(static_cast<size_t>(height) * (width * channels + 1));
   for (int y = 0; y < height; ++y) {
     raw.push_back(0);
     for (int x = 0; x < width; ++x) {
@@ -64,6 +65,7 @@ void SavePng(const std::string& path, int width, int height,
       raw.push_back(static_cast<std::uint8_t>(p >> 16));
       raw.push_back(static_cast<std::uint8_t>(p >> 8));
       raw.push_back(static_cast<std::uint8_t>(p));
+      if (alpha) raw.push_back(static_cast<std::uint8_t>(p >> 24));
     }
   }
   uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
@@ -76,7 +78,8 @@ void SavePng(const std::string& path, int width, int height,
   std::vector<std::uint8_t> header;
   PutBe32(header, static_cast<std::uint32_t>(width));
   PutBe32(header, static_cast<std::uint32_t>(height));
-  header.insert(header.end(), {8, 2, 0, 0, 0});  // depth 8, truecolour, deflate, no filter, no interlace
+  // Depth 8, truecolour (6 with alpha, 2 without), deflate, no filter, no interlace.
+  header.insert(header.end(), {8, static_cast<std::uint8_t>(alpha ? 6 : 2), 0, 0, 0});
   PutChunk(out, "IHDR", header);
   PutChunk(out, "IDAT", packed);
   PutChunk(out, "IEND", {});

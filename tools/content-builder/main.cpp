@@ -1,12 +1,14 @@
 // orr-content: builds the game's own data from the sources in content/.
 //
-//   orr-content --content DIR --game DIR [--map-json FILE] [--sheet FILE] [--stamp FILE]
+//   orr-content --content DIR --game DIR [--map-json FILE] [--sheet FILE] [--icons DIR]
+//               [--stamp FILE]
 //
 // Writes under the game folder: Graphics/Tiles/TerrainTiles.bmp and DecorationTiles.bmp,
 // Graphics/Bitmaps/Hud Sketch #1.bmp, Graphics/StaticSprites/*.bmp and
 // Graphics/AniSprites/<folder>/NN_<what>.bmp; the episode goes to --map-json as the map
 // tool's JSON (the build then runs `orx encode` on it). --sheet writes a PNG contact sheet
-// of everything. Every picture comes from fixed seeds: the same sources give the same
+// of everything; --icons writes the game's icon in the sizes desktops look for, as
+// DIR/<N>x<N>/apps/orrindel.png. Every picture comes from fixed seeds: the same sources give the same
 // bytes.
 #include <algorithm>
 #include <cctype>
@@ -31,15 +33,17 @@ using namespace orr::content;
 namespace {
 
 struct TOptions {
-  std::string Content, Game, MapJson, Sheet, Stamp;
+  std::string Content, Game, MapJson, Sheet, Icons, Stamp;
 };
 
 void Usage(std::ostream& out) {
-  out << "usage: orr-content --content DIR --game DIR [--map-json FILE] [--sheet FILE] [--stamp FILE]\n"
+  out << "usage: orr-content --content DIR --game DIR [--map-json FILE] [--sheet FILE] [--icons DIR]\n"
+         "                   [--stamp FILE]\n"
          "  --content DIR    the content sources (art/*.json, maps/Promo4.map)\n"
          "  --game DIR       the game folder to write Graphics/ into\n"
          "  --map-json FILE  write the Promo4 episode as the map tool's JSON\n"
          "  --sheet FILE     write a PNG contact sheet of every tile and sprite\n"
+         "  --icons DIR      write the game's icon as DIR/<N>x<N>/apps/orrindel.png\n"
          "  --stamp FILE     touch this file when everything is written\n";
 }
 
@@ -330,6 +334,18 @@ struct TBuild {
     return DrawMapFromAbove(input, art, {});
   }
 
+  // The player firing the M4 carbine, on the steel grating.
+  void Icons() const {
+    if (Opt.Icons.empty()) return;
+    const TCanvas& floor = Floors.at(2);
+    const TCanvas& figure = Animations.at(3).second.at(10);
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+      const TCanvas icon = DrawIcon(floor, figure, size);
+      const std::string dir = std::to_string(size) + "x" + std::to_string(size);
+      SavePng((fs::path(Opt.Icons) / dir / "apps" / "orrindel.png").string(), size, size, icon.ToArgbPixels(), true);
+    }
+  }
+
   void Sheet() {
     if (Opt.Sheet.empty()) return;
     TSheet sheet(1100);
@@ -402,6 +418,7 @@ int main(int argc, char** argv) {
     else if (a == "--game") opt.Game = value();
     else if (a == "--map-json") opt.MapJson = value();
     else if (a == "--sheet") opt.Sheet = value();
+    else if (a == "--icons") opt.Icons = value();
     else if (a == "--stamp") opt.Stamp = value();
     else {
       std::cerr << "orr-content: unknown argument " << a << "\n";
@@ -420,6 +437,7 @@ int main(int argc, char** argv) {
     build.Items();
     build.Sprites();
     build.Sheet();
+    build.Icons();
     if (!opt.Stamp.empty()) {
       fs::path stamp(opt.Stamp);
       if (stamp.has_parent_path()) fs::create_directories(stamp.parent_path());
