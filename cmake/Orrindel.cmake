@@ -48,13 +48,16 @@ function(orr_add_benchmark name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ORR_BIN_DIR})
 endfunction()
 
-# orr_add_tool(NAME SOURCES... LIBS libs...): a command-line tool in build/bin.
+# orr_add_tool(NAME [BUILD_ONLY] SOURCES... LIBS libs...): a command-line tool in build/bin,
+# installed to bin/ unless it only serves the build (BUILD_ONLY).
 function(orr_add_tool name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "BUILD_ONLY" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ORR_BIN_DIR})
-  install(TARGETS ${name} DESTINATION bin)
+  if(NOT T_BUILD_ONLY)
+    install(TARGETS ${name} DESTINATION bin)
+  endif()
 endfunction()
 
 # orr_add_fuzzer(NAME SOURCE CORPUS_DIR LIBS libs...): a libFuzzer target, run briefly by
