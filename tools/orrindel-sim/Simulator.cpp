@@ -201,15 +201,6 @@ struct TRun {
 
 }  // namespace
 
-std::string DefaultGameFolder(const std::string& executable) {
-  const fs::path bin = fs::path(executable).parent_path();
-  for (const fs::path& candidate : {bin / ".." / "game", bin / ".." / "share" / "orrindel"}) {
-    std::error_code ec;
-    if (fs::is_directory(candidate, ec)) return fs::weakly_canonical(candidate, ec).string();
-  }
-  return {};
-}
-
 int RunSimulation(const TSimOptions& options, std::ostream& out, std::ostream& err,
                   TClock::time_point started) {
   TRun run{options, out, err, started};

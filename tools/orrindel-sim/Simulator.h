@@ -10,10 +10,6 @@
 
 namespace orr::sim {
 
-// The game folder of the build or installation the executable belongs to: <bin>/../game
-// in a build tree, <bin>/../share/orrindel when installed; empty when neither exists.
-std::string DefaultGameFolder(const std::string& executable);
-
 // Runs the session `options` describe: JSON lines to `out`, problems to `err` (one line
 // each). Returns the exit code: 0 done, 1 the game refused to run (its message on `err`),
 // 2 bad input. `started` is when the process started (for the timedemo's start-up time).

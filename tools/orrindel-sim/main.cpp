@@ -5,6 +5,7 @@
 #include "SimOptions.h"
 #include "Simulator.h"
 #include "platform/Application.h"
+#include "platform/Folders.h"
 
 int main(int argc, char** argv) {
   using namespace orr::sim;
@@ -20,6 +21,6 @@ int main(int argc, char** argv) {
     std::cout << SimUsage;
     return 0;
   }
-  if (options.GameFolder.empty()) options.GameFolder = DefaultGameFolder(orr::ExecutableFileName());
+  if (options.GameFolder.empty()) options.GameFolder = orr::GameFolderBeside(orr::ExecutableFileName());
   return RunSimulation(options, std::cout, std::cerr, started);
 }

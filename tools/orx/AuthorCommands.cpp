@@ -15,6 +15,8 @@
 #include "TiledMap.h"
 #include "codecs/Codecs.h"
 #include "map/MapFileWriter.h"
+#include "platform/Application.h"
+#include "platform/Folders.h"
 
 namespace orr {
 
@@ -43,14 +45,10 @@ int UsageError(const std::string& message) {
 }
 
 // The game folder built beside this program (build/bin/orx -> build/game), or the
-// installed one (bin/orx -> share/orrindel).
+// installed one.
 fs::path DefaultGameFolder() {
-  std::error_code error;
-  const fs::path self = fs::read_symlink("/proc/self/exe", error);
-  if (error) return "game";
-  const fs::path root = self.parent_path().parent_path();
-  if (fs::exists(root / "game" / "Graphics", error)) return root / "game";
-  return root / "share" / "orrindel";
+  const std::string folder = GameFolderBeside(ExecutableFileName());
+  return folder.empty() ? fs::path("game") : fs::path(folder);
 }
 
 std::vector<std::uint32_t> Column(const TPicture& atlas, int left, int rows) {
