@@ -531,12 +531,17 @@ int LoadMap(const std::string& path, std::string* failure) {
     return 1;
   }
   LogEvent("**DataFile assinged to file. Attempting to open file...");
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opened without waiting: a named pipe in place of the map would otherwise wait for a
+  // writer for ever. Only a regular file is read.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw EInOutError("Cannot open file " + path + ": " + std::strerror(errno));
   TFileHandle file(fd);
   LogEvent("**File opened for reading");
   try {
     LogEvent("**Reading file content to buffer");
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+      throw EInOutError("not a regular file (a named pipe or a device)");
     std::string buffer = ReadLines(file.Fd());
     LogEvent("**File content loaded to buffer");
     ReadMapContent(buffer);

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -430,12 +431,17 @@ TEST_F(MapLoaderTest, FilesBeyondTheSizeLimitAndEndlessDevicesAreRefused) {
   EXPECT_EQ(LoadMap(Write(content), &failure), 0) << failure;
   EXPECT_EQ(LoadMap(Write(content + " "), &failure), 2);
   EXPECT_THAT(failure, HasSubstr("larger than the loader's limit of"));
-  // No end and no size: the reading stops at the limit instead of filling memory.
-  ResetEventLog();
-  EXPECT_EQ(LoadMap("/dev/zero", &failure), 2);
-  EXPECT_THAT(failure, HasSubstr("larger than the loader's limit of"));
-  EXPECT_EQ(LogTexts().back(), FailureLines[1]);
   MapFileSizeLimit = saved;
+  // A device without an end and a named pipe without a writer are refused at once
+  // instead of filling memory or waiting for ever.
+  const std::string pipe = (folder_ / "pipe.orx").string();
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  for (const std::string& path : {std::string("/dev/zero"), pipe}) {
+    ResetEventLog();
+    EXPECT_EQ(LoadMap(path, &failure), 2) << path;
+    EXPECT_THAT(failure, HasSubstr("not a regular file")) << path;
+    EXPECT_EQ(LogTexts().back(), FailureLines[1]);
+  }
 }
 
 TEST_F(MapLoaderTest, AFailedLoadKeepsWhatWasReadAndQueriesStayInBounds) {
