@@ -185,8 +185,10 @@ void TApplication::HandleException(TComponent* sender, const std::exception& e) 
 
 TModalResult TApplication::MessageBox(const std::string& text, const std::string& caption,
                                       TMsgBoxKind kind) {
+  // Once the process is asked to end, nobody is there to answer: the box answers as closed.
+  if (backend_->TerminationRequested()) return kind == TMsgBoxKind::Plain ? TModalResult::Ok : TModalResult::Cancel;
   // The box runs on a thread of its own; the main thread meanwhile serves hand-overs, as
-  // a modal loop would.
+  // a modal loop would, and takes the box down when the process is asked to end.
   bool done = false;
   TModalResult result = TModalResult::None;
   std::thread box([&] {
@@ -205,10 +207,15 @@ TModalResult TApplication::MessageBox(const std::string& text, const std::string
       box.join();
       throw;
     }
-    std::unique_lock<std::mutex> lock(syncMutex_);
-    if (done) break;
-    syncPending_.wait_for(lock, std::chrono::milliseconds(100),
-                          [&] { return done || !syncQueue_.empty(); });
+    {
+      std::unique_lock<std::mutex> lock(syncMutex_);
+      if (done) break;
+      syncPending_.wait_for(lock, std::chrono::milliseconds(100),
+                            [&] { return done || !syncQueue_.empty(); });
+      if (done) break;
+    }
+    // Asked again every turn: a box that was still opening may have missed the first call.
+    if (backend_->TerminationRequested()) backend_->CloseMessageBoxes();
   }
   box.join();
   return result;

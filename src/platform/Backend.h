@@ -2,6 +2,7 @@
 // screen, the keyboard. Two implementations: SDL2 (the game) and headless (tests, tools).
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -52,8 +53,16 @@ class TPlatformBackend {
   // Blocking; called on a thread of its own so the main thread can keep serving hand-overs.
   virtual TModalResult ShowMessageBox(const std::string& caption, const std::string& text,
                                       TMsgBoxKind kind) = 0;
+  // Thread-safe: true once the process was asked to end from outside (SIGTERM, SIGINT); the
+  // quit event for it is on its way to the message loop.
+  virtual bool TerminationRequested() { return false; }
+  // Takes down the message boxes on screen; each then answers as if it had been closed.
+  virtual void CloseMessageBoxes() {}
   // Asynchronous key state by virtual-key code.
   virtual bool IsKeyDown(int vk) = 0;
+  // Called on the main thread when the display goes away under the game (the X server
+  // ends); the process ends with exit code 1 as soon as it returns.
+  std::function<void()> OnDisplayLost;
   // The main window: created hidden, shown when the message loop starts.
   virtual bool CreateMainWindow(std::string& error) = 0;
   virtual void SetWindowBounds(int left, int top, int width, int height) = 0;
@@ -80,6 +89,10 @@ class THeadlessBackend : public TPlatformBackend {
   TModalResult ShowMessageBox(const std::string& caption, const std::string& text,
                               TMsgBoxKind kind) override;
   bool IsKeyDown(int vk) override;
+  bool TerminationRequested() override { return Terminating.load(); }
+  void CloseMessageBoxes() override {
+    if (OnCloseMessageBoxes) OnCloseMessageBoxes();
+  }
   bool CreateMainWindow(std::string&) override { return true; }
   void SetWindowBounds(int, int, int, int) override {}
   void ShowMainWindow() override { windowShown_ = true; }
@@ -91,6 +104,10 @@ class THeadlessBackend : public TPlatformBackend {
   // Answers message boxes; without a responder every box answers Cancel.
   std::function<TModalResult(const std::string& caption, const std::string& text,
                              TMsgBoxKind kind)> MessageBoxResponder;
+  // What TerminationRequested reports (a test's stand-in for SIGTERM), and what is called
+  // when the application takes its boxes down.
+  std::atomic<bool> Terminating{false};
+  std::function<void()> OnCloseMessageBoxes;
   // Families reported by FontFamilies; empty means the machine's real list.
   std::vector<std::string> Fonts;
   bool WindowShown() const { return windowShown_; }

@@ -5,10 +5,17 @@
 #include <GL/glext.h>
 #include <SDL.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <array>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 #include "platform/Backend.h"
+#include "platform/DisplayLoss.h"
 #include "platform/Fonts.h"
 #include "platform/Keys.h"
 
@@ -62,6 +69,51 @@ int VirtualKeyOf(SDL_Scancode code) {
     return t;
   }();
   return code >= 0 && code < SDL_NUM_SCANCODES ? table[code] : 0;
+}
+
+// SIGTERM and SIGINT: SDL turns them into a quit event at its next look at the event
+// queue, which never comes while the main thread waits for a message box. The signal is
+// noted here too, so the application can take the box down; SDL's own handler still runs.
+std::atomic<int> TerminationSignal{0};
+struct sigaction SdlSignalActions[2];
+constexpr int TerminationSignals[2] = {SIGTERM, SIGINT};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
+
+void OnTerminationSignal(int signal) {
+  TerminationSignal.store(signal);
+  SdlSignalActions[signal == SIGTERM ? 0 : 1].sa_handler(signal);
+}
+
+// Only where SDL handles the signal: one that was ignored when the game started (SIGINT for
+// a job started in the background) stays ignored, one SDL was told to leave alone stays
+// with its default.
+void WatchTerminationSignals() {
+  for (int i = 0; i < 2; ++i) {
+    struct sigaction current {};
+    if (sigaction(TerminationSignals[i], nullptr, &current) != 0) continue;
+    if ((current.sa_flags & SA_SIGINFO) != 0 || current.sa_handler == SIG_DFL ||
+        current.sa_handler == SIG_IGN || current.sa_handler == OnTerminationSignal)
+      continue;
+    SdlSignalActions[i] = current;
+    struct sigaction ours {};
+    ours.sa_handler = OnTerminationSignal;
+    sigemptyset(&ours.sa_mask);
+    ours.sa_flags = SA_RESTART;
+    sigaction(TerminationSignals[i], &ours, nullptr);
+  }
+}
+
+// SDL shows a message box from a child process of its own (Xlib is not thread-safe):
+// ending the box means ending that child, after which SDL reports the box as failed.
+void EndChildProcesses() {
+  std::error_code error;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+    std::ifstream children(task.path() / "children");
+    for (pid_t child = 0; children >> child;) {
+      // The child carries our signal handlers: only SIGKILL ends it for sure.
+      if (child > 0) ::kill(child, SIGKILL);
+    }
+  }
 }
 
 class TGlPaintContext : public TPaintContext {
@@ -121,6 +173,7 @@ class TGlPaintContext : public TPaintContext {
 class TSdlBackend : public TPlatformBackend {
  public:
   ~TSdlBackend() override {
+    ForgetDisplayLoss(&OnDisplayLost);
     if (context_ != nullptr) SDL_GL_DeleteContext(context_);
     if (window_ != nullptr) SDL_DestroyWindow(window_);
     if (initialized_) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
@@ -142,6 +195,8 @@ class TSdlBackend : public TPlatformBackend {
       SDL_Delay(100);
     }
     initialized_ = true;
+    WatchTerminationSignals();
+    WatchDisplayLoss(&OnDisplayLost);
     // SDL falls back to drivers that draw nowhere; a game window needs a real display.
     const char* driver = SDL_GetCurrentVideoDriver();
     if (driver == nullptr || std::string(driver) == "offscreen" || std::string(driver) == "dummy") {
@@ -214,6 +269,9 @@ class TSdlBackend : public TPlatformBackend {
     if (pressed == 2) return TModalResult::Cancel;
     return kind == TMsgBoxKind::Plain ? TModalResult::Ok : TModalResult::Cancel;
   }
+
+  bool TerminationRequested() override { return TerminationSignal.load() != 0; }
+  void CloseMessageBoxes() override { EndChildProcesses(); }
 
   bool IsKeyDown(int vk) override {
     SDL_Scancode code = ScancodeOf(vk);

@@ -68,6 +68,30 @@ TEST(Application, ModalBoxKeepsServingHandOvers) {
   EXPECT_TRUE(handedOver);
 }
 
+// A box open when the process is asked to end is taken down (answering as closed), and no
+// further box waits for an answer nobody will give.
+TEST(Application, AnEndRequestTakesTheOpenBoxDownAndSkipsLaterOnes) {
+  auto backend = std::make_unique<THeadlessBackend>();
+  THeadlessBackend* raw = backend.get();
+  std::atomic<bool> closed{false};
+  std::atomic<int> shown{0};
+  raw->OnCloseMessageBoxes = [&] { closed = true; };
+  raw->MessageBoxResponder = [&](const std::string&, const std::string&, TMsgBoxKind) {
+    ++shown;
+    while (!closed) std::this_thread::sleep_for(1ms);
+    return TModalResult::Cancel;
+  };
+  TApplication app(std::move(backend));
+  std::thread signal([&] {
+    std::this_thread::sleep_for(20ms);
+    raw->Terminating = true;
+  });
+  EXPECT_EQ(app.MessageBox("text", "caption", TMsgBoxKind::WarningOkCancel), TModalResult::Cancel);
+  signal.join();
+  EXPECT_EQ(app.MessageBox("text", "caption", TMsgBoxKind::Plain), TModalResult::Ok);
+  EXPECT_EQ(shown, 1);
+}
+
 TEST(Application, TerminateIsQueuedAndEndsTheLoopWhenReached) {
   auto backend = std::make_unique<THeadlessBackend>();
   THeadlessBackend* raw = backend.get();

@@ -1,0 +1,31 @@
+#include "platform/DisplayLoss.h"
+
+#include <X11/Xlib.h>
+#include <signal.h>
+#include <unistd.h>
+
+namespace orr {
+namespace {
+
+std::function<void()>* Hook = nullptr;
+
+int OnConnectionLost(Display*) {
+  if (Hook != nullptr && *Hook) (*Hook)();
+  ::_exit(1);
+}
+
+}  // namespace
+
+void WatchDisplayLoss(std::function<void()>* hook) {
+  Hook = hook;
+  // A write to the closed connection would raise SIGPIPE and end the process before Xlib
+  // sees the error; ignored, the write fails and Xlib reports the lost connection.
+  ::signal(SIGPIPE, SIG_IGN);
+  XSetIOErrorHandler(OnConnectionLost);
+}
+
+void ForgetDisplayLoss(std::function<void()>* hook) {
+  if (Hook == hook) Hook = nullptr;
+}
+
+}  // namespace orr
