@@ -4,6 +4,7 @@
 #include <ctime>
 #include <fstream>
 
+#include "app/CrashLog.h"
 #include "app/Random.h"
 #include "platform/Application.h"
 
@@ -88,8 +89,13 @@ void TDMMainModule::DataModuleCreate() {
   LogEvent("Application: " + BaseName(exe));
   WorkFolder = FolderWithSeparator(exe);
   LogEvent("Work folder set to " + WorkFolder);
+  InstallCrashLogSave(WorkFolder + "log.txt");
   RandSeed = MillisecondsSinceMidnightUtc();
   if (Application != nullptr) {
+    Application->Backend().OnDisplayLost = [] {
+      LogEvent("The display connection was lost");
+      SaveLog();
+    };
     Application->OnException = [this](TComponent* sender, const std::exception& e) {
       UnknownException(sender, e);
     };

@@ -1,0 +1,136 @@
+#include "app/CrashLog.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <iterator>
+#include <ctime>
+
+#include "app/UMainModule.h"
+
+namespace orr {
+namespace {
+
+// Everything the handler needs is ready before a signal can come: the file name, the
+// local time's offset from UTC, the texts and a stack of its own (a stack overflow is a
+// segmentation fault too).
+char LogFile[4096];
+long UtcOffsetSeconds = 0;
+alignas(16) char HandlerStack[64 * 1024];
+
+struct TFatalSignal {
+  int Signal;
+  const char* Text;
+};
+// What handled each signal before (a sanitizer's report, say): it still runs, after the save.
+struct sigaction Previous[5];
+constexpr TFatalSignal FatalSignals[] = {
+    {SIGSEGV, "Fatal signal SIGSEGV (segmentation fault): the game ended"},
+    {SIGABRT, "Fatal signal SIGABRT (abort): the game ended"},
+    {SIGBUS, "Fatal signal SIGBUS (bus error): the game ended"},
+    {SIGILL, "Fatal signal SIGILL (illegal instruction): the game ended"},
+    {SIGFPE, "Fatal signal SIGFPE (floating-point exception): the game ended"},
+};
+
+const char* TextOf(int signal) {
+  for (const auto& s : FatalSignals)
+    if (s.Signal == signal) return s.Text;
+  return "Fatal signal: the game ended";
+}
+
+void WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+}
+
+// "[HH:MM:SS]" of the local time, from the clock alone (localtime is not safe here).
+void WriteTimeStamp(int fd) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  long seconds = static_cast<long>((now.tv_sec + UtcOffsetSeconds) % 86400);
+  if (seconds < 0) seconds += 86400;
+  const long parts[3] = {seconds / 3600, seconds / 60 % 60, seconds % 60};
+  char text[10] = "[00:00:00";
+  for (int i = 0; i < 3; ++i) {
+    text[1 + 3 * i] = static_cast<char>('0' + parts[i] / 10);
+    text[2 + 3 * i] = static_cast<char>('0' + parts[i] % 10);
+  }
+  WriteAll(fd, text, 9);
+  WriteAll(fd, "]", 1);
+}
+
+void OnFatalSignal(int signal, siginfo_t* info, void* context);
+
+void RunPrevious(int signal, siginfo_t* info, void* context) {
+  for (std::size_t i = 0; i < std::size(FatalSignals); ++i) {
+    if (FatalSignals[i].Signal != signal) continue;
+    const struct sigaction& before = Previous[i];
+    if ((before.sa_flags & SA_SIGINFO) != 0) {
+      if (before.sa_sigaction != nullptr && before.sa_sigaction != OnFatalSignal) before.sa_sigaction(signal, info, context);
+    } else if (before.sa_handler != SIG_DFL && before.sa_handler != SIG_IGN) {
+      before.sa_handler(signal);
+    }
+  }
+}
+
+// Only async-signal-safe calls: open, write, close, clock_gettime, raise. EventLog is
+// read as it stands; nothing is allocated.
+void OnFatalSignal(int signal, siginfo_t* info, void* context) {
+  const int savedErrno = errno;
+  int fd = ::open(LogFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd >= 0) {
+    for (const std::string& line : EventLog) {
+      WriteAll(fd, line.data(), line.size());
+      WriteAll(fd, "\r\n", 2);
+    }
+    WriteTimeStamp(fd);
+    const char* text = TextOf(signal);
+    WriteAll(fd, text, std::strlen(text));
+    WriteAll(fd, "\r\n", 2);
+    ::close(fd);
+  }
+  errno = savedErrno;
+  RunPrevious(signal, info, context);
+  // The handler was reset to the default on entry: a fault happens again when the
+  // instruction is retried, a raised signal is delivered as soon as this returns.
+  ::raise(signal);
+}
+
+}  // namespace
+
+void InstallCrashLogSave(const std::string& logFile) {
+  const std::size_t length = std::min(logFile.size(), sizeof LogFile - 1);
+  std::memcpy(LogFile, logFile.data(), length);
+  LogFile[length] = 0;
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  UtcOffsetSeconds = local.tm_gmtoff;
+
+  stack_t stack{};
+  stack.ss_sp = HandlerStack;
+  stack.ss_size = sizeof HandlerStack;
+  ::sigaltstack(&stack, nullptr);
+  struct sigaction action {};
+  action.sa_sigaction = OnFatalSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND | SA_ONSTACK | SA_SIGINFO;
+  for (std::size_t i = 0; i < std::size(FatalSignals); ++i) {
+    struct sigaction before {};
+    ::sigaction(FatalSignals[i].Signal, &action, &before);
+    if (!((before.sa_flags & SA_SIGINFO) != 0 && before.sa_sigaction == OnFatalSignal)) Previous[i] = before;
+  }
+}
+
+std::string CrashLogLine(int signal) { return TextOf(signal); }
+
+}  // namespace orr
