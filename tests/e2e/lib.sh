@@ -26,10 +26,13 @@ start_xvfb() {
   fail "display $DISPLAY does not answer"
 }
 
-# copy_game: a private copy of the game folder; prints its path.
+# copy_game [DIR]: a private copy of the game folder (at DIR, by default $E2E_TMP/game);
+# prints its path. ORR_GAME_EXE, when set, is the game program put in it (another build
+# of the game, such as the sanitizer build).
 copy_game() {
-  local dir="$E2E_TMP/game"
+  local dir=${1:-"$E2E_TMP/game"}
   cp -r "$ORR_BUILD/game" "$dir"
+  [ -z "${ORR_GAME_EXE:-}" ] || cp "$ORR_GAME_EXE" "$dir/orrindel"
   rm -f "$dir/log.txt"
   echo "$dir"
 }

@@ -1,0 +1,51 @@
+// The game with one addition for the crash tests: with ORR_CRASH set to SEGV, ABRT, BUS,
+// ILL or FPE it fails for real in that way a moment after its message loop starts. Built
+// with the tests only, into build/bin: never installed, never in the game folder, so no
+// player can reach it (the game itself reads no environment).
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "app/UProgram.h"
+
+namespace {
+
+void Crash(const std::string& how) {
+  if (how == "SEGV") {
+    volatile int* volatile nowhere = nullptr;
+    *nowhere = 1;
+  } else if (how == "ABRT") {
+    std::abort();
+  } else if (how == "BUS") {
+    // A mapping past the end of its (empty) file: reading it is a bus error.
+    const int fd = ::memfd_create("orr-crash", 0);
+    auto* page = static_cast<volatile char*>(::mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 0));
+    if (page != MAP_FAILED) (void)page[0];
+  } else if (how == "ILL") {
+    __builtin_trap();
+  } else if (how == "FPE") {
+    // Both from memory: a compiler turns 1 / x into comparisons, without a division.
+    volatile int numerator = 7, zero = 0;
+    volatile int quotient = numerator / zero;
+    (void)quotient;
+  }
+}
+
+}  // namespace
+
+int main() {
+  auto steps = orr::GameCreationSteps();
+  steps.push_back([](orr::TApplication& app) {
+    const char* how = std::getenv("ORR_CRASH");
+    if (how == nullptr) return;
+    std::thread([&app, what = std::string(how)] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+      app.Queue([what] { Crash(what); });
+    }).detach();
+  });
+  return orr::RunProgram(orr::CreateSdlBackend(), steps);
+}
