@@ -18,6 +18,8 @@ TDMMainModule* DMMainModule = nullptr;
 
 namespace {
 
+std::string LogFilePath() { return LogFileName.empty() ? WorkFolder + "log.txt" : LogFileName; }
+
 std::string FormatNow(const char* format) {
   std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -48,7 +50,7 @@ void LogEvent(const std::string& message) {
 
 bool SaveLog() {
   if (!LogSaveEnabled) return true;
-  const std::string fileName = LogFileName.empty() ? WorkFolder + "log.txt" : LogFileName;
+  const std::string fileName = LogFilePath();
   bool written = false;
   {
     std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
@@ -89,7 +91,8 @@ void TDMMainModule::DataModuleCreate() {
   LogEvent("Application: " + BaseName(exe));
   WorkFolder = FolderWithSeparator(exe);
   LogEvent("Work folder set to " + WorkFolder);
-  InstallCrashLogSave(WorkFolder + "log.txt");
+  // A tool that keeps no log keeps none after a crash either.
+  if (LogSaveEnabled) InstallCrashLogSave(LogFilePath());
   RandSeed = MillisecondsSinceMidnightUtc();
   if (Application != nullptr) {
     Application->Backend().OnDisplayLost = [] {
