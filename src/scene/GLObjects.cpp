@@ -38,7 +38,7 @@ void ReportHit(TGLBaseSceneObject& obj, const TVector& localPoint, const TVector
 }  // namespace
 
 TGLCustomSceneObject::TGLCustomSceneObject(TGLScene* scene)
-    : TGLBaseSceneObject(scene), Material([this] { StructureChanged(); }) {}
+    : TGLBaseSceneObject(scene), Material([this] { NotifyChange(); }) {}  // bounds stay
 
 // ---------------------------------------------------------------------------------------
 // Plane

@@ -112,7 +112,9 @@ void TGLBaseSceneObject::CoordinatesChanged(TGLCoordinates::TRole role) {
   using R = TGLCoordinates::TRole;
   if (role == R::Direction) CoupleDirectionUp(true);
   else if (role == R::Up) CoupleDirectionUp(false);
-  TransformationChanged();
+  TransformationChanged(role == R::Scale      ? TChange::Shape
+                        : role == R::Position ? TChange::Moved
+                                              : TChange::Turned);
 }
 
 // Restores an orthonormal Direction/Up pair after one of them changed.
@@ -141,7 +143,7 @@ void TGLBaseSceneObject::RotateFrame(const TVector& axis, float degrees) {
   Direction.v_ = VectorNormalize(RotateVector(Direction.v_, a, degrees));
   Up.v_.W = 0;
   Direction.v_.W = 0;
-  TransformationChanged();
+  TransformationChanged(TChange::Turned);
 }
 
 void TGLBaseSceneObject::SetTurnAngle(float degrees) {
@@ -179,23 +181,40 @@ void TGLBaseSceneObject::TurnBy(float degrees) {
   turnAngle_ = NormalizeDegAngle(turnAngle_ + degrees);
 }
 
-// A valid subtree sphere implies valid spheres below it, so the walk up stops at the first
-// ancestor already invalid.
-void TGLBaseSceneObject::InvalidateSubtreeBounds() {
-  for (TGLBaseSceneObject* o = this; o != nullptr && o->subtreeValid_; o = o->parent_) {
-    o->subtreeValid_ = false;
-    if (o->IsTopLevel() && scene_ != nullptr) scene_->rayIndex_.Changed(o);
+// Moving or turning the top-level object, anything carried along with it, or turning a
+// childless object in place under ancestors of even scale (its sphere stays as it was).
+bool TGLBaseSceneObject::KeepsTopLevelReach(TChange change) const {
+  if (change == TChange::Shape) return false;
+  if (change == TChange::Carried || IsTopLevel()) return true;
+  if (change != TChange::Turned || !children_.empty()) return false;
+  for (const TGLBaseSceneObject* a = parent_; a != nullptr && a->parent_ != nullptr; a = a->parent_) {
+    const TVector& s = a->Scale.v_;
+    if (!(s.X == s.Y && s.Y == s.Z)) return false;
   }
+  return true;
 }
 
-void TGLBaseSceneObject::TransformationChanged() {
+// A valid subtree sphere implies valid spheres below it, so the walk up stops at the first
+// ancestor already invalid. The scene's ray index still hears of every change below a
+// top-level object, and whether the change kept the subtree's reach from the object's origin.
+void TGLBaseSceneObject::InvalidateSubtreeBounds(TChange change) {
+  TGLBaseSceneObject* o = this;
+  for (; o != nullptr && o->subtreeValid_; o = o->parent_) {
+    o->subtreeValid_ = false;
+    if (o->IsTopLevel()) break;
+  }
+  while (o != nullptr && !o->IsTopLevel()) o = o->parent_;
+  if (o != nullptr && scene_ != nullptr) scene_->rayIndex_.Changed(o, KeepsTopLevelReach(change));
+}
+
+void TGLBaseSceneObject::TransformationChanged(TChange change) {
   localValid_ = false;
   rayRadiusValid_ = false;
-  InvalidateSubtreeBounds();
+  InvalidateSubtreeBounds(change);
   // Every absolute matrix below depends on this one.
   if (absoluteValid_ || inverseValid_) {
     absoluteValid_ = inverseValid_ = false;
-    for (auto& child : children_) child->TransformationChanged();
+    for (auto& child : children_) child->TransformationChanged(change == TChange::Shape ? TChange::Shape : TChange::Carried);
   }
   NotifyChange();
 }

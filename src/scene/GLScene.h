@@ -113,7 +113,8 @@ class TGLBaseSceneObject {
   // The structure changed (geometry, material binding): same effect as NotifyChange.
   virtual void StructureChanged() {
     rayRadiusValid_ = false;
-    InvalidateSubtreeBounds();
+    // A leaf that is never hit adds nothing to any bounds.
+    if (!(children_.empty() && RayCastBounds() == TRayBounds::None)) InvalidateSubtreeBounds();
     NotifyChange();
   }
 
@@ -171,9 +172,15 @@ class TGLBaseSceneObject {
   void CoordinatesChanged(TGLCoordinates::TRole role);
   void CoupleDirectionUp(bool directionChanged);
   void RotateFrame(const TVector& axis, float degrees);
-  void TransformationChanged();
+  // How a transform changed, for the scene's ray index: Shape (scale, or anything else),
+  // Moved (Position), Turned (Direction or Up), Carried (an ancestor moved or turned).
+  enum class TChange : std::uint8_t { Shape, Moved, Turned, Carried };
+  void TransformationChanged(TChange change = TChange::Shape);
   void AddChild(std::unique_ptr<TGLBaseSceneObject> child);
-  void InvalidateSubtreeBounds();
+  void InvalidateSubtreeBounds(TChange change = TChange::Shape);
+  // True when the change leaves every point of the top-level subtree at the same distance
+  // from the top-level object's origin.
+  bool KeepsTopLevelReach(TChange change) const;
 
   TGLScene* scene_;
   TGLBaseSceneObject* parent_ = nullptr;

@@ -36,12 +36,17 @@ void TRayIndex::Added(TGLBaseSceneObject* object) {
   dirty_.push_back(slot);
 }
 
-void TRayIndex::Changed(TGLBaseSceneObject* object) {
+void TRayIndex::Changed(TGLBaseSceneObject* object, bool rigid) {
   const std::int32_t slot = object->rayIndexSlot_;
   if (slot < 0 || static_cast<std::size_t>(slot) >= entries_.size()) return;
   TEntry& e = entries_[static_cast<std::size_t>(slot)];
-  if (e.Object != object || e.Dirty) return;
+  if (e.Object != object) return;
+  if (e.Dirty) {
+    e.Rigid = e.Rigid && rigid;
+    return;
+  }
   e.Dirty = true;
+  e.Rigid = rigid;
   dirty_.push_back(slot);
 }
 
@@ -83,13 +88,29 @@ void TRayIndex::Unplace(std::int32_t slot) {
   e.X1 = e.Y1 = -1;
 }
 
-// Lists a dirty entry by its subtree's current bounds.
+// Lists a dirty entry by its subtree's bounds: after a rigid move (an entity walking or
+// turning, the common case) a sphere of the known reach about the object's new origin,
+// which costs no walk of its subtree; otherwise the subtree's bounds computed afresh.
 void TRayIndex::Place(std::int32_t slot) {
   TEntry& e = entries_[static_cast<std::size_t>(slot)];
+  const bool rigid = e.Rigid && e.Reach >= 0;
   e.Dirty = false;
+  e.Rigid = false;
   TVector centre;
   float radius;
-  e.Object->SubtreeBounds(centre, radius);
+  if (rigid) {
+    centre = e.Object->AbsolutePosition();
+    radius = e.Reach;
+  } else {
+    e.Object->SubtreeBounds(centre, radius);
+    if (radius >= 0 && std::isfinite(radius)) {
+      // Rounding in the turned frames may move a point by a few units in the last place.
+      e.Reach = (VectorDistance(centre, e.Object->AbsolutePosition()) + radius) * 1.001f + 1e-3f;
+      if (!std::isfinite(e.Reach)) e.Reach = -1;
+    } else {
+      e.Reach = -1;
+    }
+  }
   auto where = TEntry::Always;
   std::int32_t x0 = 0, y0 = 0, x1 = -1, y1 = -1;
   bool outside = false;

@@ -51,7 +51,8 @@ class TRayIndex {
 
   // Notifications from the scene (root: the scene's root object).
   void Added(TGLBaseSceneObject* object);
-  void Changed(TGLBaseSceneObject* object);
+  // rigid: only the object itself moved or turned; its subtree is still the shape it was.
+  void Changed(TGLBaseSceneObject* object, bool rigid);
   void Freed(TGLBaseSceneObject* object);
 
   // Runs the cast over the objects below `root` (the scene's root) that the ray can meet.
@@ -70,6 +71,10 @@ class TRayIndex {
     std::int32_t X0 = 0, Y0 = 0, X1 = -1, Y1 = -1;
     enum : std::uint8_t { None, Grid, Always } Where = None;
     bool Dirty = true;
+    bool Rigid = false;  // every change since the last listing was a rigid move
+    // Distance from the object's origin within which its whole subtree lay when its bounds
+    // were last computed in full; negative: not known. A rigid move keeps it true.
+    float Reach = -1;
   };
 
   void Refresh(TGLBaseSceneObject& root);

@@ -35,6 +35,9 @@ class TRandomScene {
         body->SetBottomRadius(0.4f);
         body->Position.SetZ(0.45f);
         body->PitchBy(270);
+        auto* arm = NewChildObject<TGLDummyCube>(anchor);  // a part with parts of its own
+        arm->Position.SetX(1);
+        NewChildObject<TGLCube>(arm)->Position.SetY(6);
         break;
       }
       case 1: {
@@ -68,16 +71,22 @@ class TRandomScene {
     }
   }
 
-  // Moves, hides, shows or frees a top-level object, or adds a new one.
+  // Moves, turns, hides, shows, rescales or frees a top-level object or one of its parts,
+  // or adds a new one.
   void Change() {
     TGLBaseSceneObject* root = Scene.Objects();
     if (root->Count() == 0 || Below(5) == 0) return AddSomething();
     TGLBaseSceneObject* o = root->Children(Below(root->Count()));
-    switch (Below(4)) {
+    TGLBaseSceneObject* part = o->Count() > 0 ? o->Children(Below(o->Count())) : o;
+    switch (Below(8)) {
       case 0: o->Position.SetPoint(Real(-20, 60), Real(-20, 60), o->Position.Z()); break;
       case 1: o->SetVisible(!o->Visible()); break;
       case 2: o->Free(); break;
-      default: o->Scale.SetX(Real(0.5f, 2)); break;
+      case 3: o->Scale.SetX(Real(0.5f, 2)); break;
+      case 4: o->RollBy(Real(0, 360)); break;
+      case 5: part->RollBy(Real(0, 360)); break;
+      case 6: part->Position.SetX(Real(-3, 3)); break;
+      default: part->Scale.SetY(Real(0.5f, 4)); break;
     }
   }
 
@@ -94,7 +103,7 @@ TEST(RayIndex, IndexedCastsAgreeWithThePlainWalk) {
   for (int i = 0; i < 300; ++i) world.AddSomething();
   int hits = 0;
   for (int cast = 0; cast < 6000; ++cast) {
-    if (cast % 10 == 0) world.Change();
+    if (cast % 5 == 0) world.Change();
     // Mostly level rays from entity height, as the game casts; some steep or odd ones.
     const TVector start{world.Real(-25, 65), world.Real(-25, 65), world.Real(0, 2), 1};
     TVector along{world.Real(-5, 5), world.Real(-5, 5), cast % 7 == 0 ? world.Real(-3, 3) : 0, 0};
