@@ -51,7 +51,7 @@ TEST(SimOptions, EveryOptionReadsItsValue) {
   std::string error;
   ASSERT_TRUE(ParseSimOptions({"--game", "g", "--map", "m.orx", "--seed", "4294967295", "--steps", "0",
                                "--keys", "@" + keyFile, "--player-at", "3.5,-2e1,90", "--weapon", "8",
-                               "--screen", "800x600", "--dump-every", "5", "--timedemo", "--log", "l.txt",
+                               "--screen", "800x600", "--dump-every", "5", "--timedemo", "--windows", "7", "--log", "l.txt",
                                "--no-index"},
                               o, error))
       << error;
@@ -70,6 +70,7 @@ TEST(SimOptions, EveryOptionReadsItsValue) {
   EXPECT_EQ(o.ScreenHeight, 600);
   EXPECT_EQ(o.DumpEvery, 5u);
   EXPECT_TRUE(o.Timedemo);
+  EXPECT_EQ(o.Windows, 7u);
   EXPECT_EQ(o.LogFile, "l.txt");
   EXPECT_TRUE(o.NoIndex);
 }
@@ -77,7 +78,7 @@ TEST(SimOptions, EveryOptionReadsItsValue) {
 TEST(SimOptions, BadValuesAreRefusedWithTheOptionNamed) {
   const std::vector<std::vector<std::string>> cases{
       {"--seed", "4294967296"}, {"--seed", "-1"},        {"--steps", "1e3"},    {"--steps"},
-      {"--weapon", "9"},        {"--dump-every", "0"},   {"--screen", "800"},   {"--screen", "0x600"},
+      {"--weapon", "9"},        {"--dump-every", "0"}, {"--windows", "0"},   {"--screen", "800"},   {"--screen", "0x600"},
       {"--screen", "800x600x2"}, {"--player-at", "1"},   {"--player-at", "1,inf"}, {"--player-at", "1,2,3,4"},
       {"--keys", "@/no/such/file"}, {"--game", ""},      {"--frobnicate"},      {"extra"},
   };

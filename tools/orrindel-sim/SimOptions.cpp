@@ -13,7 +13,8 @@ namespace orr::sim {
 const char* const SimUsage =
     "usage: orrindel-sim [--game DIR] [--map FILE] [--seed N] [--steps N] [--keys SCRIPT]\n"
     "                    [--player-at X,Y[,HEADING]] [--weapon N] [--screen WxH]\n"
-    "                    [--dump-every K] [--timedemo] [--log FILE] [--no-index]\n"
+    "                    [--dump-every K] [--timedemo] [--windows K] [--log FILE]\n"
+    "                    [--no-index]\n"
     "\n"
     "Runs a game session without a window: the game's own start-up, N steps of 0.01 s,\n"
     "the game's shutdown. Prints the state as one JSON object per line.\n"
@@ -29,6 +30,7 @@ const char* const SimUsage =
     "  --screen WxH        screen the view is laid out for (default 1024x768)\n"
     "  --dump-every K      print the state every K steps too\n"
     "  --timedemo          time the steps and print where the time went\n"
+    "  --windows K         every K steps print their time and the peak memory so far\n"
     "  --log FILE          write the event log to FILE (default: none)\n"
     "  --no-index          use plain scans instead of the spatial indexes\n"
     "  --help              show this text\n";
@@ -191,10 +193,10 @@ bool ParseSimOptions(const std::vector<std::string>& args, TSimOptions& options,
     } else if (arg == "--steps") {
       if (!takeValue()) return false;
       if (!ParseUnsigned(value, UINT32_MAX, options.Steps)) return bad("a number from 0 to 4294967295");
-    } else if (arg == "--dump-every") {
+    } else if (arg == "--dump-every" || arg == "--windows") {
       if (!takeValue()) return false;
-      if (!ParseUnsigned(value, UINT32_MAX, options.DumpEvery) || options.DumpEvery == 0)
-        return bad("a number from 1 to 4294967295");
+      std::uint64_t& every = arg == "--windows" ? options.Windows : options.DumpEvery;
+      if (!ParseUnsigned(value, UINT32_MAX, every) || every == 0) return bad("a number from 1 to 4294967295");
     } else if (arg == "--weapon") {
       std::uint64_t weapon = 0;
       if (!takeValue()) return false;

@@ -1,5 +1,6 @@
 #include "Simulator.h"
 
+#include <sys/resource.h>
 #include <time.h>
 
 #include <filesystem>
@@ -93,6 +94,7 @@ struct TRun {
   double StepCpuSeconds = 0;
   double StartupSeconds = 0;
   TStepSplit Split;
+  double WindowSeconds = 0, WindowCpuSeconds = 0;  // at the start of the current window
 
   void Fail(int code, const std::string& line) {
     Err << "orrindel-sim: " << line << '\n';
@@ -180,9 +182,22 @@ struct TRun {
       const bool halted = GameHalted || app.Terminated();
       const bool dumpDue = Options.DumpEvery != 0 && step % Options.DumpEvery == 0;
       if (step == 0 || step == last || halted || dumpDue) Out << StateLine(step, halted) << '\n';
+      if (Options.Windows != 0 && step > 0 && step % Options.Windows == 0) WriteWindow(step);
       if (halted || step == last) break;
     }
     StepObserver = nullptr;
+  }
+
+  // The steps since the last window line: their wall and processor time, and the peak
+  // resident memory of the process so far (the soak test's figures).
+  void WriteWindow(std::uint64_t step) {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    Out << "{\"window\": {\"step\": " << step << ", \"seconds\": " << ShortestDouble(StepSeconds - WindowSeconds)
+        << ", \"cpu_seconds\": " << ShortestDouble(StepCpuSeconds - WindowCpuSeconds)
+        << ", \"peak_rss_kb\": " << usage.ru_maxrss << "}}\n";
+    WindowSeconds = StepSeconds;
+    WindowCpuSeconds = StepCpuSeconds;
   }
 
   void WriteTimedemo() {
