@@ -7,6 +7,7 @@
 #include "app/CrashLog.h"
 #include "app/Random.h"
 #include "platform/Application.h"
+#include "platform/Folders.h"
 
 namespace orr {
 
@@ -18,7 +19,7 @@ TDMMainModule* DMMainModule = nullptr;
 
 namespace {
 
-std::string LogFilePath() { return LogFileName.empty() ? WorkFolder + "log.txt" : LogFileName; }
+std::string LogFilePath() { return LogFileName.empty() ? LogFolder() + "log.txt" : LogFileName; }
 
 std::string FormatNow(const char* format) {
   std::time_t now = std::time(nullptr);
@@ -46,6 +47,14 @@ std::uint32_t MillisecondsSinceMidnightUtc() {
 
 void LogEvent(const std::string& message) {
   EventLog.push_back("[" + FormatNow("%H:%M:%S") + "]" + message);
+}
+
+std::string LogFolder() {
+  if (!FolderRefusesWrites(WorkFolder)) return WorkFolder;
+  const std::string state = UserStateFolder("orrindel");
+  if (state.empty()) return WorkFolder;
+  CreateUserFolder(state);  // a folder that cannot be made shows when the log is written
+  return state;
 }
 
 bool SaveLog() {

@@ -24,7 +24,13 @@ extern bool LogSaveEnabled;
 
 // Appends "[HH:MM:SS]message" to EventLog (no file access).
 void LogEvent(const std::string& message);
-// Rewrites the log file (see LogFileName) with every line of EventLog, each ended by CR LF.
+// The folder of the game's log.txt: WorkFolder, unless the system refuses the user to write
+// there (a game installed into a system folder); then the user's state folder,
+// $XDG_STATE_HOME/orrindel/ or ~/.local/state/orrindel/ (see UserStateFolder), made here
+// when missing.
+std::string LogFolder();
+// Rewrites the log file (LogFileName, else LogFolder() + "log.txt") with every line of
+// EventLog, each ended by CR LF.
 // Never throws: a failure shows a plain message box and returns false.
 bool SaveLog();
 // Empties EventLog and WorkFolder; the log file is the game's again (tests).

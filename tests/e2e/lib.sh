@@ -75,3 +75,22 @@ retry() {
   done
   return 1
 }
+
+# wait_box WHAT: waits for a message box of the game, a top-level window of its own named
+# like the game's window but without its class and smaller than the screen
+# ("Orrindel": ()  303x100+360+222); sets BOX_W, BOX_H, BOX_X, BOX_Y, or fails naming WHAT.
+wait_box() {
+  local geometry=""
+  for _ in $(seq 200); do
+    geometry=$(xwininfo -root -children 2>/dev/null |
+      sed -n 's/^ *0x[0-9a-f]* "Orrindel": ()  \([0-9]*x[0-9]*+[0-9]*+[0-9]*\).*/\1/p' | head -n 1)
+    [ -n "$geometry" ] && break
+    sleep 0.1
+  done
+  [ -n "$geometry" ] || fail "no $1 appeared; stderr: $(cat "$E2E_TMP/stderr" 2>/dev/null)"
+  IFS='x+' read -r BOX_W BOX_H BOX_X BOX_Y <<<"$geometry"
+}
+
+# click_box_ok: answers the box wait_box found the way a person would, with a click on its
+# single OK button at the bottom centre.
+click_box_ok() { retry xdotool mousemove $((BOX_X + BOX_W / 2)) $((BOX_Y + BOX_H - 28)) click 1; }

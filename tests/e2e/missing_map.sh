@@ -10,22 +10,11 @@ rm -f "$game/Episodes/Test/Promo4.orx"
 pid=$!
 E2E_PIDS+=($pid)
 
-# The box is a top-level window of its own, named like the game's window but without its
-# class and smaller than the screen: "Orrindel": ()  303x100+360+222
-geometry=""
-for _ in $(seq 200); do
-  geometry=$(xwininfo -root -children 2>/dev/null |
-    sed -n 's/^ *0x[0-9a-f]* "Orrindel": ()  \([0-9]*x[0-9]*+[0-9]*+[0-9]*\).*/\1/p' | head -n 1)
-  [ -n "$geometry" ] && break
-  sleep 0.1
-done
-[ -n "$geometry" ] || fail "no message box appeared; stderr: $(cat "$E2E_TMP/stderr")"
-IFS='x+' read -r WIDTH HEIGHT X Y <<<"$geometry"
-[ "$WIDTH" -lt 1024 ] || fail "the box covers the screen: $geometry"
+wait_box "message box"
+[ "$BOX_W" -lt 1024 ] || fail "the box covers the screen: ${BOX_W}x$BOX_H"
 sleep 0.3
 retry import -window root "$E2E_TMP/box.png"
-# The single OK button sits at the bottom centre of the box.
-retry xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 28)) click 1
+click_box_ok
 wait_exit "$pid" 30
 [ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE; stderr: $(cat "$E2E_TMP/stderr")"
 mapfile -t msgs < <(log_messages "$game/log.txt")
