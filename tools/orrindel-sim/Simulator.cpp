@@ -90,7 +90,7 @@ struct TRun {
   THeadlessBackend* Backend = nullptr;
   int ExitCode = 0;  // set by the session's own failures
   std::uint64_t StepsRun = 0;
-  double StepSeconds = 0;
+  double StepWallSeconds = 0;
   double StepCpuSeconds = 0;
   double StartupSeconds = 0;
   TStepSplit Split;
@@ -148,7 +148,7 @@ struct TRun {
       // As in the game's idle processing: to the exception hook (which may end the run).
       app.HandleCurrentException(&app);
     }
-    StepSeconds += SecondsBetween(begin, TClock::now());
+    StepWallSeconds += SecondsBetween(begin, TClock::now());
     StepCpuSeconds += ThreadCpuSeconds() - cpuBegin;
     ++StepsRun;
   }
@@ -201,9 +201,9 @@ struct TRun {
   }
 
   void WriteTimedemo() {
-    const double perSecond = StepSeconds > 0 ? static_cast<double>(StepsRun) / StepSeconds : 0;
-    const double other = StepSeconds - Split.Entities - Split.Views - Split.FlyTexts;
-    Out << "{\"timedemo\": {\"steps\": " << StepsRun << ", \"seconds\": " << ShortestDouble(StepSeconds)
+    const double perSecond = StepWallSeconds > 0 ? static_cast<double>(StepsRun) / StepWallSeconds : 0;
+    const double other = StepWallSeconds - Split.Entities - Split.Views - Split.FlyTexts;
+    Out << "{\"timedemo\": {\"steps\": " << StepsRun << ", \"seconds\": " << ShortestDouble(StepWallSeconds)
         << ", \"steps_per_second\": " << ShortestDouble(perSecond)
         << ", \"cpu_seconds\": " << ShortestDouble(StepCpuSeconds)
         << ", \"startup_seconds\": " << ShortestDouble(StartupSeconds) << ", \"split\": {\"entities\": "
