@@ -203,6 +203,9 @@ void TGLBaseSceneObject::InvalidateSubtreeBounds(TChange change) {
     o->subtreeValid_ = false;
     if (o->IsTopLevel()) break;
   }
+  // A part carried along has nothing to add: the change that carried it told the index
+  // first (and a carried part keeps its distance from the top-level origin).
+  if (change == TChange::Carried) return;
   while (o != nullptr && !o->IsTopLevel()) o = o->parent_;
   if (o != nullptr && scene_ != nullptr) scene_->rayIndex_.Changed(o, KeepsTopLevelReach(change));
 }
