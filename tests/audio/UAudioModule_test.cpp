@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "AudioTestFiles.h"
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 #include "platform/Application.h"
 #include "platform/Backend.h"
 
