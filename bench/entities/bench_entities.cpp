@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/Random.h"
-#include "app/UMainModule.h"
+#include "core/Random.h"
+#include "core/UMainModule.h"
 #include "entities/UEntityStructures.h"
 #include "map/UMapModule.h"
 

@@ -18,7 +18,7 @@
 #include <random>
 #include <string>
 
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 #include "map/MapFileWriter.h"
 #include "map/UMapModule.h"
 

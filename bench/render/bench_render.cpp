@@ -15,7 +15,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 #include "render/UGameRender.h"
 
 namespace orr {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 #include "map/UMapModule.h"
 
 namespace {

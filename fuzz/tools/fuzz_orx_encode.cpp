@@ -9,7 +9,7 @@
 #include <string>
 
 #include "OrxJson.h"
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 #include "map/MapFileWriter.h"
 
 namespace {

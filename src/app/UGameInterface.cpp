@@ -4,10 +4,10 @@
 #include <cfenv>
 #include <cmath>
 
-#include "app/Keyboard.h"
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 #include "entities/UEntityStructures.h"
 #include "platform/Application.h"
+#include "platform/Keyboard.h"
 #include "platform/Keys.h"
 #include "render/UGameRender.h"
 #include "scene/GLViewer.h"

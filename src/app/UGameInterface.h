@@ -2,8 +2,8 @@
 // the frame-rate text in the top-left corner, and Escape to end the game.
 #pragma once
 
-#include "app/ThreadedTimer.h"
 #include "platform/Forms.h"
+#include "platform/ThreadedTimer.h"
 
 namespace orr {
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "app/UGameInterface.h"
-#include "app/UMainModule.h"
 #include "audio/UAudioModule.h"
+#include "core/UMainModule.h"
 #include "entities/UGameModule.h"
 #include "map/UMapModule.h"
 #include "render/UGameRender.h"

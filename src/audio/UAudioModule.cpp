@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 
 namespace orr {
 

@@ -4,10 +4,11 @@
 #include <cstdio>
 #include <numbers>
 
-#include "app/Keyboard.h"
-#include "app/Random.h"
+#include "core/Random.h"
+#include "core/UMainModule.h"
 #include "entities/SpatialIndex.h"
 #include "entities/UEntityStructures.h"
+#include "platform/Keyboard.h"
 #include "raster/TImage32.h"
 #include "scene/GLViewer.h"
 

@@ -1,9 +1,8 @@
 // The root entity classes, items, pick-up texts, the player record and the tables.
 #include <cmath>
-#include <set>
 
-#include "app/Random.h"
-#include "app/UMainModule.h"
+#include "core/Random.h"
+#include "core/UMainModule.h"
 #include "entities/SpatialIndex.h"
 #include "entities/UEntityStructures.h"
 
@@ -34,27 +33,6 @@ const std::array<std::uint8_t, 4> AnimFrameCount{1, 8, 1, 1};
 const std::array<float, NpcKindCount> NpcSpeed{3, 3, 2, 4, 1, 3, 1};
 const std::array<std::uint8_t, NpcKindCount> NpcWeapon{0, 1, 2, 3, 4, 5, 6};
 const std::array<bool, NpcKindCount> NpcLaser{false, false, false, true, false, false, false};
-
-float WrapAngle(float v, float lo, float hi) {
-  if (lo == hi) return lo;
-  // An infinite angle never folds; treat it as the start of the range.
-  if (std::isinf(v)) return lo;
-  // Far out, one fold no longer changes a single (1e12 - 360 rounds back to 1e12): bring the
-  // value within one period first. The fold repeats with the period, so the result is the same.
-  const double period = static_cast<double>(hi) - lo + 1;
-  if (std::fabs(v) >= 16777216.0f && period > 0)
-    v = static_cast<float>(lo + std::fmod(static_cast<double>(v) - lo, period));
-  while (v < lo || v > hi) {
-    if (v < lo) v = hi - std::fabs(lo - v - 1);
-    if (v > hi) v = lo + std::fabs(hi - v + 1);
-  }
-  return v;
-}
-
-void LogWarningOnce(const std::string& message) {
-  static std::set<std::string> reported;
-  if (reported.insert(message).second) LogEvent("WARNING: " + message);
-}
 
 namespace {
 

@@ -4,7 +4,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/Random.h"
+#include "core/Random.h"
+#include "core/UMainModule.h"
 #include "entities/SpatialIndex.h"
 #include "entities/UEntityStructures.h"
 

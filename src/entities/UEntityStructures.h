@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Numbers.h"
 #include "map/UMapModule.h"
 #include "scene/GLBitmapFont.h"
 #include "scene/GLObjects.h"
@@ -93,14 +94,6 @@ extern const std::array<std::uint8_t, 4> AnimFrameCount;
 extern const std::array<float, NpcKindCount> NpcSpeed;  // units per second
 extern const std::array<std::uint8_t, NpcKindCount> NpcWeapon;
 extern const std::array<bool, NpcKindCount> NpcLaser;
-
-// Folds an angle into lo..hi; values strictly between hi and hi + 1 are reflected
-// (359.5 gives 0.5 for 0..359).
-float WrapAngle(float v, float lo, float hi);
-
-// Logs "WARNING: " + message the first time that message is met (missing assets, records
-// outside the tables), so a broken map or asset folder does not flood the log.
-void LogWarningOnce(const std::string& message);
 
 // The nearest scene object hit by a ray (or none), the hit point and the normal there.
 struct RayHit {

@@ -1,10 +1,10 @@
 #include "entities/UGameModule.h"
 
-#include "app/Keyboard.h"
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 #include "entities/UEntityStructures.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
+#include "platform/Keyboard.h"
 #include "platform/Keys.h"
 #include "render/UGameRender.h"
 #include "render/UGraphicsModule.h"

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Numbers.h"
 #include "platform/Classes.h"
 
 namespace orr {
@@ -144,11 +145,6 @@ struct EMapFormatError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Text that is not a number where one is needed.
-struct EConvertError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
 // Input/output error raised when an existing map file cannot be opened for reading.
 struct EInOutError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -178,21 +174,6 @@ std::optional<std::string> NextField(std::string_view& buffer);
 // WrapInRange(code - p - 50 - 2k, 33, 126). Throws EMapFormatError for an empty field or a
 // bad shift byte.
 std::string DecodeField(std::string_view raw);
-
-// Folds v into [low, high]: low when low == high, else low + ((v - low) mod (high - low + 1))
-// with a non-negative remainder. Throws std::invalid_argument when low > high (an empty range
-// has no value to fold into).
-std::int32_t WrapInRange(std::int64_t v, std::int32_t low, std::int32_t high);
-
-// The map file's number formats. An integer: optional sign and decimal digits, within the
-// signed 32-bit range. A decimal number: optional sign, digits with an optional '.' part and
-// an optional exponent (e or E, optional sign, digits), stored in 32 bits (a value beyond
-// the 32-bit float range is refused). Both throw EConvertError for anything else.
-std::int32_t StrToInt(std::string_view text);
-float StrToSingle(std::string_view text);
-// The general number format with up to 15 significant digits used in the log
-// (1.1 stored in 32 bits prints as 1.10000002384186; 1e20 as 1E20).
-std::string FloatToStr(double value);
 
 // ---- Map queries --------------------------------------------------------------------------
 

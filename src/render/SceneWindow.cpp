@@ -1,8 +1,8 @@
 // A player's view: the top-down camera gliding after its target and the viewer on a panel.
 #include <stdexcept>
 
-#include "app/UMainModule.h"
-#include "render/ExtraSystems.h"
+#include "core/Numbers.h"
+#include "core/UMainModule.h"
 #include "render/UGameRender.h"
 
 namespace orr {

@@ -1,8 +1,8 @@
 #include "render/UGameRender.h"
 
-#include "app/UMainModule.h"
+#include "core/Numbers.h"
+#include "core/UMainModule.h"
 #include "platform/Application.h"
-#include "render/ExtraSystems.h"
 
 namespace orr {
 

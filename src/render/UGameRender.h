@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "core/GameTime.h"
 #include "map/UMapModule.h"
 #include "platform/Classes.h"
 #include "platform/Forms.h"
+#include "platform/TimeSource.h"
 #include "raster/TBitmap32.h"
 #include "scene/GLBitmapFont.h"
 #include "scene/GLCadencer.h"
@@ -22,7 +24,6 @@
 #include "scene/GLObjects.h"
 #include "scene/GLScene.h"
 #include "scene/GLViewer.h"
-#include "scene/TimeSource.h"
 
 namespace orr {
 
@@ -50,11 +51,6 @@ template <auto Method, class T>
 TStepHandler StepHandlerOf(T* object) {
   return {[](void* o) { (static_cast<T*>(o)->*Method)(); }, object};
 }
-
-// Seconds of one game step. The accumulator is single precision, but it is compared with
-// and reduced by this exact hundredth, each result rounded to single precision again: a
-// float holding 0.01 s (0.0099999998) is not yet a whole step.
-constexpr double StepSeconds = 0.01;
 
 // Registered handlers in registration order; every one runs once per 0.01 s step.
 extern std::vector<TStepHandler> StepHandlers;

@@ -3,7 +3,7 @@
 #include <set>
 #include <utility>
 
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 #include "platform/Application.h"
 #include "render/PixelCombines.h"
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "platform/Classes.h"
+#include "platform/FindFiles.h"
 #include "raster/TBitmap32.h"
-#include "render/ExtraSystems.h"
 #include "scene/GLMaterial.h"
 
 namespace orr {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "scene/TimeSource.h"
+#include "platform/TimeSource.h"
 
 namespace orr {
 

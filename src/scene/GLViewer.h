@@ -7,10 +7,10 @@
 #include <string>
 
 #include "platform/Forms.h"
+#include "platform/TimeSource.h"
 #include "scene/GLObjects.h"
 #include "scene/GLRenderContext.h"
 #include "scene/SetOf.h"
-#include "scene/TimeSource.h"
 
 namespace orr {
 

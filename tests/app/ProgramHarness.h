@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/UMainModule.h"
 #include "app/UProgram.h"
+#include "core/UMainModule.h"
 #include "platform/Application.h"
 
 namespace orr::test {

@@ -9,7 +9,7 @@
 #include <ctime>
 
 #include "ProgramHarness.h"
-#include "app/Random.h"
+#include "core/Random.h"
 
 namespace orr::test {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "OrxCheck.h"
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 #include "map/UMapModule.h"
 #include "raster/TBitmap32.h"
 #include "scene/GLMaterial.h"

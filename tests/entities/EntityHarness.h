@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 #include "entities/UEntityStructures.h"
 #include "map/UMapModule.h"
 #include "scene/GLScene.h"

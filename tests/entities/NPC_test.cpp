@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "EntityHarness.h"
-#include "app/Random.h"
+#include "core/Random.h"
 #include "entities/UEntityStructures.h"
 
 namespace orr {

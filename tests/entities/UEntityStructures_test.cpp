@@ -5,25 +5,13 @@
 #include <cmath>
 #include <iomanip>
 
-#include "app/Random.h"
+#include "EntityHarness.h"
+#include "core/Random.h"
 #include "platform/Application.h"
 #include "platform/Keys.h"
-#include "EntityHarness.h"
 
 namespace orr {
 namespace {
-
-TEST(WrapAngle, FoldsIntoTheRangeAndReflectsTheGapAboveTheTop) {
-  const std::pair<float, float> cases[] = {{361, 1},   {-1, 359},      {359.5f, 0.5f},
-                                           {-3, 357},  {-0.5f, 358.5f}, {720, 0},
-                                           {90, 90},   {INFINITY, 0},  {-INFINITY, 0}};
-  for (auto [in, out] : cases) EXPECT_FLOAT_EQ(WrapAngle(in, 0, 359), out) << in;
-  // Angles too large for a single to step down by 360 still end, in the range: 2^40 is
-  // 16 above a multiple of 360 and -2^40 344 above one.
-  EXPECT_FLOAT_EQ(WrapAngle(1099511627776.0f, 0, 359), 16);
-  EXPECT_FLOAT_EQ(WrapAngle(-1099511627776.0f, 0, 359), 344);
-  EXPECT_EQ(WrapAngle(77, 5, 5), 5);
-}
 
 using MapEntityTest = EntityWorld;
 

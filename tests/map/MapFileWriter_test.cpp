@@ -9,7 +9,7 @@
 #include <functional>
 #include <random>
 
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 
 namespace orr {
 namespace {

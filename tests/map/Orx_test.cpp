@@ -12,7 +12,7 @@
 #include "OrxCheck.h"
 #include "OrxGenerate.h"
 #include "OrxJson.h"
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 #include "map/MapFileWriter.h"
 
 namespace orr {

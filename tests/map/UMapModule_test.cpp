@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 #include "map/MapFileWriter.h"
 #include "platform/Application.h"
 
@@ -115,51 +115,6 @@ TEST(MapFields, NextFieldSkipsTheFirstByteAndStopsAtTheSeparator) {
   std::string twoSeparators = "\xFE\xFE";
   std::string_view empty = twoSeparators;
   EXPECT_THROW(NextField(empty), EMapFormatError);
-}
-
-TEST(MapFields, WrapInRangeFoldsLikeTheStepwiseRule) {
-  // The rule as written: step by step until v lies in [low, high].
-  auto stepwise = [](std::int64_t v, std::int64_t low, std::int64_t high) {
-    if (low == high) return low;
-    while (v < low || v > high) {
-      if (v < low) v = high - std::llabs(low - v - 1);
-      else if (v > high) v = v - high - 1 + low;
-    }
-    return v;
-  };
-  for (auto [low, high] : {std::pair{33, 126}, std::pair{0, 359}, std::pair{1, 8}, std::pair{-5, 5}, std::pair{0, 0}})
-    for (std::int64_t v = -1000; v <= 1000; v += 7)
-      ASSERT_EQ(WrapInRange(v, low, high), stepwise(v, low, high)) << v << " into " << low << ".." << high;
-  EXPECT_EQ(WrapInRange(-11, 33, 126), 83);
-  EXPECT_EQ(WrapInRange(203, 33, 126), 109);
-  EXPECT_EQ(WrapInRange(std::numeric_limits<std::int32_t>::min(), 33, 126),
-            stepwise(std::numeric_limits<std::int32_t>::min() % 94 - 94 * 3, 33, 126));
-  EXPECT_THROW(WrapInRange(0, 0, -1), std::invalid_argument) << "an empty range must not hang";
-}
-
-TEST(MapNumbers, Integers) {
-  const std::vector<std::pair<std::string, std::int32_t>> good = {
-      {"0", 0}, {"007", 7}, {"-01", -1}, {"+12", 12}, {"2147483647", 2147483647}, {"-2147483648", INT32_MIN}};
-  for (const auto& [text, value] : good) EXPECT_EQ(StrToInt(text), value) << text;
-  for (const std::string text : {"", "-", "+", "1.0", "2147483648", "-2147483649", "12a", "$1F", "0x1", "1e3"})
-    EXPECT_THROW(StrToInt(text), EConvertError) << text;
-}
-
-TEST(MapNumbers, DecimalNumbersAreStoredIn32Bits) {
-  const std::vector<std::pair<std::string, float>> good = {
-      {"1.1", 1.1f},   {"-2.5e3", -2500.0f}, {".5", 0.5f},         {"5.", 5.0f},  {"+3", 3.0f},
-      {"1E-2", 0.01f}, {"1e-50", 0.0f},      {"3.4e38", 3.4e38f},  {"0", 0.0f}, {"00012.50", 12.5f}};
-  for (const auto& [text, value] : good) EXPECT_EQ(StrToSingle(text), value) << text;
-  for (const std::string text : {"", ".", "-", "1e", "1e+", "abc", "1.2.3", "inf", "nan", "1e39", "-1e40", "1,5", "1 "})
-    EXPECT_THROW(StrToSingle(text), EConvertError) << text;
-}
-
-TEST(MapNumbers, LogFormatHasFifteenSignificantDigits) {
-  const std::vector<std::pair<double, std::string>> cases = {
-      {1.1f, "1.10000002384186"}, {1.0, "1"},       {-2.0, "-2"},       {123.5, "123.5"},
-      {1e20, "1E20"},             {1.5e-7, "1.5E-7"}, {0.0001, "0.0001"}, {0.00001, "1E-5"},
-      {1e14, "100000000000000"},  {1e15, "1E15"},   {0.0, "0"},         {0.25f, "0.25"}};
-  for (const auto& [value, text] : cases) EXPECT_EQ(FloatToStr(value), text) << value;
 }
 
 TEST_F(MapLoaderTest, LoadsAMapAndLogsEveryStage) {

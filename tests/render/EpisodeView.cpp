@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/UMainModule.h"
-#include "map/UMapModule.h"
 #include "../support/GlSnapshot.h"
+#include "core/UMainModule.h"
+#include "map/UMapModule.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
 #include "raster/TBitmap32.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/UMainModule.h"
 #include "codecs/Codecs.h"
+#include "core/UMainModule.h"
 #include "platform/Classes.h"
 
 namespace orr::test {

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/Random.h"
-#include "app/UMainModule.h"
+#include "core/Random.h"
+#include "core/UMainModule.h"
 #include "entities/SpatialIndex.h"
 #include "entities/UEntityStructures.h"
 #include "entities/UGameModule.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/Random.h"
+#include "core/Random.h"
 #include "entities/UEntityStructures.h"
 #include "scene/GLViewer.h"
 

@@ -8,11 +8,11 @@
 #include <unordered_set>
 
 #include "SimState.h"
-#include "app/Random.h"
-#include "app/UMainModule.h"
 #include "app/UProgram.h"
 #include "audio/NullSoundDevice.h"
 #include "audio/UAudioModule.h"
+#include "core/Random.h"
+#include "core/UMainModule.h"
 #include "entities/UEntityStructures.h"
 #include "entities/UGameModule.h"
 #include "platform/Application.h"

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "AuthorCommands.h"
 #include "OrxCheck.h"
 #include "OrxGenerate.h"
 #include "OrxJson.h"
-#include "AuthorCommands.h"
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 #include "map/MapFileWriter.h"
 #include "map/UMapModule.h"
 

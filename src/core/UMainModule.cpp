@@ -1,11 +1,12 @@
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 
 #include <chrono>
 #include <ctime>
 #include <fstream>
+#include <set>
 
-#include "app/CrashLog.h"
-#include "app/Random.h"
+#include "core/CrashLog.h"
+#include "core/Random.h"
 #include "platform/Application.h"
 #include "platform/Folders.h"
 
@@ -20,6 +21,9 @@ TDMMainModule* DMMainModule = nullptr;
 namespace {
 
 std::string LogFilePath() { return LogFileName.empty() ? LogFolder() + "log.txt" : LogFileName; }
+
+// Messages LogWarningOnce has logged.
+std::set<std::string> WarnedOnce;
 
 std::string FormatNow(const char* format) {
   std::time_t now = std::time(nullptr);
@@ -57,6 +61,10 @@ std::string LogFolder() {
   return state;
 }
 
+void LogWarningOnce(const std::string& message) {
+  if (WarnedOnce.insert(message).second) LogEvent("WARNING: " + message);
+}
+
 bool SaveLog() {
   if (!LogSaveEnabled) return true;
   const std::string fileName = LogFilePath();
@@ -83,6 +91,7 @@ void ResetEventLog() {
   WorkFolder.clear();
   LogFileName.clear();
   LogSaveEnabled = true;
+  WarnedOnce.clear();
 }
 
 std::string FolderWithSeparator(const std::string& filePath) {

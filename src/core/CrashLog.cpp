@@ -1,4 +1,4 @@
-#include "app/CrashLog.h"
+#include "core/CrashLog.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -10,7 +10,7 @@
 #include <iterator>
 #include <ctime>
 
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 
 namespace orr {
 namespace {

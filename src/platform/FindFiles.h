@@ -1,11 +1,8 @@
-// Small shared utilities: folder listing by wildcard mask, clamps and rectangle helpers.
+// Folder listing by wildcard mask, and name look-ups in such listings.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
-
-#include "platform/Forms.h"  // TRect
 
 namespace orr {
 
@@ -26,19 +23,5 @@ bool MatchesMask(const std::string& name, const std::string& pattern);
 
 // Position of `name` in `list` compared without regard to letter case, or -1.
 int IndexOfName(const TStringList& list, const std::string& name);
-
-// lo if v < lo, otherwise hi if v > hi, otherwise v (the lower bound is tested first).
-std::int32_t ClampInt(std::int32_t v, std::int32_t lo, std::int32_t hi);
-long double ClampFloat(long double v, long double lo, long double hi);
-
-// (left, top, left + width, top + height).
-TRect RectFromSize(int left, int top, int width, int height);
-
-struct TPoint {
-  int X = 0, Y = 0;
-};
-// Inclusive: Left <= X <= Right and Top <= Y <= Bottom; exclusive: strict on every side.
-bool PointInRect(const TPoint& point, const TRect& rect, bool inclusive);
-bool PointsEqual(const TPoint& a, const TPoint& b);
 
 }  // namespace orr

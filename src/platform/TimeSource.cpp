@@ -1,4 +1,4 @@
-#include "scene/TimeSource.h"
+#include "platform/TimeSource.h"
 
 #include <SDL.h>
 

@@ -1,4 +1,4 @@
-#include "app/ThreadedTimer.h"
+#include "platform/ThreadedTimer.h"
 
 #include <chrono>
 

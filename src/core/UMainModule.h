@@ -33,7 +33,11 @@ std::string LogFolder();
 // EventLog, each ended by CR LF.
 // Never throws: a failure shows a plain message box and returns false.
 bool SaveLog();
-// Empties EventLog and WorkFolder; the log file is the game's again (tests).
+// Logs "WARNING: " + message the first time that message is met (missing assets, records
+// outside the tables), so a broken map or asset folder does not flood the log.
+void LogWarningOnce(const std::string& message);
+// Empties EventLog and WorkFolder, forgets which warnings were logged; the log file is
+// the game's again (tests).
 void ResetEventLog();
 
 // Folder of a file path with one trailing '/', for WorkFolder ("/" for the root).

@@ -1,4 +1,4 @@
-#include "render/ExtraSystems.h"
+#include "platform/FindFiles.h"
 
 #include <dirent.h>
 
@@ -69,29 +69,5 @@ int IndexOfName(const TStringList& list, const std::string& name) {
   }
   return -1;
 }
-
-std::int32_t ClampInt(std::int32_t v, std::int32_t lo, std::int32_t hi) {
-  if (v < lo) return lo;
-  if (v > hi) return hi;
-  return v;
-}
-
-long double ClampFloat(long double v, long double lo, long double hi) {
-  if (v < lo) return lo;
-  if (v > hi) return hi;
-  return v;
-}
-
-TRect RectFromSize(int left, int top, int width, int height) {
-  return {left, top, left + width, top + height};
-}
-
-bool PointInRect(const TPoint& point, const TRect& rect, bool inclusive) {
-  if (inclusive)
-    return rect.Left <= point.X && point.X <= rect.Right && rect.Top <= point.Y && point.Y <= rect.Bottom;
-  return rect.Left < point.X && point.X < rect.Right && rect.Top < point.Y && point.Y < rect.Bottom;
-}
-
-bool PointsEqual(const TPoint& a, const TPoint& b) { return a.X == b.X && a.Y == b.Y; }
 
 }  // namespace orr

@@ -1,4 +1,4 @@
-#include "app/Random.h"
+#include "core/Random.h"
 
 namespace orr {
 std::uint32_t RandSeed = 0;

@@ -1,4 +1,4 @@
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

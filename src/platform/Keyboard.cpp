@@ -1,4 +1,4 @@
-#include "app/Keyboard.h"
+#include "platform/Keyboard.h"
 
 #include "platform/Application.h"
 #include "platform/Keys.h"

@@ -1,4 +1,4 @@
-#include "app/CrashLog.h"
+#include "core/CrashLog.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/UMainModule.h"
+#include "core/UMainModule.h"
 
 namespace orr {
 namespace {
