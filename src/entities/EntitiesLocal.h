@@ -1,0 +1,15 @@
+// What the entity files share and nobody else uses: the scene root and the step registry as
+// EntityServices offers them.
+#pragma once
+
+#include "entities/UEntityStructures.h"
+
+namespace orr {
+
+// The root object of the world's scene; throws std::logic_error when no scene is set.
+TGLBaseSceneObject* SceneRoot();
+// Register and remove a step handler; without a step registry they do nothing.
+void AddStep(TStepFunction step, void* object);
+void RemoveStep(TStepFunction step, void* object);
+
+}  // namespace orr

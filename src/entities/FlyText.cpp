@@ -1,0 +1,35 @@
+// The pick-up text that rises from a taken item.
+#include "entities/EntitiesLocal.h"
+
+namespace orr {
+
+// ---- TFlyText ------------------------------------------------------------------------------
+
+TFlyText::TFlyText(const std::string& text, const TVector& position) {
+  TGLBaseSceneObject* root = SceneRoot();
+  scene_ = root->Scene();
+  Label = NewChildObject<TGLFlatText>(root);
+  Label->Position.SetVector(position);
+  Label->SetText(text);
+  Label->Scale.SetPoint(0.01f, 0.01f, 0.01f);
+  Label->SetBitmapFont(EntityServices.Font);
+  Label->SetAlignment(taCenter);
+  Label->ObjectStyle.NoDepthTest = true;
+  AddStep(&StepTrampoline, this);
+}
+
+TFlyText::~TFlyText() {
+  RemoveStep(&StepTrampoline, this);
+  if (Label != nullptr) Label->Free();
+}
+
+void TFlyText::StepTrampoline(void* object) { static_cast<TFlyText*>(object)->Rise(); }
+
+void TFlyText::Rise() {
+  if (Label->Position.Z() > 15)
+    Label->SetVisible(false);
+  else
+    Label->Position.SetZ(Label->Position.Z() + 0.1f);
+}
+
+}  // namespace orr

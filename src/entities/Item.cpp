@@ -1,0 +1,68 @@
+// Pick-up items: health, armour, weapon crates and ammunition packs.
+#include "core/UMainModule.h"
+#include "entities/EntitiesLocal.h"
+
+namespace orr {
+
+// ---- TItem ---------------------------------------------------------------------------------
+
+TItem::TItem() { SetHeight(0.1f); }
+
+TItem::~TItem() = default;
+
+void TItem::SetHidden(bool value) {
+  TVisualMapEntity::SetHidden(value);
+  if (!Hidden) Amount = static_cast<std::uint16_t>(StrToInt(Spawn.Param1));
+}
+
+void TItem::SetSpawn(const TPackedEntity& record) {
+  TMapEntity::SetSpawn(record);
+  std::string name;
+  switch (record.Kind) {
+    case 3: name = "Med_" + std::to_string(record.Index) + ".bmp"; break;
+    case 4: name = "Armor_" + std::to_string(record.Index) + ".bmp"; break;
+    case 5: name = "WeaponCrate.bmp"; break;
+    case 6: name = "AmmoPack.bmp"; break;
+    default: break;
+  }
+  TGLMaterialLibrary* library = EntityServices.StaticSprites;
+  Sprite->Material.SetMaterialLibrary(library);
+  Sprite->Material.SetLibMaterialName(name);
+  if (!name.empty() && (library == nullptr || library->LibMaterialByName(name) == nullptr))
+    LogWarningOnce("Static sprite not found: " + name + "; the item is shown untextured");
+  Amount = static_cast<std::uint16_t>(StrToInt(record.Param1));
+}
+
+void TItem::Progress() {
+  if (!Hidden) Sprite->RollBy(0.45f);
+}
+
+std::uint16_t TItem::Take(std::int32_t wanted) {
+  if (Hidden) return 0;
+  if (wanted < 0) wanted = 0;  // a negative request must not add units
+  std::uint16_t taken;
+  if (wanted >= Amount) {
+    taken = Amount;
+    SetHidden(true);
+  } else {
+    Amount = static_cast<std::uint16_t>(Amount - wanted);
+    taken = static_cast<std::uint16_t>(wanted);
+  }
+  flyText_.reset();
+  FlyText = nullptr;
+  const std::string n = std::to_string(taken);
+  const std::string name = EntityName(Spawn);
+  std::string text;
+  switch (Spawn.Kind) {
+    case 3: text = name + ", Health +" + n + "%"; break;
+    case 4: text = name + ", Armor +" + n + "%"; break;
+    case 5:
+    case 6: text = n + "x " + name; break;
+    default: return taken;
+  }
+  flyText_ = std::make_unique<TFlyText>(text, GetPosition());
+  FlyText = flyText_.get();
+  return taken;
+}
+
+}  // namespace orr
