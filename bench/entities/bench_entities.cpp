@@ -7,35 +7,18 @@
 // Items are steps.
 #include <benchmark/benchmark.h>
 
-#include <memory>
+#include <string>
 #include <utility>
-#include <vector>
 
+#include "../../tests/support/EntityWorld.h"
 #include "core/Random.h"
-#include "core/UMainModule.h"
-#include "entities/UEntityStructures.h"
-#include "map/UMapModule.h"
 
 namespace orr {
 namespace {
 
-struct TWorld {
-  TGLScene Scene;
-  std::vector<std::pair<TStepFunction, void*>> Steps;
-
+// The entity tests' world on the episode's size, seeded for repeatable runs.
+struct TWorld : test::TEntityWorld {
   TWorld() {
-    ResetEntities();
-    ResetEventLog();
-    EntityServices = {};
-    EntityServices.Scene = &Scene;
-    EntityServices.AddStep = [this](TStepFunction f, void* o) { Steps.emplace_back(f, o); };
-    EntityServices.RemoveStep = [this](TStepFunction f, void* o) {
-      for (auto it = Steps.begin(); it != Steps.end(); ++it)
-        if (it->first == f && it->second == o) {
-          Steps.erase(it);
-          return;
-        }
-    };
     const int w = 48, h = 40;
     GameMap.MapSize = {w, h};
     GameMap.HeightMap.SetSize(w, h);
@@ -44,30 +27,11 @@ struct TWorld {
         GameMap.HeightMap[x][y] = (x == 0 || y == 0 || x == w - 1 || y == h - 1) ? 1 : 0;
     RandSeed = 2024;
   }
-  ~TWorld() {
-    ResetEntities();
-    EntityServices = {};
-    ResetGameMap();
-  }
   void Add(std::uint16_t kind, std::uint16_t index, std::string param1) {
-    TPackedEntity r;
-    r.Kind = kind;
-    r.Index = index;
-    r.Position = {-1, -1, 0, 0};
-    r.Param1 = std::move(param1);
     if (kind == 0)
-      MapEntities.push_back(std::make_unique<TNPC>());
+      Spawn<TNPC>(Record(kind, index, -1, -1, std::move(param1)));
     else
-      MapEntities.push_back(std::make_unique<TItem>());
-    MapEntities.back()->SetSpawn(r);
-  }
-  void AddPlayer() {
-    PlayerRecords.push_back(std::make_unique<TPlayerRecord>());
-    PlayerRecords.back()->CreateLocalPlayer(nullptr);
-  }
-  void Step() {
-    const std::size_t count = Steps.size();
-    for (std::size_t j = 0; j < count && j < Steps.size(); ++j) Steps[j].first(Steps[j].second);
+      Spawn<TItem>(Record(kind, index, -1, -1, std::move(param1)));
   }
 };
 

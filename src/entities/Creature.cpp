@@ -6,6 +6,7 @@
 
 #include "core/Random.h"
 #include "core/UMainModule.h"
+#include "entities/EntitiesLocal.h"
 #include "entities/SpatialIndex.h"
 #include "entities/UEntityStructures.h"
 #include "platform/Keyboard.h"
@@ -14,13 +15,22 @@
 
 namespace orr {
 
-// ---- TCreature -----------------------------------------------------------------------------
+// ---- TCreatureMarker -----------------------------------------------------------------------
 
-TCreature::TCreature() {
-  Marker = NewChildObject<TGLCube>(Anchor->Scene()->Objects());
+TCreatureMarker::TCreatureMarker() {
+  Marker = NewChildObject<TGLCube>(SceneRoot());
   Marker->Direction.SetVector({0, 0, 1, 0});
   Marker->Position.SetZ(0.03f);
   Marker->Scale.SetPoint(0.3f, 0.3f, 0.1f);
+}
+
+TCreatureMarker::~TCreatureMarker() {
+  if (Marker != nullptr) Marker->Free();
+}
+
+// ---- TCreature -----------------------------------------------------------------------------
+
+TCreature::TCreature() {
   AnimState = 0;
   ActionState = 0;
   SetHeight(0.9f);
@@ -41,9 +51,7 @@ TCreature::TCreature() {
   LaserOn = false;
 }
 
-TCreature::~TCreature() {
-  if (Marker != nullptr) Marker->Free();
-}
+TCreature::~TCreature() = default;
 
 void TCreature::SetHeight(float height) {
   TPhysEntity::SetHeight(height);
@@ -240,13 +248,11 @@ void TBasicPlayer::Progress() {
 
 // ---- TLocalPlayer --------------------------------------------------------------------------
 
-TLocalPlayer::TLocalPlayer(TPlayerRecord* record, TPanel* panel) : TBasicPlayer(record) {
-  if (EntityServices.MakeView) View = EntityServices.MakeView(panel);
+TLocalPlayer::TLocalPlayer(TPlayerRecord* record, std::unique_ptr<TPlayerView> view)
+    : TBasicPlayer(record), View(std::move(view)) {
   if (View == nullptr) return;
-  // The view steps before the player, as if it had been made first: each step glides the
-  // camera toward where the player stood at the end of the previous one.
-  RegisterStepAgain();
-  // The random placement ran before the view existed: give the camera its first target.
+  // The random placement ran before this player could steer the camera: give it its first
+  // target.
   SetPosition(GetPosition());
   if (TGLSceneViewer* viewer = View->Viewer()) {
     Hud = TComponent::Create<TImage32>(viewer);  // owned by the viewer control

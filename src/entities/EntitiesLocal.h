@@ -9,7 +9,7 @@ namespace orr {
 // The root object of the world's scene; throws std::logic_error when no scene is set.
 TGLBaseSceneObject* SceneRoot();
 // Register and remove a step handler; without a step registry they do nothing.
-void AddStep(TStepFunction step, void* object);
-void RemoveStep(TStepFunction step, void* object);
+void AddStep(const TStepHandler& handler);
+void RemoveStep(const TStepHandler& handler);
 
 }  // namespace orr

@@ -15,15 +15,13 @@ TFlyText::TFlyText(const std::string& text, const TVector& position) {
   Label->SetBitmapFont(EntityServices.Font);
   Label->SetAlignment(taCenter);
   Label->ObjectStyle.NoDepthTest = true;
-  AddStep(&StepTrampoline, this);
+  AddStep(StepHandlerOf<&TFlyText::Rise>(this));
 }
 
 TFlyText::~TFlyText() {
-  RemoveStep(&StepTrampoline, this);
+  RemoveStep(StepHandlerOf<&TFlyText::Rise>(this));
   if (Label != nullptr) Label->Free();
 }
-
-void TFlyText::StepTrampoline(void* object) { static_cast<TFlyText*>(object)->Rise(); }
 
 void TFlyText::Rise() {
   if (Label->Position.Z() > 15)

@@ -20,18 +20,22 @@ TGLBaseSceneObject* SceneRoot() {
   return EntityServices.Scene->Objects();
 }
 
-void AddStep(TStepFunction step, void* object) {
-  if (EntityServices.AddStep) EntityServices.AddStep(step, object);
+void AddStep(const TStepHandler& handler) {
+  if (EntityServices.AddStep) EntityServices.AddStep(handler);
 }
 
-void RemoveStep(TStepFunction step, void* object) {
-  if (EntityServices.RemoveStep) EntityServices.RemoveStep(step, object);
+void RemoveStep(const TStepHandler& handler) {
+  if (EntityServices.RemoveStep) EntityServices.RemoveStep(handler);
 }
 
 namespace {
 
 bool IsPhysical(const TMapEntity* entity) {
   return dynamic_cast<const TPhysEntity*>(entity) != nullptr;
+}
+
+TStepHandler ProgressHandler(TVisualMapEntity* entity) {
+  return StepHandlerOf<&TVisualMapEntity::Progress>(entity);
 }
 
 }  // namespace
@@ -129,23 +133,14 @@ bool TMapEntity::IsSpotOccupied(std::int32_t x, std::int32_t y) const {
 
 TVisualMapEntity::TVisualMapEntity() {
   Sprite = NewChildObject<TGLPlane>(Anchor);
-  AddStep(&StepTrampoline, this);
+  AddStep(ProgressHandler(this));
   Sprite->Material.Texture.SetMagFilter(maNearest);
   Sprite->Material.Texture.SetMinFilter(miNearest);
   SetHeading(0);
   SetHeight(0.5f);
 }
 
-TVisualMapEntity::~TVisualMapEntity() { RemoveStep(&StepTrampoline, this); }
-
-void TVisualMapEntity::RegisterStepAgain() {
-  RemoveStep(&StepTrampoline, this);
-  AddStep(&StepTrampoline, this);
-}
-
-void TVisualMapEntity::StepTrampoline(void* object) {
-  static_cast<TVisualMapEntity*>(object)->Progress();
-}
+TVisualMapEntity::~TVisualMapEntity() { RemoveStep(ProgressHandler(this)); }
 
 void TVisualMapEntity::SetHidden(bool value) {
   TMapEntity::SetHidden(value);

@@ -24,7 +24,9 @@ void TPlayerRecord::ResetInventory() {
 }
 
 void TPlayerRecord::CreateLocalPlayer(TPanel* panel) {
-  player_ = std::make_unique<TLocalPlayer>(this, panel);
+  // The view first: its step handler is then registered before the player's.
+  std::unique_ptr<TPlayerView> view = EntityServices.MakeView ? EntityServices.MakeView(panel) : nullptr;
+  player_ = std::make_unique<TLocalPlayer>(this, std::move(view));
   Player = player_.get();
   SelectWeapon(0);
 }

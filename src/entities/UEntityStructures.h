@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "core/GameTime.h"
 #include "core/Numbers.h"
 #include "map/UMapModule.h"
 #include "scene/GLBitmapFont.h"
@@ -55,9 +56,6 @@ class TPlayerView {
   virtual TGLSceneViewer* Viewer() = 0;
 };
 
-// A parameterless step operation bound to an object.
-using TStepFunction = void (*)(void* object);
-
 // What the entities use of the render module. The game session fills it from the render
 // module's globals; tests fill it with a plain scene and their own step list.
 struct TEntityServices {
@@ -69,8 +67,8 @@ struct TEntityServices {
   // A loaded 2D bitmap by file name, nullptr when missing.
   std::function<const TBitmap32*(const std::string& name)> Bitmap;
   // The fixed-step registry: add appends, remove takes out the first equal entry.
-  std::function<void(TStepFunction, void* object)> AddStep;
-  std::function<void(TStepFunction, void* object)> RemoveStep;
+  std::function<void(const TStepHandler&)> AddStep;
+  std::function<void(const TStepHandler&)> RemoveStep;
   // Makes the scene window of a local player on a panel.
   std::function<std::unique_ptr<TPlayerView>(TPanel* panel)> MakeView;
 };
@@ -155,13 +153,6 @@ class TVisualMapEntity : public TMapEntity {
   void Progress() override;
   virtual void SetHeight(float height);
   void SetHeading(float angle);
-
- protected:
-  // Moves this entity's step handler to the end of the step list.
-  void RegisterStepAgain();
-
- private:
-  static void StepTrampoline(void* object);
 };
 
 class TItem : public TVisualMapEntity {
@@ -194,7 +185,6 @@ class TFlyText {
   void Rise();
 
  private:
-  static void StepTrampoline(void* object);
   TGLScene* scene_ = nullptr;
 };
 
@@ -226,12 +216,25 @@ class TPhysEntity : public TVisualMapEntity {
   RayHit CastRayToward(const TVector& target, float reach = 1e10f);
 };
 
-class TCreature : public TPhysEntity {
+// The flat box under a creature, kept hidden. It is a child of the scene root made before
+// anything else of the creature, so that it precedes the anchor among the root's children:
+// TCreature lists this base first, and bases are built in the order they are listed.
+class TCreatureMarker {
+ public:
+  TGLCube* Marker = nullptr;
+
+ protected:
+  TCreatureMarker();
+  ~TCreatureMarker();
+  TCreatureMarker(const TCreatureMarker&) = delete;
+  TCreatureMarker& operator=(const TCreatureMarker&) = delete;
+};
+
+class TCreature : public TCreatureMarker, public TPhysEntity {
  public:
   TCreature();
   ~TCreature() override;
 
-  TGLCube* Marker = nullptr;    // flat box under the creature, kept hidden
   std::uint8_t Health = 0;      // 0..100
   std::uint8_t Armour = 0;      // 0..100
   std::uint8_t Weapon = 0;      // weapon number in use
@@ -280,7 +283,10 @@ class TBasicPlayer : public TCreature {
 
 class TLocalPlayer : public TBasicPlayer {
  public:
-  TLocalPlayer(TPlayerRecord* record, TPanel* panel);
+  // `view` (may be empty) was made before the player, so its step handler runs before the
+  // player's: each step glides the camera toward where the player stood at the end of the
+  // previous one. TPlayerRecord::CreateLocalPlayer builds the two in that order.
+  TLocalPlayer(TPlayerRecord* record, std::unique_ptr<TPlayerView> view);
   ~TLocalPlayer() override;
 
   std::unique_ptr<TPlayerView> View;

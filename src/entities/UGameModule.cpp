@@ -58,8 +58,8 @@ void ConnectRenderServices() {
   s.StaticSprites = StaticSpriteLib;
   s.AniSprites = [](const std::string& folder) { return AniSpriteLibByName(folder); };
   s.Bitmap = [](const std::string& name) -> const TBitmap32* { return LoadedBitmapByName(name); };
-  s.AddStep = [](TStepFunction f, void* o) { AddStepHandler({f, o}); };
-  s.RemoveStep = [](TStepFunction f, void* o) { RemoveStepHandler({f, o}); };
+  s.AddStep = AddStepHandler;
+  s.RemoveStep = RemoveStepHandler;
   s.MakeView = [](TPanel* panel) -> std::unique_ptr<TPlayerView> {
     if (panel == nullptr) return nullptr;  // no game window: the player plays unseen
     return std::make_unique<TSceneWindowView>(panel);

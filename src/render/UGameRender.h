@@ -35,23 +35,6 @@ extern bool SceneRefreshPending;
 
 // ---- Frame progress ------------------------------------------------------------------------
 
-// A parameterless operation bound to one object. Two handlers are equal when both the
-// function and the object are the same; an entry without a function is skipped.
-struct TStepHandler {
-  using TCode = void (*)(void* object);
-  TCode Code = nullptr;
-  void* Data = nullptr;
-  void operator()() const { Code(Data); }
-  bool operator==(const TStepHandler&) const = default;
-};
-
-// The handler that calls object->*Method(); the same method and object always give an
-// equal handler.
-template <auto Method, class T>
-TStepHandler StepHandlerOf(T* object) {
-  return {[](void* o) { (static_cast<T*>(o)->*Method)(); }, object};
-}
-
 // Registered handlers in registration order; every one runs once per 0.01 s step.
 extern std::vector<TStepHandler> StepHandlers;
 // Seconds received from the cadencer and not yet consumed by steps.

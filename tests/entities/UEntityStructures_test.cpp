@@ -144,10 +144,12 @@ TEST_F(MapEntityTest, FreedEntitiesLeaveTheStepListAndTheScene) {
   MakeRoom(5, 5);
   TItem* item = Spawn<TItem>(Record(6, 0, 2, 2, "10"));
   item->Take(1);
-  Spawn<TNPC>(Record(0, 1, 3, 3));
+  TNPC* npc = Spawn<TNPC>(Record(0, 1, 3, 3));
   EXPECT_EQ(Steps.size(), 3u);
   const int objects = Scene.Objects()->Count();
-  EXPECT_GT(objects, 0);
+  ASSERT_EQ(objects, 4);  // item anchor, fly text, then the NPC's marker before its anchor
+  EXPECT_EQ(Scene.Objects()->Children(2), npc->Marker);
+  EXPECT_EQ(Scene.Objects()->Children(3), npc->Anchor);
   ResetEntities();
   EXPECT_TRUE(Steps.empty());
   EXPECT_EQ(Scene.Objects()->Count(), 0);

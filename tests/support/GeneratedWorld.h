@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "EntityWorld.h"
 #include "core/Random.h"
 #include "core/UMainModule.h"
 #include "entities/SpatialIndex.h"
@@ -42,7 +43,7 @@ inline std::uint8_t WanderingKeys(int step) {
   return keys;
 }
 
-class TGeneratedWorld {
+class TGeneratedWorld : public TEntityWorld {
  public:
   static constexpr std::uint8_t KeyUp = 1, KeyDown = 2, KeyLeft = 4, KeyRight = 8, KeySpace = 16;
 
@@ -54,20 +55,8 @@ class TGeneratedWorld {
     auto backend = std::make_unique<THeadlessBackend>();
     keys_ = backend.get();
     app_ = std::make_unique<TApplication>(std::move(backend));
-    ResetEntities();
     ResetSpatialIndex();
-    ResetEventLog();
     SpatialIndexEnabled = !plain;
-    EntityServices = {};
-    EntityServices.Scene = &Scene;
-    EntityServices.AddStep = [this](TStepFunction f, void* o) { Steps.emplace_back(f, o); };
-    EntityServices.RemoveStep = [this](TStepFunction f, void* o) {
-      for (auto it = Steps.begin(); it != Steps.end(); ++it)
-        if (it->first == f && it->second == o) {
-          Steps.erase(it);
-          return;
-        }
-    };
     GameMap = std::move(map);
     if (walls) BuildWalls();
     RandSeed = seed;
@@ -84,21 +73,18 @@ class TGeneratedWorld {
   ~TGeneratedWorld() {
     ResetEntities();
     ResetSpatialIndex();
-    EntityServices = {};
-    ResetGameMap();
   }
   TGeneratedWorld(const TGeneratedWorld&) = delete;
   TGeneratedWorld& operator=(const TGeneratedWorld&) = delete;
 
-  // Runs one step with `keys` held, the way the render module's registry does.
+  // Runs one step of the render module's registry with `keys` held.
   void Step(std::uint8_t keys) {
     keys_->SetKeyDown(VK_UP, keys & KeyUp);
     keys_->SetKeyDown(VK_DOWN, keys & KeyDown);
     keys_->SetKeyDown(VK_LEFT, keys & KeyLeft);
     keys_->SetKeyDown(VK_RIGHT, keys & KeyRight);
     keys_->SetKeyDown(VK_SPACE, keys & KeySpace);
-    const std::size_t count = Steps.size();
-    for (std::size_t j = 0; j < count && j < Steps.size(); ++j) Steps[j].first(Steps[j].second);
+    RunStep();
   }
 
   // Every rule-bearing field of every entity and the player, floats as exact bit patterns.
@@ -128,12 +114,14 @@ class TGeneratedWorld {
       }
       if (const auto* c = dynamic_cast<const TCreature*>(e)) {
         std::snprintf(line, sizeof line, " hp%d ar%d w%d as%d ac%d wp%d wt%08x l%d v%s", c->Health, c->Armour,
-                      c->Weapon, c->AnimState, c->ActionState, c->WeaponPhase, bits(c->WeaponTimer), c->LaserOn,
+                      c->Weapon, static_cast<int>(c->AnimState), static_cast<int>(c->ActionState),
+                      static_cast<int>(c->WeaponPhase), bits(c->WeaponTimer), c->LaserOn,
                       vec(c->Velocity).c_str());
         out += line;
       }
       if (const auto* n = dynamic_cast<const TNPC*>(e)) {
-        std::snprintf(line, sizeof line, " s%d m%d r%d rt%s lt%s ls%s p%08x st%08x tg%d", n->State, n->Mode,
+        std::snprintf(line, sizeof line, " s%d m%d r%d rt%s lt%s ls%s p%08x st%08x tg%d", static_cast<int>(n->State),
+                      static_cast<int>(n->Mode),
                       n->RouteIndex, vec(n->RouteTarget).c_str(), vec(n->LookTarget).c_str(), vec(n->LastSeen).c_str(),
                       bits(n->Pause), bits(n->SearchTimer), n->Target != nullptr);
         out += line;
@@ -150,8 +138,6 @@ class TGeneratedWorld {
     return out;
   }
 
-  TGLScene Scene;
-  std::vector<std::pair<TStepFunction, void*>> Steps;
   TLocalPlayer* Player = nullptr;
 
  private:
