@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Keys.h"
+
 namespace orr {
 
 struct TPlatformEvent {
@@ -58,8 +60,8 @@ class TPlatformBackend {
   virtual bool TerminationRequested() { return false; }
   // Takes down the message boxes on screen; each then answers as if it had been closed.
   virtual void CloseMessageBoxes() {}
-  // Asynchronous key state by virtual-key code.
-  virtual bool IsKeyDown(int vk) = 0;
+  // The keys held now, by virtual-key code: one look at the keyboard.
+  virtual TKeyStates KeyStates() = 0;
   // Called on the main thread when the display goes away under the game (the X server
   // ends); the process ends with exit code 1 as soon as it returns.
   std::function<void()> OnDisplayLost;
@@ -88,7 +90,7 @@ class THeadlessBackend : public TPlatformBackend {
   std::vector<std::string> FontFamilies() override;
   TModalResult ShowMessageBox(const std::string& caption, const std::string& text,
                               TMsgBoxKind kind) override;
-  bool IsKeyDown(int vk) override;
+  TKeyStates KeyStates() override;
   bool TerminationRequested() override { return Terminating.load(); }
   void CloseMessageBoxes() override {
     if (OnCloseMessageBoxes) OnCloseMessageBoxes();
@@ -100,6 +102,10 @@ class THeadlessBackend : public TPlatformBackend {
 
   // Scripting.
   void PushEvent(const TPlatformEvent& event);
+  // Holds or releases a key (virtual-key code 0..255; others are ignored). The game reads
+  // keys from the snapshot the step registry takes at the start of every step (RunStep calls
+  // TakeKeySnapshot), so a step run after this call sees the key, whether the message loop
+  // runs it or a caller steps the registry directly; a step already running does not.
   void SetKeyDown(int vk, bool down);
   // Answers message boxes; without a responder every box answers Cancel.
   std::function<TModalResult(const std::string& caption, const std::string& text,

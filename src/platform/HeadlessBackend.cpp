@@ -1,7 +1,6 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <set>
 
 #include "platform/Backend.h"
 #include "platform/Fonts.h"
@@ -13,7 +12,7 @@ struct THeadlessBackend::TState {
   std::condition_variable Changed;
   std::deque<TPlatformEvent> Events;
   bool Woken = false;
-  std::set<int> KeysDown;
+  TKeyStates KeysDown;
 };
 
 THeadlessBackend::THeadlessBackend(int screenWidth, int screenHeight)
@@ -75,17 +74,14 @@ TModalResult THeadlessBackend::ShowMessageBox(const std::string& caption, const 
 }
 
 void THeadlessBackend::SetKeyDown(int vk, bool down) {
+  if (vk < 0 || vk >= static_cast<int>(TKeyStates().size())) return;
   std::lock_guard<std::mutex> lock(state_->Mutex);
-  if (down) {
-    state_->KeysDown.insert(vk);
-  } else {
-    state_->KeysDown.erase(vk);
-  }
+  state_->KeysDown.set(static_cast<std::size_t>(vk), down);
 }
 
-bool THeadlessBackend::IsKeyDown(int vk) {
+TKeyStates THeadlessBackend::KeyStates() {
   std::lock_guard<std::mutex> lock(state_->Mutex);
-  return state_->KeysDown.count(vk) != 0;
+  return state_->KeysDown;
 }
 
 }  // namespace orr

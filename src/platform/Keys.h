@@ -1,7 +1,12 @@
 // Virtual-key codes, the numbering the game's key fields use.
 #pragma once
 
+#include <bitset>
+
 namespace orr {
+
+// Which keys are held, by virtual-key code (0..255).
+using TKeyStates = std::bitset<256>;
 
 constexpr int VK_RETURN = 13;
 constexpr int VK_ESCAPE = 27;

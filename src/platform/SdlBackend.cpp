@@ -273,14 +273,18 @@ class TSdlBackend : public TPlatformBackend {
   bool TerminationRequested() override { return TerminationSignal.load() != 0; }
   void CloseMessageBoxes() override { EndChildProcesses(); }
 
-  bool IsKeyDown(int vk) override {
-    SDL_Scancode code = ScancodeOf(vk);
-    if (code == SDL_SCANCODE_UNKNOWN) return false;
+  TKeyStates KeyStates() override {
+    TKeyStates keys;
     SDL_PumpEvents();
     const Uint8* state = SDL_GetKeyboardState(nullptr);
-    if (state == nullptr) return false;
-    const SDL_Scancode twin = TwinScancodeOf(vk);
-    return state[code] != 0 || (twin != SDL_SCANCODE_UNKNOWN && state[twin] != 0);
+    if (state == nullptr) return keys;
+    for (std::size_t vk = 0; vk < keys.size(); ++vk) {
+      const SDL_Scancode code = ScancodeOf(static_cast<int>(vk));
+      if (code == SDL_SCANCODE_UNKNOWN) continue;
+      const SDL_Scancode twin = TwinScancodeOf(static_cast<int>(vk));
+      keys[vk] = state[code] != 0 || (twin != SDL_SCANCODE_UNKNOWN && state[twin] != 0);
+    }
+    return keys;
   }
 
   bool CreateMainWindow(std::string& error) override {

@@ -3,6 +3,7 @@
 #include "core/Numbers.h"
 #include "core/UMainModule.h"
 #include "platform/Application.h"
+#include "platform/Keyboard.h"
 
 namespace orr {
 
@@ -62,6 +63,7 @@ void RemoveStepHandler(const TStepHandler& handler) {
 }
 
 void RunStep() {
+  TakeKeySnapshot();  // every handler of the step sees the same keys
   struct TLeave {
     int SavedIndex, SavedCount;
     ~TLeave() {

@@ -47,7 +47,8 @@ void AddStepHandler(const TStepHandler& handler);
 // during a step: a removed handler is never called, and every handler that stays runs
 // once in that step.
 void RemoveStepHandler(const TStepHandler& handler);
-// Runs one step: every handler registered when the step starts, once, in order.
+// Runs one step: takes the key snapshot (KeyPressed answers from it), then runs every
+// handler registered when the step starts, once, in order.
 void RunStep();
 // Runs `count` steps as one frame of progress does (without the clock): a scene refresh
 // pending when the frame starts ends with it. The simulator runs one step per frame.

@@ -30,17 +30,24 @@ TEST(KeyPressed, WheelPseudoKeysReportAPendingCountOnce) {
   WheelCounter = 0;
 }
 
-TEST(KeyPressed, ReadsTheKeyStateWithoutConsumingIt) {
+TEST(KeyPressed, AnswersFromTheLastSnapshotWithoutConsumingIt) {
   auto backend = std::make_unique<THeadlessBackend>();
   THeadlessBackend* keys = backend.get();
   TApplication app(std::move(backend));
-  EXPECT_FALSE(KeyPressed(VK_UP));
+  ResetKeyboard();
   keys->SetKeyDown(VK_UP, true);
+  EXPECT_FALSE(KeyPressed(VK_UP)) << "a key held after the snapshot waits for the next one";
+  TakeKeySnapshot();
   EXPECT_TRUE(KeyPressed(VK_UP));
   EXPECT_TRUE(KeyPressed(VK_UP));
   EXPECT_FALSE(KeyPressed(VK_SPACE));
+  EXPECT_FALSE(KeyPressed(-1));
+  EXPECT_FALSE(KeyPressed(256));
   keys->SetKeyDown(VK_UP, false);
+  EXPECT_TRUE(KeyPressed(VK_UP));
+  TakeKeySnapshot();
   EXPECT_FALSE(KeyPressed(VK_UP));
+  ResetKeyboard();
 }
 
 TEST(KeyPressed, WheelEventsFeedTheCounter) {
