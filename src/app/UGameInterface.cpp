@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "core/UMainModule.h"
-#include "entities/UEntityStructures.h"
 #include "platform/Application.h"
 #include "platform/Keyboard.h"
 #include "platform/Keys.h"
@@ -89,11 +88,8 @@ void TFGameInterface::FormKeyDown(int& key) {
 void TFGameInterface::FPSTimerTimer(TThreadedTimer*) {
   ++FPSTicks;
   // The frame-rate text shows the local player's view; until a game session has created
-  // a player record there is no view, and the text keeps its initial caption.
-  if (PlayerRecords.empty() || PlayerRecords.front() == nullptr) return;
-  TLocalPlayer* player = PlayerRecords.front()->Player;
-  if (player == nullptr || player->View == nullptr) return;
-  TGLSceneViewer* viewer = player->View->Viewer();
+  // the player with its view, the text keeps its initial caption.
+  TGLSceneViewer* viewer = LocalViewers != nullptr ? LocalViewers->LocalPlayerViewer() : nullptr;
   if (viewer == nullptr) return;
   StaticText1->SetCaption(FpsText(*viewer, 1));
   ResetFrameCounter(*viewer);  // each text is the average over the last interval

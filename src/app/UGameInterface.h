@@ -2,14 +2,21 @@
 // the frame-rate text in the top-left corner, and Escape to end the game.
 #pragma once
 
+#include "entities/UGameModule.h"
 #include "platform/Forms.h"
 #include "platform/ThreadedTimer.h"
 
 namespace orr {
 
-class TFGameInterface : public TForm {
+class TFGameInterface : public TForm, public TGamePanelHost {
  public:
   explicit TFGameInterface(TComponent* owner);
+
+  // Panel1, the host of the local player's view.
+  TPanel* GamePanel() override { return Panel1; }
+  // Where the frame-rate text takes its viewer from; the program's creation steps set it to
+  // the game module (not owned). Without it the text keeps its initial caption.
+  TLocalViewerSource* LocalViewers = nullptr;
 
   TPanel* ContentPanel;
   TPanel* Panel1;  // host of the local player's 3D view
@@ -21,7 +28,7 @@ class TFGameInterface : public TForm {
   static int PanelWidthFor(int screenHeight);
 
   void FPSTimerTimer(TThreadedTimer* sender);
-  // Ticks that reached the handler (the frame-rate text needs a player's view to show).
+  // Ticks that reached the handler (the frame-rate text needs a player's viewer to show).
   int FPSTicks = 0;
 
  protected:

@@ -20,7 +20,11 @@ std::vector<TCreationStep> GameCreationSteps() {
       [](TApplication& app) { app.CreateForm(DMMapModule); },
       [](TApplication& app) { app.CreateForm(DMGameRender); },
       [](TApplication& app) { app.CreateForm(FGameInterface); },
-      [](TApplication& app) { app.CreateForm(DMGameModule); },
+      // The session gets the window's panel offer; the window gets the session's viewer.
+      [](TApplication& app) {
+        app.CreateForm(DMGameModule, static_cast<TGamePanelHost*>(FGameInterface));
+        if (FGameInterface != nullptr) FGameInterface->LocalViewers = DMGameModule;
+      },
   };
 }
 

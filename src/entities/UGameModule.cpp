@@ -34,21 +34,19 @@ class TSceneWindowView : public TPlayerView {
   TGLSceneWindow window_;
 };
 
-TPanel* FindPanelIn(TComponent* owner) {
-  for (int i = 0; i < owner->ComponentCount(); ++i) {
-    TComponent* c = owner->Components(i);
-    if (c->Name == "Panel1")
-      if (auto* panel = dynamic_cast<TPanel*>(c)) return panel;
-    if (TPanel* found = FindPanelIn(c)) return found;
-  }
-  return nullptr;
+// The panel the game module's window offers, nullptr when there is none.
+TPanel* OfferedGamePanel() {
+  if (DMGameModule == nullptr || DMGameModule->Window == nullptr) return nullptr;
+  return DMGameModule->Window->GamePanel();
 }
 
 }  // namespace
 
-TPanel* FindGamePanel() {
-  if (Application == nullptr || Application->MainForm == nullptr) return nullptr;
-  return FindPanelIn(Application->MainForm);
+TGLSceneViewer* TDMGameModule::LocalPlayerViewer() {
+  if (PlayerRecords.empty() || PlayerRecords.front() == nullptr) return nullptr;
+  TLocalPlayer* player = PlayerRecords.front()->Player;
+  if (player == nullptr || player->View == nullptr) return nullptr;
+  return player->View->Viewer();
 }
 
 void ConnectRenderServices() {
@@ -61,7 +59,7 @@ void ConnectRenderServices() {
   s.AddStep = AddStepHandler;
   s.RemoveStep = RemoveStepHandler;
   s.MakeView = [](TPanel* panel) -> std::unique_ptr<TPlayerView> {
-    if (panel == nullptr) return nullptr;  // no game window: the player plays unseen
+    if (panel == nullptr) return nullptr;  // no panel: the player plays unseen
     return std::make_unique<TSceneWindowView>(panel);
   };
 }
@@ -82,7 +80,9 @@ void SetUpSession() {
   PrepareScene(GameMap.MapSize);
   SpawnEntities();
   AddPlayerRecord();
-  PlayerRecords.back()->CreateLocalPlayer(FindGamePanel());
+  TPanel* panel = OfferedGamePanel();
+  if (panel == nullptr) LogEvent("ERROR: No game panel is offered for the player's view; the game runs unseen");
+  PlayerRecords.back()->CreateLocalPlayer(panel);
   TLocalPlayer* player = PlayerRecords.back()->Player;
   player->KeyForward = VK_UP;
   player->KeyBack = VK_DOWN;

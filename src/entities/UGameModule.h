@@ -10,10 +10,39 @@
 namespace orr {
 
 class TPanel;
+class TGLSceneViewer;
 
-class TDMGameModule : public TDataModule {
+// What the game window offers the session: the panel that hosts the local player's view.
+class TGamePanelHost {
  public:
-  using TDataModule::TDataModule;
+  virtual TPanel* GamePanel() = 0;
+
+ protected:
+  ~TGamePanelHost() = default;
+};
+
+// What the session offers the game window: the local player's viewer, whose frame counter
+// feeds the frame-rate text; nullptr while there is none.
+class TLocalViewerSource {
+ public:
+  virtual TGLSceneViewer* LocalPlayerViewer() = 0;
+
+ protected:
+  ~TLocalViewerSource() = default;
+};
+
+// The program's creation steps wire the two: the game window is handed to the game module's
+// constructor, and the game module is handed back to the window as its viewer source.
+class TDMGameModule : public TDataModule, public TLocalViewerSource {
+ public:
+  // `window` offers the panel of the local player's view; nullptr for none (not owned).
+  explicit TDMGameModule(TComponent* owner, TGamePanelHost* window = nullptr)
+      : TDataModule(owner), Window(window) {}
+
+  TGamePanelHost* const Window;
+
+  // The viewer of the first player record's local player.
+  TGLSceneViewer* LocalPlayerViewer() override;
 
  protected:
   void DataModuleCreate() override;
@@ -30,9 +59,10 @@ extern const char* const EpisodeMapFile;  // "Test/Promo4.orx"
 extern std::string EpisodeMapOverride;
 
 // Loads the episode, prepares the scene, spawns the map's entities, creates the local
-// player on the game window's 3D panel, binds its keys and releases the game. A map that
-// is missing or unreadable shows a message and asks the application to end; the game
-// stays halted.
+// player on the panel the game module's window offers, binds its keys and releases the
+// game. A map that is missing or unreadable shows a message and asks the application to
+// end; the game stays halted. Without a panel (no game module, no window, or no panel)
+// an error is logged and the player plays unseen.
 void SetUpSession();
 // Frees every map entity, then every player record (with its player and view).
 void TearDownSession();
@@ -47,7 +77,5 @@ void FreeMapEntities();
 // Points EntityServices at the render and graphics modules (scene, sprites, font, step
 // registry, scene windows).
 void ConnectRenderServices();
-// The main window's panel named "Panel1", nullptr when there is none.
-TPanel* FindGamePanel();
 
 }  // namespace orr

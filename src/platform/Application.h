@@ -48,11 +48,12 @@ class TApplication : public TComponent {
   // Creates one module or form owned by the application: the reference is set before the
   // creation handler runs, so handlers of later objects can use it. An exception from the
   // creation handler goes to HandleException and creation goes on; one from the
-  // constructor resets the reference and propagates.
-  template <class T>
-  void CreateForm(T*& reference) {
+  // constructor resets the reference and propagates. `args` follow the owner into the
+  // constructor (what the object needs from objects created before it).
+  template <class T, class... TArgs>
+  void CreateForm(T*& reference, TArgs&&... args) {
     reference = nullptr;
-    auto made = std::make_unique<T>(this);
+    auto made = std::make_unique<T>(this, std::forward<TArgs>(args)...);
     T* raw = made.get();
     InsertComponent(std::move(made));
     reference = raw;

@@ -89,16 +89,20 @@ TEST(GameInterface, LayoutAndTimerMatchTheStoredSettings) {
   EXPECT_TRUE(checked);
 }
 
-TEST(GameInterface, FrameRateTickNeedsALocalPlayer) {
+TEST(GameInterface, FrameRateTickNeedsALocalPlayersViewer) {
+  // A viewer source that has no viewer yet (a session before its player is made).
+  struct TNoViewer : TLocalViewerSource {
+    TGLSceneViewer* LocalPlayerViewer() override { return nullptr; }
+  } noViewer;
   std::vector<std::string> captions;
-  // Only the window: no player record, then a record whose player is not made yet.
+  // Only the window: no viewer source, then one without a viewer.
   RunWindow(1024, 768, {}, [&] {
+    EXPECT_EQ(FGameInterface->GamePanel(), FGameInterface->Panel1);
     FGameInterface->FPSTimerTimer(FGameInterface->FPSTimer);
     captions.push_back(FGameInterface->StaticText1->Caption());
-    PlayerRecords.push_back(std::make_unique<TPlayerRecord>());
+    FGameInterface->LocalViewers = &noViewer;
     FGameInterface->FPSTimerTimer(FGameInterface->FPSTimer);
     captions.push_back(FGameInterface->StaticText1->Caption());
-    PlayerRecords.clear();
   });
   EXPECT_EQ(captions, (std::vector<std::string>{"StaticText1", "StaticText1"}));
 }

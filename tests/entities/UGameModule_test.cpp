@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -96,17 +97,30 @@ TEST_F(GameModuleTest, AMissingOrBrokenMapEndsTheProgramWithNothingCreated) {
 namespace orr {
 namespace {
 
-// The whole session in process: a map file in a scratch game folder, the render module, a
-// window with its "Panel1", then the game module; the arrow keys walk the player through
-// the render module's own fixed steps.
-TEST(GameSession, SetUpBuildsTheWorldAndTheKeysWalkThePlayerThroughTheSteps) {
-  const auto folder = std::filesystem::temp_directory_path() / "orr-entities-session";
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder / "Episodes" / "Test");
+// A scratch game folder whose episode is a 12 x 10 walled room with a creature, an
+// ammunition pack and a marker; WorkFolder points at it. Removed, with the session's global
+// state, when the test ends.
+struct TSessionEpisode {
+  TSessionEpisode();
+  ~TSessionEpisode() {
+    GameHalted = false;
+    ResetStepHandlers();
+    ResetGameMap();
+    ResetEventLog();
+    WorkFolder.clear();
+    std::filesystem::remove_all(Folder);
+  }
+  std::filesystem::path Folder;
+};
+
+TSessionEpisode::TSessionEpisode() {
+  Folder = std::filesystem::temp_directory_path() / "orr-entities-session";
+  std::filesystem::remove_all(Folder);
+  std::filesystem::create_directories(Folder / "Episodes" / "Test");
   ResetEventLog();
   ResetEntities();
   ResetStepHandlers();
-  WorkFolder = folder.string() + "/";
+  WorkFolder = Folder.string() + "/";
 
   TOrrindelMap map;
   map.MapName = "Session";
@@ -129,7 +143,25 @@ TEST(GameSession, SetUpBuildsTheWorldAndTheKeysWalkThePlayerThroughTheSteps) {
                       record(2, 5.5f, 5.5f, "0")};
   map.EntityCount = 3;
   WriteMapFile(WorkFolder + "Episodes/Test/Promo4.orx", map);
+}
 
+// The window side of the wiring: a form with a panel it offers for the player's view.
+class TSessionWindow : public TForm, public TGamePanelHost {
+ public:
+  explicit TSessionWindow(TComponent* owner) : TForm(owner) {
+    Panel = TComponent::Create<TPanel>(this);
+    Panel->SetParent(this);
+    Panel->SetBounds(0, 0, 640, 480);
+  }
+  TPanel* GamePanel() override { return Panel; }
+  TPanel* Panel = nullptr;
+};
+
+// The whole session in process: a map file in a scratch game folder, the render module, a
+// window offering its panel, then the game module; the arrow keys walk the player through
+// the render module's own fixed steps.
+TEST(GameSession, SetUpBuildsTheWorldAndTheKeysWalkThePlayerThroughTheSteps) {
+  TSessionEpisode episode;
   auto backend = std::make_unique<THeadlessBackend>(1024, 768);
   THeadlessBackend* keys = backend.get();
   {
@@ -138,12 +170,9 @@ TEST(GameSession, SetUpBuildsTheWorldAndTheKeysWalkThePlayerThroughTheSteps) {
     DMGameRender = TComponent::Create<TDMGameRender>(&root);
     DMGameRender->AfterConstruction();
     EXPECT_TRUE(GameHalted);
-    auto* form = TComponent::Create<TForm>(&root);
-    auto* panel = TComponent::Create<TPanel>(form);
-    panel->Name = "Panel1";
-    panel->SetParent(form);
-    panel->SetBounds(0, 0, 640, 480);
-    DMGameModule = TComponent::Create<TDMGameModule>(&root);
+    auto* window = TComponent::Create<TSessionWindow>(&root);
+    TPanel* panel = window->Panel;
+    DMGameModule = TComponent::Create<TDMGameModule>(&root, window);
     DMGameModule->AfterConstruction();
 
     EXPECT_FALSE(GameHalted);
@@ -158,6 +187,7 @@ TEST(GameSession, SetUpBuildsTheWorldAndTheKeysWalkThePlayerThroughTheSteps) {
     TGLSceneViewer* viewer = player->View->Viewer();
     ASSERT_NE(viewer, nullptr);
     EXPECT_EQ(viewer->Parent(), panel);
+    EXPECT_EQ(DMGameModule->LocalPlayerViewer(), viewer);
     ASSERT_NE(player->Hud, nullptr);
     EXPECT_EQ(player->Hud->Top, viewer->Height - 50);
     EXPECT_EQ(player->Hud->Width, 150);
@@ -182,12 +212,30 @@ TEST(GameSession, SetUpBuildsTheWorldAndTheKeysWalkThePlayerThroughTheSteps) {
     root.DestroyComponents();
     DMGameRender = nullptr;
   }
-  GameHalted = false;
-  ResetStepHandlers();
-  ResetGameMap();
-  ResetEventLog();
-  WorkFolder.clear();
-  std::filesystem::remove_all(folder);
+}
+
+TEST(GameSession, WithoutAnOfferedPanelTheErrorIsLoggedAndThePlayerPlaysUnseen) {
+  TSessionEpisode episode;
+  {
+    TApplication app(std::make_unique<THeadlessBackend>(1024, 768));
+    TComponent root(nullptr);
+    DMGameRender = TComponent::Create<TDMGameRender>(&root);
+    DMGameRender->AfterConstruction();
+    DMGameModule = TComponent::Create<TDMGameModule>(&root);  // no window
+    DMGameModule->AfterConstruction();
+    ASSERT_EQ(PlayerRecords.size(), 1u);
+    ASSERT_NE(PlayerRecords[0]->Player, nullptr);
+    EXPECT_EQ(PlayerRecords[0]->Player->View, nullptr);
+    EXPECT_EQ(DMGameModule->LocalPlayerViewer(), nullptr);
+    EXPECT_FALSE(GameHalted);
+    const std::string error = "ERROR: No game panel is offered for the player's view; the game runs unseen";
+    EXPECT_EQ(std::count_if(EventLog.begin(), EventLog.end(),
+                            [&](const std::string& line) { return line.ends_with("]" + error); }),
+              1);
+    root.DestroyComponents();
+    DMGameModule = nullptr;
+    DMGameRender = nullptr;
+  }
 }
 
 }  // namespace
