@@ -31,8 +31,8 @@ TCreatureMarker::~TCreatureMarker() {
 // ---- TCreature -----------------------------------------------------------------------------
 
 TCreature::TCreature() {
-  AnimState = 0;
-  ActionState = 0;
+  AnimState = TCreatureAction::Idle;
+  ActionState = TCreatureAction::Idle;
   SetHeight(0.9f);
   AnimTimer = 0;
   Speed = 3;
@@ -71,9 +71,9 @@ void TCreature::SetArmour(std::int32_t value) {
   Armour = static_cast<std::uint8_t>(std::clamp(value, 0, 100));
 }
 
-void TCreature::RequestAction(std::uint8_t action) {
-  if (action > 7) return;
-  if (action == 3) {
+void TCreature::RequestAction(TCreatureAction action) {
+  if (static_cast<unsigned>(action) > 7) return;
+  if (action == TCreatureAction::Fire) {
     if (Weapon >= WeaponCount) return;
     const RayHit hit = CastForwardRay();
     // A ray that meets nothing finds open space ahead: nothing is too close to fire.
@@ -81,16 +81,16 @@ void TCreature::RequestAction(std::uint8_t action) {
         VectorDistance(GetPosition(), hit.Point) - Radius - 0.05f <= WeaponMinDistance[Weapon])
       return;
   }
-  ActionRequests = static_cast<std::uint8_t>(ActionRequests | (1u << action));
+  ActionRequests = static_cast<std::uint8_t>(ActionRequests | (1u << static_cast<unsigned>(action)));
 }
 
-bool TCreature::MoveVector(int direction, TVector& out) const {
+bool TCreature::MoveVector(TMoveDirection direction, TVector& out) const {
   float angle;
   switch (direction) {
-    case 0: angle = Heading + 90; break;
-    case 1: angle = Heading; break;
-    case 2: angle = Heading - 90; break;
-    case 3: angle = Heading + 180; break;
+    case TMoveDirection::Forward: angle = Heading + 90; break;
+    case TMoveDirection::Right: angle = Heading; break;
+    case TMoveDirection::Back: angle = Heading - 90; break;
+    case TMoveDirection::Left: angle = Heading + 180; break;
     default: return false;
   }
   const float radians = angle * std::numbers::pi_v<float> / 180;
@@ -98,11 +98,11 @@ bool TCreature::MoveVector(int direction, TVector& out) const {
   return true;
 }
 
-void TCreature::Move(int direction) {
+void TCreature::Move(TMoveDirection direction) {
   TVector v;
   if (!MoveVector(direction, v)) return;
   Velocity = Accelerate(v);
-  RequestAction(1);
+  RequestAction(TCreatureAction::Walk);
 }
 
 void TCreature::Progress() { CreatureProgress(); }
@@ -128,8 +128,9 @@ void TCreature::CreatureProgress() {
     Laser->SetVisible(false);
   }
 
-  if ((ActionState == 2 || ActionState == 3) && !Requested(3)) ActionState = 0;
-  if (ActionState != 2 && ActionState != 3) ActionState = Requested(3) ? 3 : Requested(1) ? 1 : 0;
+  using enum TCreatureAction;
+  if (Attacking() && !Requested(Fire)) ActionState = Idle;
+  if (!Attacking()) ActionState = Requested(Fire) ? Fire : Requested(Walk) ? Walk : Idle;
   AnimState = ActionState;
 
   // The step and the frame time are taken in double precision and the sum is stored as a
@@ -140,24 +141,25 @@ void TCreature::CreatureProgress() {
     AnimTimer = 0;
     const std::string shown = std::to_string(Frame);
     if (Sprite->Material.LibMaterialName() != shown) Sprite->Material.SetLibMaterialName(shown);
-    const int first = AnimFirstFrame[AnimState & 3];
-    const int count = AnimFrameCount[AnimState & 3];
+    const int row = static_cast<int>(AnimState) & 3;
+    const int first = AnimFirstFrame[row];
+    const int count = AnimFrameCount[row];
     Frame = static_cast<std::uint8_t>(WrapInRange(Frame + 1, first, first + count - 1));
   }
 
-  if ((ActionState == 2 || ActionState == 3) && Weapon < WeaponCount) {
+  if (Attacking() && Weapon < WeaponCount) {
     WeaponTimer += 0.01f;
-    if (WeaponPhase == 0) {
+    if (WeaponPhase == TWeaponPhase::Reloading) {
       if (WeaponTimer >= 1 / FireRate[Weapon]) {
-        WeaponPhase = 2;
-        ActionState = 3;  // a shot
+        WeaponPhase = TWeaponPhase::ShotShown;
+        ActionState = Fire;  // a shot
         WeaponTimer = 0;
         return;
       }
-    } else if (WeaponPhase == 2) {
-      if (WeaponTimer >= 0.1f && ActionState == 3) {
-        ActionState = 2;
-        WeaponPhase = 0;
+    } else if (WeaponPhase == TWeaponPhase::ShotShown) {
+      if (WeaponTimer >= 0.1f && ActionState == Fire) {
+        ActionState = Aim;
+        WeaponPhase = TWeaponPhase::Reloading;
         WeaponTimer = 0;
         return;
       }
@@ -185,8 +187,8 @@ void TBasicPlayer::SetArmour(std::int32_t value) {
   if (PlayerRecord != nullptr) PlayerRecord->Armour = Armour;
 }
 
-void TBasicPlayer::RequestAction(std::uint8_t action) {
-  if (action == 3 && PlayerRecord != nullptr) {
+void TBasicPlayer::RequestAction(TCreatureAction action) {
+  if (action == TCreatureAction::Fire && PlayerRecord != nullptr) {
     if (Weapon >= WeaponCount || PlayerRecord->Weapons[Weapon] == 0) return;
     const int ammoType = WeaponAmmoType[Weapon];
     if (ammoType >= 0 && PlayerRecord->Ammo[ammoType] == 0) return;
@@ -202,14 +204,14 @@ void TBasicPlayer::PickUp(TItem& item) {
   if (PlayerRecord == nullptr) return;
   TPlayerRecord& record = *PlayerRecord;
   const std::uint16_t i = item.Spawn.Index;
-  switch (item.Spawn.Kind) {
-    case 3:
+  switch (item.Spawn.EntityKind()) {
+    case TEntityKind::HealthItem:
       if (Health < 100) SetHealth(Health + item.Take(100 - Health));
       break;
-    case 4:
+    case TEntityKind::ArmourItem:
       if (Armour < 100) SetArmour(Armour + item.Take(100 - Armour));
       break;
-    case 5:
+    case TEntityKind::Weapon:
       if (i >= WeaponCount) {
         LogWarningOnce("No weapon number " + std::to_string(i) + "; its crate cannot be taken");
       } else if (record.Weapons[i] < WeaponCapacity[i]) {
@@ -217,7 +219,7 @@ void TBasicPlayer::PickUp(TItem& item) {
             record.Weapons[i] + item.Take(WeaponCapacity[i] - record.Weapons[i]));
       }
       break;
-    case 6:
+    case TEntityKind::Ammunition:
       if (i >= AmmoTypeCount) {
         LogWarningOnce("No ammunition type " + std::to_string(i) + "; its pack cannot be taken");
       } else if (record.Ammo[i] < AmmoCapacity[i]) {
@@ -279,9 +281,9 @@ void TLocalPlayer::Progress() {
   if (Hidden) return;
   if (KeyPressed(KeyTurnLeft)) SetHeading(Heading + 3);
   if (KeyPressed(KeyTurnRight)) SetHeading(Heading - 3);
-  if (KeyPressed(KeyForward)) Move(0);
-  if (KeyPressed(KeyBack)) Move(2);
-  if (KeyPressed(KeyFire)) RequestAction(3);
+  if (KeyPressed(KeyForward)) Move(TMoveDirection::Forward);
+  if (KeyPressed(KeyBack)) Move(TMoveDirection::Back);
+  if (KeyPressed(KeyFire)) RequestAction(TCreatureAction::Fire);
   TBasicPlayer::Progress();
 }
 

@@ -18,11 +18,11 @@ void TItem::SetHidden(bool value) {
 void TItem::SetSpawn(const TPackedEntity& record) {
   TMapEntity::SetSpawn(record);
   std::string name;
-  switch (record.Kind) {
-    case 3: name = "Med_" + std::to_string(record.Index) + ".bmp"; break;
-    case 4: name = "Armor_" + std::to_string(record.Index) + ".bmp"; break;
-    case 5: name = "WeaponCrate.bmp"; break;
-    case 6: name = "AmmoPack.bmp"; break;
+  switch (record.EntityKind()) {
+    case TEntityKind::HealthItem: name = "Med_" + std::to_string(record.Index) + ".bmp"; break;
+    case TEntityKind::ArmourItem: name = "Armor_" + std::to_string(record.Index) + ".bmp"; break;
+    case TEntityKind::Weapon: name = "WeaponCrate.bmp"; break;
+    case TEntityKind::Ammunition: name = "AmmoPack.bmp"; break;
     default: break;
   }
   TGLMaterialLibrary* library = EntityServices.StaticSprites;
@@ -53,11 +53,11 @@ std::uint16_t TItem::Take(std::int32_t wanted) {
   const std::string n = std::to_string(taken);
   const std::string name = EntityName(Spawn);
   std::string text;
-  switch (Spawn.Kind) {
-    case 3: text = name + ", Health +" + n + "%"; break;
-    case 4: text = name + ", Armor +" + n + "%"; break;
-    case 5:
-    case 6: text = n + "x " + name; break;
+  switch (Spawn.EntityKind()) {
+    case TEntityKind::HealthItem: text = name + ", Health +" + n + "%"; break;
+    case TEntityKind::ArmourItem: text = name + ", Armor +" + n + "%"; break;
+    case TEntityKind::Weapon:
+    case TEntityKind::Ammunition: text = n + "x " + name; break;
     default: return taken;
   }
   flyText_ = std::make_unique<TFlyText>(text, GetPosition());

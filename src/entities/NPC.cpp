@@ -15,6 +15,33 @@ namespace {
 
 constexpr float SightRange = 8;      // units, centre to centre
 constexpr float SearchSeconds = 10;  // time spent searching where the player was lost
+// Degrees turned per step: the kind's speed times this factor.
+constexpr float TurnFactor = 0.9f;
+// A turn that would end within this many degrees of the wanted heading takes it at once.
+constexpr float TurnSnapDegrees = 10;
+// How close a walk comes to its target before it counts as arrived, in units.
+constexpr float ArrivedDistance = 0.1f;
+// A walk also ends when less of the way ahead is free than 100 minus these percents:
+// idle walks stop at a way half blocked, the pursuit only at one blocked four fifths.
+constexpr std::uint8_t IdleWalkBlockedPercent = 50;
+constexpr std::uint8_t PursuitBlockedPercent = 80;
+// Look targets: cells up to LookReach away in x and y, drawn at most LookDraws times until
+// nothing blocks the view closer than LookClearance units; then a pause of 0.5 to 4.5 s.
+constexpr int LookReach = 2;
+constexpr int LookDraws = 201;
+constexpr float LookClearance = 2;
+constexpr int LookPauseChoices = 5;  // whole seconds 0..4, plus half a second
+// Roam targets: free cells up to four away in x and y, at most RoamDraws tries; after a
+// look-around a roaming NPC walks on with a chance of one in RoamChoices.
+constexpr int RoamDraws = 20;
+constexpr int RoamCellChoices = 9;
+constexpr int RoamChoices = 3;
+// Engaging: walk closer while farther than the weapon's range over EngageRangeDivisor
+// (the range is in tenths of a unit), fire within range over FireRangeDivisor.
+constexpr float EngageRangeDivisor = 12.0f;
+constexpr float FireRangeDivisor = 10.0f;
+// Closer than this beyond both radii an NPC senses a player through walls.
+constexpr float SenseDistance = 0.9f;
 
 float Distance2D(const TVector& a, const TVector& b) {
   const float dx = a.X - b.X, dy = a.Y - b.Y;
@@ -24,7 +51,7 @@ float Distance2D(const TVector& a, const TVector& b) {
 }  // namespace
 
 TNPC::TNPC() {
-  State = 0;
+  State = TNpcState::Idle;
   Pause = -1;
   Marker->SetVisible(false);
   Marker->Scale.SetPoint(1, 1, 0.01f);
@@ -48,11 +75,11 @@ void TNPC::SetSpawn(const TPackedEntity& record) {
   TGLMaterialLibrary* library = EntityServices.AniSprites ? EntityServices.AniSprites(folder) : nullptr;
   Sprite->Material.SetMaterialLibrary(library);
   Sprite->Material.SetLibMaterialName("0");
-  Mode = static_cast<std::uint8_t>(StrToInt(record.Param1));
+  Mode = static_cast<TNpcMode>(StrToInt(record.Param1));
   switch (Mode) {
-    case 0: PickLookTarget(); break;
-    case 1: PickRoamTarget(); break;
-    case 2: NextRouteStep(); break;
+    case TNpcMode::LookAround: PickLookTarget(); break;
+    case TNpcMode::Roam: PickRoamTarget(); break;
+    case TNpcMode::Patrol: NextRouteStep(); break;
     default: break;
   }
   Speed = NpcSpeed[NpcIndex()];
@@ -64,29 +91,30 @@ void TNPC::Progress() {
     TCreature::Progress();
     return;
   }
-  if (State != 2) Marker->SetVisible(false);
+  using enum TNpcState;
+  if (State != Pursue) Marker->SetVisible(false);
   if (Pause >= 0) Pause -= 0.01f;
   switch (State) {
-    case 0:
+    case Idle:
       IdleStep();
-      if (SeekTarget()) State = 1;
+      if (SeekTarget()) State = Engage;
       break;
-    case 1:
+    case Engage:
       EngageStep();
       break;
-    case 2:
+    case Pursue:
       TurnTowards(LastSeen);
-      if (WalkTowards(LastSeen, 80)) {
-        State = 3;
+      if (WalkTowards(LastSeen, PursuitBlockedPercent)) {
+        State = Search;
         SearchTimer = 0;
       }
-      if (SeekTarget()) State = 1;
+      if (SeekTarget()) State = Engage;
       break;
-    case 3:
+    case Search:
       if (TurnTowards(LookTarget) && Pause < 0) PickLookTarget();
       SearchTimer += 0.01f;
-      if (SearchTimer >= SearchSeconds) State = 0;
-      if (SeekTarget()) State = 1;
+      if (SearchTimer >= SearchSeconds) State = Idle;
+      if (SeekTarget()) State = Engage;
       break;
     default: break;
   }
@@ -95,13 +123,13 @@ void TNPC::Progress() {
 
 void TNPC::IdleStep() {
   switch (Mode) {
-    case 0:
+    case TNpcMode::LookAround:
       if (TurnTowards(LookTarget) && Pause < 0) PickLookTarget();
       break;
-    case 1:
-      if (LookingAround || WalkTowards(RouteTarget, 50)) {
+    case TNpcMode::Roam:
+      if (LookingAround || WalkTowards(RouteTarget, IdleWalkBlockedPercent)) {
         if (TurnTowards(LookTarget) && Pause < 0) {
-          if (Random(3) == 0) {
+          if (Random(RoamChoices) == 0) {
             PickRoamTarget();
             LookingAround = false;
           } else {
@@ -111,8 +139,8 @@ void TNPC::IdleStep() {
         }
       }
       break;
-    case 2:
-      if (WalkTowards(RouteTarget, 50)) {
+    case TNpcMode::Patrol:
+      if (WalkTowards(RouteTarget, IdleWalkBlockedPercent)) {
         RouteWait += 0.01f;
         if (Route.Steps.empty()) break;
         const std::int32_t last = static_cast<std::int32_t>(Route.Steps.size()) - 1;
@@ -129,18 +157,18 @@ void TNPC::IdleStep() {
 
 void TNPC::EngageStep() {
   if (!SeekTarget()) {
-    State = 2;
+    State = TNpcState::Pursue;
     return;
   }
   const TVector target = Target->GetPosition();
   TurnTowards(target);
   const float d = VectorDistance(target, GetPosition()) - Radius - Target->Radius;
-  if (ActionState != 2 && ActionState != 3 && d > WeaponRange[Weapon] / 12.0f) {
-    WalkTowards(target, 50);
+  if (!Attacking() && d > WeaponRange[Weapon] / EngageRangeDivisor) {
+    WalkTowards(target, IdleWalkBlockedPercent);
   } else if (d < WeaponMinDistance[Weapon]) {
-    Move(2);
-  } else if (d < WeaponRange[Weapon] / 10.0f) {
-    RequestAction(3);
+    Move(TMoveDirection::Back);
+  } else if (d < WeaponRange[Weapon] / FireRangeDivisor) {
+    RequestAction(TCreatureAction::Fire);
   }
 }
 
@@ -158,16 +186,16 @@ bool TNPC::TurnTowards(const TVector& target) {
     up = std::fabs(360 - h + a);
     down = std::fabs(h - a);
   }
-  const float turn = NpcSpeed[NpcIndex()] * 0.9f;
+  const float turn = NpcSpeed[NpcIndex()] * TurnFactor;
   if (up >= down) {
-    if (down < 10) {
+    if (down < TurnSnapDegrees) {
       SetHeading(a);
       return true;
     }
     SetHeading(h - turn);
     return false;
   }
-  if (up < 10) {
+  if (up < TurnSnapDegrees) {
     SetHeading(a);
     return true;
   }
@@ -178,12 +206,12 @@ bool TNPC::TurnTowards(const TVector& target) {
 bool TNPC::WalkTowards(const TVector& target, std::uint8_t percent) {
   TurnTowards(target);
   const float dist = std::nearbyint(Distance2D(target, GetPosition()));
-  if (dist <= 0.1f) return true;
+  if (dist <= ArrivedDistance) return true;
   TVector ahead;
-  MoveVector(0, ahead);
+  MoveVector(TMoveDirection::Forward, ahead);
   if (FreeMotionPercent(ahead) < 100 - percent) return true;  // the way ahead is blocked
-  Move(0);
-  RequestAction(1);
+  Move(TMoveDirection::Forward);
+  RequestAction(TCreatureAction::Walk);
   return false;
 }
 
@@ -213,7 +241,7 @@ bool TNPC::CanSee(const TMapEntity* entity) {
   const TVector there = entity->GetPosition();
   const float d = VectorDistance(there, GetPosition());
   if (d > SightRange) return false;
-  if (d < Radius + 0.9f + entity->Radius) return true;  // close enough to sense through walls
+  if (d < Radius + SenseDistance + entity->Radius) return true;  // close enough to sense through walls
   const auto* body = dynamic_cast<const TPhysEntity*>(entity);
   if (body == nullptr) return false;
   // Aimed at the middle of the body: a ray along the ground would only graze the bottom
@@ -228,19 +256,19 @@ void TNPC::PickLookTarget() {
   // The forward ray does not depend on the draw, so one cast answers for every draw; the
   // plain scans cast it for each, as the reference.
   bool cast = false, openAhead = false;
-  for (int draw = 0; draw < 201; ++draw) {
-    const int dx = Random(5) - 2;
-    const int dy = Random(5) - 2;
+  for (int draw = 0; draw < LookDraws; ++draw) {
+    const int dx = Random(2 * LookReach + 1) - LookReach;
+    const int dy = Random(2 * LookReach + 1) - LookReach;
     LookTarget = VectorAdd(GetPosition(), static_cast<float>(dx), static_cast<float>(dy), 0, 0);
     if (!cast || !SpatialIndexEnabled) {
       const RayHit hit = CastForwardRay();
       // Nothing hit ahead means open space: the draw is good.
-      openAhead = hit.Object == nullptr || VectorDistance(GetPosition(), hit.Point) > 2;
+      openAhead = hit.Object == nullptr || VectorDistance(GetPosition(), hit.Point) > LookClearance;
       cast = true;
     }
     if (openAhead) break;
   }
-  Pause = static_cast<float>(Random(5)) + 0.5f;
+  Pause = static_cast<float>(Random(LookPauseChoices)) + 0.5f;
 }
 
 void TNPC::PickRoamTarget() {
@@ -250,21 +278,21 @@ void TNPC::PickRoamTarget() {
     const float v = std::nearbyint(static_cast<float>(draw) + at - 4 + 0.5f);
     return static_cast<std::int32_t>(std::clamp(v, 0.0f, static_cast<float>(std::max(count - 1, 0))));
   };
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    const std::int32_t y = nearCell(Random(9), here.Y, h);
-    const std::int32_t x = nearCell(Random(9), here.X, w);
+  for (int attempt = 0; attempt < RoamDraws; ++attempt) {
+    const std::int32_t y = nearCell(Random(RoamCellChoices), here.Y, h);
+    const std::int32_t x = nearCell(Random(RoamCellChoices), here.X, w);
     if (!IsCellBlocked(x, y)) {
       LookTarget = {static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f, 0.5f, 0};
       RouteTarget = LookTarget;
       return;
     }
   }
-  Mode = 0;
+  Mode = TNpcMode::LookAround;
 }
 
 void TNPC::NextRouteStep() {
   if (Route.Steps.empty()) {
-    Mode = 1;
+    Mode = TNpcMode::Roam;
     return;
   }
   const std::int32_t last = static_cast<std::int32_t>(Route.Steps.size()) - 1;

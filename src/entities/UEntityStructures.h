@@ -8,6 +8,7 @@
 //       TItem                    pick-up: health, armour, weapon crate, ammunition
 //       TPhysEntity              velocity, collision, hit cylinder, ray casts
 //         TCreature              health, armour, weapon cycle, animation rows, laser
+//                                (its hidden marker comes first: base TCreatureMarker)
 //           TBasicPlayer         bound to a TPlayerRecord, picks items up
 //             TLocalPlayer       keyboard, scene window, status image
 //           TNPC                 computer-controlled behaviour (NPC.cpp)
@@ -19,7 +20,7 @@
 // when freed, so a step never reaches a freed entity.
 //
 // Units: positions in world units (one per map cell), angles in degrees, timers in seconds
-// of game time; one step is 0.01 s.
+// of game time; one step is StepSeconds (0.01 s).
 #pragma once
 
 #include <array>
@@ -57,7 +58,7 @@ class TPlayerView {
 };
 
 // What the entities use of the render module. The game session fills it from the render
-// module's globals; tests fill it with a plain scene and their own step list.
+// module's globals; tests fill it with a plain scene and the step registry.
 struct TEntityServices {
   TGLScene* Scene = nullptr;                     // the world's scene (MainScene)
   TGLMaterialLibrary* StaticSprites = nullptr;   // item sprites by file name
@@ -92,6 +93,19 @@ extern const std::array<std::uint8_t, 4> AnimFrameCount;
 extern const std::array<float, NpcKindCount> NpcSpeed;  // units per second
 extern const std::array<std::uint8_t, NpcKindCount> NpcWeapon;
 extern const std::array<bool, NpcKindCount> NpcLaser;
+
+// What a creature does, and so the row of its animation: 0 idle, 1 walking, 2 aiming,
+// 3 firing. Requests of a step are kept as bits numbered by these values.
+enum class TCreatureAction : std::uint8_t { Idle = 0, Walk = 1, Aim = 2, Fire = 3 };
+// Where a creature's weapon is in its cycle: reloading until the next shot, then showing
+// the shot for a tenth of a second.
+enum class TWeaponPhase : std::uint8_t { Reloading = 0, ShotShown = 2 };
+// Walking directions relative to the heading.
+enum class TMoveDirection { Forward = 0, Right = 1, Back = 2, Left = 3 };
+// An NPC's idle behaviour, read from its record's Param1; any other number stands still.
+enum class TNpcMode : std::uint8_t { LookAround = 0, Roam = 1, Patrol = 2 };
+// What an NPC is doing about the players.
+enum class TNpcState : std::uint8_t { Idle = 0, Engage = 1, Pursue = 2, Search = 3 };
 
 // The nearest scene object hit by a ray (or none), the hit point and the normal there.
 struct RayHit {
@@ -239,11 +253,11 @@ class TCreature : public TCreatureMarker, public TPhysEntity {
   std::uint8_t Armour = 0;      // 0..100
   std::uint8_t Weapon = 0;      // weapon number in use
   float AnimTimer = 0;          // seconds since the last frame change
-  std::uint8_t AnimState = 0;   // animation row 0..3
-  std::uint8_t ActionState = 0; // 0 idle, 1 walking, 2 aiming, 3 firing
+  TCreatureAction AnimState = TCreatureAction::Idle;    // animation row
+  TCreatureAction ActionState = TCreatureAction::Idle;
   float WeaponTimer = 0;        // seconds in the current weapon phase
-  std::uint8_t WeaponPhase = 0; // 0 reloading, 2 shot shown
-  std::uint8_t ActionRequests = 0;  // bit set of actions requested this step (1 walk, 3 fire)
+  TWeaponPhase WeaponPhase = TWeaponPhase::Reloading;
+  std::uint8_t ActionRequests = 0;  // bit set of actions requested this step (bit n: action n)
   float Speed = 3;              // units per second
   float LaserLength = 5;
   bool LaserOn = false;
@@ -254,14 +268,21 @@ class TCreature : public TCreatureMarker, public TPhysEntity {
   void ApplyFriction() override;
   virtual void SetHealth(std::int32_t value);
   virtual void SetArmour(std::int32_t value);
-  virtual void RequestAction(std::uint8_t action);
+  // Requests an action for this step; numbers above 7 are ignored.
+  virtual void RequestAction(TCreatureAction action);
 
-  // The walking vector for direction 0 forward, 1 right, 2 back, 3 left; false otherwise
-  // (the output is left untouched).
-  bool MoveVector(int direction, TVector& out) const;
-  void Move(int direction);
+  // The walking vector for a direction; false for a number that names none (the output is
+  // left untouched).
+  bool MoveVector(TMoveDirection direction, TVector& out) const;
+  void Move(TMoveDirection direction);
 
-  bool Requested(std::uint8_t action) const { return (ActionRequests >> action) & 1u; }
+  bool Requested(TCreatureAction action) const {
+    return (ActionRequests >> static_cast<unsigned>(action)) & 1u;
+  }
+  // Aiming or firing: the weapon cycle runs.
+  bool Attacking() const {
+    return ActionState == TCreatureAction::Aim || ActionState == TCreatureAction::Fire;
+  }
 
  protected:
   void CreatureProgress();
@@ -276,7 +297,7 @@ class TBasicPlayer : public TCreature {
   void Progress() override;
   void SetHealth(std::int32_t value) override;
   void SetArmour(std::int32_t value) override;
-  void RequestAction(std::uint8_t action) override;
+  void RequestAction(TCreatureAction action) override;
   virtual void WeaponChanged();
   void PickUp(TItem& item);
 };
@@ -306,8 +327,8 @@ class TNPC : public TCreature {
   TRoute Route;
   std::uint16_t RouteIndex = 0;  // step to walk to next
   float RouteWait = 0;           // seconds at the step just reached
-  std::uint8_t Mode = 0;         // 0 look around, 1 roam, 2 patrol
-  std::uint8_t State = 0;        // 0 idle, 1 engage, 2 pursue, 3 search
+  TNpcMode Mode = TNpcMode::LookAround;
+  TNpcState State = TNpcState::Idle;
   TVector RouteTarget;
   TVector LookTarget;
   TVector LastSeen;

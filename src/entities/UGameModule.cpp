@@ -100,12 +100,12 @@ void SpawnEntities() {
 
 void SpawnEntity(const TPackedEntity& record) {
   std::unique_ptr<TMapEntity> made;
-  switch (record.Kind) {
-    case 0: made = std::make_unique<TNPC>(); break;
-    case 3:
-    case 4:
-    case 5:
-    case 6: made = std::make_unique<TItem>(); break;
+  switch (record.EntityKind()) {
+    case TEntityKind::Creature: made = std::make_unique<TNPC>(); break;
+    case TEntityKind::HealthItem:
+    case TEntityKind::ArmourItem:
+    case TEntityKind::Weapon:
+    case TEntityKind::Ammunition: made = std::make_unique<TItem>(); break;
     default: return;
   }
   MapEntities.push_back(std::move(made));

@@ -98,13 +98,25 @@ struct TMapVector {
   float X = 0, Y = 0, Z = 0, W = 0;
 };
 
+// The entity kinds of the map's records; a record may hold any other number too.
+enum class TEntityKind : std::uint16_t {
+  Creature = 0,
+  SceneryEffect = 1,
+  Marker = 2,
+  HealthItem = 3,
+  ArmourItem = 4,
+  Weapon = 5,
+  Ammunition = 6,
+};
+
 // One entity record of the map.
 struct TPackedEntity {
   // Position on the map in cells; a negative x together with a negative y asks for a random
   // placement.
   TMapVector Position;
   // 0 creature, 1 scenery effect, 2 marker, 3 health item, 4 armour item, 5 weapon,
-  // 6 ammunition; anything else makes nothing.
+  // 6 ammunition; anything else makes nothing. The number as the file stores it; the game
+  // reads it as EntityKind().
   std::uint16_t Kind = 0;
   // Row of the kind's name table (see EntityName).
   std::uint16_t Index = 0;
@@ -112,6 +124,8 @@ struct TPackedEntity {
   std::string Param1;
   // Creatures: the patrol route (see ParseRoute).
   std::string Param2;
+
+  TEntityKind EntityKind() const { return static_cast<TEntityKind>(Kind); }
 };
 
 // Number of cells horizontally (X, the map's width W) and vertically (Y, its height H).

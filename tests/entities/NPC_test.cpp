@@ -80,7 +80,7 @@ TEST_F(NpcTest, ItsOwnBodyAndLaserSightNeverBlockItsRays) {
   npc->SetHeading(0);
   for (int i = 0; i < 12; ++i) {
     Step();
-    ASSERT_EQ(npc->State, 1) << "step " << i + 1;
+    ASSERT_EQ(npc->State, TNpcState::Engage) << "step " << i + 1;
     ASSERT_TRUE(npc->LaserOn) << "step " << i + 1;
   }
   EXPECT_NEAR(npc->Laser->Node(1).Y + (npc->GetPosition().Y - 5.5f), 3.6f, 0.05f);
@@ -102,11 +102,11 @@ TEST_F(NpcTest, EngagesAtRangeFiresAndStepsBackWhenTooClose) {
   player->SetPosition({5.5f, 12.3f, 0, 0});  // 6 units edge to edge, straight ahead
   npc->SetHeading(0);
   Step();
-  EXPECT_EQ(npc->State, 1);
+  EXPECT_EQ(npc->State, TNpcState::Engage);
   Step();
   EXPECT_GT(npc->GetPosition().Y, 5.5f);  // walks closer
-  for (int i = 0; i < 20 && npc->ActionState != 3; ++i) Step();
-  EXPECT_EQ(npc->ActionState, 3);
+  for (int i = 0; i < 20 && npc->ActionState != TCreatureAction::Fire; ++i) Step();
+  EXPECT_EQ(npc->ActionState, TCreatureAction::Fire);
   const float stoodAt = npc->GetPosition().Y;
   EXPECT_LT(12.3f - stoodAt - 0.8f, 5.84f);
   player->SetPosition({5.5f, stoodAt + 1.3f, 0, 0});  // 0.5 edge to edge
@@ -117,19 +117,19 @@ TEST_F(NpcTest, EngagesAtRangeFiresAndStepsBackWhenTooClose) {
   player->SetHidden(true);
   player->HitCylinder->SetVisible(false);
   Step();
-  EXPECT_EQ(npc->State, 2);
+  EXPECT_EQ(npc->State, TNpcState::Pursue);
   EXPECT_FALSE(npc->LaserOn);
-  for (int i = 0; i < 300 && npc->State == 2; ++i) Step();
-  EXPECT_EQ(npc->State, 3);
+  for (int i = 0; i < 300 && npc->State == TNpcState::Pursue; ++i) Step();
+  EXPECT_EQ(npc->State, TNpcState::Search);
   Step(1000);
-  EXPECT_EQ(npc->State, 0);
+  EXPECT_EQ(npc->State, TNpcState::Idle);
 }
 
 TEST_F(NpcTest, PatrolsItsRouteWaitingAtEachStep) {
   MakeRoom(12, 12);
   // Steps: wait 1 s at (2, 2), wait 1 s at (6, 2).
   auto* npc = Spawn<TNPC>(Record(0, 1, 2.5f, 2.5f, "2", "01002002" "01006002"));
-  EXPECT_EQ(npc->Mode, 2);
+  EXPECT_EQ(npc->Mode, TNpcMode::Patrol);
   EXPECT_EQ(npc->RouteIndex, 1);
   EXPECT_FLOAT_EQ(npc->RouteTarget.X, 2.5f);
   Step(50);
@@ -147,7 +147,7 @@ TEST_F(NpcTest, PatrolsItsRouteWaitingAtEachStep) {
 TEST_F(NpcTest, IdleModesFallBackWhenTheyHaveNothingToDo) {
   MakeRoom(12, 12);
   auto* emptyRoute = Spawn<TNPC>(Record(0, 1, 5.5f, 5.5f, "2", ""));
-  EXPECT_EQ(emptyRoute->Mode, 1);
+  EXPECT_EQ(emptyRoute->Mode, TNpcMode::Roam);
   EXPECT_TRUE(VectorEquals(emptyRoute->RouteTarget, {0, 0, 0, 0}));  // no roam target yet
   const TVector origin{0, 0, 0, 0};
   float nearest = VectorDistance(emptyRoute->GetPosition(), origin);  // 7.78
@@ -158,9 +158,9 @@ TEST_F(NpcTest, IdleModesFallBackWhenTheyHaveNothingToDo) {
   EXPECT_LT(nearest, 2.5f);  // so it heads for (0, 0) first, into the corner
   MakeMap({"#####", "#####", "#####"});
   auto* walled = Spawn<TNPC>(Record(0, 1, 1.5f, 1.5f, "1"));
-  EXPECT_EQ(walled->Mode, 0);
+  EXPECT_EQ(walled->Mode, TNpcMode::LookAround);
   auto* odd = Spawn<TNPC>(Record(0, 9, 1.5f, 1.5f, "7"));
-  EXPECT_EQ(odd->Mode, 7);
+  EXPECT_EQ(odd->Mode, static_cast<TNpcMode>(7));
   EXPECT_FLOAT_EQ(odd->Speed, NpcSpeed[0]);
   Step(10);  // an unknown mode idles without moving
   EXPECT_FLOAT_EQ(odd->GetPosition().X, 1.5f);

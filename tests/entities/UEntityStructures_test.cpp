@@ -298,7 +298,7 @@ TEST_F(CreatureTest, WalkingMovesThreeUnitsPerSecondAndStopsOnRelease) {
   EXPECT_EQ(c->Health, 0);
   EXPECT_FLOAT_EQ(c->Sprite->Position.Z(), 0.9f);
   for (int i = 0; i < 100; ++i) {
-    c->Move(0);
+    c->Move(TMoveDirection::Forward);
     Step();
   }
   EXPECT_NEAR(c->GetPosition().X, 4.5f, 1e-4);
@@ -307,9 +307,9 @@ TEST_F(CreatureTest, WalkingMovesThreeUnitsPerSecondAndStopsOnRelease) {
   EXPECT_NEAR(c->GetPosition().Y, 5.5f, 1e-3);
   c->SetHeading(90);  // forward now runs toward -x
   TVector v;
-  ASSERT_TRUE(c->MoveVector(0, v));
+  ASSERT_TRUE(c->MoveVector(TMoveDirection::Forward, v));
   EXPECT_NEAR(v.X, -3, 1e-5);
-  EXPECT_FALSE(c->MoveVector(4, v));
+  EXPECT_FALSE(c->MoveVector(static_cast<TMoveDirection>(4), v));
 }
 
 TEST_F(CreatureTest, HoldingFireRunsTheWeaponCycle) {
@@ -323,14 +323,14 @@ TEST_F(CreatureTest, HoldingFireRunsTheWeaponCycle) {
     creature->Weapon = c.Weapon;
     int firstShot = 0, backToAim = 0;
     for (int step = 1; step <= 200 && backToAim == 0; ++step) {
-      creature->RequestAction(3);
-      const std::uint8_t phase = creature->WeaponPhase;
+      creature->RequestAction(TCreatureAction::Fire);
+      const TWeaponPhase phase = creature->WeaponPhase;
       creature->Progress();
       if (step == 1) {
-        EXPECT_EQ(creature->ActionState, 3);
+        EXPECT_EQ(creature->ActionState, TCreatureAction::Fire);
       }
-      if (phase == 0 && creature->WeaponPhase == 2) firstShot = step;
-      if (firstShot && phase == 2 && creature->WeaponPhase == 0) backToAim = step;
+      if (phase == TWeaponPhase::Reloading && creature->WeaponPhase == TWeaponPhase::ShotShown) firstShot = step;
+      if (firstShot && phase == TWeaponPhase::ShotShown && creature->WeaponPhase == TWeaponPhase::Reloading) backToAim = step;
     }
     EXPECT_EQ(firstShot, c.FirstShotStep) << int(c.Weapon);
     EXPECT_EQ(backToAim - firstShot, 11) << int(c.Weapon);
@@ -351,9 +351,9 @@ TEST_F(CreatureTest, TheWalkingRowShowsTheFrameBeforeEachAdvanceAtARateSetBySpee
     std::vector<int> changedAt;
     std::string shown, names;
     for (int step = 1; step <= 11 * c.StepsPerFrame; ++step) {
-      creature->RequestAction(1);
+      creature->RequestAction(TCreatureAction::Walk);
       creature->Progress();
-      EXPECT_EQ(creature->AnimState, 1);
+      EXPECT_EQ(creature->AnimState, TCreatureAction::Walk);
       if (creature->Sprite->Material.LibMaterialName() != shown) {
         shown = creature->Sprite->Material.LibMaterialName();
         names += shown + " ";
@@ -374,16 +374,16 @@ TEST_F(CreatureTest, FireIsRefusedWithAnObstacleTooCloseAhead) {
   wall->Position.SetPoint(5, 6.4f, 0.5f);  // its face at y = 5.9
   auto* c = Spawn<TCreature>(Record(0, 0, 5, 5));
   c->Weapon = 1;  // Suppressor: 0.6 + radius + 0.05 from the hit point
-  c->RequestAction(3);
-  EXPECT_FALSE(c->Requested(3));
+  c->RequestAction(TCreatureAction::Fire);
+  EXPECT_FALSE(c->Requested(TCreatureAction::Fire));
   c->Weapon = 0;  // fists are never refused
-  c->RequestAction(3);
-  EXPECT_TRUE(c->Requested(3));
+  c->RequestAction(TCreatureAction::Fire);
+  EXPECT_TRUE(c->Requested(TCreatureAction::Fire));
   c->SetPosition({5, 4, 0, 0});
   c->ActionRequests = 0;
   c->Weapon = 1;
-  c->RequestAction(3);
-  EXPECT_TRUE(c->Requested(3));
+  c->RequestAction(TCreatureAction::Fire);
+  EXPECT_TRUE(c->Requested(TCreatureAction::Fire));
 }
 
 TEST_F(CreatureTest, ThePlayerPicksUpWhatItNeeds) {
@@ -421,19 +421,19 @@ TEST_F(CreatureTest, APlayerCannotFireAWeaponWithoutItsAmmunition) {
   player.WeaponChanged();
   EXPECT_EQ(player.Weapon, 2);
   record.Ammo[2] = 0;  // shotgun shells
-  player.RequestAction(3);
-  EXPECT_FALSE(player.Requested(3));
+  player.RequestAction(TCreatureAction::Fire);
+  EXPECT_FALSE(player.Requested(TCreatureAction::Fire));
   record.Ammo[2] = 5;
   record.SelectedWeapon = 8;
   player.WeaponChanged();
   record.Ammo[5] = 0;  // the detonator reads C4, not a seventh ammunition type
-  player.RequestAction(3);
-  EXPECT_FALSE(player.Requested(3));
+  player.RequestAction(TCreatureAction::Fire);
+  EXPECT_FALSE(player.Requested(TCreatureAction::Fire));
   record.SelectedWeapon = 0;
   player.WeaponChanged();
   for (auto& a : record.Ammo) a = 0;
-  player.RequestAction(3);
-  EXPECT_TRUE(player.Requested(3));
+  player.RequestAction(TCreatureAction::Fire);
+  EXPECT_TRUE(player.Requested(TCreatureAction::Fire));
 }
 
 TEST_F(CreatureTest, TheLocalPlayerWalksAndTurnsWithTheArrowKeys) {
@@ -457,7 +457,7 @@ TEST_F(CreatureTest, TheLocalPlayerWalksAndTurnsWithTheArrowKeys) {
   keys->SetKeyDown(VK_DOWN, true);
   Step(10);
   EXPECT_NEAR(p->GetPosition().Y, 6.5f, 1e-3);
-  EXPECT_EQ(p->AnimState, 1);
+  EXPECT_EQ(p->AnimState, TCreatureAction::Walk);
   keys->SetKeyDown(VK_UP, false);
   keys->SetKeyDown(VK_DOWN, false);
   keys->SetKeyDown(VK_LEFT, true);
