@@ -177,6 +177,13 @@ TBasicPlayer::TBasicPlayer(TPlayerRecord* record) : PlayerRecord(record) {
   PlaceRandomly();
 }
 
+TBasicPlayer::~TBasicPlayer() {
+  for (const auto& entity : MapEntities) {
+    auto* npc = dynamic_cast<TNPC*>(entity.get());
+    if (npc != nullptr && npc->Target == this) npc->Target = nullptr;
+  }
+}
+
 void TBasicPlayer::SetHealth(std::int32_t value) {
   TCreature::SetHealth(value);
   if (PlayerRecord != nullptr) PlayerRecord->Health = Health;

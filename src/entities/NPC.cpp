@@ -232,6 +232,7 @@ bool TNPC::SeekTarget() {
     if (NpcLaser[NpcIndex()]) LaserOn = true;
     return true;
   }
+  Target = nullptr;
   LaserOn = false;
   return false;
 }

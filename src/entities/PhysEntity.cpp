@@ -141,13 +141,19 @@ RayHit CastSceneRay(TGLDummyCube* anchor, const TVector& start, const TVector& d
   RayHit hit;
   TGLScene* scene = anchor->Scene();
   if (scene == nullptr) return hit;
-  const bool shown = anchor->Visible();
-  if (shown) anchor->SetVisible(false);
+  // Shown again however the cast ends: an exception must not leave the body invisible.
+  struct THiddenForCast {
+    TGLDummyCube* Anchor;
+    bool Shown;
+    ~THiddenForCast() {
+      if (Shown) Anchor->SetVisible(true);
+    }
+  } hidden{anchor, anchor->Visible()};
+  if (hidden.Shown) anchor->SetVisible(false);
   ++RuleCounters.RayCasts;
   hit.Object = !SpatialIndexEnabled
                    ? scene->RayCastIntersect(start, direction, &hit.Point, &hit.Normal)
                    : scene->RayCastIntersectIndexed(start, direction, &hit.Point, &hit.Normal, reach);
-  if (shown) anchor->SetVisible(true);
   return hit;
 }
 

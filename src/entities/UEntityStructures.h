@@ -291,6 +291,8 @@ class TCreature : public TCreatureMarker, public TPhysEntity {
 class TBasicPlayer : public TCreature {
  public:
   explicit TBasicPlayer(TPlayerRecord* record);
+  // Clears every NPC's Target that points at this player.
+  ~TBasicPlayer() override;
 
   TPlayerRecord* PlayerRecord = nullptr;  // not owned
 
@@ -335,7 +337,9 @@ class TNPC : public TCreature {
   float Pause = -1;              // seconds; a new look target once negative
   bool LookingAround = false;
   float SearchTimer = 0;
-  TMapEntity* Target = nullptr;  // not owned
+  // The player the last SeekTarget saw (not owned); nullptr when it saw none, and cleared
+  // when that player is freed, so it never points at a freed player.
+  TMapEntity* Target = nullptr;
 
   void SetSpawn(const TPackedEntity& record) override;
   void Progress() override;

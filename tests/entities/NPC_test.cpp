@@ -90,6 +90,10 @@ TEST_F(NpcTest, ItsOwnBodyAndLaserSightNeverBlockItsRays) {
   // The forward ray is not stopped by the shown laser either.
   const RayHit ahead = npc->CastForwardRay();
   EXPECT_EQ(ahead.Object, player->HitCylinder);
+  // Freeing the player it engages leaves no pointer to it behind.
+  ASSERT_EQ(npc->Target, player);
+  PlayerRecords.clear();
+  EXPECT_EQ(npc->Target, nullptr);
 }
 
 TEST_F(NpcTest, EngagesAtRangeFiresAndStepsBackWhenTooClose) {
@@ -103,6 +107,7 @@ TEST_F(NpcTest, EngagesAtRangeFiresAndStepsBackWhenTooClose) {
   npc->SetHeading(0);
   Step();
   EXPECT_EQ(npc->State, TNpcState::Engage);
+  EXPECT_EQ(npc->Target, player);
   Step();
   EXPECT_GT(npc->GetPosition().Y, 5.5f);  // walks closer
   for (int i = 0; i < 20 && npc->ActionState != TCreatureAction::Fire; ++i) Step();
@@ -118,6 +123,7 @@ TEST_F(NpcTest, EngagesAtRangeFiresAndStepsBackWhenTooClose) {
   player->HitCylinder->SetVisible(false);
   Step();
   EXPECT_EQ(npc->State, TNpcState::Pursue);
+  EXPECT_EQ(npc->Target, nullptr);
   EXPECT_FALSE(npc->LaserOn);
   for (int i = 0; i < 300 && npc->State == TNpcState::Pursue; ++i) Step();
   EXPECT_EQ(npc->State, TNpcState::Search);
