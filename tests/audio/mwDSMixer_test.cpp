@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "AudioTestFiles.h"
+#include "ScriptedStream.h"
 #include "audio/NullSoundDevice.h"
 #include "platform/Application.h"
 #include "platform/Backend.h"
@@ -34,42 +35,6 @@ class TFailingDriver : public TSoundDriver {
     return DS_OK;
   }
   TDeviceResult Create(const std::string&, TSoundDeviceRef*) override { return DSERR_NODRIVER; }
-};
-
-// A stream that delivers one block of `firstBytes`, then fails with `failure`.
-class TFailingStream : public TAudioMediaStream {
- public:
-  TFailingStream(uint32_t firstBytes, TStreamResult failure) : first_(firstBytes), failure_(failure) {}
-  TStreamResult SetBuffer(uint32_t size, uint8_t*, uint32_t) override {
-    size_ = size;
-    return 0;
-  }
-  TStreamResult Update(uint32_t) override {
-    if (updates_++ > 0) return failure_;
-    delivered_ = std::min(first_, size_);
-    return 0;
-  }
-  TStreamResult GetActualDataLength(uint32_t* length) override {
-    *length = delivered_;
-    return 0;
-  }
-  TStreamResult GetSampleTimes(int64_t* start, int64_t* end) override {
-    *start = 0;
-    *end = static_cast<int64_t>(delivered_) * StreamTimeUnitsPerSecond / BytesPerSecond;
-    return 0;
-  }
-  TStreamResult Stop() override { return 0; }
-  TStreamResult Run() override { return 0; }
-  TStreamResult GetState(int* state) override {
-    *state = 2;
-    return 0;
-  }
-  TStreamResult SetCurrentPosition(int64_t) override { return 0; }
-
- private:
-  uint32_t first_, size_ = 0, delivered_ = 0;
-  TStreamResult failure_;
-  int updates_ = 0;
 };
 
 class MixerTest : public ::testing::Test {
@@ -597,7 +562,10 @@ TEST_F(MixerThreadTest, AFailingRefillStopsTheChannelAndKeepsTheThreadForTheNext
   auto* channel = new TmwDSMixerChannel(mixer.get());
   auto reader = std::make_unique<TAudioFileReader>();
   reader->Duration = 100 * StreamTimeUnitsPerSecond;
-  reader->Stream = std::make_unique<TFailingStream>(705600, 0x80004004);
+  // One block of four seconds, then the stream fails.
+  auto stream = std::make_unique<test::TScriptedStream>();
+  stream->Blocks = {{0, 4 * BytesPerSecond, 0, 4 * StreamTimeUnitsPerSecond}, {0x80004004}};
+  reader->Stream = std::move(stream);
   channel->SetReader(std::move(reader));
   channel->Play();
   ASSERT_TRUE(PumpUntil([&] { return channel->PlayingState() == 0; }, 3000ms));
