@@ -7,11 +7,8 @@ namespace orr {
 
 TNullSoundBuffer::TNullSoundBuffer(std::shared_ptr<TNullSoundDevice> device,
                                    const TSoundBufferDesc& desc)
-    : device_(std::move(device)), primary_((desc.Flags & DSBCAPS_PRIMARYBUFFER) != 0) {
-  if (!primary_) {
-    format_ = *desc.Format;
-    data_.assign(desc.BufferBytes, format_.BitsPerSample == 8 ? 128 : 0);
-  }
+    : TPcmSoundBuffer(desc), device_(std::move(device)) {
+  if (!primary_) format_ = *desc.Format;
 }
 
 TNullSoundBuffer::~TNullSoundBuffer() {
@@ -36,23 +33,7 @@ uint32_t TNullSoundBuffer::PositionNow() {
   return static_cast<uint32_t>(position);
 }
 
-TDeviceResult TNullSoundBuffer::Lock(uint32_t offset, uint32_t size, uint8_t** region,
-                                     uint32_t* regionBytes) {
-  if (device_->buffersLost_) return DSERR_BUFFERLOST;
-  if (primary_) return DSERR_INVALIDCALL;
-  if (size == 0 || offset >= data_.size() || size > data_.size() - offset) return DSERR_INVALIDPARAM;
-  mutex_.lock();  // held until Unlock: positions and contents change together
-  *region = data_.data() + offset;
-  *regionBytes = size;
-  return DS_OK;
-}
-
-TDeviceResult TNullSoundBuffer::Unlock(uint8_t* region, uint32_t regionBytes) {
-  if (region == nullptr || region < data_.data() || region + regionBytes > data_.data() + data_.size())
-    return DSERR_INVALIDPARAM;
-  mutex_.unlock();
-  return DS_OK;
-}
+bool TNullSoundBuffer::Lost() const { return device_->buffersLost_; }
 
 TDeviceResult TNullSoundBuffer::GetCurrentPosition(uint32_t* playPosition) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -61,23 +42,22 @@ TDeviceResult TNullSoundBuffer::GetCurrentPosition(uint32_t* playPosition) {
 }
 
 TDeviceResult TNullSoundBuffer::SetCurrentPosition(uint32_t playPosition) {
-  if (primary_) return DSERR_INVALIDCALL;
+  if (TDeviceResult result = CheckPosition(playPosition); result != DS_OK) return result;
   std::lock_guard<std::mutex> lock(mutex_);
-  if (playPosition >= data_.size()) return DSERR_INVALIDPARAM;
   basePosition_ = playPosition - playPosition % format_.BlockAlign;
   startTime_ = device_->Clock();
   return DS_OK;
 }
 
 TDeviceResult TNullSoundBuffer::SetVolume(int32_t volume) {
-  if (volume < VolumeMin || volume > VolumeMax) return DSERR_INVALIDPARAM;
+  if (TDeviceResult result = CheckVolume(volume); result != DS_OK) return result;
   std::lock_guard<std::mutex> lock(mutex_);
   volume_ = volume;
   return DS_OK;
 }
 
 TDeviceResult TNullSoundBuffer::SetPan(int32_t pan) {
-  if (pan < PanLeft || pan > PanRight) return DSERR_INVALIDPARAM;
+  if (TDeviceResult result = CheckPan(pan); result != DS_OK) return result;
   std::lock_guard<std::mutex> lock(mutex_);
   pan_ = pan;
   return DS_OK;
@@ -110,11 +90,7 @@ TDeviceResult TNullSoundBuffer::GetFormat(TWaveFormat* format) {
 }
 
 TDeviceResult TNullSoundBuffer::SetFormat(const TWaveFormat& format) {
-  if (!primary_) return DSERR_INVALIDCALL;
-  TSoundBufferDesc check;
-  check.BufferBytes = 4;
-  check.Format = &format;
-  if (TDeviceResult result = CheckBufferDesc(check); result != DS_OK) return result;
+  if (TDeviceResult result = CheckOutputFormat(format); result != DS_OK) return result;
   std::lock_guard<std::mutex> lock(mutex_);
   format_ = format;
   return DS_OK;

@@ -7,20 +7,18 @@
 #include <mutex>
 #include <vector>
 
+#include "audio/PcmSoundBuffer.h"
 #include "audio/SoundDevice.h"
 
 namespace orr {
 
 class TNullSoundDevice;
 
-class TNullSoundBuffer : public TSoundBuffer {
+class TNullSoundBuffer : public TPcmSoundBuffer {
  public:
   TNullSoundBuffer(std::shared_ptr<TNullSoundDevice> device, const TSoundBufferDesc& desc);
   ~TNullSoundBuffer() override;
 
-  TDeviceResult Lock(uint32_t offset, uint32_t size, uint8_t** region,
-                     uint32_t* regionBytes) override;
-  TDeviceResult Unlock(uint8_t* region, uint32_t regionBytes) override;
   TDeviceResult GetCurrentPosition(uint32_t* playPosition) override;
   TDeviceResult SetCurrentPosition(uint32_t playPosition) override;
   TDeviceResult SetVolume(int32_t volume) override;
@@ -35,16 +33,17 @@ class TNullSoundBuffer : public TSoundBuffer {
   int32_t Volume() const;
   int32_t Pan() const;
   bool Playing() const;
-  bool Primary() const { return primary_; }
-  uint32_t Bytes() const { return static_cast<uint32_t>(data_.size()); }
+
+ protected:
+  bool Lost() const override;
+  void LockBytes() override { mutex_.lock(); }  // positions and contents change together
+  void UnlockBytes() override { mutex_.unlock(); }
 
  private:
   uint32_t PositionNow();  // caller holds mutex_
 
   std::shared_ptr<TNullSoundDevice> device_;
-  bool primary_;
   TWaveFormat format_;
-  std::vector<uint8_t> data_;
   mutable std::mutex mutex_;
   bool playing_ = false;
   bool looping_ = false;

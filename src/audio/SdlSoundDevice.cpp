@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include "audio/PcmSoundBuffer.h"
 #include "audio/SoftwareMix.h"
 #include "audio/SoundDevice.h"
 
@@ -26,14 +27,11 @@ struct TSdlAudioUse {
   }
 };
 
-class TSdlSoundBuffer : public TSoundBuffer {
+class TSdlSoundBuffer : public TPcmSoundBuffer {
  public:
   TSdlSoundBuffer(std::shared_ptr<TSdlSoundDevice> device, const TSoundBufferDesc& desc);
   ~TSdlSoundBuffer() override;
 
-  TDeviceResult Lock(uint32_t offset, uint32_t size, uint8_t** region,
-                     uint32_t* regionBytes) override;
-  TDeviceResult Unlock(uint8_t* region, uint32_t regionBytes) override;
   TDeviceResult GetCurrentPosition(uint32_t* playPosition) override;
   TDeviceResult SetCurrentPosition(uint32_t playPosition) override;
   TDeviceResult SetVolume(int32_t volume) override;
@@ -43,11 +41,14 @@ class TSdlSoundBuffer : public TSoundBuffer {
   TDeviceResult GetFormat(TWaveFormat* format) override;
   TDeviceResult SetFormat(const TWaveFormat& format) override;
 
+ protected:
+  bool Lost() const override;
+  void LockBytes() override;  // the device's mix lock: the callback waits for the copy
+  void UnlockBytes() override;
+
  private:
   void ApplyGains();  // caller holds the mix lock
   std::shared_ptr<TSdlSoundDevice> device_;
-  bool primary_;
-  std::vector<uint8_t> data_;
   TMixSource source_;
   int32_t volume_ = 0;
   int32_t pan_ = 0;
@@ -159,10 +160,9 @@ class TSdlSoundDevice : public TSoundDevice, public std::enable_shared_from_this
 };
 
 TSdlSoundBuffer::TSdlSoundBuffer(std::shared_ptr<TSdlSoundDevice> device, const TSoundBufferDesc& desc)
-    : device_(std::move(device)), primary_((desc.Flags & DSBCAPS_PRIMARYBUFFER) != 0) {
+    : TPcmSoundBuffer(desc), device_(std::move(device)) {
   if (primary_) return;
   source_.Format = *desc.Format;
-  data_.assign(desc.BufferBytes, source_.Format.BitsPerSample == 8 ? 128 : 0);
   source_.Data = data_.data();
   source_.Bytes = desc.BufferBytes;
   device_->AddSource(&source_);
@@ -172,23 +172,9 @@ TSdlSoundBuffer::~TSdlSoundBuffer() {
   if (!primary_) device_->RemoveSource(&source_);
 }
 
-TDeviceResult TSdlSoundBuffer::Lock(uint32_t offset, uint32_t size, uint8_t** region,
-                                    uint32_t* regionBytes) {
-  if (primary_) return DSERR_INVALIDCALL;
-  if (device_->Lost()) return DSERR_BUFFERLOST;
-  if (size == 0 || offset >= data_.size() || size > data_.size() - offset) return DSERR_INVALIDPARAM;
-  device_->MixLock.lock();  // held until Unlock: one copy, then the callback may read again
-  *region = data_.data() + offset;
-  *regionBytes = size;
-  return DS_OK;
-}
-
-TDeviceResult TSdlSoundBuffer::Unlock(uint8_t* region, uint32_t regionBytes) {
-  if (region == nullptr || region < data_.data() || region + regionBytes > data_.data() + data_.size())
-    return DSERR_INVALIDPARAM;
-  device_->MixLock.unlock();
-  return DS_OK;
-}
+bool TSdlSoundBuffer::Lost() const { return device_->Lost(); }
+void TSdlSoundBuffer::LockBytes() { device_->MixLock.lock(); }
+void TSdlSoundBuffer::UnlockBytes() { device_->MixLock.unlock(); }
 
 TDeviceResult TSdlSoundBuffer::GetCurrentPosition(uint32_t* playPosition) {
   std::lock_guard<std::mutex> lock(device_->MixLock);
@@ -197,8 +183,7 @@ TDeviceResult TSdlSoundBuffer::GetCurrentPosition(uint32_t* playPosition) {
 }
 
 TDeviceResult TSdlSoundBuffer::SetCurrentPosition(uint32_t playPosition) {
-  if (primary_) return DSERR_INVALIDCALL;
-  if (playPosition >= data_.size()) return DSERR_INVALIDPARAM;
+  if (TDeviceResult result = CheckPosition(playPosition); result != DS_OK) return result;
   std::lock_guard<std::mutex> lock(device_->MixLock);
   source_.Position = playPosition - playPosition % source_.Format.BlockAlign;
   source_.Fraction = 0;
@@ -210,7 +195,7 @@ void TSdlSoundBuffer::ApplyGains() {
 }
 
 TDeviceResult TSdlSoundBuffer::SetVolume(int32_t volume) {
-  if (volume < VolumeMin || volume > VolumeMax) return DSERR_INVALIDPARAM;
+  if (TDeviceResult result = CheckVolume(volume); result != DS_OK) return result;
   if (primary_) return DSERR_CONTROLUNAVAIL;
   std::lock_guard<std::mutex> lock(device_->MixLock);
   volume_ = volume;
@@ -219,7 +204,7 @@ TDeviceResult TSdlSoundBuffer::SetVolume(int32_t volume) {
 }
 
 TDeviceResult TSdlSoundBuffer::SetPan(int32_t pan) {
-  if (pan < PanLeft || pan > PanRight) return DSERR_INVALIDPARAM;
+  if (TDeviceResult result = CheckPan(pan); result != DS_OK) return result;
   if (primary_) return DSERR_CONTROLUNAVAIL;
   std::lock_guard<std::mutex> lock(device_->MixLock);
   pan_ = pan;
@@ -259,11 +244,7 @@ TDeviceResult TSdlSoundBuffer::GetFormat(TWaveFormat* format) {
 }
 
 TDeviceResult TSdlSoundBuffer::SetFormat(const TWaveFormat& format) {
-  if (!primary_) return DSERR_INVALIDCALL;
-  TSoundBufferDesc check;
-  check.BufferBytes = format.BlockAlign;
-  check.Format = &format;
-  if (TDeviceResult result = CheckBufferDesc(check); result != DS_OK) return result;
+  if (TDeviceResult result = CheckOutputFormat(format); result != DS_OK) return result;
   TWaveFormat current = device_->OutputFormat();
   if (current.SamplesPerSec == format.SamplesPerSec && current.Channels == format.Channels &&
       current.BitsPerSample == format.BitsPerSample)
