@@ -60,7 +60,7 @@ void TCreature::SetHeight(float height) {
 
 void TCreature::ApplyFriction() {
   TPhysEntity::ApplyFriction();
-  if (VectorLength(Velocity) < Speed * 0.01f) Velocity = {0, 0, 0, 0};
+  if (VectorLength(Velocity) < Speed * StepSecondsF) Velocity = {0, 0, 0, 0};
 }
 
 void TCreature::SetHealth(std::int32_t value) {
@@ -136,7 +136,7 @@ void TCreature::CreatureProgress() {
   // The step and the frame time are taken in double precision and the sum is stored as a
   // single: a frame then lasts 11, 5, 4 or 3 steps at speeds 1 to 4 (with 0.01f the sum of
   // five steps falls just short of 0.05 and speed 2 would take 6).
-  AnimTimer = static_cast<float>(AnimTimer + 0.01);
+  AnimTimer = static_cast<float>(AnimTimer + StepSeconds);
   if (AnimTimer > 0.1 / Speed) {
     AnimTimer = 0;
     const std::string shown = std::to_string(Frame);
@@ -148,7 +148,7 @@ void TCreature::CreatureProgress() {
   }
 
   if (Attacking() && Weapon < WeaponCount) {
-    WeaponTimer += 0.01f;
+    WeaponTimer += StepSecondsF;
     if (WeaponPhase == TWeaponPhase::Reloading) {
       if (WeaponTimer >= 1 / FireRate[Weapon]) {
         WeaponPhase = TWeaponPhase::ShotShown;

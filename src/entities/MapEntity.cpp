@@ -75,7 +75,7 @@ void TMapEntity::SetRespawnDelay(int seconds) {
 
 void TMapEntity::CountDownRespawn() {
   if (RespawnDelay > 0 && Hidden) {
-    RespawnTimer += 0.01f;
+    RespawnTimer += StepSecondsF;
     if (RespawnTimer >= RespawnDelay) {
       RespawnTimer = 0;
       SetHidden(false);

@@ -93,7 +93,7 @@ void TNPC::Progress() {
   }
   using enum TNpcState;
   if (State != Pursue) Marker->SetVisible(false);
-  if (Pause >= 0) Pause -= 0.01f;
+  if (Pause >= 0) Pause -= StepSecondsF;
   switch (State) {
     case Idle:
       IdleStep();
@@ -112,7 +112,7 @@ void TNPC::Progress() {
       break;
     case Search:
       if (TurnTowards(LookTarget) && Pause < 0) PickLookTarget();
-      SearchTimer += 0.01f;
+      SearchTimer += StepSecondsF;
       if (SearchTimer >= SearchSeconds) State = Idle;
       if (SeekTarget()) State = Engage;
       break;
@@ -141,7 +141,7 @@ void TNPC::IdleStep() {
       break;
     case TNpcMode::Patrol:
       if (WalkTowards(RouteTarget, IdleWalkBlockedPercent)) {
-        RouteWait += 0.01f;
+        RouteWait += StepSecondsF;
         if (Route.Steps.empty()) break;
         const std::int32_t last = static_cast<std::int32_t>(Route.Steps.size()) - 1;
         const float wait = Route.Steps[WrapInRange(RouteIndex - 1, 0, last)].Wait;

@@ -53,10 +53,10 @@ void TPhysEntity::ApplyFriction() {
   Velocity = {Velocity.X / 2, Velocity.Y / 2, Velocity.Z / 2, 0};
 }
 
-void TPhysEntity::TickCountdown() { Countdown -= 0.01f; }
+void TPhysEntity::TickCountdown() { Countdown -= StepSecondsF; }
 
 TVector TPhysEntity::Accelerate(const TVector& a) const {
-  auto axis = [](float v, float a) { return std::clamp(v + 0.01f * a, -1.0f, 1.0f); };
+  auto axis = [](float v, float a) { return std::clamp(v + StepSecondsF * a, -1.0f, 1.0f); };
   return {axis(Velocity.X, a.X), axis(Velocity.Y, a.Y), axis(Velocity.Z, a.Z), 0};
 }
 
