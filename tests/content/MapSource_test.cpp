@@ -116,6 +116,7 @@ TEST(MapSource, AuthoringMistakesAreRefusedWithTheirLine) {
       {"name A\nid B\nversion 1\ntile . floor 5\n", "test.map:4: height must be 0 to 4"},
       {"name A\nid B\nversion 1\ntile . floor 0\ntile . wall 1\n", "test.map:5: character '.' is defined twice"},
       {"name A\nid B\nversion x\n", "test.map:3: version \"x\" is not a number"},
+      {"name A\xff\nid B\n", "test.map:1: name \"A\xff\" holds a character other than printable ASCII"},
       {"name A\nid B\nversion 1\ntile . floor 0\nlayout\n...\n..\nend\n",
        "test.map:8: layout line for y = 0 has 2 cells, the first has 3"},
       {"name A\nid B\nversion 1\ntile . floor 0\nlayout\n.?.\nend\n",

@@ -107,6 +107,10 @@ class TParser {
 
 void TParser::Header(const std::vector<std::string>& w) {
   if (w.size() != 2) Fail(w[0] + " takes one word");
+  // The episode file stores only the printable ASCII characters; anything else (a byte of
+  // another encoding) is refused here rather than by the JSON writer or the map tool.
+  for (unsigned char c : w[1])
+    if (c < 33 || c > 126) Fail(w[0] + " \"" + w[1] + "\" holds a character other than printable ASCII");
   if (w[0] == "name") M.Name = w[1];
   else if (w[0] == "id") M.IdCode = w[1];
   else {
