@@ -59,6 +59,13 @@ TEST_F(NpcTest, SeesPlayersWithinEightUnitsByRayOrAtArmsLength) {
   wall->Position.SetPoint(2.3f, 2.5f, 0.5f);
   wall->Scale.SetPoint(0.2f, 1, 1);
   EXPECT_TRUE(npc->CanSee(player));
+  // Arm's length is strict: exactly at it the wall hides the player.
+  npc->SetPosition({1, 2.5f, 0, 0});
+  player->Radius = npc->Radius = 0.55f;  // 0.55 + 0.9 + 0.55 is 2 exactly in singles
+  player->SetPosition({3, 2.5f, 0, 0});
+  EXPECT_FALSE(npc->CanSee(player));
+  player->SetPosition({std::nextafter(3.0f, 0.0f), 2.5f, 0, 0});
+  EXPECT_TRUE(npc->CanSee(player));
   PlayerRecords.clear();
 }
 

@@ -253,6 +253,12 @@ TEST_F(MotionTest, BodiesKeepTwoRadiiApartButIgnoreOneStandingOnThem) {
     Step();
   }
   EXPECT_GE(VectorDistance(a->GetPosition(), b->GetPosition()), 0.8f - 1e-5f);
+  // Bodies exactly two radii apart touch without blocking; a hair closer they block.
+  a->Radius = b->Radius = 0.5f;
+  a->SetPosition({3, 2.5f, 0, 0});
+  b->SetPosition({4, 2.5f, 0, 0});
+  EXPECT_FALSE(a->IsBlocked({0, 0, 0, 0}));
+  EXPECT_TRUE(a->IsBlocked({0.001f, 0, 0, 0}));
   b->SetPosition(a->GetPosition());
   EXPECT_FALSE(a->IsBlocked({0.03f, 0, 0, 0}));
 }
@@ -379,11 +385,15 @@ TEST_F(CreatureTest, FireIsRefusedWithAnObstacleTooCloseAhead) {
   c->Weapon = 0;  // fists are never refused
   c->RequestAction(TCreatureAction::Fire);
   EXPECT_TRUE(c->Requested(TCreatureAction::Fire));
-  c->SetPosition({5, 4, 0, 0});
-  c->ActionRequests = 0;
+  // Refused up to 1.05 units from the hit point (0.6 + 0.4 + 0.05), allowed beyond; the ray
+  // runs at a slant, so these places are 1.045 and 1.055 units along it from the face.
   c->Weapon = 1;
-  c->RequestAction(TCreatureAction::Fire);
-  EXPECT_TRUE(c->Requested(TCreatureAction::Fire));
+  for (auto [y, refused] : {std::pair{4.957f, true}, {4.946f, false}, {4.0f, false}}) {
+    c->SetPosition({5, y, 0, 0});
+    c->ActionRequests = 0;
+    c->RequestAction(TCreatureAction::Fire);
+    EXPECT_EQ(c->Requested(TCreatureAction::Fire), !refused) << y;
+  }
 }
 
 TEST_F(CreatureTest, ThePlayerPicksUpWhatItNeeds) {
@@ -406,8 +416,18 @@ TEST_F(CreatureTest, ThePlayerPicksUpWhatItNeeds) {
   EXPECT_TRUE(ammo->Hidden);
   EXPECT_EQ(record.Ammo[0], 110);
   EXPECT_FALSE(badAmmo->Hidden);
-  player.Progress();
+  player.Progress();  // at full health the medkit is left alone, its text unchanged
   EXPECT_EQ(health->Amount, 15);
+  EXPECT_EQ(health->FlyText->Label->Text(), "Medkit, Health +10%");
+  // An item is reached when the centres are nearer than half the two radii, not at that.
+  player.SetHealth(50);
+  player.Radius = health->Radius = 0.5f;
+  health->SetPosition({3, 2.5f, 0, 0});
+  player.Progress();
+  EXPECT_FALSE(health->Hidden);
+  health->SetPosition({2.99f, 2.5f, 0, 0});
+  player.Progress();
+  EXPECT_TRUE(health->Hidden);
   int warnings = 0;
   for (const auto& line : EventLog) warnings += line.find("No ammunition type 9") != std::string::npos;
   EXPECT_EQ(warnings, 1);

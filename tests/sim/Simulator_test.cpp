@@ -51,16 +51,6 @@ TEST(Simulator, EnterDoesNothing) {
   EXPECT_EQ(plain.Out, enter.Out);
 }
 
-TEST(Simulator, EscapeHaltsBeforeItsStepAndTheLastLineIsTheStepBefore) {
-  const TResult r = Simulate({"--steps", "100", "--dump-every", "10", "--keys", "Escape@31-40"});
-  ASSERT_EQ(r.ExitCode, 0) << r.Err;
-  const auto lines = r.Lines();
-  ASSERT_EQ(lines.size(), 4u);  // 0, 10, 20, 30 and nothing after
-  EXPECT_EQ(lines[3].rfind("{\"step\": 30, ", 0), 0u) << lines[3];
-  EXPECT_NE(lines[3].find("\"halted\": true"), std::string::npos);
-  EXPECT_NE(lines[2].find("\"halted\": false"), std::string::npos);
-}
-
 TEST(Simulator, AMapTheLoaderRefusesEndsWithTheGamesMessage) {
   const std::string map = ::testing::TempDir() + "refused.orx";
   std::ofstream(map) << "not a map";
