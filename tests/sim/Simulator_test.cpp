@@ -60,5 +60,29 @@ TEST(Simulator, AMapTheLoaderRefusesEndsWithTheGamesMessage) {
   EXPECT_EQ(r.Out, "");
 }
 
+// A figure of a JSON line, by name (the first one of that name); -1 when missing.
+double Figure(const std::string& line, const std::string& name) {
+  const std::size_t at = line.find("\"" + name + "\": ");
+  return at == std::string::npos ? -1 : std::stod(line.substr(at + name.size() + 4));
+}
+
+TEST(Simulator, TheWindowsAndTheSplitAddUpToTheTimedSteps) {
+  const TResult r = Simulate({"--steps", "300", "--windows", "100", "--timedemo", "--keys", "Up@1-300"});
+  ASSERT_EQ(r.ExitCode, 0) << r.Err;
+  std::vector<double> windows;
+  std::string timedemo;
+  for (const std::string& line : r.Lines()) {
+    if (line.rfind("{\"window\"", 0) == 0) windows.push_back(Figure(line, "seconds"));
+    if (line.rfind("{\"timedemo\"", 0) == 0) timedemo = line;
+  }
+  ASSERT_EQ(windows.size(), 3u);
+  const double seconds = Figure(timedemo, "seconds");
+  EXPECT_GT(windows[2], 0);
+  EXPECT_NEAR(windows[0] + windows[1] + windows[2], seconds, 1e-9);
+  const double entities = Figure(timedemo, "entities");
+  EXPECT_GT(entities, 0);
+  EXPECT_LE(entities + Figure(timedemo, "views") + Figure(timedemo, "flytexts"), seconds);
+}
+
 }  // namespace
 }  // namespace orr::sim
