@@ -51,7 +51,7 @@ void TControl::SetBounds(int left, int top, int width, int height) {
 
 TRect TControl::ScreenRect() const {
   int x = Left, y = Top;
-  for (const TControl* p = parent_; p != nullptr && dynamic_cast<const TForm*>(p) == nullptr;
+  for (const TControl* p = parent_; p != nullptr && p->AsForm() == nullptr;
        p = p->parent_) {
     x += p->Left;
     y += p->Top;
@@ -62,7 +62,7 @@ TRect TControl::ScreenRect() const {
 TForm* TControl::ParentForm() const {
   const TControl* c = this;
   while (c->parent_ != nullptr) c = c->parent_;
-  return const_cast<TForm*>(dynamic_cast<const TForm*>(c));
+  return const_cast<TForm*>(c->AsForm());
 }
 
 void TControl::Invalidate() {

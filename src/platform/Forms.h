@@ -52,6 +52,11 @@ class TControl : public TComponent {
   // After the frame holding this control's paint has been presented on screen.
   virtual void FramePresented() {}
 
+ protected:
+  // The form this control is, if it is one: asked for every scene change a view reports
+  // (thousands a step), where a dynamic_cast costs more than the change itself.
+  virtual const TForm* AsForm() const { return nullptr; }
+
  private:
   TControl* parent_ = nullptr;
   std::vector<TControl*> children_;
@@ -110,6 +115,7 @@ class TForm : public TControl {
   virtual void FormCreate() {}
   virtual void FormDestroy() {}
   virtual void FormKeyDown(int& /*key*/) {}
+  const TForm* AsForm() const override { return this; }
 
  private:
   void PaintTree(TControl& control, TPaintContext& context);

@@ -211,15 +211,19 @@ void TGLBaseSceneObject::InvalidateSubtreeBounds(TChange change) {
 }
 
 void TGLBaseSceneObject::TransformationChanged(TChange change) {
+  InvalidateTransform(change);
+  NotifyChange();  // once for the whole subtree
+}
+
+void TGLBaseSceneObject::InvalidateTransform(TChange change) {
   localValid_ = false;
   rayRadiusValid_ = false;
   InvalidateSubtreeBounds(change);
   // Every absolute matrix below depends on this one.
   if (absoluteValid_ || inverseValid_) {
     absoluteValid_ = inverseValid_ = false;
-    for (auto& child : children_) child->TransformationChanged(change == TChange::Shape ? TChange::Shape : TChange::Carried);
+    for (auto& child : children_) child->InvalidateTransform(change == TChange::Shape ? TChange::Shape : TChange::Carried);
   }
-  NotifyChange();
 }
 
 const TMatrix& TGLBaseSceneObject::LocalMatrix() {

@@ -176,6 +176,8 @@ class TGLBaseSceneObject {
   // Moved (Position), Turned (Direction or Up), Carried (an ancestor moved or turned).
   enum class TChange : std::uint8_t { Shape, Moved, Turned, Carried };
   void TransformationChanged(TChange change = TChange::Shape);
+  // The invalidation part of TransformationChanged, for this object and what it carries.
+  void InvalidateTransform(TChange change);
   void AddChild(std::unique_ptr<TGLBaseSceneObject> child);
   void InvalidateSubtreeBounds(TChange change = TChange::Shape);
   // True when the change leaves every point of the top-level subtree at the same distance
