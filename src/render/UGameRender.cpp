@@ -72,17 +72,20 @@ void RunStep() {
     }
   } leave{RunningIndex, RunningCount};
   RunningCount = static_cast<int>(StepHandlers.size());
+  // Read once a step: a handler cannot set an observer, and the plain loop stays as lean
+  // as it was before there were observers.
+  TStepObserver* const observer = StepObserver;
   for (RunningIndex = 0; RunningIndex < RunningCount; ++RunningIndex) {
     if (RunningIndex >= static_cast<int>(StepHandlers.size())) break;
     const TStepHandler handler = StepHandlers[RunningIndex];
     if (handler.Code == nullptr) continue;
-    if (StepObserver == nullptr) {
+    if (observer == nullptr) {
       handler();
       continue;
     }
-    StepObserver->BeforeHandler(handler);
+    observer->BeforeHandler(handler);
     handler();
-    StepObserver->AfterHandler(handler);
+    observer->AfterHandler(handler);
   }
 }
 
