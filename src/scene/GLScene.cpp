@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 
@@ -33,6 +34,9 @@ void TGLCoordinates::SetY(float y) { v_.Y = y; Changed(); }
 void TGLCoordinates::SetZ(float z) { v_.Z = z; Changed(); }
 
 void TGLCoordinates::SetVector(const TVector& v) {
+  // A position or scale written with the bits it has changes nothing (Direction and Up are
+  // coupled again even then, which may round them).
+  if ((role_ == TRole::Position || role_ == TRole::Scale) && VectorEquals(v, v_)) return;
   v_ = v;
   Changed();
 }
@@ -110,6 +114,7 @@ void TGLBaseSceneObject::SetVisible(bool visible) {
 
 void TGLBaseSceneObject::CoordinatesChanged(TGLCoordinates::TRole role) {
   using R = TGLCoordinates::TRole;
+  if (role == R::Direction || role == R::Up) stillTurn_.Known = false;
   if (role == R::Direction) CoupleDirectionUp(true);
   else if (role == R::Up) CoupleDirectionUp(false);
   TransformationChanged(role == R::Scale      ? TChange::Shape
@@ -137,12 +142,25 @@ void TGLBaseSceneObject::CoupleDirectionUp(bool directionChanged) {
   dir.W = 0;
 }
 
+// The new frame depends on nothing but the old one, the axis and the angle: a turn found to
+// leave the frame's bits as they were (a whole turn often does) is not worked out again
+// while the frame stays as it is.
 void TGLBaseSceneObject::RotateFrame(const TVector& axis, float degrees) {
-  TVector a = VectorNormalize(axis);
-  Up.v_ = VectorNormalize(RotateVector(Up.v_, a, degrees));
-  Direction.v_ = VectorNormalize(RotateVector(Direction.v_, a, degrees));
-  Up.v_.W = 0;
-  Direction.v_.W = 0;
+  if (stillTurn_.Known && VectorEquals(axis, stillTurn_.Axis) &&
+      std::memcmp(&degrees, &stillTurn_.Degrees, sizeof degrees) == 0)
+    return;
+  const TVector a = VectorNormalize(axis);
+  TVector up = VectorNormalize(RotateVector(Up.v_, a, degrees));
+  TVector direction = VectorNormalize(RotateVector(Direction.v_, a, degrees));
+  up.W = 0;
+  direction.W = 0;
+  if (VectorEquals(up, Up.v_) && VectorEquals(direction, Direction.v_)) {
+    stillTurn_ = {axis, degrees, true};
+    return;
+  }
+  Up.v_ = up;
+  Direction.v_ = direction;
+  stillTurn_.Known = false;
   TransformationChanged(TChange::Turned);
 }
 
@@ -207,7 +225,8 @@ void TGLBaseSceneObject::InvalidateSubtreeBounds(TChange change) {
   // first (and a carried part keeps its distance from the top-level origin).
   if (change == TChange::Carried) return;
   while (o != nullptr && !o->IsTopLevel()) o = o->parent_;
-  if (o != nullptr && scene_ != nullptr) scene_->rayIndex_.Changed(o, KeepsTopLevelReach(change));
+  if (o != nullptr && scene_ != nullptr)
+    scene_->rayIndex_.Changed(o, KeepsTopLevelReach(change), change == TChange::Turned);
 }
 
 void TGLBaseSceneObject::TransformationChanged(TChange change) {

@@ -198,6 +198,13 @@ class TGLBaseSceneObject {
   TVector subtreeCentre_;
   float subtreeRadius_ = -1;
   std::int32_t rayIndexSlot_ = -1;  // place in the scene's ray index (top-level objects)
+  // The last turn that left Direction and Up as they were (RotateFrame); forgotten when
+  // either changes.
+  struct TStillTurn {
+    TVector Axis;
+    float Degrees = 0;
+    bool Known = false;
+  } stillTurn_;
 };
 
 // Reduces an angle in degrees to -180..180 the way stored angles are kept.

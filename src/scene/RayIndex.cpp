@@ -36,11 +36,14 @@ void TRayIndex::Added(TGLBaseSceneObject* object) {
   dirty_.push_back(slot);
 }
 
-void TRayIndex::Changed(TGLBaseSceneObject* object, bool rigid) {
+void TRayIndex::Changed(TGLBaseSceneObject* object, bool rigid, bool turned) {
   const std::int32_t slot = object->rayIndexSlot_;
   if (slot < 0 || static_cast<std::size_t>(slot) >= entries_.size()) return;
   TEntry& e = entries_[static_cast<std::size_t>(slot)];
   if (e.Object != object) return;
+  // A sphere about the origin holds the subtree however it turns about that origin: the
+  // listing stands (items spin and creatures turn in place every step).
+  if (rigid && turned && e.ByReach && !e.Dirty) return;
   if (e.Dirty) {
     e.Rigid = e.Rigid && rigid;
     return;
@@ -98,6 +101,7 @@ void TRayIndex::Place(std::int32_t slot) {
   e.Rigid = false;
   TVector centre;
   float radius;
+  e.ByReach = rigid;
   if (rigid) {
     centre = e.Object->AbsolutePosition();
     radius = e.Reach;

@@ -52,7 +52,8 @@ class TRayIndex {
   // Notifications from the scene (root: the scene's root object).
   void Added(TGLBaseSceneObject* object);
   // rigid: only the object itself moved or turned; its subtree is still the shape it was.
-  void Changed(TGLBaseSceneObject* object, bool rigid);
+  // turned: and its origin stayed where it was (a part of it turned in place).
+  void Changed(TGLBaseSceneObject* object, bool rigid, bool turned = false);
   void Freed(TGLBaseSceneObject* object);
 
   // Runs the cast over the objects below `root` (the scene's root) that the ray can meet.
@@ -72,6 +73,7 @@ class TRayIndex {
     enum : std::uint8_t { None, Grid, Always } Where = None;
     bool Dirty = true;
     bool Rigid = false;  // every change since the last listing was a rigid move
+    bool ByReach = false;  // listed by the sphere of Reach about the object's origin
     // Distance from the object's origin within which its whole subtree lay when its bounds
     // were last computed in full; negative: not known. A rigid move keeps it true.
     float Reach = -1;

@@ -1,18 +1,12 @@
 #include "scene/VectorGeometry.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace orr {
 
 bool VectorEquals(const TVector& a, const TVector& b) {
   return std::memcmp(&a, &b, sizeof(TVector)) == 0;
-}
-
-TVector VectorNormalize(const TVector& v) {
-  float len = VectorLength(v);
-  if (len == 0) return v;
-  float f = 1 / len;
-  return {v.X * f, v.Y * f, v.Z * f, v.W};
 }
 
 int RoundInt(float v) { return static_cast<int>(std::nearbyint(v)); }
@@ -22,9 +16,38 @@ int TruncFloor(float v) {
   return v < 0 ? t - 1 : t;
 }
 
+namespace {
+
+// The cosine and sine of a turn, remembered for the last few angles: most turns of a step
+// repeat one (every item spins by the same angle, every creature of a kind turns by its own).
+struct TTurn {
+  std::uint32_t Degrees;  // the bits of the angle
+  double Cos, Sin;
+};
+
+void CosSin(float degrees, double& c, double& s) {
+  static thread_local TTurn known[4] = {{0, 1, 0}, {0, 1, 0}, {0, 1, 0}, {0, 1, 0}};  // 0 degrees
+  static thread_local unsigned next = 0;
+  std::uint32_t bits;
+  std::memcpy(&bits, &degrees, sizeof bits);
+  for (const TTurn& t : known)
+    if (t.Degrees == bits) {
+      c = t.Cos;
+      s = t.Sin;
+      return;
+    }
+  const double a = degrees * M_PI / 180.0;
+  c = std::cos(a);
+  s = std::sin(a);
+  known[next] = {bits, c, s};
+  next = (next + 1) % 4;
+}
+
+}  // namespace
+
 TVector RotateVector(const TVector& v, const TVector& axis, float degrees) {
-  double a = degrees * M_PI / 180.0;
-  double c = std::cos(a), s = std::sin(a);
+  double c, s;
+  CosSin(degrees, c, s);
   double kx = axis.X, ky = axis.Y, kz = axis.Z;
   double dot = kx * v.X + ky * v.Y + kz * v.Z;
   // Rodrigues: v c + (k x v) s + k (k.v)(1 - c)

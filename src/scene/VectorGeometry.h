@@ -53,7 +53,12 @@ inline TVector VectorCross(const TVector& a, const TVector& b) {
   return {a.Y * b.Z - a.Z * b.Y, a.Z * b.X - a.X * b.Z, a.X * b.Y - a.Y * b.X, 0};
 }
 // x, y, z scaled to length 1 (left as is when the length is 0); w kept.
-TVector VectorNormalize(const TVector& v);
+inline TVector VectorNormalize(const TVector& v) {
+  const float len = VectorLength(v);
+  if (len == 0) return v;
+  const float f = 1 / len;
+  return {v.X * f, v.Y * f, v.Z * f, v.W};
+}
 
 // Two-argument arc tangent in radians.
 inline float ArcTan2(float y, float x) { return std::atan2(y, x); }

@@ -76,6 +76,30 @@ TEST(SceneTransforms, AnglesAreStoredReducedAndRepeatedValuesChangeNothing) {
   for (auto c : cases) EXPECT_FLOAT_EQ(NormalizeDegAngle(c.In), c.Stored) << c.In;
 }
 
+// A turn that left the frame's bits as they were is skipped when it comes again, but only
+// while the frame stays: after Up is set anew the same whole turn must work on the new frame,
+// exactly as it does on an object with no such history.
+TEST(SceneTransforms, AWholeTurnAfterANewUpTurnsTheNewFrame) {
+  TGLScene scene;
+  auto* settled = NewChildObject<TGLDummyCube>(scene.Objects());
+  auto* fresh = NewChildObject<TGLDummyCube>(scene.Objects());
+  settled->RollBy(200);  // a heading over 180: the game turns such a frame whole every step
+  bool still = false;
+  for (int i = 0; i < 20 && !still; ++i) {
+    const TVector before = settled->Up.AsVector();
+    settled->RollBy(360);
+    still = VectorEquals(before, settled->Up.AsVector());
+  }
+  ASSERT_TRUE(still) << "whole turns should settle on a frame they leave as it is";
+  for (auto* o : {settled, fresh}) {
+    o->Up.SetVector({1, 0, 0, 0});  // Direction stays (0, 0, 1) to the bit
+    o->RollBy(360);
+  }
+  EXPECT_NE(fresh->Up.Y(), 0) << "a whole turn must move (1, 0, 0) by a rounding for this test to bite";
+  EXPECT_TRUE(VectorEquals(settled->Up.AsVector(), fresh->Up.AsVector()));
+  EXPECT_TRUE(VectorEquals(settled->Direction.AsVector(), fresh->Direction.AsVector()));
+}
+
 // Each absolute angle turns the frame counter-clockwise seen from the tip of its axis:
 // Turn about Up, Roll about Direction, Pitch about the right axis Up x Direction.
 TEST(SceneTransforms, AbsoluteAnglesTurnAboutTheirOwnAxes) {
