@@ -70,10 +70,11 @@ bool TPhysEntity::IsBlocked(const TVector& v) const {
   // A blocked cell keeps a body's centre 0.4 away from each of its sides. The bounds are
   // taken in double precision: in singles, 10 - 0.4f rounds to the single nearest 9.6,
   // which lies above 9.6 and so would let a centre there stand within the margin.
+  // (The margin is tested before the cell: most of the nine lie beyond it.)
   for (int cx = fx - 1; cx <= fx + 1; ++cx)
     for (int cy = fy - 1; cy <= fy + 1; ++cy)
-      if (IsCellBlocked(cx, cy) && cx - 0.4 < p.X && p.X < cx + 1.4 && cy - 0.4 < p.Y &&
-          p.Y < cy + 1.4)
+      if (cx - 0.4 < p.X && p.X < cx + 1.4 && cy - 0.4 < p.Y && p.Y < cy + 1.4 &&
+          IsCellBlocked(cx, cy))
         return true;
   const TVector here = GetPosition();
   ++RuleCounters.CollisionScans;
@@ -94,6 +95,10 @@ bool TPhysEntity::IsBlocked(const TVector& v) const {
 }
 
 TVector TPhysEntity::ResolveMotion(const TVector& v) const {
+  // Standing still (every part +0) comes out as it went in whatever blocks: a free stand
+  // keeps v, and without bounce a blocked one only scales and zeroes parts of +0 and ends
+  // in {0, 0, 0, 0}. Most creatures stand most of the time.
+  if (SpatialIndexEnabled && BouncePercent == 0 && VectorEquals(v, TVector{0, 0, 0, 0})) return v;
   const TVector orig = v;
   TVector cur = v;
   for (int pass = 0; pass < 3; ++pass) {
