@@ -122,11 +122,8 @@ bool TMapEntity::IsSpotOccupied(std::int32_t x, std::int32_t y) const {
       if (IsPhysical(other.get()) && occupies(*other)) return true;
     return false;
   }
-  static std::vector<std::int32_t> near;
-  BodiesNear(spot, Radius, near);
-  for (std::int32_t slot : near)
-    if (occupies(*MapEntities[static_cast<std::size_t>(slot)])) return true;
-  return false;
+  return AnyBodyNear(spot, Radius,
+                     [&](std::int32_t slot) { return occupies(*MapEntities[static_cast<std::size_t>(slot)]); });
 }
 
 // ---- TVisualMapEntity ----------------------------------------------------------------------

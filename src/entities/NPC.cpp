@@ -87,6 +87,11 @@ void TNPC::SetSpawn(const TPackedEntity& record) {
 }
 
 void TNPC::Progress() {
+  walkMotion_.Known = false;
+  struct TForget {
+    TResolvedMotion& Motion;
+    ~TForget() { Motion.Known = false; }
+  } forget{walkMotion_};
   if (Hidden) {
     TCreature::Progress();
     return;
@@ -209,10 +214,22 @@ bool TNPC::WalkTowards(const TVector& target, std::uint8_t percent) {
   if (dist <= ArrivedDistance) return true;
   TVector ahead;
   MoveVector(TMoveDirection::Forward, ahead);
-  if (FreeMotionPercent(ahead) < 100 - percent) return true;  // the way ahead is blocked
+  if (FreeMotionPercent(ahead, SpatialIndexEnabled ? &walkMotion_ : nullptr) < 100 - percent)
+    return true;  // the way ahead is blocked
   Move(TMoveDirection::Forward);
   RequestAction(TCreatureAction::Walk);
   return false;
+}
+
+// Nothing moves between the look ahead and the step's motion (a creature's own rules move
+// no one), so the look ahead's answer stands when the velocity and position are the ones it
+// was worked out for; the change count guards that.
+TVector TNPC::StepMotion(const TVector& v) const {
+  const TResolvedMotion& m = walkMotion_;
+  if (m.Known && m.Changes == SpatialIndexChanges() && VectorEquals(m.Wanted, v) &&
+      VectorEquals(m.Position, GetPosition()))
+    return m.Kept;
+  return ResolveMotion(v);
 }
 
 bool TNPC::SeekTarget() {

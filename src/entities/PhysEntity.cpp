@@ -43,7 +43,7 @@ void TPhysEntity::SetHidden(bool value) {
 void TPhysEntity::Progress() {
   TVisualMapEntity::Progress();
   if (Hidden) return;
-  Velocity = ResolveMotion(Velocity);
+  Velocity = StepMotion(Velocity);
   SetPosition(NextPosition(Velocity));
   ApplyFriction();
   if (Countdown > 0) TickCountdown();
@@ -87,11 +87,8 @@ bool TPhysEntity::IsBlocked(const TVector& v) const {
       if (dynamic_cast<const TPhysEntity*>(entity.get()) != nullptr && blocks(*entity)) return true;
     return false;
   }
-  static std::vector<std::int32_t> near;
-  BodiesNear(p, Radius, near);
-  for (std::int32_t slot : near)
-    if (blocks(*MapEntities[static_cast<std::size_t>(slot)])) return true;
-  return false;
+  return AnyBodyNear(p, Radius,
+                     [&](std::int32_t slot) { return blocks(*MapEntities[static_cast<std::size_t>(slot)]); });
 }
 
 TVector TPhysEntity::ResolveMotion(const TVector& v) const {
@@ -125,11 +122,14 @@ TVector TPhysEntity::ResolveMotion(const TVector& v) const {
   return cur;
 }
 
-std::int32_t TPhysEntity::FreeMotionPercent(const TVector& a) const {
+std::int32_t TPhysEntity::FreeMotionPercent(const TVector& a) const { return FreeMotionPercent(a, nullptr); }
+
+std::int32_t TPhysEntity::FreeMotionPercent(const TVector& a, TResolvedMotion* resolved) const {
   const TVector tentative = Accelerate(a);
   const float wanted = VectorLength(tentative);
   if (wanted == 0) return 100;  // nothing asked, nothing refused
   const TVector kept = ResolveMotion(tentative);
+  if (resolved != nullptr) *resolved = {GetPosition(), tentative, kept, SpatialIndexChanges(), true};
   const float percent = VectorLength(kept) / wanted * 100;
   return static_cast<std::int32_t>(std::nearbyint(percent)) & 0x7F;
 }

@@ -53,15 +53,22 @@ struct TGrid {
       list.pop_back();
     }
   }
-  void Near(const TVector& p, float reach, std::vector<std::int32_t>& out) const {
+  // Calls `visit` with the lists of the cells within reach (and the stray list) until it
+  // returns true.
+  template <class TVisit>
+  bool AnyNear(const TVector& p, float reach, const TVisit& visit) const {
     const double r = static_cast<double>(reach) + MaxRadius + 0.01 + 1e-6 * (std::fabs(p.X) + std::fabs(p.Y));
     const std::int32_t x0 = Column(p.X - r), x1 = Column(p.X + r), y0 = Row(p.Y - r), y1 = Row(p.Y + r);
     for (std::int32_t x = x0; x <= x1; ++x)
-      for (std::int32_t y = y0; y <= y1; ++y) {
-        const auto& list = Cells[static_cast<std::size_t>(x) * Rows + y];
-        out.insert(out.end(), list.begin(), list.end());
-      }
-    out.insert(out.end(), Stray.begin(), Stray.end());
+      for (std::int32_t y = y0; y <= y1; ++y)
+        if (visit(Cells[static_cast<std::size_t>(x) * Rows + y])) return true;
+    return !Stray.empty() && visit(Stray);
+  }
+  void Near(const TVector& p, float reach, std::vector<std::int32_t>& out) const {
+    AnyNear(p, reach, [&out](const std::vector<std::int32_t>& list) {
+      out.insert(out.end(), list.begin(), list.end());
+      return false;
+    });
   }
   std::size_t Bytes() const {
     std::size_t n = Cells.capacity() * sizeof(Cells[0]) + Stray.capacity() * sizeof(std::int32_t);
@@ -176,23 +183,42 @@ void ResetSpatialIndex() {
   index = TIndex{};
 }
 
-void SpatialIndexEntityMade(TMapEntity*) { Index().Dirty = true; }
+namespace {
+std::uint64_t Changes = 0;
+}  // namespace
 
-void SpatialIndexEntityMoved(TMapEntity* entity) { Index().Moved(entity); }
+std::uint64_t SpatialIndexChanges() { return Changes; }
+
+void SpatialIndexEntityMade(TMapEntity*) {
+  ++Changes;
+  Index().Dirty = true;
+}
+
+void SpatialIndexEntityMoved(TMapEntity* entity) {
+  ++Changes;
+  Index().Moved(entity);
+}
 
 void SpatialIndexEntityFreed(TMapEntity* entity) {
+  ++Changes;
   TIndex& index = Index();
   if (index.Tracks(entity)) index.Stale = true;
 }
 
-void BodiesNear(const TVector& point, float reach, std::vector<std::int32_t>& out) {
-  out.clear();
+bool AnyBodyNear(const TVector& point, float reach, bool (*test)(std::int32_t slot, const void* context),
+                 const void* context) {
   TIndex& index = Index();
   index.Sync();
-  if (!Finite(point))
-    index.All(TSlotKind::Body, out);
-  else
-    index.Bodies.Near(point, reach, out);
+  auto anyIn = [&](const std::vector<std::int32_t>& list) {
+    for (std::int32_t slot : list)
+      if (test(slot, context)) return true;
+    return false;
+  };
+  if (Finite(point)) return index.Bodies.AnyNear(point, reach, anyIn);
+  static std::vector<std::int32_t> all;  // a point that is not finite: rare
+  all.clear();
+  index.All(TSlotKind::Body, all);
+  return anyIn(all);
 }
 
 void ItemsNear(const TVector& point, float reach, std::vector<std::int32_t>& out) {

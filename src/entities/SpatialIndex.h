@@ -29,13 +29,24 @@ void SpatialIndexEntityMade(TMapEntity* entity);
 void SpatialIndexEntityMoved(TMapEntity* entity);
 void SpatialIndexEntityFreed(TMapEntity* entity);
 
-// Slots (places in MapEntities) of the physical entities whose position may lie within
-// `reach` of `point` plus their own Radius, in no set order; the caller applies its exact
-// distance test. `out` is cleared first.
-void BodiesNear(const TVector& point, float reach, std::vector<std::int32_t>& out);
+// Whether `test` accepts the slot (place in MapEntities) of one of the physical entities
+// whose position may lie within `reach` of `point` plus their own Radius; the caller's test
+// is the exact one. Slots come in no set order, and the first accepted ends the search.
+bool AnyBodyNear(const TVector& point, float reach, bool (*test)(std::int32_t slot, const void* context),
+                 const void* context);
+template <class TTest>
+bool AnyBodyNear(const TVector& point, float reach, const TTest& test) {
+  return AnyBodyNear(
+      point, reach, [](std::int32_t slot, const void* context) { return (*static_cast<const TTest*>(context))(slot); },
+      &test);
+}
 // Slots of the items that may lie within `reach` of `point` plus their own Radius, in
 // MapEntities order.
 void ItemsNear(const TVector& point, float reach, std::vector<std::int32_t>& out);
+
+// Counts the notifications above (entities made, moved, freed): while it stands, every
+// entity stands where it stood.
+std::uint64_t SpatialIndexChanges();
 
 // Memory the grids hold now, in bytes.
 std::size_t SpatialIndexBytes();

@@ -228,6 +228,19 @@ class TPhysEntity : public TVisualMapEntity {
   // Hits farther than `reach` from the start may be left out: a caller that only asks
   // whether the nearest hit is the target lets the walk stop just behind it.
   RayHit CastRayToward(const TVector& target, float reach = 1e10f);
+
+ protected:
+  // A motion ResolveMotion worked out: `Kept` for `Wanted` at `Position`, while the bodies
+  // stood as SpatialIndexChanges() counted them.
+  struct TResolvedMotion {
+    TVector Position, Wanted, Kept;
+    std::uint64_t Changes = 0;
+    bool Known = false;
+  };
+  // FreeMotionPercent, also telling the motion it resolved (when it resolved one).
+  std::int32_t FreeMotionPercent(const TVector& a, TResolvedMotion* resolved) const;
+  // How the step resolves Velocity; a kind that already has the answer may give it.
+  virtual TVector StepMotion(const TVector& v) const { return ResolveMotion(v); }
 };
 
 // The flat box under a creature, kept hidden. It is a child of the scene root made before
@@ -356,6 +369,10 @@ class TNPC : public TCreature {
   void IdleStep();
   void EngageStep();
   std::uint16_t NpcIndex() const;
+  TVector StepMotion(const TVector& v) const override;
+  // What the walk's look ahead resolved for the velocity it then set: the step's own motion
+  // is the same search on the same inputs. Known only within one Progress, indexes on.
+  TResolvedMotion walkMotion_;
 };
 
 // ---- Player record ----------------------------------------------------------------------
