@@ -14,6 +14,7 @@ const TTileSize TileSize{32, 32};
 
 std::vector<TStepHandler> StepHandlers;
 float StepAccumulator = 0;
+std::uint64_t StepsRun = 0;
 TStepObserver* StepObserver = nullptr;
 
 namespace {
@@ -63,6 +64,7 @@ void RemoveStepHandler(const TStepHandler& handler) {
 }
 
 void RunStep() {
+  ++StepsRun;
   TakeKeySnapshot();  // every handler of the step sees the same keys
   struct TLeave {
     int SavedIndex, SavedCount;

@@ -39,6 +39,8 @@ extern bool SceneRefreshPending;
 extern std::vector<TStepHandler> StepHandlers;
 // Seconds received from the cadencer and not yet consumed by steps.
 extern float StepAccumulator;
+// Steps run since the program started (the frame statistics compare it with the clock).
+extern std::uint64_t StepsRun;
 
 // Appends the handler (the same handler may be added more than once). A handler added
 // during a step runs from the next step on.

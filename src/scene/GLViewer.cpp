@@ -91,6 +91,11 @@ void TGLSceneBuffer::ResetFrameCounter() {
   framesPerSecond_ = 0;
   frameCount_ = 0;
   firstFrameCounter_ = 0;
+  longestFrameTicks_ = 0;
+}
+
+double TGLSceneBuffer::LongestFrameSeconds() const {
+  return double(longestFrameTicks_) / double(timeSource_.Frequency());
 }
 
 void TGLSceneBuffer::BeginFrame() {
@@ -100,6 +105,8 @@ void TGLSceneBuffer::BeginFrame() {
 void TGLSceneBuffer::FrameDone() {
   ++frameCount_;
   std::uint64_t now = timeSource_.Counter();
+  if (frameCount_ > 1) longestFrameTicks_ = std::max(longestFrameTicks_, now - lastFrameCounter_);
+  lastFrameCounter_ = now;
   if (now != firstFrameCounter_)
     framesPerSecond_ = static_cast<float>(double(frameCount_) * double(timeSource_.Frequency()) /
                                           double(now - firstFrameCounter_));

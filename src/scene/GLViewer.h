@@ -58,6 +58,8 @@ class TGLSceneBuffer : public TGLSceneChangeListener {
   std::uint32_t FrameCount() const { return frameCount_; }
   std::uint64_t FirstFrameCounter() const { return firstFrameCounter_; }
   float FramesPerSecond() const { return framesPerSecond_; }
+  // The longest time between two presented frames since the last reset, in seconds.
+  double LongestFrameSeconds() const;
   void ResetFrameCounter();
 
   // A counter; the release that brings it back to zero sends one change notification.
@@ -96,6 +98,7 @@ class TGLSceneBuffer : public TGLSceneChangeListener {
   std::uint32_t frameCount_ = 0;
   std::uint64_t firstFrameCounter_ = 0;
   float framesPerSecond_ = 0;
+  std::uint64_t lastFrameCounter_ = 0, longestFrameTicks_ = 0;
   TGLRenderContext context_;
 };
 

@@ -70,11 +70,12 @@ TEST(ViewerFrameCounter, FpsTextAndResetFollowTheCounter) {
   EXPECT_EQ(FpsText(viewer, 1), "0.0 FPS");
   for (int i = 0; i < 10; ++i) {
     viewer.Buffer.BeginFrame();
-    clock.Advance(0.05);
+    clock.Advance(i == 6 ? 0.08 : i == 9 ? 0.02 : 0.05);
     viewer.Buffer.FrameDone();
   }
   EXPECT_EQ(viewer.Buffer.FrameCount(), 10u);
   EXPECT_EQ(FpsText(viewer, 1), "20.0 FPS");
+  EXPECT_NEAR(viewer.Buffer.LongestFrameSeconds(), 0.08, 1e-9);
   EXPECT_EQ(FpsText(viewer, 0), "20 FPS");
   ResetFrameCounter(viewer);
   EXPECT_EQ(viewer.Buffer.FrameCount(), 0u);
@@ -84,6 +85,8 @@ TEST(ViewerFrameCounter, FpsTextAndResetFollowTheCounter) {
   EXPECT_EQ(viewer.Buffer.FirstFrameCounter(), clock.Counter());
   viewer.Buffer.FrameDone();  // no time passed: the value is not computed
   EXPECT_EQ(FpsText(viewer, 2), "0.00 FPS");
+  // The span from the last frame before the reset is not a frame of this interval.
+  EXPECT_EQ(viewer.Buffer.LongestFrameSeconds(), 0);
 }
 
 TEST(ViewerNotifications, HeldReleasesNotifyOnceAndOtherChangesStillNotify) {
