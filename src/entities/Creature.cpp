@@ -45,7 +45,7 @@ TCreature::TCreature() {
   Laser->AddNode(0, Radius, 0);
   Laser->AddNode(0, LaserLength, 0);
   Laser->NodesAspect = lnaInvisible;
-  Laser->ShowAxes = false;
+  Laser->SetShowAxes(false);
   Laser->Position.SetZ(Height);
   Laser->SetVisible(false);
   LaserOn = false;

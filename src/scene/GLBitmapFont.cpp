@@ -66,16 +66,27 @@ TGLWindowsBitmapFont::TGLWindowsBitmapFont() {
   Texture.SetTextureMode(tmModulate);
 }
 
-TGLWindowsBitmapFont::~TGLWindowsBitmapFont() = default;
+TGLWindowsBitmapFont::~TGLWindowsBitmapFont() {
+  for (TGLFlatText* text : texts_) text->font_ = nullptr;  // they draw nothing from now on
+}
 
 void TGLWindowsBitmapFont::SetFont(const TGLFont& font) {
   font_ = font;
-  built_ = false;
+  GlyphsChanged();
 }
 
 void TGLWindowsBitmapFont::SetRanges(std::vector<TCharRange> ranges) {
   ranges_ = std::move(ranges);
+  GlyphsChanged();
+}
+
+// The texts are laid out again (with the sheet rebuilt on demand), and their extents change.
+void TGLWindowsBitmapFont::GlyphsChanged() {
   built_ = false;
+  for (TGLFlatText* text : texts_) {
+    text->quadsValid_ = false;
+    text->StructureChanged();
+  }
 }
 
 void TGLWindowsBitmapFont::SetGlyphsAlpha(TGLTextureImageAlpha value) {
@@ -216,8 +227,14 @@ void TGLFlatText::SetText(const std::string& text) {
   StructureChanged();
 }
 
+TGLFlatText::~TGLFlatText() {
+  if (font_ != nullptr) std::erase(font_->texts_, this);
+}
+
 void TGLFlatText::SetBitmapFont(TGLWindowsBitmapFont* font) {
   if (font == font_) return;
+  if (font_ != nullptr) std::erase(font_->texts_, this);
+  if (font != nullptr) font->texts_.push_back(this);
   font_ = font;
   quadsValid_ = false;
   StructureChanged();

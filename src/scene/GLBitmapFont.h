@@ -42,6 +42,8 @@ struct TCharRange {
 bool ChooseFontSheetSize(const std::vector<int>& glyphWidths, int charHeight, int& width,
                          int& height, int interval = 2);
 
+class TGLFlatText;
+
 class TGLWindowsBitmapFont {
  public:
   TGLWindowsBitmapFont();
@@ -86,7 +88,10 @@ class TGLWindowsBitmapFont {
   TGLTexture Texture;
 
  private:
+  friend class TGLFlatText;
   void Build();
+  void GlyphsChanged();
+  std::vector<TGLFlatText*> texts_;  // the texts set in this font (told when it is rebuilt)
 
   TGLFont font_;
   std::vector<TCharRange> ranges_{{32, 125}};
@@ -117,6 +122,7 @@ std::vector<TGlyphQuad> LayoutFlatText(TGLWindowsBitmapFont& font, const std::st
 class TGLFlatText : public TGLBaseSceneObject {
  public:
   explicit TGLFlatText(TGLScene* scene) : TGLBaseSceneObject(scene) {}
+  ~TGLFlatText() override;
   const std::string& Text() const { return text_; }
   void SetText(const std::string& text);
   TGLWindowsBitmapFont* BitmapFont() const { return font_; }
@@ -135,6 +141,7 @@ class TGLFlatText : public TGLBaseSceneObject {
   const std::vector<TGlyphQuad>& Quads();
 
  private:
+  friend class TGLWindowsBitmapFont;
   std::string text_;
   TGLWindowsBitmapFont* font_ = nullptr;
   TAlignment alignment_ = taLeftJustify;

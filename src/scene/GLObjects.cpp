@@ -227,10 +227,14 @@ void TGLLines::ClearNodes() {
   StructureChanged();
 }
 
+void TGLLines::SetNodeSize(float v) {
+  if (v != nodeSize_) { nodeSize_ = v; StructureChanged(); }
+}
+
 float TGLLines::BoundingRadius() const {
   float r = 0;
   for (const TVector& n : nodes_) r = std::max(r, VectorLength(n));
-  return r + NodeSize * 0.5f;
+  return r + nodeSize_ * 0.5f;
 }
 
 // ---------------------------------------------------------------------------------------

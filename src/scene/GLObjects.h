@@ -123,7 +123,8 @@ class TGLLines : public TGLBaseSceneObject {
   int Division() const { return division_; }
   void SetDivision(int v);  // sub-segments per span, at least 1
   TLineNodesAspect NodesAspect = lnaAxes;
-  float NodeSize = 1;
+  float NodeSize() const { return nodeSize_; }
+  void SetNodeSize(float v);
 
   // The points the polyline runs through, in local coordinates (w = 1).
   const std::vector<TVector>& Nodes() const { return nodes_; }
@@ -139,6 +140,7 @@ class TGLLines : public TGLBaseSceneObject {
  private:
   std::vector<TVector> nodes_;
   int division_ = 10;
+  float nodeSize_ = 1;
 };
 
 enum TGLCameraStyle { csPerspective };

@@ -139,7 +139,7 @@ void TGLRenderContext::LoadObjectMatrix(TGLBaseSceneObject& object) {
 namespace {
 
 bool SphereInFrustum(const TGLRenderContext& context, const TVector& centre, float radius) {
-  for (const TVector& plane : context.Frustum)
+  for (const TVector& plane : context.View.Planes)
     if (plane.X * centre.X + plane.Y * centre.Y + plane.Z * centre.Z + plane.W < -radius)
       return false;
   return true;
@@ -158,41 +158,67 @@ void DrawAxes(TGLRenderContext& context) {
   glColor4f(1, 1, 1, 1);
 }
 
+// The object's own geometry and axes, unless culled.
+void RenderOwn(TGLBaseSceneObject& object, TGLRenderContext& context) {
+  float radius = object.BoundingRadius();
+  if (radius < 0 && !object.ShowAxes()) return;
+  if (context.Culling && radius >= 0 &&
+      !SphereInFrustum(context, object.AbsoluteMatrix().Row[3], radius * object.AbsoluteMaxScale()))
+    return;
+  context.SetDepthTest(context.DepthWanted);
+  context.LoadObjectMatrix(object);
+  if (radius >= 0) {
+    object.BuildList(context);
+    ++context.ObjectsDrawn;
+  }
+  if (object.ShowAxes()) DrawAxes(context);
+}
+
+void RenderObject(TGLBaseSceneObject& object, TGLRenderContext& context, size_t depth);
+
+// Renders the children of one parent, given in render order, at `depth` of the tree.
+template <class TOrder>
+void RenderChildren(TOrder&& order, TGLRenderContext& context, size_t depth) {
+  if (context.OrderScratch.size() <= depth) context.OrderScratch.resize(depth + 1);
+  // Moved out while in use: deeper levels may grow the scratch list.
+  std::vector<TGLBaseSceneObject*> list = std::move(context.OrderScratch[depth]);
+  order(list);
+  for (TGLBaseSceneObject* child : list) RenderObject(*child, context, depth + 1);
+  context.OrderScratch[depth] = std::move(list);
+}
+
 void RenderObject(TGLBaseSceneObject& object, TGLRenderContext& context, size_t depth) {
   bool savedDepth = context.DepthWanted;
   if (object.ObjectStyle.NoDepthTest) context.DepthWanted = false;
-  float radius = object.BoundingRadius();
-  if (radius >= 0 || object.ShowAxes) {
-    bool inView = true;
-    if (context.Culling && radius >= 0) {
-      inView = SphereInFrustum(context, object.AbsoluteMatrix().Row[3],
-                               radius * object.AbsoluteMaxScale());
-    }
-    if (inView) {
-      context.SetDepthTest(context.DepthWanted);
-      context.LoadObjectMatrix(object);
-      if (radius >= 0) {
-        object.BuildList(context);
-        ++context.ObjectsDrawn;
-      }
-      if (object.ShowAxes) DrawAxes(context);
-    }
-  }
+  RenderOwn(object, context);
   if (object.Count() > 0) {
-    if (context.OrderScratch.size() <= depth) context.OrderScratch.resize(depth + 1);
-    // Moved out while in use: deeper levels may grow the scratch list.
-    std::vector<TGLBaseSceneObject*> order = std::move(context.OrderScratch[depth]);
-    OrderChildrenForRender(object, context.Sorting, context.CameraPosition, order);
-    for (TGLBaseSceneObject* child : order) RenderObject(*child, context, depth + 1);
-    context.OrderScratch[depth] = std::move(order);
+    RenderChildren([&](std::vector<TGLBaseSceneObject*>& list) {
+      OrderChildrenForRender(object, context.Sorting, context.CameraPosition, list);
+    }, context, depth);
   }
   context.DepthWanted = savedDepth;
 }
 
 }  // namespace
 
+// With culling, the top-level objects come from the scene's draw index: those wholly
+// outside the view volume are left out (they would draw nothing) and the rest keep the
+// order the whole walk gives them, so the picture is the same.
 void RenderSceneTree(TGLScene& scene, TGLRenderContext& context) {
-  RenderObject(*scene.Objects(), context, 0);
+  TGLBaseSceneObject& root = *scene.Objects();
+  if (!context.Culling || !scene.IndexedDrawing) {
+    context.TopLevelTaken = root.Count();
+    return RenderObject(root, context, 0);
+  }
+  bool savedDepth = context.DepthWanted;
+  if (root.ObjectStyle.NoDepthTest) context.DepthWanted = false;
+  RenderOwn(root, context);
+  scene.DrawIndex().Collect(root, context.View, context.InView);
+  context.TopLevelTaken = static_cast<int>(context.InView.size());
+  RenderChildren([&](std::vector<TGLBaseSceneObject*>& list) {
+    OrderSiblingsForRender(context.InView, context.Sorting, context.CameraPosition, list);
+  }, context, 0);
+  context.DepthWanted = savedDepth;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -365,7 +391,7 @@ void TGLLines::BuildList(TGLRenderContext& context) {
     glEnd();
   }
   if (NodesAspect != lnaInvisible) {
-    float s = NodeSize * 0.5f;
+    float s = NodeSize() * 0.5f;
     glBegin(GL_LINES);
     for (int i = 0; i < NodeCount(); ++i) {
       const TVector& n = Node(i);

@@ -13,11 +13,12 @@ namespace orr {
 struct TGLRenderContext {
   TVector CameraPosition{0, 0, 0, 1};
   TMatrix ViewMatrix = TMatrix::Identity();  // world -> eye
-  TVector Frustum[6];                         // world planes; inside: a x + b y + c z + d >= 0
+  TViewVolume View;                           // world planes and corners of the frustum
   bool Culling = false;
   TGLObjectsSorting Sorting = osRenderBlendedLast;
   int MaxTextureSize = 1024;
   int ObjectsDrawn = 0;
+  int TopLevelTaken = 0;  // top-level objects the walk took (all, or those in view)
 
   // Puts OpenGL in the state the cache assumes (start of a paint).
   void ResetState();
@@ -39,8 +40,10 @@ struct TGLRenderContext {
   // Loads modelview := object's absolute matrix x view.
   void LoadObjectMatrix(TGLBaseSceneObject& object);
 
-  // Scratch lists for the child order, one per tree depth (no allocation per frame).
+  // Scratch lists for the child order, one per tree depth (no allocation per frame), and
+  // for the top-level objects found in view.
   std::vector<std::vector<TGLBaseSceneObject*>> OrderScratch;
+  std::vector<TGLBaseSceneObject*> InView;
   bool DepthWanted = true;
 
  private:

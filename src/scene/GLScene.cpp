@@ -67,8 +67,20 @@ TGLBaseSceneObject::TGLBaseSceneObject(TGLScene* scene)
 TGLBaseSceneObject::~TGLBaseSceneObject() {
   // Children go first, last child first, while this object still exists.
   while (!children_.empty()) children_.pop_back();
-  if (IsTopLevel() && scene_ != nullptr) scene_->rayIndex_.Freed(this);
-  if (scene_ != nullptr) scene_->NotifyFreed(this);
+  if (IsTopLevel() && scene_ != nullptr) {
+    scene_->rayIndex_.Freed(this);
+    scene_->drawIndex_.Freed(this);
+  }
+  if (scene_ != nullptr) {
+    if (wantsProgress_) --scene_->progressObjects_;
+    scene_->NotifyFreed(this);
+  }
+}
+
+void TGLBaseSceneObject::WantProgress() {
+  if (wantsProgress_ || scene_ == nullptr) return;
+  wantsProgress_ = true;
+  ++scene_->progressObjects_;
 }
 
 int TGLBaseSceneObject::Index() const {
@@ -83,7 +95,10 @@ void TGLBaseSceneObject::AddChild(std::unique_ptr<TGLBaseSceneObject> child) {
   child->parent_ = this;
   child->TransformationChanged();
   children_.push_back(std::move(child));
-  if (parent_ == nullptr && scene_ != nullptr) scene_->rayIndex_.Added(children_.back().get());
+  if (parent_ == nullptr && scene_ != nullptr) {
+    scene_->rayIndex_.Added(children_.back().get());
+    scene_->drawIndex_.Added(children_.back().get());
+  }
   InvalidateSubtreeBounds();
   NotifyChange();
 }
@@ -104,6 +119,12 @@ void TGLBaseSceneObject::Free() {
 
 void TGLBaseSceneObject::NotifyChange() {
   if (scene_ != nullptr) scene_->NotifyChange();
+}
+
+void TGLBaseSceneObject::SetShowAxes(bool show) {
+  if (showAxes_ == show) return;
+  showAxes_ = show;
+  StructureChanged();
 }
 
 void TGLBaseSceneObject::SetVisible(bool visible) {
@@ -225,8 +246,11 @@ void TGLBaseSceneObject::InvalidateSubtreeBounds(TChange change) {
   // first (and a carried part keeps its distance from the top-level origin).
   if (change == TChange::Carried) return;
   while (o != nullptr && !o->IsTopLevel()) o = o->parent_;
-  if (o != nullptr && scene_ != nullptr)
-    scene_->rayIndex_.Changed(o, KeepsTopLevelReach(change), change == TChange::Turned);
+  if (o != nullptr && scene_ != nullptr) {
+    const bool rigid = KeepsTopLevelReach(change), turned = change == TChange::Turned;
+    scene_->rayIndex_.Changed(o, rigid, turned);
+    scene_->drawIndex_.Changed(o, rigid, turned);
+  }
 }
 
 void TGLBaseSceneObject::TransformationChanged(TChange change) {
@@ -335,6 +359,19 @@ void TGLBaseSceneObject::SubtreeBounds(TVector& centre, float& radius) {
   }
   centre = subtreeCentre_;
   radius = subtreeRadius_;
+}
+
+void TGLBaseSceneObject::SubtreeDrawBounds(TVector& centre, float& radius) {
+  centre = AbsoluteMatrix().Row[3];
+  const float own = BoundingRadius();
+  if (own >= 0) radius = own * AbsoluteMaxScale() * 1.001f + 1e-4f;  // rounding margin
+  else radius = showAxes_ ? std::numeric_limits<float>::infinity() : -1;
+  for (auto& child : children_) {
+    TVector c;
+    float r;
+    child->SubtreeDrawBounds(c, r);
+    MergeSphere(centre, radius, c, r);
+  }
 }
 
 float TGLBaseSceneObject::AbsoluteMaxScale() {
@@ -518,12 +555,13 @@ TGLBaseSceneObject* TGLScene::RayCastIntersectIndexed(const TVector& rayStart,
 
 namespace {
 void ProgressVisit(TGLBaseSceneObject& obj, double deltaTime, double newTime) {
-  obj.DoProgress(deltaTime, newTime);
+  if (obj.WantsProgress()) obj.DoProgress(deltaTime, newTime);
   for (int i = 0; i < obj.Count(); ++i) ProgressVisit(*obj.Children(i), deltaTime, newTime);
 }
 }  // namespace
 
 void TGLScene::Progress(double deltaTime, double newTime) {
+  if (progressObjects_ == 0) return;
   ++progressing_;
   try {
     ProgressVisit(*root_, deltaTime, newTime);
@@ -534,15 +572,17 @@ void TGLScene::Progress(double deltaTime, double newTime) {
   --progressing_;
 }
 
-void OrderChildrenForRender(TGLBaseSceneObject& parent, TGLObjectsSorting sorting,
-                            const TVector& cameraPosition,
-                            std::vector<TGLBaseSceneObject*>& order) {
+namespace {
+
+// The render order of `count` siblings, child(i) being the i-th in list order.
+template <class TChild>
+void OrderForRender(int count, TChild child, TGLObjectsSorting sorting,
+                    const TVector& cameraPosition, std::vector<TGLBaseSceneObject*>& order) {
   order.clear();
-  int n = parent.Count();
   if (sorting != osRenderBlendedLast && sorting != osRenderFarthestFirst &&
       sorting != osRenderNearestFirst) {
-    for (int i = 0; i < n; ++i)
-      if (parent.Children(i)->Visible()) order.push_back(parent.Children(i));
+    for (int i = 0; i < count; ++i)
+      if (child(i)->Visible()) order.push_back(child(i));
     return;
   }
   struct TEntry {
@@ -552,14 +592,14 @@ void OrderChildrenForRender(TGLBaseSceneObject& parent, TGLObjectsSorting sortin
   // Reused between calls: the render walk calls this for every parent of every frame.
   static thread_local std::vector<TEntry> sorted;
   sorted.clear();
-  for (int i = 0; i < n; ++i) {
-    TGLBaseSceneObject* child = parent.Children(i);
-    if (!child->Visible()) continue;
-    if (sorting == osRenderBlendedLast && !child->Blended()) {
-      order.push_back(child);
+  for (int i = 0; i < count; ++i) {
+    TGLBaseSceneObject* c = child(i);
+    if (!c->Visible()) continue;
+    if (sorting == osRenderBlendedLast && !c->Blended()) {
+      order.push_back(c);
       continue;
     }
-    sorted.push_back({VectorDistance2(child->AbsolutePosition(), cameraPosition), child});
+    sorted.push_back({VectorDistance2(c->AbsolutePosition(), cameraPosition), c});
   }
   if (sorting == osRenderNearestFirst)
     std::stable_sort(sorted.begin(), sorted.end(),
@@ -568,6 +608,22 @@ void OrderChildrenForRender(TGLBaseSceneObject& parent, TGLObjectsSorting sortin
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const TEntry& a, const TEntry& b) { return a.Dist2 > b.Dist2; });
   for (const TEntry& e : sorted) order.push_back(e.Object);
+}
+
+}  // namespace
+
+void OrderChildrenForRender(TGLBaseSceneObject& parent, TGLObjectsSorting sorting,
+                            const TVector& cameraPosition,
+                            std::vector<TGLBaseSceneObject*>& order) {
+  OrderForRender(parent.Count(), [&parent](int i) { return parent.Children(i); }, sorting,
+                 cameraPosition, order);
+}
+
+void OrderSiblingsForRender(const std::vector<TGLBaseSceneObject*>& siblings,
+                            TGLObjectsSorting sorting, const TVector& cameraPosition,
+                            std::vector<TGLBaseSceneObject*>& order) {
+  OrderForRender(static_cast<int>(siblings.size()), [&siblings](int i) { return siblings[i]; },
+                 sorting, cameraPosition, order);
 }
 
 }  // namespace orr

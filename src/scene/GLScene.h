@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "scene/DrawIndex.h"
 #include "scene/RayIndex.h"
 #include "scene/VectorGeometry.h"
 
@@ -94,7 +95,9 @@ class TGLBaseSceneObject {
 
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
-  bool ShowAxes = false;
+  // Draws the local axes (drawn even when the object has no geometry of its own).
+  bool ShowAxes() const { return showAxes_; }
+  void SetShowAxes(bool show);
   TGLObjectStyle ObjectStyle;
 
   // Row-vector matrices: local -> parent, local -> world, world -> local.
@@ -113,8 +116,10 @@ class TGLBaseSceneObject {
   // The structure changed (geometry, material binding): same effect as NotifyChange.
   virtual void StructureChanged() {
     rayRadiusValid_ = false;
-    // A leaf that is never hit adds nothing to any bounds.
-    if (!(children_.empty() && RayCastBounds() == TRayBounds::None)) InvalidateSubtreeBounds();
+    // A leaf that is never hit and never drawn adds nothing to any bounds.
+    if (!(children_.empty() && RayCastBounds() == TRayBounds::None && BoundingRadius() < 0 &&
+          !showAxes_))
+      InvalidateSubtreeBounds();
     NotifyChange();
   }
 
@@ -141,6 +146,10 @@ class TGLBaseSceneObject {
   // A world sphere holding every ray hit of this object and its descendants (radius
   // negative: none, infinite: unbounded). Cached until something in the subtree changes.
   void SubtreeBounds(TVector& centre, float& radius);
+  // A world sphere holding the culling sphere of every object in this subtree that draws
+  // (radius negative: nothing draws; infinite: axes shown without geometry). Walks the
+  // subtree; the scene's draw index keeps the result.
+  void SubtreeDrawBounds(TVector& centre, float& radius);
   const std::vector<std::unique_ptr<TGLBaseSceneObject>>& ChildList() const {
     return children_;
   }
@@ -151,11 +160,15 @@ class TGLBaseSceneObject {
   virtual float BoundingRadius() const { return 0.5f; }
   // Draws the object's own geometry with its local frame loaded (GL context current).
   virtual void BuildList(TGLRenderContext& /*context*/) {}
-  // Called on every cadencer progress with the step in seconds.
+  // Called on every cadencer progress with the step in seconds, for the objects that asked
+  // for it with WantProgress (a kind that overrides this asks in its constructor).
   virtual void DoProgress(double /*deltaTime*/, double /*newTime*/) {}
+  bool WantsProgress() const { return wantsProgress_; }
 
  protected:
   explicit TGLBaseSceneObject(TGLScene* scene);
+  // From now on the scene's progress reaches this object's DoProgress.
+  void WantProgress();
   // Sphere test shared by the kinds without a test of their own.
   bool SphereRayCast(const TVector& rayStart, const TVector& rayVector,
                      TVector* intersectPoint, TVector* intersectNormal);
@@ -163,7 +176,7 @@ class TGLBaseSceneObject {
  private:
   friend class TGLCoordinates;
   friend class TGLScene;
-  friend class TRayIndex;
+  friend class TSceneGrid;
   template <class T>
   friend T* NewChildObject(TGLBaseSceneObject* parent);
 
@@ -197,7 +210,10 @@ class TGLBaseSceneObject {
   bool subtreeValid_ = false;
   TVector subtreeCentre_;
   float subtreeRadius_ = -1;
-  std::int32_t rayIndexSlot_ = -1;  // place in the scene's ray index (top-level objects)
+  bool showAxes_ = false;
+  bool wantsProgress_ = false;
+  // Places in the scene's ray and draw indexes (top-level objects), by TSceneGrid::TBounds.
+  std::int32_t gridSlots_[2] = {-1, -1};
   // The last turn that left Direction and Up as they were (RotateFrame); forgotten when
   // either changes.
   struct TStillTurn {
@@ -239,6 +255,9 @@ class TGLScene {
 
   TGLObjectsSorting ObjectsSorting = osRenderBlendedLast;
   TGLVisibilityCulling VisibilityCulling = vcNone;
+  // With culling, the viewers take the top-level objects from the draw index; false: they
+  // walk every object (the reference the index must draw the same picture as).
+  bool IndexedDrawing = true;
 
   // The nearest object hit by the ray, or nullptr; point and normal (optional) in world
   // coordinates. Depth-first in child order, parents before children; on equal distances
@@ -255,7 +274,10 @@ class TGLScene {
                                               TVector* intersectNormal = nullptr,
                                               float maxDistance = 1e10f);
   const TRayIndex& RayIndex() const { return rayIndex_; }
-  // Runs DoProgress on every object of the tree.
+  // The top-level objects the viewers draw, found by where they are (render walk).
+  TDrawIndex& DrawIndex() { return drawIndex_; }
+  // Runs DoProgress on every object of the tree that wants it, in tree order (nothing to
+  // walk while no object wants it).
   void Progress(double deltaTime, double newTime);
   bool InProgress() const { return progressing_ > 0; }
 
@@ -273,10 +295,12 @@ class TGLScene {
   friend class TGLBaseSceneObject;
   // Declared before the root so that it outlives every object (they notify it when freed).
   TRayIndex rayIndex_;
+  TDrawIndex drawIndex_;
   std::unique_ptr<TGLBaseSceneObject> root_;
   std::vector<TGLSceneChangeListener*> listeners_;
   std::vector<TGLLightSource*> lights_;
   int progressing_ = 0;
+  int progressObjects_ = 0;  // objects that want DoProgress
 };
 
 // Same as the scene's RayCastIntersect.
@@ -300,6 +324,11 @@ T* NewChildObject(TGLBaseSceneObject* parent) {
 // non-blended in list order, then blended farthest from `cameraPosition` first).
 void OrderChildrenForRender(TGLBaseSceneObject& parent, TGLObjectsSorting sorting,
                             const TVector& cameraPosition,
+                            std::vector<TGLBaseSceneObject*>& order);
+// The same order for some of a parent's children, given in list order (the ones the draw
+// index found): their order among themselves is the one they have among all children.
+void OrderSiblingsForRender(const std::vector<TGLBaseSceneObject*>& siblings,
+                            TGLObjectsSorting sorting, const TVector& cameraPosition,
                             std::vector<TGLBaseSceneObject*>& order);
 
 }  // namespace orr

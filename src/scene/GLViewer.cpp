@@ -183,17 +183,7 @@ void TGLSceneBuffer::Render(int width, int height) {
   context_.Sorting = listenedScene_->ObjectsSorting;
   context_.Culling = listenedScene_->VisibilityCulling == vcObjectBased ||
                      listenedScene_->VisibilityCulling == vcHierarchical;
-  TMatrix vp = MatrixMultiply(view, projection);
-  // Clip planes from the columns of the combined matrix: w +- x, w +- y, w +- z.
-  for (int k = 0; k < 6; ++k) {
-    int axis = k / 2;
-    float sign = (k % 2 == 0) ? 1.0f : -1.0f;
-    TVector plane;
-    for (int i = 0; i < 4; ++i) plane[i] = vp.Row[i][3] + sign * vp.Row[i][axis];
-    float len = VectorLength(plane);
-    if (len > 0) plane = VectorScale(plane, 1 / len);
-    context_.Frustum[k] = plane;
-  }
+  context_.View = ViewVolumeOf(MatrixMultiply(view, projection));
 
   context_.ResetState();
   glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, ContextOptions.Contains(roTwoSideLighting));

@@ -82,6 +82,7 @@ class TGLSceneBuffer : public TGLSceneChangeListener {
 
   // Statistics of the last render.
   int ObjectsDrawn() const { return context_.ObjectsDrawn; }
+  int TopLevelTaken() const { return context_.TopLevelTaken; }
 
   void SceneChanged() override { NotifyChange(); }
   void ObjectFreed(TGLBaseSceneObject* object) override;

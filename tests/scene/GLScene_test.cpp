@@ -191,6 +191,27 @@ TEST(SceneTree, FreeingAnObjectRemovesItAndItsSubtree) {
   EXPECT_THROW(scene.Objects()->Free(), std::logic_error);
 }
 
+// A part that counts its progress; it asks for progress if Asks.
+template <bool Asks>
+class TTicking : public TGLDummyCube {
+ public:
+  explicit TTicking(TGLScene* scene) : TGLDummyCube(scene) {
+    if (Asks) WantProgress();
+  }
+  void DoProgress(double deltaTime, double) override { Seconds += deltaTime; }
+  double Seconds = 0;
+};
+
+TEST(SceneTree, ProgressReachesTheObjectsThatAskForItWhereverTheyAre) {
+  TGLScene scene;
+  auto* group = NewChildObject<TGLDummyCube>(scene.Objects());
+  auto* silent = NewChildObject<TTicking<false>>(group);
+  auto* deep = NewChildObject<TTicking<true>>(group);
+  scene.Progress(0.25, 0);
+  EXPECT_EQ(deep->Seconds, 0.25);
+  EXPECT_EQ(silent->Seconds, 0);
+}
+
 // --- ray casting --------------------------------------------------------------------
 
 struct TRay {

@@ -1,5 +1,7 @@
-// The indexed ray cast must give the plain cast's answer: same object, same point, same
-// normal, on random scenes that change between casts, with exact ties among copies.
+// The scene's grids against the plain walks, on random scenes that change between questions:
+// the indexed ray cast must give the plain cast's answer (same object, same point, same
+// normal, with exact ties among copies), and the draw index must take every top-level
+// object with something the culling would draw, in the order of the root's children.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +10,7 @@
 #include "scene/GLBitmapFont.h"
 #include "scene/GLObjects.h"
 #include "scene/GLScene.h"
+#include "scene/GLViewer.h"
 
 namespace orr {
 namespace {
@@ -122,6 +125,78 @@ TEST(RayIndex, IndexedCastsAgreeWithThePlainWalk) {
     EXPECT_EQ(world.Scene.RayCastIntersectIndexed(start, along, nullptr, nullptr, d * 0.99f), nullptr);
   }
   EXPECT_GT(hits, 1000) << "the rays must meet something often enough to test";
+}
+
+// Whether the object (or, with its axes shown, its origin) passes the culling's test.
+bool CullingDraws(TGLBaseSceneObject& o, const TViewVolume& volume) {
+  const float radius = o.BoundingRadius();
+  if (radius < 0) return o.ShowAxes();
+  const TVector& c = o.AbsoluteMatrix().Row[3];
+  for (const TVector& p : volume.Planes)
+    if (p.X * c.X + p.Y * c.Y + p.Z * c.Z + p.W < -radius * o.AbsoluteMaxScale()) return false;
+  return true;
+}
+
+bool SubtreeDraws(TGLBaseSceneObject& o, const TViewVolume& volume) {
+  if (CullingDraws(o, volume)) return true;
+  for (const auto& child : o.ChildList())
+    if (SubtreeDraws(*child, volume)) return true;
+  return false;
+}
+
+TEST(DrawIndex, TakesEveryTopLevelObjectThatDrawsInViewInListOrder) {
+  TRandomScene world(11);
+  for (int i = 0; i < 300; ++i) world.AddSomething();
+  TGLWindowsBitmapFont font;  // texts grow with it
+  TGLFont face;
+  face.Name = "Courier New";
+  face.SetSize(12);
+  font.SetFont(face);
+  for (int i = 0; i < 40; ++i) {
+    auto* text = NewChildObject<TGLFlatText>(world.Scene.Objects());
+    text->Position.SetPoint(world.Real(-20, 60), world.Real(-20, 60), 1);
+    text->Scale.SetPoint(0.03f, 0.03f, 0.03f);
+    text->SetBitmapFont(&font);
+    text->SetText("Armour");
+  }
+  TGLScene cameraScene;  // out of reach of the changes
+  auto* camera = NewChildObject<TGLCamera>(cameraScene.Objects());
+  camera->SetFocalLength(100);
+  std::vector<TGLBaseSceneObject*> inView;
+  int taken = 0, drawing = 0;
+  for (int view = 0; view < 400; ++view) {
+    world.Change();
+    if (view % 50 == 0) {  // axes on an object without geometry draw wherever it stands
+      TGLBaseSceneObject* root = world.Scene.Objects();
+      TGLBaseSceneObject* o = root->Children(world.Below(root->Count()));
+      o->SetShowAxes(!o->ShowAxes());
+    }
+    if (view % 100 == 60) {
+      face.SetSize(face.Size() * 2);
+      font.SetFont(face);
+    }
+    // Mostly the game's camera, straight down from 15 above; sometimes tilted or far up.
+    camera->Position.SetPoint(world.Real(-25, 65), world.Real(-25, 65), view % 9 == 0 ? 60 : 15);
+    TVector look{0, 0, -1, 0};
+    if (view % 4 == 0) look = {world.Real(-1, 1), world.Real(-1, 1), -world.Real(0.2f, 1), 0};
+    camera->Direction.SetVector(look);
+    const TMatrix vp = MatrixMultiply(CameraViewMatrix(*camera),
+                                      ProjectionMatrix(PerspectiveFor(*camera, 1024, 768)));
+    const TViewVolume volume = ViewVolumeOf(vp);
+    world.Scene.DrawIndex().Collect(*world.Scene.Objects(), volume, inView);
+    std::size_t next = 0;  // the taken objects in list order
+    for (const auto& owned : world.Scene.Objects()->ChildList()) {
+      const bool isTaken = next < inView.size() && inView[next] == owned.get();
+      if (isTaken) ++next;
+      if (!SubtreeDraws(*owned, volume)) continue;
+      ++drawing;
+      ASSERT_TRUE(isTaken) << "view " << view << ": a top-level object that draws was left out";
+    }
+    ASSERT_EQ(next, inView.size()) << "view " << view << ": taken out of list order";
+    taken += static_cast<int>(inView.size());
+  }
+  EXPECT_GT(drawing, 4000) << "the views must show enough to test";
+  EXPECT_LT(taken, drawing * 2) << "the index must leave out most of what lies outside";
 }
 
 }  // namespace

@@ -1,0 +1,135 @@
+// The game's view drawn through the scene's draw index must be the picture the whole walk
+// draws. Runs the game's own start-up on a map in a real window (under Xvfb), then, with
+// the player put in several places (the middle, near the edges, onto an item so that a
+// pick-up text rises), runs steps so that the camera glides there, cells are rebuilt and
+// creatures walk in and out of view, and paints the view twice: from the index and walking
+// every object. The two pictures must be equal to the pixel and made of the same objects
+// (many draw nothing that shows: the creatures' hit cylinders are clear), and the index
+// must leave most of a large map's objects out.
+//
+//   orrindel-drawcheck GAME_FOLDER MAP.orx
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "../support/GlSnapshot.h"
+#include "app/UProgram.h"
+#include "audio/NullSoundDevice.h"
+#include "audio/UAudioModule.h"
+#include "core/Random.h"
+#include "core/UMainModule.h"
+#include "entities/UEntityStructures.h"
+#include "entities/UGameModule.h"
+#include "render/UGameRender.h"
+#include "scene/GLViewer.h"
+
+namespace orr {
+namespace {
+
+int failures = 0;
+
+void Check(bool ok, const std::string& what) {
+  if (ok) return;
+  std::fprintf(stderr, "FAIL: %s\n", what.c_str());
+  ++failures;
+}
+
+struct TDrawing {
+  TBitmap32 Picture;
+  int Drawn = 0, TopLevel = 0;
+};
+
+TDrawing Paint(TForm& form, test::TGlSnapshot& snapshot, TGLSceneViewer& viewer, bool indexed) {
+  DMGameRender->MainScene->IndexedDrawing = indexed;
+  form.PaintAll();
+  TDrawing d;
+  d.Picture = snapshot.Picture;
+  d.Drawn = viewer.Buffer.ObjectsDrawn();
+  d.TopLevel = viewer.Buffer.TopLevelTaken();
+  DMGameRender->MainScene->IndexedDrawing = true;
+  return d;
+}
+
+int Differing(const TBitmap32& a, const TBitmap32& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height()) return -1;
+  int n = 0;
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width(); ++x) n += a.Pixel(x, y) != b.Pixel(x, y);
+  return n;
+}
+
+void Play(TApplication& app) {
+  app.ProcessMessages();
+  if (app.Terminated() || PlayerRecords.empty() || PlayerRecords.front()->Player == nullptr) {
+    Check(false, "the session did not start");
+    return;
+  }
+  TForm& form = *app.MainForm;
+  form.Show();
+  auto* snapshot = TComponent::Create<test::TGlSnapshot>(&form, form.Width, form.Height);
+  snapshot->SetParent(&form);  // painted last: reads what the view drew
+  TGLSceneViewer* viewer = DMGameModule->LocalPlayerViewer();
+  TBasicPlayer* player = PlayerRecords.front()->Player;
+  const int w = GameMap.MapSize.X, h = GameMap.MapSize.Y;
+  const int topLevel = DMGameRender->MainScene->Objects()->Count();
+
+  std::vector<std::pair<std::string, TVector>> places = {
+      {"middle", {w / 2.0f, h / 2.0f, 0, 0}},
+      {"near the left edge", {3.5f, h / 3.0f, 0, 0}},
+      {"near the top right corner", {w - 4.5f, h - 4.5f, 0, 0}}};
+  for (const auto& e : MapEntities)
+    if (dynamic_cast<TItem*>(e.get()) != nullptr) {
+      places.push_back({"on an item", e->GetPosition()});
+      break;
+    }
+  for (const auto& [where, at] : places) {
+    TVector p = player->GetPosition();
+    p.X = at.X;
+    p.Y = at.Y;
+    player->SetPosition(p);
+    for (int steps : {3, 150}) {  // gliding there, then there
+      RunFrameSteps(steps);
+      const TDrawing indexed = Paint(form, *snapshot, *viewer, true);
+      const TDrawing plain = Paint(form, *snapshot, *viewer, false);
+      const std::string at = where + " after " + std::to_string(steps) + " steps";
+      Check(Differing(indexed.Picture, plain.Picture) == 0,
+            at + ": " + std::to_string(Differing(indexed.Picture, plain.Picture)) + " pixels differ");
+      Check(indexed.Drawn > 0 && indexed.Drawn == plain.Drawn,
+            at + ": drew " + std::to_string(indexed.Drawn) + " objects, the whole walk " +
+                std::to_string(plain.Drawn));
+      Check(indexed.TopLevel * 2 < topLevel,
+            at + ": took " + std::to_string(indexed.TopLevel) + " of " + std::to_string(topLevel) +
+                " top-level objects");
+      std::printf("%s: %d objects drawn (whole walk %d), %d of %d top-level objects taken\n",
+                  at.c_str(), indexed.Drawn, plain.Drawn, indexed.TopLevel, plain.TopLevel);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace orr
+
+int main(int argc, char** argv) {
+  using namespace orr;
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: orrindel-drawcheck GAME_FOLDER MAP.orx\n");
+    return 2;
+  }
+  SetExecutableFileName(std::string(argv[1]) + "/orrindel");
+  LogSaveEnabled = false;
+  EpisodeMapOverride = argv[2];
+  // The game's creation steps with a fixed seed and a silent sound device.
+  std::vector<TCreationStep> steps;
+  const std::vector<TCreationStep> game = GameCreationSteps();
+  for (std::size_t i = 0; i < game.size(); ++i) {
+    steps.push_back(game[i]);
+    if (i == 0) steps.push_back([](TApplication&) { RandSeed = 7; });
+    if (i == 1)
+      steps.push_back([](TApplication&) {
+        if (DMAudioModule != nullptr) DMAudioModule->AudioPlayer->Driver = std::make_shared<TNullSoundDriver>();
+      });
+  }
+  const int code = RunProgram(CreateSdlBackend(), steps, Play);
+  if (code != 0) return code;
+  return failures == 0 ? 0 : 1;
+}
