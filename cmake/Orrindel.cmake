@@ -62,7 +62,7 @@ endfunction()
 
 # orr_add_fuzzer(NAME SOURCE CORPUS_DIR LIBS libs...): a libFuzzer target, run briefly by
 # CTest (label "fuzz") on a scratch copy of its seed corpus.
-set(ORR_FUZZ_SECONDS 20 CACHE STRING "Seconds each fuzz target runs in the test suite")
+set(ORR_FUZZ_SECONDS 10 CACHE STRING "Seconds each fuzz target runs in the test suite")
 function(orr_add_fuzzer name source corpus)
   cmake_parse_arguments(F "" "" "LIBS" ${ARGN})
   add_executable(${name} ${source})
