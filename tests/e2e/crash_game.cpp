@@ -1,5 +1,6 @@
 // The game with one addition for the crash tests: with ORR_CRASH set to SEGV, ABRT, BUS,
-// ILL or FPE it fails for real in that way a moment after its message loop starts. Built
+// ILL or FPE it fails for real in that way a moment after its message loop starts; with
+// THROW an exception reaches the game's exception hook there instead. Built
 // with the tests only, into build/bin: never installed, never in the game folder, so no
 // player can reach it (the game itself reads no environment).
 #include <sys/mman.h>
@@ -7,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -32,6 +34,8 @@ void Crash(const std::string& how) {
     volatile int numerator = 7, zero = 0;
     volatile int quotient = numerator / zero;
     (void)quotient;
+  } else if (how == "THROW") {
+    throw std::runtime_error("test exception from the crash test build");
   }
 }
 

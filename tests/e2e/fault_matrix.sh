@@ -38,12 +38,13 @@ FAULTS=(missing empty cut14 cuthalf cutlast random folder pipe loop)
 # ---- one run ----------------------------------------------------------------------------
 # run_game GAME_DIR [RUNAS...]: runs the game, answers every message box with a click on
 # OK, presses Escape once the window has shown for a moment (unless it is to crash: see
-# ORR_CRASH below). Sets BOXES (the captions of the boxes answered, each followed by a
+# ORR_CRASH below); ON_BOX, when set, is called with GAME_DIR and the caption of every box
+# before it is answered. Sets BOXES (the captions of the boxes answered, each followed by a
 # space) and EXIT_CODE ("timeout" after 40 s).
 run_game() {
   local dir=$1; shift
   "$@" "$dir/orrindel" >"$dir/../stdout" 2>"$dir/../stderr" &
-  local pid=$! shown=0 escaped=0 box answered=" "
+  local pid=$! shown=0 escaped=0 box key answered=" "
   BOXES=""
   EXIT_CODE=timeout
   for _ in $(seq 400); do
@@ -53,9 +54,12 @@ run_game() {
     fi
     box=$(find_box)
     if [ -n "$box" ]; then
+      [ -z "${ON_BOX:-}" ] || "$ON_BOX" "$dir" "${box%%|*}"
       answer_box "$box" ok
-      # A box still up after the click (a slow machine) is clicked again, counted once.
-      case "$answered" in *" ${box##*|} "*) ;; *) answered+="${box##*|} "; BOXES+="${box%%|*} " ;; esac
+      # A box still up after the click (a slow machine) is clicked again, counted once; the
+      # next box may reuse its window.
+      key="${box##*|}:${box%%|*}" key=${key// /_}
+      case "$answered" in *" $key "*) ;; *) answered+="$key "; BOXES+="${box%%|*} " ;; esac
     elif xdotool search --onlyvisible --classname '^orrindel$' >/dev/null 2>&1; then
       shown=$((shown + 1))
       if [ "$shown" -eq 10 ] && [ "$escaped" -eq 0 ] && [ -z "${ORR_CRASH:-}" ]; then
@@ -72,10 +76,11 @@ run_game() {
 }
 
 # find_box: "CAPTION|WIDTHxHEIGHT+X+Y|WINDOW" of a message box on screen, or nothing. A box is a
-# top-level window of its own named like the game, without the game window's class.
+# top-level window of its own named like the game, without the game window's class. A box
+# wider than the screen (the exception report's) starts left of it, at a negative x.
 find_box() {
   { xwininfo -root -children 2>/dev/null || true; } |
-    sed -n 's/^ *\(0x[0-9a-f]*\) "\(Orrindel[^"]*\)": ()  \([0-9]*x[0-9]*+[0-9]*+[0-9]*\).*/\2|\3|\1/p' | head -n 1
+    sed -n 's/^ *\(0x[0-9a-f]*\) "\(Orrindel[^"]*\)": ()  \([0-9]*x[0-9]*+-\{0,1\}[0-9]*+-\{0,1\}[0-9]*\).*/\2|\3|\1/p' | head -n 1
 }
 
 # answer_box "CAPTION|GEOMETRY" ok|cancel: clicks the button the way a person would. A
@@ -168,6 +173,30 @@ case_readonly_folder() {
   check_exit 0
   check_boxes "Orrindel "
   [ ! -e "$1/log.txt" ] || problem "a log.txt was written"
+}
+
+# The next save after a failed one writes the whole log. An exception report's save fails in
+# the read-only folder (the save box); while the report's box is up the folder becomes
+# writable, and OK ends the game: the save at shutdown holds every line from the first,
+# the exception report among them, to "--End of Log--".
+make_writable() { [ "$2" != "Orrindel: ERROR" ] || chown 65534:65534 "$1"; }
+case_readonly_next_save() {
+  cp "$ORR_BUILD/bin/orrindel-crashtest" "$1/orrindel"
+  ORR_CRASH=THROW ON_BOX=make_writable run_game "$1" setpriv --reuid=65534 --regid=65534 --clear-groups \
+    env HOME=/nonexistent
+  check_exit 0
+  check_boxes "Orrindel Orrindel: ERROR "
+  [ -f "$1/log.txt" ] || { problem "no log.txt"; return; }
+  local msgs; msgs=$(log_messages "$1/log.txt")
+  [[ $(head -n 1 <<<"$msgs") == "Main module initialization begin, date "* ]] || problem "first line '$(head -n 1 <<<"$msgs")'"
+  [ "$(tail -n 1 <<<"$msgs")" = "--End of Log--" ] || problem "last line '$(tail -n 1 <<<"$msgs")'"
+  local from=1 pattern at
+  for pattern in '^Exception hook set' 'New OpenGL window spawned' '^Program exception!' \
+    '^Exception message: test exception' '^MDI destroy procedure end' '^Main module destruction end'; do
+    at=$(tail -n +"$from" <<<"$msgs" | grep -n -m 1 -E -- "$pattern" | cut -d: -f1 || true)
+    [ -n "$at" ] || { problem "no '$pattern' after line $from"; return; }
+    from=$((from + at))
+  done
 }
 
 case_log_folder() {
@@ -270,7 +299,7 @@ done
 CASES+=(readonly-folder log-folder no-audio sigterm sigint sigterm-box sigint-box xvfb-killed)
 # The crash cases need the test build of the game (a sanitizer build reports such faults
 # itself, so they run with the plain build only).
-[ -n "${ORR_GAME_EXE:-}" ] || CASES+=(crash-segv crash-abrt crash-bus crash-ill crash-fpe)
+[ -n "${ORR_GAME_EXE:-}" ] || CASES+=(crash-segv crash-abrt crash-bus crash-ill crash-fpe readonly-next-save)
 
 file_case() {  # KIND FAULT FILE EXPECT GAME_DIR
   "fault_$2" "$5" "$3"
