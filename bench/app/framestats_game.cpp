@@ -4,13 +4,18 @@
 // clock (100 steps per second: game time keeps up with real time). Nothing on screen
 // changes. Built into build/bin with the benchmarks: never installed, never in the game
 // folder (the game itself reads no environment and writes no statistics).
+//
+//   orrindel-framestats [--whole-walk]   (--whole-walk: draw walking every scene object,
+//                                         without the draw index, for comparison)
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "app/UGameInterface.h"
 #include "app/UProgram.h"
 #include "entities/UGameModule.h"
 #include "render/UGameRender.h"
+#include "scene/GLScene.h"
 #include "scene/GLViewer.h"
 
 namespace {
@@ -37,11 +42,13 @@ struct TStatistics {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   static TStatistics statistics;
+  static bool wholeWalk = argc > 1 && std::strcmp(argv[1], "--whole-walk") == 0;
   auto steps = orr::GameCreationSteps();
   // After the window exists: report first, then let the window show and reset the count.
   steps.push_back([](orr::TApplication&) {
+    if (wholeWalk && orr::DMGameRender != nullptr) orr::DMGameRender->MainScene->IndexedDrawing = false;
     statistics.Seconds = orr::SystemTimeSource().Seconds();
     orr::TFGameInterface* window = orr::FGameInterface;
     if (window == nullptr) return;

@@ -6,6 +6,12 @@
 // textured triangles (those the viewer's culling keeps) from prebuilt world-space vertex
 // arrays, one draw call per texture and state, as few calls as OpenGL 1.x allows. Both
 // run in the same 1024 x 768 window (run under Xvfb with Mesa) and end with glFinish.
+//
+// The LargeMap cases do the same for a scene shaped like the game on a generated 256 x 256
+// map with 1,000 creatures and 1,000 items: the cells around the camera built (as the
+// scene window builds them), the entities spread over the whole map, each creature also
+// with its hidden laser and hidden top-level marker. BM_Frame_LargeMapWholeWalk paints it
+// walking every object, without the scene's draw index.
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
 
@@ -22,7 +28,17 @@
 namespace orr {
 namespace {
 
-const int MapW = 40, MapH = 30, Entities = 200, TileKinds = 8;
+const int TileKinds = 8;
+
+// What a benchmark scene holds: the map, its entities, and the cells built around the
+// camera (at the map's centre).
+struct TShape {
+  int MapW, MapH, Entities;
+  int CellsW, CellsH;
+  bool Creatures;  // every other entity with a hidden laser and a hidden marker
+};
+const TShape GameShape{40, 30, 200, 40, 30, false};
+const TShape LargeShape{256, 256, 2000, 28, 22, true};
 const int WindowW = 1024, WindowH = 768;
 
 // A fixed sequence of placements (same every run).
@@ -71,7 +87,7 @@ void FillLibrary(TGLMaterialLibrary& lib, bool keyed) {
   }
 }
 
-std::unique_ptr<TGameScene> BuildGameScene() {
+std::unique_ptr<TGameScene> BuildGameScene(const TShape& shape) {
   auto g = std::make_unique<TGameScene>();
   TGLScene& scene = g->Scene;
   scene.VisibilityCulling = vcObjectBased;
@@ -88,8 +104,9 @@ std::unique_ptr<TGameScene> BuildGameScene() {
   FillLibrary(g->TerrainLib, false);
   FillLibrary(g->WallLib, false);
   FillLibrary(g->SpriteLib, true);
-  for (int y = 0; y < MapH; ++y)
-    for (int x = 0; x < MapW; ++x) {
+  const int cellX0 = (shape.MapW - shape.CellsW) / 2, cellY0 = (shape.MapH - shape.CellsH) / 2;
+  for (int y = cellY0; y < cellY0 + shape.CellsH; ++y)
+    for (int x = cellX0; x < cellX0 + shape.CellsW; ++x) {
       auto* floor = NewChildObject<TGLPlane>(scene.Objects());
       floor->Material.SetMaterialLibrary(&g->TerrainLib);
       floor->Scale.SetVector({1.001f, 1.001f, 1, 0});
@@ -114,9 +131,9 @@ std::unique_ptr<TGameScene> BuildGameScene() {
       }
     }
   benchSeed = 12345;
-  for (int i = 0; i < Entities; ++i) {
+  for (int i = 0; i < shape.Entities; ++i) {
     auto* anchor = NewChildObject<TGLDummyCube>(scene.Objects());
-    anchor->Position.SetPoint(float(RandomInt(MapW)) + 0.5f, float(RandomInt(MapH)) + 0.5f, 0);
+    anchor->Position.SetPoint(float(RandomInt(shape.MapW)) + 0.5f, float(RandomInt(shape.MapH)) + 0.5f, 0);
     anchor->SetRollAngle(float(RandomInt(360)));
     auto* sprite = NewChildObject<TGLPlane>(anchor);
     sprite->Position.SetZ(0.5f);
@@ -135,16 +152,28 @@ std::unique_ptr<TGameScene> BuildGameScene() {
     cyl->Material.BlendingMode = bmTransparency;
     g->Anchors.push_back(anchor);
     g->HitCylinders.push_back(cyl);
+    if (shape.Creatures && i % 2 == 0) {
+      auto* laser = NewChildObject<TGLLines>(anchor);
+      laser->AddNode(0, 0.4f, 0);
+      laser->AddNode(0, 5, 0);
+      laser->NodesAspect = lnaInvisible;
+      laser->Position.SetZ(0.9f);
+      laser->SetVisible(false);
+      auto* marker = NewChildObject<TGLCube>(scene.Objects());
+      marker->Position.SetVector(anchor->Position.AsVector());
+      marker->Scale.SetPoint(0.3f, 0.3f, 0.1f);
+      marker->SetVisible(false);
+    }
   }
   g->Camera = NewChildObject<TGLCamera>(scene.Objects());
   g->Camera->SetFocalLength(100);
-  g->Camera->Position.SetPoint(MapW / 2.0f, MapH / 2.0f, 15);
+  g->Camera->Position.SetPoint(shape.MapW / 2.0f, shape.MapH / 2.0f, 15);
   return g;
 }
 
 // The entities' forward rays: from the front of the body at half height, 5 units ahead.
 void BM_CastRay_GameScene(benchmark::State& state) {
-  auto g = BuildGameScene();
+  auto g = BuildGameScene(GameShape);
   std::vector<std::pair<TVector, TVector>> rays;
   for (TGLDummyCube* a : g->Anchors) {
     TVector start = VectorAdd(a->AbsolutePosition(), a->LocalToAbsolute({0, 0.41f, 0.25f, 0}));
@@ -182,13 +211,8 @@ class TIdealBaseline : public TControl {
   void Build(int width, int height) {
     TFrustumSize f = PerspectiveFor(*game_.Camera, width, height);
     TMatrix vp = MatrixMultiply(CameraViewMatrix(*game_.Camera), ProjectionMatrix(f));
-    TVector planes[6];
-    for (int k = 0; k < 6; ++k) {
-      int axis = k / 2;
-      float sign = (k % 2 == 0) ? 1.0f : -1.0f;
-      for (int i = 0; i < 4; ++i) planes[k][i] = vp.Row[i][3] + sign * vp.Row[i][axis];
-      planes[k] = VectorScale(planes[k], 1 / VectorLength(planes[k]));
-    }
+    const TViewVolume volume = ViewVolumeOf(vp);
+    const TVector* planes = volume.Planes;
     std::map<std::pair<TGLTexture*, int>, size_t> index;
     auto batchFor = [&](TGLMaterial& m) -> TBatch& {
       TGLMaterial& e = m.Effective();
@@ -204,8 +228,8 @@ class TIdealBaseline : public TControl {
     auto visible = [&](TGLBaseSceneObject& o) {
       const TMatrix& m = o.AbsoluteMatrix();
       float s = std::max({VectorLength(m.Row[0]), VectorLength(m.Row[1]), VectorLength(m.Row[2])});
-      for (const TVector& p : planes)
-        if (VectorDot(p, m.Row[3]) + p.W < -o.BoundingRadius() * s) return false;
+      for (int k = 0; k < 6; ++k)
+        if (VectorDot(planes[k], m.Row[3]) + planes[k].W < -o.BoundingRadius() * s) return false;
       return true;
     };
     auto emit = [&](TBatch& b, TGLBaseSceneObject& o, TVector p, float u, float v, TVector n) {
@@ -324,14 +348,32 @@ class TIdealBaseline : public TControl {
   TGameScene& game_;
 };
 
+// One scene with its viewer and its ideal baseline, both covering the window.
+struct TCase {
+  std::unique_ptr<TGameScene> Game;
+  TGLSceneViewer* Viewer = nullptr;
+  TIdealBaseline* Baseline = nullptr;
+};
+
 struct TWindow {
   std::unique_ptr<TApplication> App;
   TForm* Form = nullptr;
-  TGLSceneViewer* Viewer = nullptr;
-  TIdealBaseline* Baseline = nullptr;
-  std::unique_ptr<TGameScene> Game;
+  TCase Game, Large;
   std::string Error;
 };
+
+void AddCase(TForm* form, TCase& c, const TShape& shape) {
+  c.Game = BuildGameScene(shape);
+  c.Viewer = TComponent::Create<TGLSceneViewer>(form);
+  c.Viewer->SetParent(form);
+  c.Viewer->SetBounds(0, 0, WindowW, WindowH);
+  c.Viewer->Buffer.ContextOptions.Include(roStencilBuffer);
+  c.Viewer->SetCamera(c.Game->Camera);
+  c.Baseline = TComponent::Create<TIdealBaseline>(form, *c.Game);
+  c.Baseline->SetParent(form);
+  c.Baseline->SetBounds(0, 0, WindowW, WindowH);
+  c.Baseline->Build(WindowW, WindowH);
+}
 
 TWindow& Window() {
   static TWindow w = [] {
@@ -340,45 +382,58 @@ TWindow& Window() {
     if (!win.App->Initialize(win.Error)) return win;
     win.App->CreateForm(win.Form);
     win.Form->PlaceWindow(0, 0, WindowW, WindowH);
-    win.Game = BuildGameScene();
-    win.Viewer = TComponent::Create<TGLSceneViewer>(win.Form);
-    win.Viewer->SetParent(win.Form);
-    win.Viewer->SetBounds(0, 0, WindowW, WindowH);
-    win.Viewer->Buffer.ContextOptions.Include(roStencilBuffer);
-    win.Viewer->SetCamera(win.Game->Camera);
-    win.Baseline = TComponent::Create<TIdealBaseline>(win.Form, *win.Game);
-    win.Baseline->SetParent(win.Form);
-    win.Baseline->SetBounds(0, 0, WindowW, WindowH);
-    win.Baseline->Build(WindowW, WindowH);
+    AddCase(win.Form, win.Game, GameShape);
+    AddCase(win.Form, win.Large, LargeShape);
     win.Form->Show();
     return win;
   }();
   return w;
 }
 
-void PaintFrames(benchmark::State& state, bool viewer) {
+enum class TPainter { Viewer, WholeWalk, Baseline };
+
+void PaintFrames(benchmark::State& state, TCase TWindow::*which, TPainter painter) {
   TWindow& w = Window();
   if (w.Form == nullptr) {
     state.SkipWithError(("no display: " + w.Error).c_str());
     return;
   }
-  w.Viewer->Visible = viewer;
-  w.Baseline->Visible = !viewer;
+  TCase& c = w.*which;
+  for (TCase* each : {&w.Game, &w.Large}) {
+    each->Viewer->Visible = each == &c && painter != TPainter::Baseline;
+    each->Baseline->Visible = each == &c && painter == TPainter::Baseline;
+  }
+  c.Game->Scene.IndexedDrawing = painter != TPainter::WholeWalk;
   w.Form->PaintAll();  // warm-up: texture uploads
   glFinish();
   for (auto _ : state) {
     w.Form->PaintAll();
     glFinish();
   }
+  c.Game->Scene.IndexedDrawing = true;
   state.SetItemsProcessed(state.iterations());
-  if (viewer) state.counters["objects_drawn"] = w.Viewer->Buffer.ObjectsDrawn();
-  else state.counters["triangles"] = w.Baseline->Triangles;
+  if (painter == TPainter::Baseline) {
+    state.counters["triangles"] = c.Baseline->Triangles;
+  } else {
+    state.counters["objects_drawn"] = c.Viewer->Buffer.ObjectsDrawn();
+    state.counters["top_level_taken"] = c.Viewer->Buffer.TopLevelTaken();
+  }
 }
 
-void BM_Frame_GameScene(benchmark::State& state) { PaintFrames(state, true); }
-void BM_Frame_IdealBaseline(benchmark::State& state) { PaintFrames(state, false); }
+void BM_Frame_GameScene(benchmark::State& state) { PaintFrames(state, &TWindow::Game, TPainter::Viewer); }
+void BM_Frame_IdealBaseline(benchmark::State& state) { PaintFrames(state, &TWindow::Game, TPainter::Baseline); }
+void BM_Frame_LargeMap(benchmark::State& state) { PaintFrames(state, &TWindow::Large, TPainter::Viewer); }
+void BM_Frame_LargeMapWholeWalk(benchmark::State& state) {
+  PaintFrames(state, &TWindow::Large, TPainter::WholeWalk);
+}
+void BM_Frame_LargeMapIdealBaseline(benchmark::State& state) {
+  PaintFrames(state, &TWindow::Large, TPainter::Baseline);
+}
 BENCHMARK(BM_Frame_GameScene)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
 BENCHMARK(BM_Frame_IdealBaseline)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+BENCHMARK(BM_Frame_LargeMap)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+BENCHMARK(BM_Frame_LargeMapWholeWalk)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+BENCHMARK(BM_Frame_LargeMapIdealBaseline)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
 
 }  // namespace
 }  // namespace orr
