@@ -162,5 +162,18 @@ TEST(FlatText, CountsAsBlendedAndIsHitThroughItsScaledSphere) {
   EXPECT_EQ(scene.RayCastIntersect({0.1f, 0, 1, 1}, {0, 0, -1, 0}), nullptr);
 }
 
+TEST(FlatText, AFontGoneBeforeItsTextLeavesTheTextWithoutAFont) {
+  TGLScene scene;
+  auto* text = NewChildObject<TGLFlatText>(scene.Objects());
+  text->SetText("+10");
+  {
+    TGLWindowsBitmapFont font;
+    text->SetBitmapFont(&font);
+    EXPECT_GT(text->BoundingRadius(), 10);
+  }
+  EXPECT_EQ(text->BitmapFont(), nullptr);
+  EXPECT_TRUE(text->Quads().empty());
+}
+
 }  // namespace
 }  // namespace orr
