@@ -113,7 +113,11 @@ check_log() {
   local msgs; msgs=$(log_messages "$log")
   [ "$(tail -n 1 <<<"$msgs")" = "--End of Log--" ] || problem "last line '$(tail -n 1 <<<"$msgs")'"
   ! grep -q '^Program exception!' <<<"$msgs" || problem "exception: $(grep -A1 '^Program exception!' <<<"$msgs" | tail -n 1)"
-  local from=1 pattern at
+  check_order "$msgs" "$@"
+}
+# check_order MESSAGES PATTERN...: lines matching each pattern, in this order.
+check_order() {
+  local msgs=$1 from=1 pattern at; shift
   for pattern in "$@"; do
     at=$(tail -n +"$from" <<<"$msgs" | grep -n -m 1 -E -- "$pattern" | cut -d: -f1 || true)
     [ -n "$at" ] || { problem "no '$pattern' after line $from"; return; }
@@ -190,13 +194,8 @@ case_readonly_next_save() {
   local msgs; msgs=$(log_messages "$1/log.txt")
   [[ $(head -n 1 <<<"$msgs") == "Main module initialization begin, date "* ]] || problem "first line '$(head -n 1 <<<"$msgs")'"
   [ "$(tail -n 1 <<<"$msgs")" = "--End of Log--" ] || problem "last line '$(tail -n 1 <<<"$msgs")'"
-  local from=1 pattern at
-  for pattern in '^Exception hook set' 'New OpenGL window spawned' '^Program exception!' \
-    '^Exception message: test exception' '^MDI destroy procedure end' '^Main module destruction end'; do
-    at=$(tail -n +"$from" <<<"$msgs" | grep -n -m 1 -E -- "$pattern" | cut -d: -f1 || true)
-    [ -n "$at" ] || { problem "no '$pattern' after line $from"; return; }
-    from=$((from + at))
-  done
+  check_order "$msgs" '^Exception hook set' 'New OpenGL window spawned' '^Program exception!' \
+    '^Exception message: test exception' '^MDI destroy procedure end' '^Main module destruction end'
 }
 
 case_log_folder() {
