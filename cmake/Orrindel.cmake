@@ -21,6 +21,9 @@ function(orr_add_unit_test name)
   cmake_parse_arguments(T "TSAN" "" "SOURCES;LIBS" ${ARGN})
   find_package(GTest REQUIRED)
   add_executable(${name} ${T_SOURCES})
+  # In an optimised tree the test files themselves compile at -O1: a quarter less compile
+  # time; the code under test keeps its own optimisation.
+  target_compile_options(${name} PRIVATE $<$<CONFIG:RelWithDebInfo,Release>:-O1>)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE ORR_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
   add_test(NAME ${name} COMMAND ${name})
