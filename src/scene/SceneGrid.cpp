@@ -1,6 +1,7 @@
 #include "scene/SceneGrid.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <limits>
 
@@ -27,29 +28,33 @@ void TSceneGrid::Added(TGLBaseSceneObject* object) {
   } else {
     slot = static_cast<std::int32_t>(entries_.size());
     entries_.emplace_back();
+    changes_.emplace_back();
   }
   TEntry& e = entries_[static_cast<std::size_t>(slot)];
   e = TEntry{};
+  changes_[static_cast<std::size_t>(slot)] = TChangeState{};
   e.Object = object;
   e.Order = nextOrder_++;
   SlotOf(object) = slot;
   dirty_.push_back(slot);
 }
 
+// An object's slot is set when it is added and cleared when it is freed, so the slot of an
+// object passed here is the object's own.
 void TSceneGrid::Changed(TGLBaseSceneObject* object, bool rigid, bool turned) {
   const std::int32_t slot = SlotOf(object);
-  if (slot < 0 || static_cast<std::size_t>(slot) >= entries_.size()) return;
-  TEntry& e = entries_[static_cast<std::size_t>(slot)];
-  if (e.Object != object) return;
+  if (slot < 0 || static_cast<std::size_t>(slot) >= changes_.size()) return;
+  assert(entries_[static_cast<std::size_t>(slot)].Object == object && "grid slot of another object");
+  TChangeState& c = changes_[static_cast<std::size_t>(slot)];
   // A sphere about the origin holds the subtree however it turns about that origin: the
   // listing stands (items spin and creatures turn in place every step).
-  if (rigid && turned && e.ByReach && !e.Dirty) return;
-  if (e.Dirty) {
-    e.Rigid = e.Rigid && rigid;
+  if (rigid && turned && c.ByReach && !c.Dirty) return;
+  if (c.Dirty) {
+    c.Rigid = c.Rigid && rigid;
     return;
   }
-  e.Dirty = true;
-  e.Rigid = rigid;
+  c.Dirty = true;
+  c.Rigid = rigid;
   dirty_.push_back(slot);
 }
 
@@ -59,7 +64,7 @@ void TSceneGrid::Freed(TGLBaseSceneObject* object) {
   if (entries_[static_cast<std::size_t>(slot)].Object != object) return;
   Unplace(slot);
   entries_[static_cast<std::size_t>(slot)] = TEntry{};
-  entries_[static_cast<std::size_t>(slot)].Dirty = false;
+  changes_[static_cast<std::size_t>(slot)] = TChangeState{false, false, false};
   SlotOf(object) = -1;
   freeSlots_.push_back(slot);
 }
@@ -96,12 +101,13 @@ void TSceneGrid::Unplace(std::int32_t slot) {
 // which costs no walk of its subtree; otherwise the subtree's bounds computed afresh.
 void TSceneGrid::Place(std::int32_t slot) {
   TEntry& e = entries_[static_cast<std::size_t>(slot)];
-  const bool rigid = e.Rigid && e.Reach >= 0;
-  e.Dirty = false;
-  e.Rigid = false;
+  TChangeState& c = changes_[static_cast<std::size_t>(slot)];
+  const bool rigid = c.Rigid && e.Reach >= 0;
+  c.Dirty = false;
+  c.Rigid = false;
   TVector centre;
   float radius;
-  e.ByReach = rigid;
+  c.ByReach = rigid;
   if (rigid) {
     centre = e.Object->AbsolutePosition();
     radius = e.Reach;
@@ -207,8 +213,8 @@ void TSceneGrid::Refresh(TGLBaseSceneObject& root) {
   if (!built_) return Rebuild(root);
   for (std::size_t i = 0; i < dirty_.size(); ++i) {
     const std::int32_t slot = dirty_[i];
-    TEntry& e = entries_[static_cast<std::size_t>(slot)];
-    if (e.Object != nullptr && e.Dirty) Place(slot);
+    if (entries_[static_cast<std::size_t>(slot)].Object != nullptr && changes_[static_cast<std::size_t>(slot)].Dirty)
+      Place(slot);
   }
   dirty_.clear();
   if (outside_ > MaxOutside) Rebuild(root);

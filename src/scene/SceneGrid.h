@@ -54,9 +54,6 @@ class TSceneGrid {
     // when it has no bounds (never hit, never drawn).
     std::int32_t X0 = 0, Y0 = 0, X1 = -1, Y1 = -1;
     enum : std::uint8_t { None, Grid, Always } Where = None;
-    bool Dirty = true;
-    bool Rigid = false;  // every change since the last listing was a rigid move
-    bool ByReach = false;  // listed by the sphere of Reach about the object's origin
     // Distance from the object's origin within which its whole subtree lay when its bounds
     // were last computed in full; negative: not known. A rigid move keeps it true.
     float Reach = -1;
@@ -91,7 +88,17 @@ class TSceneGrid {
   void Place(std::int32_t slot);
   void Unplace(std::int32_t slot);
 
+  // What a change notification reads and writes, by slot beside entries_: kept apart so
+  // that the notifications (every turn and spin of every entity, each step) stay within a
+  // few cache lines instead of reaching into the entries.
+  struct TChangeState {
+    bool Dirty = true;
+    bool Rigid = false;    // every change since the last listing was a rigid move
+    bool ByReach = false;  // listed by the sphere of Reach about the object's origin
+  };
+
   TBounds bounds_;
+  std::vector<TChangeState> changes_;
   std::vector<std::int32_t> freeSlots_;
   std::vector<std::int32_t> dirty_;      // slots to re-list before the next question
   std::vector<std::vector<std::int32_t>> cells_;  // slots per cell, [cx * rows + cy]
