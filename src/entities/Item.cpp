@@ -6,9 +6,21 @@ namespace orr {
 
 // ---- TItem ---------------------------------------------------------------------------------
 
-TItem::TItem() { SetHeight(0.1f); }
+namespace {
+// Rolls an item's sprite may owe before it makes them: bounds the work a first look at it
+// costs, and the count.
+constexpr std::uint32_t MostRollsOwed = 128;
+}  // namespace
 
-TItem::~TItem() = default;
+TItem::TItem() : scene_(Sprite->Scene()) {
+  SetHeight(0.1f);
+  Sprite->OweRolls(&spin_);
+}
+
+TItem::~TItem() {
+  spin_.Count = 0;  // the sprite goes with the item
+  Sprite->OweRolls(nullptr);
+}
 
 void TItem::SetHidden(bool value) {
   TVisualMapEntity::SetHidden(value);
@@ -34,7 +46,10 @@ void TItem::SetSpawn(const TPackedEntity& record) {
 }
 
 void TItem::Progress() {
-  if (!Hidden) Sprite->RollBy(0.45f);
+  if (Hidden) return;
+  // What the roll itself would tell the scene (a roll of the spin changes the frame).
+  if (scene_ != nullptr) scene_->NotifyChange();
+  if (++spin_.Count >= MostRollsOwed) Sprite->MakeOwedRollsBelow();
 }
 
 std::uint16_t TItem::Take(std::int32_t wanted) {

@@ -185,6 +185,10 @@ class TItem : public TVisualMapEntity {
 
  private:
   std::unique_ptr<TFlyText> flyText_;
+  // The sprite spins a little every step it is shown; the sprite makes the rolls when it is
+  // next looked at (drawn, met by a ray), so a step does not touch it.
+  TOwedRolls spin_{0.45f, 0};
+  TGLScene* scene_ = nullptr;
 };
 
 // A pick-up text that rises from where the item was taken and vanishes at camera height.

@@ -29,14 +29,16 @@ class TGLSceneRootObject : public TGLBaseSceneObject {
 // ---------------------------------------------------------------------------------------
 // Coordinates
 
-void TGLCoordinates::SetX(float x) { v_.X = x; Changed(); }
-void TGLCoordinates::SetY(float y) { v_.Y = y; Changed(); }
-void TGLCoordinates::SetZ(float z) { v_.Z = z; Changed(); }
+// Direction and Up are written over the frame the owed rolls leave (Read makes them).
+void TGLCoordinates::SetX(float x) { Read(); v_.X = x; Changed(); }
+void TGLCoordinates::SetY(float y) { Read(); v_.Y = y; Changed(); }
+void TGLCoordinates::SetZ(float z) { Read(); v_.Z = z; Changed(); }
 
 void TGLCoordinates::SetVector(const TVector& v) {
   // A position or scale written with the bits it has changes nothing (Direction and Up are
   // coupled again even then, which may round them).
   if ((role_ == TRole::Position || role_ == TRole::Scale) && VectorEquals(v, v_)) return;
+  Read();
   v_ = v;
   Changed();
 }
@@ -92,6 +94,8 @@ int TGLBaseSceneObject::Index() const {
 }
 
 void TGLBaseSceneObject::AddChild(std::unique_ptr<TGLBaseSceneObject> child) {
+  // Its children's cached matrices would not hear of the rolls it makes late.
+  if (owed_ != nullptr) throw std::logic_error("An object that owes rolls cannot carry children");
   child->parent_ = this;
   child->TransformationChanged();
   children_.push_back(std::move(child));
@@ -163,13 +167,17 @@ void TGLBaseSceneObject::CoupleDirectionUp(bool directionChanged) {
   dir.W = 0;
 }
 
+void TGLBaseSceneObject::RotateFrame(const TVector& axis, float degrees) {
+  if (TurnFrame(axis, degrees)) TransformationChanged(TChange::Turned);
+}
+
 // The new frame depends on nothing but the old one, the axis and the angle: a turn found to
 // leave the frame's bits as they were (a whole turn often does) is not worked out again
 // while the frame stays as it is.
-void TGLBaseSceneObject::RotateFrame(const TVector& axis, float degrees) {
+bool TGLBaseSceneObject::TurnFrame(const TVector& axis, float degrees) {
   if (stillTurn_.Known && VectorEquals(axis, stillTurn_.Axis) &&
       std::memcmp(&degrees, &stillTurn_.Degrees, sizeof degrees) == 0)
-    return;
+    return false;
   const TVector a = VectorNormalize(axis);
   TVector up = VectorNormalize(RotateVector(Up.v_, a, degrees));
   TVector direction = VectorNormalize(RotateVector(Direction.v_, a, degrees));
@@ -177,27 +185,58 @@ void TGLBaseSceneObject::RotateFrame(const TVector& axis, float degrees) {
   direction.W = 0;
   if (VectorEquals(up, Up.v_) && VectorEquals(direction, Direction.v_)) {
     stillTurn_ = {axis, degrees, true};
-    return;
+    return false;
   }
   Up.v_ = up;
   Direction.v_ = direction;
   stillTurn_.Known = false;
-  TransformationChanged(TChange::Turned);
+  return true;
+}
+
+void TGLBaseSceneObject::OweRolls(TOwedRolls* owed) {
+  MakeOwedRolls();
+  if (owed != nullptr && !children_.empty())
+    throw std::logic_error("An object that carries children cannot owe rolls");
+  owed_ = owed;
+  if (owed == nullptr) return;
+  for (TGLBaseSceneObject* o = this; o != nullptr && !o->owesBelow_; o = o->parent_) o->owesBelow_ = true;
+}
+
+// The rolls one after the other, as RollBy makes them; what they invalidate is invalidated
+// once (the scene was notified of them when they were owed).
+void TGLBaseSceneObject::MakeRolls() {
+  const std::uint32_t count = owed_->Count;
+  const float degrees = owed_->Degrees;
+  owed_->Count = 0;
+  bool turned = false;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (TurnFrame(Direction.v_, degrees)) turned = true;
+    rollAngle_ = NormalizeDegAngle(rollAngle_ + degrees);
+  }
+  if (turned) InvalidateTransform(TChange::Turned);
+}
+
+void TGLBaseSceneObject::MakeOwedRollsInSubtree() {
+  MakeOwedRolls();
+  for (auto& child : children_) child->MakeOwedRollsBelow();
 }
 
 void TGLBaseSceneObject::SetTurnAngle(float degrees) {
+  MakeOwedRolls();
   if (degrees == turnAngle_) return;
   RotateFrame(Up.v_, degrees - turnAngle_);
   turnAngle_ = NormalizeDegAngle(degrees);
 }
 
 void TGLBaseSceneObject::SetRollAngle(float degrees) {
+  MakeOwedRolls();
   if (degrees == rollAngle_) return;
   RotateFrame(Direction.v_, degrees - rollAngle_);
   rollAngle_ = NormalizeDegAngle(degrees);
 }
 
 void TGLBaseSceneObject::SetPitchAngle(float degrees) {
+  MakeOwedRolls();
   if (degrees == pitchAngle_) return;
   RotateFrame(VectorCross(Up.v_, Direction.v_), degrees - pitchAngle_);
   pitchAngle_ = NormalizeDegAngle(degrees);
@@ -206,16 +245,19 @@ void TGLBaseSceneObject::SetPitchAngle(float degrees) {
 // The stored angle follows the relative rotation, so a later absolute setting turns from
 // where the object now stands.
 void TGLBaseSceneObject::RollBy(float degrees) {
+  MakeOwedRolls();
   RotateFrame(Direction.v_, degrees);
   rollAngle_ = NormalizeDegAngle(rollAngle_ + degrees);
 }
 
 void TGLBaseSceneObject::PitchBy(float degrees) {
+  MakeOwedRolls();
   RotateFrame(VectorCross(Direction.v_, Up.v_), -degrees);
   pitchAngle_ = NormalizeDegAngle(pitchAngle_ + degrees);
 }
 
 void TGLBaseSceneObject::TurnBy(float degrees) {
+  MakeOwedRolls();
   RotateFrame(Up.v_, degrees);
   turnAngle_ = NormalizeDegAngle(turnAngle_ + degrees);
 }
@@ -270,6 +312,7 @@ void TGLBaseSceneObject::InvalidateTransform(TChange change) {
 }
 
 const TMatrix& TGLBaseSceneObject::LocalMatrix() {
+  MakeOwedRolls();
   if (!localValid_) {
     const TVector& d = Direction.v_;
     const TVector& u = Up.v_;
@@ -285,6 +328,7 @@ const TMatrix& TGLBaseSceneObject::LocalMatrix() {
 }
 
 const TMatrix& TGLBaseSceneObject::AbsoluteMatrix() {
+  MakeOwedRolls();
   if (!absoluteValid_) {
     absolute_ = parent_ != nullptr ? MatrixMultiply(LocalMatrix(), parent_->AbsoluteMatrix())
                                    : LocalMatrix();
@@ -297,6 +341,7 @@ const TMatrix& TGLBaseSceneObject::AbsoluteMatrix() {
 }
 
 const TMatrix& TGLBaseSceneObject::InvAbsoluteMatrix() {
+  MakeOwedRolls();
   if (!inverseValid_) {
     inverse_ = MatrixInvert(AbsoluteMatrix());
     inverseValid_ = true;
@@ -305,6 +350,7 @@ const TMatrix& TGLBaseSceneObject::InvAbsoluteMatrix() {
 }
 
 float TGLBaseSceneObject::RayCastRadius() {
+  MakeOwedRolls();
   if (!rayRadiusValid_) {
     switch (RayCastBounds()) {
       case TRayBounds::None: rayRadius_ = -1; break;
@@ -346,6 +392,7 @@ void MergeSphere(TVector& centre, float& radius, const TVector& c2, float r2) {
 }  // namespace
 
 void TGLBaseSceneObject::SubtreeBounds(TVector& centre, float& radius) {
+  MakeOwedRollsBelow();
   if (!subtreeValid_) {
     subtreeRadius_ = RayCastRadius();
     subtreeCentre_ = AbsoluteMatrix().Row[3];
@@ -362,6 +409,7 @@ void TGLBaseSceneObject::SubtreeBounds(TVector& centre, float& radius) {
 }
 
 void TGLBaseSceneObject::SubtreeDrawBounds(TVector& centre, float& radius) {
+  MakeOwedRollsBelow();
   centre = AbsoluteMatrix().Row[3];
   const float own = BoundingRadius();
   if (own >= 0) radius = own * AbsoluteMaxScale() * 1.001f + 1e-4f;  // rounding margin

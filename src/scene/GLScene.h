@@ -23,6 +23,15 @@ class TGLBaseSceneObject;
 class TGLScene;
 struct TGLRenderContext;
 
+// Rolls an object owes (TGLBaseSceneObject::OweRolls): its owner counts them in its own
+// memory, and the object makes them, one RollBy(Degrees) after the other, before anything
+// reads or changes its frame. A part that spins every step is then not touched every step;
+// on a big map most of them are far from anything that looks at them. Owned by the owner.
+struct TOwedRolls {
+  float Degrees = 0;
+  std::uint32_t Count = 0;
+};
+
 // One of Position, Direction, Up or Scale of a scene object. Writing the whole vector or
 // one component notifies the object, which re-couples Direction and Up and marks its
 // transform changed.
@@ -30,10 +39,10 @@ class TGLCoordinates {
  public:
   enum class TRole { Position, Direction, Up, Scale };
 
-  float X() const { return v_.X; }
-  float Y() const { return v_.Y; }
-  float Z() const { return v_.Z; }
-  const TVector& AsVector() const { return v_; }
+  float X() const { return Read().X; }
+  float Y() const { return Read().Y; }
+  float Z() const { return Read().Z; }
+  const TVector& AsVector() const { return Read(); }
   void SetX(float x);
   void SetY(float y);
   void SetZ(float z);
@@ -48,6 +57,8 @@ class TGLCoordinates {
   TGLCoordinates(TGLBaseSceneObject* owner, TRole role, TVector v)
       : owner_(owner), role_(role), v_(v) {}
   void Changed();
+  // The vector, after the owner made the rolls it owes (Direction and Up).
+  const TVector& Read() const;
   TGLBaseSceneObject* owner_;
   TRole role_;
   TVector v_;
@@ -83,8 +94,19 @@ class TGLBaseSceneObject {
 
   // Absolute rotations in degrees, stored reduced to -180..180.
   float TurnAngle() const { return turnAngle_; }
-  float RollAngle() const { return rollAngle_; }
+  float RollAngle() const {
+    MakeOwedRolls();
+    return rollAngle_;
+  }
   float PitchAngle() const { return pitchAngle_; }
+  // From now on the object owes the rolls `owed` counts (see TOwedRolls), until it is
+  // given another count or nullptr; the rolls owed so far are made first. `owed` must
+  // outlive the object or be taken back.
+  void OweRolls(TOwedRolls* owed);
+  // Makes the rolls owed by this object and by the objects below it.
+  void MakeOwedRollsBelow() {
+    if (owesBelow_) MakeOwedRollsInSubtree();
+  }
   void SetTurnAngle(float degrees);
   void SetRollAngle(float degrees);
   void SetPitchAngle(float degrees);
@@ -185,6 +207,14 @@ class TGLBaseSceneObject {
   void CoordinatesChanged(TGLCoordinates::TRole role);
   void CoupleDirectionUp(bool directionChanged);
   void RotateFrame(const TVector& axis, float degrees);
+  // The frame RotateFrame leaves; false when its bits stayed as they were.
+  bool TurnFrame(const TVector& axis, float degrees);
+  // Owed rolls are made lazily, so reading the frame may make them ("logically const").
+  void MakeOwedRolls() const {
+    if (owed_ != nullptr && owed_->Count > 0) const_cast<TGLBaseSceneObject*>(this)->MakeRolls();
+  }
+  void MakeRolls();
+  void MakeOwedRollsInSubtree();
   // How a transform changed, for the scene's ray index: Shape (scale, or anything else),
   // Moved (Position), Turned (Direction or Up), Carried (an ancestor moved or turned).
   enum class TChange : std::uint8_t { Shape, Moved, Turned, Carried };
@@ -212,6 +242,8 @@ class TGLBaseSceneObject {
   float subtreeRadius_ = -1;
   bool showAxes_ = false;
   bool wantsProgress_ = false;
+  bool owesBelow_ = false;  // this object or one below it was given rolls to owe
+  TOwedRolls* owed_ = nullptr;
   // Places in the scene's ray and draw indexes (top-level objects), by TSceneGrid::TBounds.
   std::int32_t gridSlots_[2] = {-1, -1};
   // The last turn that left Direction and Up as they were (RotateFrame); forgotten when
@@ -222,6 +254,11 @@ class TGLBaseSceneObject {
     bool Known = false;
   } stillTurn_;
 };
+
+inline const TVector& TGLCoordinates::Read() const {
+  if (role_ == TRole::Direction || role_ == TRole::Up) owner_->MakeOwedRolls();
+  return v_;
+}
 
 // Reduces an angle in degrees to -180..180 the way stored angles are kept.
 float NormalizeDegAngle(float degrees);

@@ -101,6 +101,8 @@ void TSceneGrid::Unplace(std::int32_t slot) {
 // which costs no walk of its subtree; otherwise the subtree's bounds computed afresh.
 void TSceneGrid::Place(std::int32_t slot) {
   TEntry& e = entries_[static_cast<std::size_t>(slot)];
+  // Rolls made now notify the grid: before its flags are read, not while it is listed.
+  e.Object->MakeOwedRollsBelow();
   TChangeState& c = changes_[static_cast<std::size_t>(slot)];
   const bool rigid = c.Rigid && e.Reach >= 0;
   c.Dirty = false;

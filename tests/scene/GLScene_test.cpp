@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "scene/GLBitmapFont.h"
 #include "scene/GLObjects.h"
@@ -173,6 +177,80 @@ TEST(SceneTransforms, PositionKeepsTheGivenWAndTheMatrixIgnoresIt) {
   EXPECT_EQ(anchor->Position.AsVector().W, 1);
   anchor->Direction.SetVector({0, 0, 2, 1});
   EXPECT_TRUE(VectorEquals(anchor->Direction.AsVector(), {0, 0, 1, 0}));
+}
+
+// A spinning part that owes its rolls must look, through every way of reading it, exactly
+// like one rolled at once, however many rolls it owes and whatever read comes first.
+TEST(SceneTransforms, OwedRollsReadExactlyAsRollsMadeAtOnce) {
+  struct TWorld {
+    TGLScene Scene;
+    TGLDummyCube* Anchor = NewChildObject<TGLDummyCube>(Scene.Objects());
+    TGLPlane* Sprite = NewChildObject<TGLPlane>(Anchor);
+    TWorld() {
+      Anchor->Position.SetPoint(2, 3, 0);
+      Anchor->SetRollAngle(200);
+      Sprite->Position.SetZ(0.1f);
+      Sprite->Scale.SetVector({1.5f, 1.5f, 1.5f, 0});
+    }
+  } eager, lazy;
+  TOwedRolls owed{0.45f, 0};
+  lazy.Sprite->OweRolls(&owed);
+  auto same = [](const TVector& a, const TVector& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+  // A ray slanting down onto the sprite, off its centre: where it lands depends on the roll.
+  const TVector start{2.6f, 3.1f, 2, 1}, down{0.05f, -0.2f, -1, 0};
+  using TRead = std::function<void(TWorld&, std::vector<TVector>&)>;
+  const std::vector<std::pair<const char*, TRead>> reads = {
+      {"roll angle", [](TWorld& w, auto& out) { out.push_back({w.Sprite->RollAngle(), 0, 0, 0}); }},
+      {"frame", [](TWorld& w, auto& out) {
+         out.push_back(w.Sprite->Up.AsVector());
+         out.push_back({w.Sprite->Direction.Z(), 0, 0, 0});
+       }},
+      {"absolute matrix", [](TWorld& w, auto& out) {
+         for (const TVector& row : w.Sprite->AbsoluteMatrix().Row) out.push_back(row);
+       }},
+      {"subtree bounds", [](TWorld& w, auto& out) {
+         TVector c;
+         float r;
+         w.Anchor->SubtreeBounds(c, r);
+         out.push_back(c);
+         out.push_back({r, 0, 0, 0});
+       }},
+      {"indexed ray", [&](TWorld& w, auto& out) {
+         TVector p, n;
+         const bool hit = w.Scene.RayCastIntersectIndexed(start, down, &p, &n) == w.Sprite;
+         out.insert(out.end(), {{hit ? 1.0f : 0.0f, 0, 0, 0}, p, n});
+       }},
+      {"plain ray", [&](TWorld& w, auto& out) {
+         TVector p, n;
+         const bool hit = w.Scene.RayCastIntersect(start, down, &p, &n) == w.Sprite;
+         out.insert(out.end(), {{hit ? 1.0f : 0.0f, 0, 0, 0}, p, n});
+       }},
+      {"write over", [](TWorld& w, auto& out) {
+         w.Sprite->Direction.SetY(0.001f);
+         out.push_back(w.Sprite->Up.AsVector());
+       }},
+      {"roll on top", [](TWorld& w, auto& out) {
+         w.Sprite->RollBy(30);
+         out.push_back(w.Sprite->Direction.AsVector());
+       }},
+  };
+  // Reads after 1, 2, 3, ... rolls apart, so the owed counts run from 1 to over a thousand.
+  int step = 0, hits = 0;
+  for (int gap = 1; gap < 50; ++gap)
+    for (const auto& [name, read] : reads) {
+      for (int i = 0; i < gap; ++i, ++step) {
+        eager.Sprite->RollBy(0.45f);
+        ++owed.Count;
+      }
+      std::vector<TVector> a, b;
+      read(eager, a);
+      read(lazy, b);
+      ASSERT_EQ(a.size(), b.size());
+      for (std::size_t i = 0; i < a.size(); ++i)
+        ASSERT_TRUE(same(a[i], b[i])) << name << " after " << gap << " owed rolls, step " << step;
+      hits += (std::string(name).find("ray") != std::string::npos) && a[0].X == 1;
+    }
+  EXPECT_GT(hits, 20);
 }
 
 TEST(SceneTree, FreeingAnObjectRemovesItAndItsSubtree) {
