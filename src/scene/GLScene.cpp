@@ -395,7 +395,7 @@ void TGLBaseSceneObject::SubtreeBounds(TVector& centre, float& radius) {
   MakeOwedRollsBelow();
   if (!subtreeValid_) {
     subtreeRadius_ = RayCastRadius();
-    subtreeCentre_ = AbsoluteMatrix().Row[3];
+    subtreeCentre_ = AbsolutePosition();
     for (auto& child : children_) {
       TVector c;
       float r;
@@ -410,7 +410,7 @@ void TGLBaseSceneObject::SubtreeBounds(TVector& centre, float& radius) {
 
 void TGLBaseSceneObject::SubtreeDrawBounds(TVector& centre, float& radius) {
   MakeOwedRollsBelow();
-  centre = AbsoluteMatrix().Row[3];
+  centre = AbsolutePosition();
   const float own = BoundingRadius();
   if (own >= 0) radius = own * AbsoluteMaxScale() * 1.001f + 1e-4f;  // rounding margin
   else radius = showAxes_ ? std::numeric_limits<float>::infinity() : -1;
@@ -427,7 +427,15 @@ float TGLBaseSceneObject::AbsoluteMaxScale() {
   return absMaxScale_;
 }
 
-TVector TGLBaseSceneObject::AbsolutePosition() { return AbsoluteMatrix().Row[3]; }
+// The origin row of AbsoluteMatrix, worked out as AbsoluteMatrix works it out (the same
+// products summed in the same order) but without validating the whole matrix: an object
+// whose matrix stays invalid does not walk its children when it next turns or moves.
+TVector TGLBaseSceneObject::AbsolutePosition() {
+  if (absoluteValid_) return absolute_.Row[3];
+  const TVector origin{Position.v_.X, Position.v_.Y, Position.v_.Z, 1};  // LocalMatrix's Row[3]
+  if (parent_ == nullptr) return origin;
+  return VectorTransform(origin, parent_->AbsoluteMatrix());
+}
 
 TVector TGLBaseSceneObject::AbsoluteDirection() {
   return VectorNormalize(LocalToAbsolute({0, 0, 1, 0}));
@@ -544,7 +552,7 @@ void Visit(TGLBaseSceneObject& object, TRayCastState& state) {
   object.SubtreeBounds(centre, radius);
   if (!SphereMayHit(centre, radius, state)) return;  // nothing below can win
   TVector point, normal;
-  if (SphereMayHit(object.AbsoluteMatrix().Row[3], object.RayCastRadius(), state) &&
+  if (SphereMayHit(object.AbsolutePosition(), object.RayCastRadius(), state) &&
       object.RayCastIntersect(state.Start, state.Vector, &point, &normal)) {
     float d2 = VectorDistance2(state.Start, point);
     if (d2 < state.BestDist2 ||
