@@ -14,7 +14,7 @@
 
 namespace orr::test {
 
-inline std::string DataPath(const std::string& name) { return std::string(ORR_TEST_DATA) + "/" + name; }
+inline std::string DataPath(const std::string& name) { return ORR_TEST_DATA "/" + name; }
 
 inline std::vector<std::uint8_t> ReadBytes(const std::string& name) {
   std::ifstream file(DataPath(name), std::ios::binary);
