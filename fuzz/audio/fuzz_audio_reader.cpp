@@ -1,24 +1,14 @@
 // Feeds arbitrary bytes to the audio file reader through a real file: opening either fails
 // with EAudioReadError or gives a reader whose blocks, seeks and times stay consistent.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "audio/mwAudioFileRead.h"
+#include "../ScratchFile.h"
 
 namespace {
-
-const std::string& ScratchFile() {
-  static const std::string path = [] {
-    const char* folder = std::getenv("TMPDIR");
-    return std::string(folder != nullptr ? folder : "/tmp") + "/orr_fuzz_audio_" + std::to_string(::getpid());
-  }();
-  return path;
-}
 
 // Reads at most `blocks` blocks; every block fits the buffer and is whole frames.
 void ReadSome(orr::TAudioFileReader& reader, std::vector<std::uint8_t>& buffer, int blocks) {
@@ -34,11 +24,9 @@ void ReadSome(orr::TAudioFileReader& reader, std::vector<std::uint8_t>& buffer, 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string& path = ScratchFile();
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) std::abort();
-  if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
-  std::fclose(file);
+  static const orr::fuzz::TScratchFile scratch("audio");
+  const std::string& path = scratch.Path();
+  scratch.Write(data, size);
 
   try {
     auto reader = orr::OpenAudioFileReader(path);

@@ -2,48 +2,25 @@
 // every input must give result 0 or 2, never a crash, an out-of-bounds read or an unbounded
 // allocation, a loaded map must be consistent with its header, and the queries must stay
 // inside whatever a load left, failed or not.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "core/UMainModule.h"
 #include "map/UMapModule.h"
-
-namespace {
-
-const std::string& ScratchFile() {
-  static const std::string path = [] {
-    const char* folder = std::getenv("TMPDIR");
-    return std::string(folder != nullptr ? folder : "/tmp") + "/orr_fuzz_map_" + std::to_string(::getpid()) + ".orx";
-  }();
-  // Written over by every input, removed at exit.
-  static const int removed = std::atexit([] { ::unlink(path.c_str()); });
-  (void)removed;
-  return path;
-}
-
-void WriteScratch(const std::uint8_t* data, std::size_t size) {
-  std::FILE* file = std::fopen(ScratchFile().c_str(), "wb");
-  if (file == nullptr) std::abort();
-  if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
-  std::fclose(file);
-}
-
-}  // namespace
+#include "../ScratchFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace orr;
-  const std::string& path = ScratchFile();
+  static const fuzz::TScratchFile scratch("map.orx");
+  const std::string& path = scratch.Path();
   ResetGameMap();
   ResetEventLog();
   // First the input's first half, so that the full load resizes whatever that one left.
-  WriteScratch(data, size / 2);
+  scratch.Write(data, size / 2);
   if (const int first = LoadMap(path); first != 0 && first != 2) std::abort();
-  WriteScratch(data, size);
+  scratch.Write(data, size);
   ResetEventLog();
   const int result = LoadMap(path);
   if (result != 0 && result != 2) std::abort();

@@ -14,17 +14,23 @@
 #include <string>
 
 #include "Simulator.h"
+#include "../ScratchFile.h"
 
 namespace {
 
 const std::filesystem::path& GameFolder() {
-  static const std::filesystem::path folder = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    auto path = std::filesystem::path(tmp != nullptr ? tmp : "/tmp") / ("orr_fuzz_sim_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(path);
-    return path;
-  }();
-  return folder;
+  // Removed with what the sessions wrote at exit.
+  static const struct TFolder {
+    TFolder() : Path(std::filesystem::path(orr::fuzz::ScratchFolder()) / ("orr_fuzz_sim_" + std::to_string(::getpid()))) {
+      std::filesystem::create_directories(Path);
+    }
+    ~TFolder() {
+      std::error_code ignored;
+      std::filesystem::remove_all(Path, ignored);
+    }
+    std::filesystem::path Path;
+  } folder;
+  return folder.Path;
 }
 
 }  // namespace

@@ -1,28 +1,14 @@
 // `orx encode`'s input: any bytes as the JSON map source. The source is refused as JSON or
 // with EMapEncodeError, or it encodes, and the episode file it makes loads back to the same
 // map (printed as JSON again, the two are equal).
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "OrxJson.h"
 #include "core/UMainModule.h"
 #include "map/MapFileWriter.h"
-
-namespace {
-
-const std::string& ScratchFile() {
-  static const std::string path = [] {
-    const char* folder = std::getenv("TMPDIR");
-    return std::string(folder != nullptr ? folder : "/tmp") + "/orr_fuzz_encode_" + std::to_string(::getpid()) + ".orx";
-  }();
-  return path;
-}
-
-}  // namespace
+#include "../ScratchFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace orr;
@@ -40,13 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const EMapEncodeError&) {
     return 0;
   }
-  std::FILE* file = std::fopen(ScratchFile().c_str(), "wb");
-  if (file == nullptr) std::abort();
-  if (!content.empty() && std::fwrite(content.data(), 1, content.size(), file) != content.size()) std::abort();
-  std::fclose(file);
+  static const fuzz::TScratchFile scratch("encoded.orx");
+  scratch.Write(reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
   ResetEventLog();
   ResetGameMap();
-  if (LoadMap(ScratchFile()) != 0) std::abort();
+  if (LoadMap(scratch.Path()) != 0) std::abort();
   if (MapToJson(GameMap) != MapToJson(map.Map)) std::abort();
   return 0;
 }
