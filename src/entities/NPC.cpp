@@ -96,6 +96,10 @@ void TNPC::Progress() {
     TCreature::Progress();
     return;
   }
+  // The parts the step reads (their loads overlap; on a big map each is a cache miss).
+  Anchor->PrefetchFrame();
+  Marker->PrefetchVisibility();
+  Laser->PrefetchVisibility();
   using enum TNpcState;
   if (State != Pursue) Marker->SetVisible(false);
   if (Pause >= 0) Pause -= StepSecondsF;

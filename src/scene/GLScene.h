@@ -186,6 +186,18 @@ class TGLBaseSceneObject {
   // for it with WantProgress (a kind that overrides this asks in its constructor).
   virtual void DoProgress(double /*deltaTime*/, double /*newTime*/) {}
   bool WantsProgress() const { return wantsProgress_; }
+  // Start loading what a step reads and writes of this object: the frame (position,
+  // direction, angles, flags), or only whether it is shown. An entity asks for its parts
+  // at once, so that their loads overlap instead of coming one after the other on a map
+  // too big for the caches. They change nothing.
+  void PrefetchFrame() const {
+    __builtin_prefetch(&Position.v_);
+    __builtin_prefetch(&Direction.v_);
+    __builtin_prefetch(&rollAngle_);
+    __builtin_prefetch(&visible_);
+    __builtin_prefetch(&stillTurn_.Known);
+  }
+  void PrefetchVisibility() const { __builtin_prefetch(&visible_); }
 
  protected:
   explicit TGLBaseSceneObject(TGLScene* scene);
@@ -233,12 +245,10 @@ class TGLBaseSceneObject {
   float turnAngle_ = 0, rollAngle_ = 0, pitchAngle_ = 0;
   bool visible_ = true;
   bool localValid_ = false, absoluteValid_ = false, inverseValid_ = false;
-  TMatrix local_, absolute_, inverse_;
   float absMaxScale_ = 1;
   float rayRadius_ = -1;
   bool rayRadiusValid_ = false;
   bool subtreeValid_ = false;
-  TVector subtreeCentre_;
   float subtreeRadius_ = -1;
   bool showAxes_ = false;
   bool wantsProgress_ = false;
@@ -253,6 +263,10 @@ class TGLBaseSceneObject {
     float Degrees = 0;
     bool Known = false;
   } stillTurn_;
+  // Last, after the fields a step reads and writes (those above share a few cache lines):
+  // the cached matrices and sphere, which a step seldom needs.
+  TMatrix local_, absolute_, inverse_;
+  TVector subtreeCentre_;
 };
 
 inline const TVector& TGLCoordinates::Read() const {
