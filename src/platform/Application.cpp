@@ -159,6 +159,7 @@ void TApplication::Idle() {
     }
   }
   if (CheckSynchronize()) done = false;
+  backend_->PresentFrame();
   if (done && !terminated_) backend_->WaitEvent(-1);
 }
 

@@ -69,9 +69,15 @@ class TPlatformBackend {
   virtual bool CreateMainWindow(std::string& error) = 0;
   virtual void SetWindowBounds(int left, int top, int width, int height) = 0;
   virtual void ShowMainWindow() = 0;
-  // Paints one frame: `paint` draws through the context, then the buffers are swapped.
+  // Paints one frame: `paint` draws through the context and the drawing is handed to the
+  // renderer, which goes on finishing it on its own threads; the frame reaches the screen at
+  // the next PresentFrame (or the next PaintFrame, which presents the one before first).
   // Returns false when nothing can be painted (no window, headless).
   virtual bool PaintFrame(const std::function<void(TPaintContext&)>& paint) = 0;
+  // Puts the last painted frame on the screen if it is not there yet, waiting for the
+  // renderer to finish it. The message loop calls it once the idle work after a paint is
+  // done, so that on a software renderer the game's steps run while the picture is drawn.
+  virtual void PresentFrame() {}
 };
 
 // Headless backend: no window, no display. Tests script it.

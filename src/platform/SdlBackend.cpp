@@ -249,6 +249,7 @@ class TSdlBackend : public TPlatformBackend {
 
   TModalResult ShowMessageBox(const std::string& caption, const std::string& text,
                               TMsgBoxKind kind) override {
+    PresentFrame();  // the game's window shows its last picture behind the box
     SDL_MessageBoxButtonData buttons[2] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "OK"},
         {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 2, "Cancel"},
@@ -323,13 +324,25 @@ class TSdlBackend : public TPlatformBackend {
 
   bool PaintFrame(const std::function<void(TPaintContext&)>& paint) override {
     if (window_ == nullptr || context_ == nullptr) return false;
+    PresentFrame();
     SDL_GL_MakeCurrent(window_, context_);
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(window_, &w, &h);
     TGlPaintContext ctx(w, h);
     paint(ctx);
-    SDL_GL_SwapWindow(window_);
+    // Starts the rasteriser's threads on the frame; the swap waits for them. Whatever the
+    // caller does before PresentFrame overlaps with the drawing.
+    glFlush();
+    framePending_ = true;
     return true;
+  }
+
+  void PresentFrame() override {
+    if (!framePending_) return;
+    framePending_ = false;
+    if (window_ == nullptr || context_ == nullptr) return;
+    SDL_GL_MakeCurrent(window_, context_);
+    SDL_GL_SwapWindow(window_);
   }
 
  private:
@@ -369,6 +382,7 @@ class TSdlBackend : public TPlatformBackend {
   int screenWidth_ = 0, screenHeight_ = 0;
   SDL_Window* window_ = nullptr;
   SDL_GLContext context_ = nullptr;
+  bool framePending_ = false;  // painted and flushed, not yet swapped to the screen
 };
 
 }  // namespace

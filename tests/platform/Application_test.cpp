@@ -181,6 +181,60 @@ TEST(Application, KeyPreviewSendsKeysToTheMainForm) {
   EXPECT_TRUE(raw->WindowShown());
 }
 
+// The idle work after a paint (the game's steps) runs while the renderer finishes the
+// picture; the picture must still reach the screen before the loop sleeps, or a game
+// that stops changing would show a frame behind for as long as it waits.
+TEST(Application, APaintedFrameIsPresentedAfterTheIdleWorkAndBeforeTheLoopWaits) {
+  struct TNoPaint : TPaintContext {
+    int WindowWidth() const override { return 1; }
+    int WindowHeight() const override { return 1; }
+    void FillRect(int, int, int, int, unsigned) override {}
+    void DrawImage(int, int, int, int, const unsigned*) override {}
+    void SetViewport(int, int, int, int) override {}
+    void ResetViewport() override {}
+  };
+  class TFrameBackend : public THeadlessBackend {
+   public:
+    std::vector<std::string>& Calls;
+    explicit TFrameBackend(std::vector<std::string>& calls) : Calls(calls) {}
+    bool PaintFrame(const std::function<void(TPaintContext&)>& paint) override {
+      PresentFrame();
+      TNoPaint context;
+      paint(context);
+      Calls.push_back("paint");
+      pending_ = true;
+      return true;
+    }
+    void PresentFrame() override {
+      if (pending_) Calls.push_back("present");
+      pending_ = false;
+    }
+    void WaitEvent(int timeoutMs) override {
+      Calls.push_back("wait");
+      THeadlessBackend::WaitEvent(timeoutMs);
+    }
+
+   private:
+    bool pending_ = false;
+  };
+  std::vector<std::string> calls;
+  auto backend = std::make_unique<TFrameBackend>(calls);
+  TFrameBackend* raw = backend.get();
+  TApplication app(std::move(backend));
+  TForm* form = nullptr;
+  app.CreateForm(form);
+  int idles = 0;
+  app.OnIdle = [&](bool& done) {
+    calls.push_back("idle");
+    if (++idles == 1) form->Invalidate();  // a step changed the picture: paint again
+    done = idles >= 2;
+    if (done) raw->PostQuit();
+  };
+  app.Run();
+  EXPECT_THAT(calls, ::testing::ElementsAre("paint", "idle", "present", "paint", "idle",
+                                            "present", "wait"));
+}
+
 TEST(Threads, WaitForServesHandOversSoABlockedWorkerCanFinish) {
   class TWorker : public TThread {
    public:
