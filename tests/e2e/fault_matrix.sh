@@ -43,7 +43,9 @@ FAULTS=(missing empty cut14 cuthalf cutlast random folder pipe loop)
 # space) and EXIT_CODE ("timeout" after 40 s).
 run_game() {
   local dir=$1; shift
-  "$@" "$dir/orrindel" >"$dir/../stdout" 2>"$dir/../stderr" &
+  # A process group of its own: a run that times out is ended with every process it
+  # started (the game forks a helper for each message box).
+  setsid "$@" "$dir/orrindel" >"$dir/../stdout" 2>"$dir/../stderr" &
   local pid=$! shown=0 escaped=0 box key answered=" "
   BOXES=""
   EXIT_CODE=timeout
@@ -71,7 +73,7 @@ run_game() {
     fi
     sleep 0.1
   done
-  kill -KILL "$pid" 2>/dev/null || true
+  kill -KILL -- "-$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
 }
 
@@ -221,7 +223,7 @@ signal_case() {
   local dir=$1 signal=$2 when=$3 ready=0
   [ "$when" = running ] || rm -f "$dir/$EPISODE"
   # A job started in the background ignores SIGINT unless told otherwise.
-  env --default-signal=INT "$dir/orrindel" >"$dir/../stdout" 2>"$dir/../stderr" &
+  setsid env --default-signal=INT "$dir/orrindel" >"$dir/../stdout" 2>"$dir/../stderr" &
   local pid=$!
   for _ in $(seq 300); do
     if [ "$when" = box ]; then [ -n "$(find_box)" ] && ready=1; else
@@ -234,7 +236,7 @@ signal_case() {
   sleep 0.5
   kill "-$signal" "$pid"
   wait_exit "$pid" 20
-  [ "$EXIT_CODE" != timeout ] || kill -KILL "$pid" 2>/dev/null || true
+  [ "$EXIT_CODE" != timeout ] || kill -KILL -- "-$pid" 2>/dev/null || true
   BOXES=""
   check_exit 0
   [ -z "$(find_box)" ] || problem "a box is still on screen"
@@ -252,14 +254,14 @@ case_sigint_box() { signal_case "$1" INT box; }
 # The display goes away under the running game: it ends (never hangs) and the log is on
 # disk with a last line that says why. The worker then starts a new display.
 case_xvfb_killed() {
-  "$1/orrindel" >"$1/../stdout" 2>"$1/../stderr" &
+  setsid "$1/orrindel" >"$1/../stdout" 2>"$1/../stderr" &
   local pid=$!
   wait_window Orrindel 30 >/dev/null || problem "no game window"
   sleep 0.5
   kill "$XVFB_PID"
   wait "$XVFB_PID" 2>/dev/null || true
   wait_exit "$pid" 20
-  [ "$EXIT_CODE" != timeout ] || kill -KILL "$pid" 2>/dev/null || true
+  [ "$EXIT_CODE" != timeout ] || kill -KILL -- "-$pid" 2>/dev/null || true
   BOXES=""
   [ "$EXIT_CODE" != timeout ] && [ "$EXIT_CODE" -lt 128 ] || problem "exit code $EXIT_CODE"
   [ -f "$1/log.txt" ] || { problem "no log.txt"; return; }
