@@ -17,16 +17,28 @@ enum class TSlotKind : std::uint8_t { Other, Body, Item };
 
 // One grid of slots over the map; positions off the map fall into the border cells, and a
 // position that is not a number goes to `Stray`, which every query reads.
+//
+// Each cell keeps the first of its slots in `Heads` and the rest follow as a chain through
+// `Next` (one entry per slot). The heads lie in tiles of 4 x 4 cells, one tile to a cache
+// line, so the 3 x 3 cells of a query mostly lie in one or two lines: on a big map the heads
+// are far too many for the caches, and a query reads nothing else of the grid.
+//
+//   cell (x, y) -> tile (x / 4, y / 4), place (x % 4) * 4 + y % 4 in the tile
 struct TGrid {
-  std::int32_t Columns = 0, Rows = 0;
-  std::vector<std::vector<std::int32_t>> Cells;
+  static constexpr std::int32_t TileSide = 4;
+  std::int32_t Columns = 0, Rows = 0, TileRows = 0;
+  std::vector<std::int32_t> Heads;  // first slot of each cell, -1 for none
+  std::vector<std::int32_t> Next;   // next slot in the same cell, by slot; -1 ends the chain
   std::vector<std::int32_t> Stray;
   float MaxRadius = 0;
 
   void Reset(std::int32_t mapWidth, std::int32_t mapHeight) {
     Columns = std::max(1, static_cast<std::int32_t>(std::ceil(std::max(mapWidth, 1) / CellSide)));
     Rows = std::max(1, static_cast<std::int32_t>(std::ceil(std::max(mapHeight, 1) / CellSide)));
-    Cells.assign(static_cast<std::size_t>(Columns) * static_cast<std::size_t>(Rows), {});
+    TileRows = (Rows + TileSide - 1) / TileSide;
+    const std::int32_t tileColumns = (Columns + TileSide - 1) / TileSide;
+    Heads.assign(static_cast<std::size_t>(tileColumns) * static_cast<std::size_t>(TileRows) * TileSide * TileSide, -1);
+    Next.clear();
     Stray.clear();
     MaxRadius = 0;
   }
@@ -36,24 +48,38 @@ struct TGrid {
   std::int32_t Row(double y) const {
     return static_cast<std::int32_t>(std::clamp(std::floor(y / CellSide), 0.0, static_cast<double>(Rows - 1)));
   }
+  std::int32_t Cell(std::int32_t x, std::int32_t y) const {
+    return ((x / TileSide) * TileRows + y / TileSide) * TileSide * TileSide + (x % TileSide) * TileSide + y % TileSide;
+  }
   // The cell of a position, -1 for one that is not a number.
   std::int32_t CellOf(const TVector& p) const {
     if (std::isnan(p.X) || std::isnan(p.Y)) return -1;
-    return Column(p.X) * Rows + Row(p.Y);
+    return Cell(Column(p.X), Row(p.Y));
   }
-  std::vector<std::int32_t>& List(std::int32_t cell) {
-    return cell < 0 ? Stray : Cells[static_cast<std::size_t>(cell)];
-  }
-  void Insert(std::int32_t cell, std::int32_t slot) { List(cell).push_back(slot); }
-  void Remove(std::int32_t cell, std::int32_t slot) {
-    auto& list = List(cell);
-    auto it = std::find(list.begin(), list.end(), slot);
-    if (it != list.end()) {
-      *it = list.back();
-      list.pop_back();
+  void Insert(std::int32_t cell, std::int32_t slot) {
+    if (cell < 0) {
+      Stray.push_back(slot);
+      return;
     }
+    if (static_cast<std::size_t>(slot) >= Next.size()) Next.resize(static_cast<std::size_t>(slot) + 1, -1);
+    std::int32_t& head = Heads[static_cast<std::size_t>(cell)];
+    Next[static_cast<std::size_t>(slot)] = head;
+    head = slot;
   }
-  // Calls `visit` with the lists of the cells within reach (and the stray list) until it
+  void Remove(std::int32_t cell, std::int32_t slot) {
+    if (cell < 0) {
+      auto it = std::find(Stray.begin(), Stray.end(), slot);
+      if (it != Stray.end()) {
+        *it = Stray.back();
+        Stray.pop_back();
+      }
+      return;
+    }
+    std::int32_t* link = &Heads[static_cast<std::size_t>(cell)];
+    while (*link >= 0 && *link != slot) link = &Next[static_cast<std::size_t>(*link)];
+    if (*link == slot) *link = Next[static_cast<std::size_t>(slot)];
+  }
+  // Calls `visit` with the slots of the cells within reach (and the stray ones) until it
   // returns true.
   template <class TVisit>
   bool AnyNear(const TVector& p, float reach, const TVisit& visit) const {
@@ -61,19 +87,21 @@ struct TGrid {
     const std::int32_t x0 = Column(p.X - r), x1 = Column(p.X + r), y0 = Row(p.Y - r), y1 = Row(p.Y + r);
     for (std::int32_t x = x0; x <= x1; ++x)
       for (std::int32_t y = y0; y <= y1; ++y)
-        if (visit(Cells[static_cast<std::size_t>(x) * Rows + y])) return true;
-    return !Stray.empty() && visit(Stray);
+        for (std::int32_t slot = Heads[static_cast<std::size_t>(Cell(x, y))]; slot >= 0;
+             slot = Next[static_cast<std::size_t>(slot)])
+          if (visit(slot)) return true;
+    for (std::int32_t slot : Stray)
+      if (visit(slot)) return true;
+    return false;
   }
   void Near(const TVector& p, float reach, std::vector<std::int32_t>& out) const {
-    AnyNear(p, reach, [&out](const std::vector<std::int32_t>& list) {
-      out.insert(out.end(), list.begin(), list.end());
+    AnyNear(p, reach, [&out](std::int32_t slot) {
+      out.push_back(slot);
       return false;
     });
   }
   std::size_t Bytes() const {
-    std::size_t n = Cells.capacity() * sizeof(Cells[0]) + Stray.capacity() * sizeof(std::int32_t);
-    for (const auto& c : Cells) n += c.capacity() * sizeof(std::int32_t);
-    return n;
+    return (Heads.capacity() + Next.capacity() + Stray.capacity()) * sizeof(std::int32_t);
   }
 };
 
@@ -209,16 +237,13 @@ bool AnyBodyNear(const TVector& point, float reach, bool (*test)(std::int32_t sl
                  const void* context) {
   TIndex& index = Index();
   index.Sync();
-  auto anyIn = [&](const std::vector<std::int32_t>& list) {
-    for (std::int32_t slot : list)
-      if (test(slot, context)) return true;
-    return false;
-  };
-  if (Finite(point)) return index.Bodies.AnyNear(point, reach, anyIn);
+  if (Finite(point)) return index.Bodies.AnyNear(point, reach, [&](std::int32_t slot) { return test(slot, context); });
   static std::vector<std::int32_t> all;  // a point that is not finite: rare
   all.clear();
   index.All(TSlotKind::Body, all);
-  return anyIn(all);
+  for (std::int32_t slot : all)
+    if (test(slot, context)) return true;
+  return false;
 }
 
 void ItemsNear(const TVector& point, float reach, std::vector<std::int32_t>& out) {
