@@ -4,6 +4,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -90,11 +91,19 @@ bool DecodeCore(jpeg_decompress_struct& info, TErrorManager& errors, TProgress& 
   const int components = info.output_components;
   JSAMPARRAY row = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
                                              info.output_width * components, 1);
-  // `out` was sized by the caller before setjmp, so no allocation happens here.
+  // The pixels grow with the lines decoded: a few bytes that declare a huge picture and end
+  // in its first lines cost no more memory than those lines. `out` is the caller's, so a
+  // long jump leaves nothing behind.
   while (info.output_scanline < info.output_height) {
     const JDIMENSION y = info.output_scanline;
     if (jpeg_read_scanlines(&info, row, 1) != 1) {
       std::snprintf(errors.Message, sizeof errors.Message, "scan line %u could not be read", y);
+      return false;
+    }
+    try {
+      out.Pixels.resize(std::size_t(y + 1) * info.output_width);
+    } catch (const std::bad_alloc&) {
+      std::snprintf(errors.Message, sizeof errors.Message, "out of memory at scan line %u", y);
       return false;
     }
     const JSAMPLE* s = row[0];
@@ -116,8 +125,7 @@ bool DecodeCore(jpeg_decompress_struct& info, TErrorManager& errors, TProgress& 
   return true;
 }
 
-// Reads only the header to learn the size, so the pixels can be allocated outside the
-// long-jump region.
+// Reads only the header to learn the size and check it against the limits.
 bool ReadSize(jpeg_decompress_struct& info, TErrorManager& errors, const std::uint8_t* data,
               std::size_t size, std::int64_t& width, std::int64_t& height) {
   if (setjmp(errors.Jump) != 0) return false;
@@ -156,7 +164,6 @@ TPicture DecodeJpeg(const std::uint8_t* data, std::size_t size, const TDecodeLim
   TPicture picture;
   picture.Width = static_cast<int>(width);
   picture.Height = static_cast<int>(height);
-  picture.Pixels.assign(static_cast<std::size_t>(width * height), 0);
 
   SetUpErrors(info, errors);
   TProgress progress{};

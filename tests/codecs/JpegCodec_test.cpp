@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
 
 #include "codecs/Codecs.h"
 #include "TestPictures.h"
@@ -93,6 +96,26 @@ TEST(JpegCodec, ErrorsCarryLibjpegsReasonAndTheLimits) {
     EXPECT_STREQ(error.what(), "JPEG: picture size 32x32 exceeds the limit of 16 pixels per side");
   }
   EXPECT_THROW(DecodeJpeg(garbage, 2), EPictureError);
+}
+
+// A file that declares the largest picture the limits allow and ends after its headers is
+// refused without the memory of that picture (a gigabyte) ever being taken.
+TEST(JpegCodec, AHugeDeclaredPictureWithoutDataTakesNoMemoryForIt) {
+  std::vector<std::uint8_t> bytes = ReadBytes("codecs/q_baseline.jpg");
+  const std::uint8_t sof[] = {0xFF, 0xC0}, sos[] = {0xFF, 0xDA};
+  const auto frame = std::search(bytes.begin(), bytes.end(), std::begin(sof), std::end(sof));
+  const auto scan = std::search(bytes.begin(), bytes.end(), std::begin(sos), std::end(sos));
+  ASSERT_TRUE(frame != bytes.end() && scan != bytes.end());
+  for (int at : {5, 7}) {  // height, then width: 16384 each, 2^28 pixels
+    frame[at] = 0x40;
+    frame[at + 1] = 0x00;
+  }
+  bytes.erase(scan + 2 + (scan[2] << 8 | scan[3]) + 4, bytes.end());  // four bytes of data
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  EXPECT_THROW(DecodeJpeg(bytes.data(), bytes.size()), EPictureError);
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 128 * 1024) << "kB more at the peak";
 }
 
 }  // namespace
