@@ -18,6 +18,10 @@ std::vector<std::vector<SceneCell>> SceneCells;
 
 namespace {
 
+// The sides of a cell in the order of SceneCell::Walls: +Y, +X, -Y, -X.
+constexpr std::int32_t SideX[4] = {0, 1, 0, -1};
+constexpr std::int32_t SideY[4] = {1, 0, -1, 0};
+
 SceneCell* CellAt(std::int32_t x, std::int32_t y) {
   if (x < 0 || y < 0 || static_cast<size_t>(x) >= SceneCells.size()) return nullptr;
   auto& column = SceneCells[static_cast<size_t>(x)];
@@ -51,6 +55,13 @@ void SetMaterialNameIfChanged(TGLPlane& plane, const std::string& name) {
   if (plane.Material.LibMaterialName() != name) plane.Material.SetLibMaterialName(name);
 }
 
+// A raised cell's side shows only where the neighbour is lower: a neighbour at least as
+// high hides the whole side inside the block the two make (its floor lies over every line
+// of sight to it). Beyond the map's edge the ground is at 0.
+bool SideShows(std::int32_t x, std::int32_t y, int side, THeightMapCell height) {
+  return HeightAt(x + SideX[side], y + SideY[side]) < height;
+}
+
 }  // namespace
 
 void PrepareScene(const TMapSize& mapSize) {
@@ -80,24 +91,19 @@ void PrepareScene(const TMapSize& mapSize) {
   planes[3]->SetWidth(height);
 }
 
-void CreateWalls(std::int32_t x, std::int32_t y) {
+void CreateWall(std::int32_t x, std::int32_t y, int side) {
   SceneCell* cell = CellAt(x, y);
-  if (cell == nullptr || cell->Terrain == nullptr) return;
-  for (TGLPlane*& wall : cell->Walls) {
-    wall = NewChildObject<TGLPlane>(cell->Terrain);
-    wall->Material.SetMaterialLibrary(DMGameRender->WallLib.get());
-    wall->Direction.SetY(1);
-    wall->Direction.SetZ(0);
-    wall->RollBy(180);  // up axis to +Z
-  }
-  cell->Walls[0]->Position.SetY(0.5f);
-  cell->Walls[1]->Position.SetX(0.5f);
-  cell->Walls[2]->Position.SetY(-0.5f);
-  cell->Walls[3]->Position.SetX(-0.5f);
-  cell->Walls[0]->SetTurnAngle(0);     // faces +Y
-  cell->Walls[1]->SetTurnAngle(-90);   // faces +X
-  cell->Walls[2]->SetTurnAngle(-180);  // faces -Y
-  cell->Walls[3]->SetTurnAngle(-270);  // faces -X
+  if (cell == nullptr || cell->Terrain == nullptr || side < 0 || side > 3) return;
+  TGLPlane*& wall = cell->Walls[static_cast<size_t>(side)];
+  if (wall != nullptr) return;
+  wall = NewChildObject<TGLPlane>(cell->Terrain);
+  wall->Material.SetMaterialLibrary(DMGameRender->WallLib.get());
+  wall->Direction.SetY(1);
+  wall->Direction.SetZ(0);
+  wall->RollBy(180);  // up axis to +Z
+  wall->Position.SetX(0.5f * SideX[side]);
+  wall->Position.SetY(0.5f * SideY[side]);
+  wall->SetTurnAngle(static_cast<float>(-90 * side));  // faces +Y, +X, -Y, -X
 }
 
 void CreateDecoration(std::int32_t x, std::int32_t y) {
@@ -109,7 +115,7 @@ void CreateDecoration(std::int32_t x, std::int32_t y) {
   cell->Decoration->Scale.SetPoint(1.001f, 1.001f, 1.0f);
 }
 
-void UpdateCell(std::int32_t x, std::int32_t y) {
+void UpdateCell(std::int32_t x, std::int32_t y, bool everySide) {
   SceneCell* cell = CellAt(x, y);
   if (cell == nullptr || DMGameRender == nullptr) return;
   if (cell->Terrain == nullptr) {
@@ -121,27 +127,29 @@ void UpdateCell(std::int32_t x, std::int32_t y) {
   }
   TGLPlane& floor = *cell->Terrain;
 
-  const float h = HeightAt(x, y);
-  if (h != floor.Position.Z()) {
-    floor.Position.SetZ(h);
-    if (h > 0 && cell->Walls[0] == nullptr) {
-      CreateWalls(x, y);
-    } else if (h == 0 && cell->Walls[0] != nullptr) {
-      for (TGLPlane*& wall : cell->Walls) FreePlane(wall);
+  const THeightMapCell height = HeightAt(x, y);
+  const float h = height;
+  if (h != floor.Position.Z()) floor.Position.SetZ(h);
+  // Sides follow the neighbours too, so they are brought in line at every update.
+  for (int side = 0; side < 4; ++side) {
+    TGLPlane*& wall = cell->Walls[static_cast<size_t>(side)];
+    if (height == 0 || (!everySide && !SideShows(x, y, side, height))) {
+      FreePlane(wall);
+      continue;
     }
-    if (h > 0) {
-      for (TGLPlane* wall : cell->Walls) {
-        wall->SetHeight(h);
-        wall->Position.SetZ(-h / 2);
-        wall->SetYTiles(h);
-      }
+    const bool built = wall == nullptr;
+    CreateWall(x, y, side);
+    if (built || wall->Height() != h) {
+      wall->SetHeight(h);
+      wall->Position.SetZ(-h / 2);
+      wall->SetYTiles(h);
     }
   }
 
   const MapCell terrain = TerrainAt(x, y);
   const std::string terrainName = std::to_string(terrain.TileNumber);
   for (TGLPlane* wall : cell->Walls)
-    if (wall != nullptr) wall->Material.SetLibMaterialName(terrainName);
+    if (wall != nullptr) SetMaterialNameIfChanged(*wall, terrainName);
   SetMaterialNameIfChanged(floor, terrainName);
   SetRollIfChanged(floor, -90.0f * terrain.QuarterTurns);
 

@@ -74,7 +74,9 @@ void ResetStepHandlers();
 struct SceneCell {
   TGLPlane* Terrain = nullptr;     // floor, child of the scene root, lifted to the height
   TGLPlane* Decoration = nullptr;  // child of Terrain, a thousandth above it
-  std::array<TGLPlane*, 4> Walls{};  // children of Terrain: +Y, +X, -Y, -X sides
+  // Children of Terrain on the +Y, +X, -Y, -X sides; a side is built only where the
+  // neighbour is lower (a side inside a raised block never shows).
+  std::array<TGLPlane*, 4> Walls{};
 };
 
 // [x][y] over the prepared map size; empty until the first PrepareScene.
@@ -84,13 +86,15 @@ extern std::vector<std::vector<SceneCell>> SceneCells;
 // second light and the border planes for the map.
 void PrepareScene(const TMapSize& mapSize);
 // Creates the cell's missing objects and brings them in line with GameMap. A cell outside
-// the grid does nothing; grid data the map does not hold reads as 0.
-void UpdateCell(std::int32_t x, std::int32_t y);
+// the grid does nothing; grid data the map does not hold reads as 0. everySide builds the
+// sides a raised neighbour hides too (the picture must not change: checked by the tests).
+void UpdateCell(std::int32_t x, std::int32_t y, bool everySide = false);
 // Frees the cell's objects, children first; a cell outside the grid does nothing.
 void FreeCell(std::int32_t x, std::int32_t y);
 void FreeAllCells();
-// Used by UpdateCell; they require the cell's Terrain.
-void CreateWalls(std::int32_t x, std::int32_t y);
+// Used by UpdateCell; they require the cell's Terrain. CreateWall builds side 0-3 (the
+// order of SceneCell::Walls) unless it is there; UpdateCell sizes it.
+void CreateWall(std::int32_t x, std::int32_t y, int side);
 void CreateDecoration(std::int32_t x, std::int32_t y);
 
 // ---- The module ----------------------------------------------------------------------------

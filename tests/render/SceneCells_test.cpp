@@ -77,6 +77,50 @@ TEST_F(SceneCellsTest, ARaisedCellIsAFloorOnFourOutwardWalls) {
   }
 }
 
+TEST_F(SceneCellsTest, ASideIsBuiltOnlyWhereTheNeighbourIsLower) {
+  MakeMap(5, 5);
+  GameMap.HeightMap[2][2] = 3;
+  GameMap.HeightMap[2][3] = 3;  // +Y: as high, hidden
+  GameMap.HeightMap[3][2] = 5;  // +X: higher, hidden
+  GameMap.HeightMap[2][1] = 2;  // -Y: lower, shown
+  GameMap.HeightMap[0][0] = 1;  // a corner: the map's edge is ground
+  GameMap.TerrainGrid[2][2] = {4, 0};
+  PrepareScene(GameMap.MapSize);
+  UpdateCell(2, 2);
+  UpdateCell(0, 0);
+  const SceneCell& cell = SceneCells[2][2];
+  EXPECT_EQ(cell.Walls[0], nullptr);
+  EXPECT_EQ(cell.Walls[1], nullptr);
+  ASSERT_NE(cell.Walls[2], nullptr);
+  ASSERT_NE(cell.Walls[3], nullptr);
+  EXPECT_EQ(cell.Terrain->Count(), 2);
+  const SceneCell& corner = SceneCells[0][0];
+  for (TGLPlane* wall : corner.Walls) {
+    ASSERT_NE(wall, nullptr);
+    EXPECT_FLOAT_EQ(wall->Position.Z(), -0.5f);  // a plane's own height is 1 already
+  }
+
+  // The neighbours move; the sides follow at the next update.
+  GameMap.HeightMap[2][3] = 2;
+  GameMap.HeightMap[2][1] = 3;
+  UpdateCell(2, 2);
+  ASSERT_NE(cell.Walls[0], nullptr);
+  EXPECT_EQ(cell.Walls[0]->Height(), 3);
+  EXPECT_EQ(cell.Walls[0]->YTiles(), 3);
+  EXPECT_FLOAT_EQ(cell.Walls[0]->Position.Z(), -1.5f);
+  EXPECT_EQ(cell.Walls[0]->Material.LibMaterialName(), "4");
+  EXPECT_NEAR(cell.Walls[0]->AbsoluteDirection().Y, 1, 1e-5);
+  EXPECT_EQ(cell.Walls[1], nullptr);
+  EXPECT_EQ(cell.Walls[2], nullptr);
+  EXPECT_EQ(cell.Terrain->Count(), 2);
+
+  // Every side, as the picture tests ask for.
+  UpdateCell(2, 2, true);
+  for (TGLPlane* wall : cell.Walls) ASSERT_NE(wall, nullptr);
+  EXPECT_EQ(cell.Walls[1]->Height(), 3);
+  EXPECT_NEAR(cell.Walls[1]->AbsoluteDirection().X, 1, 1e-5);
+}
+
 TEST_F(SceneCellsTest, UpdatesFollowHeightDecorationAndTurnChanges) {
   MakeMap(6, 6);
   PrepareScene(GameMap.MapSize);
