@@ -50,6 +50,7 @@ class TGLPlane : public TGLCustomSceneObject {
   TRayBounds RayCastBounds() const override { return TRayBounds::Geometry; }
   float BoundingRadius() const override;
   void BuildList(TGLRenderContext& context) override;
+  bool DrawsInEyeSpace() const override { return true; }
 
  private:
   float width_ = 1, height_ = 1, xTiles_ = 1, yTiles_ = 1;

@@ -17,6 +17,7 @@ namespace orr {
 void TGLRenderContext::ResetState() {
   lighting_ = depthTest_ = blending_ = texturing_ = texMode_ = -1;
   boundTexture_ = ~0u;
+  identityLoaded_ = false;
   color_ = {-1, -1, -1, -1};
   glDisable(GL_CULL_FACE);
   glEnable(GL_NORMALIZE);
@@ -129,8 +130,16 @@ void TGLRenderContext::BindTexture(unsigned handle, TGLTextureMode mode) {
 }
 
 void TGLRenderContext::LoadObjectMatrix(TGLBaseSceneObject& object) {
-  TMatrix mv = MatrixMultiply(object.AbsoluteMatrix(), ViewMatrix);
-  glLoadMatrixf(mv.Data());
+  ModelView = MatrixMultiply(object.AbsoluteMatrix(), ViewMatrix);
+  glLoadMatrixf(ModelView.Data());
+  identityLoaded_ = false;
+}
+
+void TGLRenderContext::UseEyeSpace(TGLBaseSceneObject& object) {
+  ModelView = MatrixMultiply(object.AbsoluteMatrix(), ViewMatrix);
+  if (identityLoaded_) return;
+  glLoadIdentity();
+  identityLoaded_ = true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -166,12 +175,16 @@ void RenderOwn(TGLBaseSceneObject& object, TGLRenderContext& context) {
       !SphereInFrustum(context, object.AbsoluteMatrix().Row[3], radius * object.AbsoluteMaxScale()))
     return;
   context.SetDepthTest(context.DepthWanted);
-  context.LoadObjectMatrix(object);
   if (radius >= 0) {
+    if (object.DrawsInEyeSpace()) context.UseEyeSpace(object);
+    else context.LoadObjectMatrix(object);
     object.BuildList(context);
     ++context.ObjectsDrawn;
   }
-  if (object.ShowAxes()) DrawAxes(context);
+  if (object.ShowAxes()) {
+    context.LoadObjectMatrix(object);
+    DrawAxes(context);
+  }
 }
 
 void RenderObject(TGLBaseSceneObject& object, TGLRenderContext& context, size_t depth);
@@ -287,15 +300,28 @@ void TGLTexture::Upload() {
 // ---------------------------------------------------------------------------------------
 // Object geometry
 
+// In eye space (DrawsInEyeSpace): the corners through the object's modelview (affine, row
+// vectors), and the normal OpenGL would give +Z, the inverse transpose's direction: the
+// cross product of the transformed X and Y axes, turned back when the frame is mirrored
+// (OpenGL normalises it).
 void TGLPlane::BuildList(TGLRenderContext& context) {
   Material.Apply(context);
-  float hw = Width() * 0.5f, hh = Height() * 0.5f;
+  const TMatrix& m = context.ModelView;
+  const float hw = Width() * 0.5f, hh = Height() * 0.5f;
+  TVector normal = VectorCross(m.Row[0], m.Row[1]);
+  if (VectorDot(normal, m.Row[2]) < 0) normal = VectorScale(normal, -1);
+  auto corner = [&m](float s, float t, float x, float y) {
+    glTexCoord2f(s, t);
+    glVertex3f(x * m.Row[0].X + y * m.Row[1].X + m.Row[3].X,
+               x * m.Row[0].Y + y * m.Row[1].Y + m.Row[3].Y,
+               x * m.Row[0].Z + y * m.Row[1].Z + m.Row[3].Z);
+  };
   glBegin(GL_QUADS);
-  glNormal3f(0, 0, 1);
-  glTexCoord2f(0, 0); glVertex3f(-hw, -hh, 0);
-  glTexCoord2f(XTiles(), 0); glVertex3f(hw, -hh, 0);
-  glTexCoord2f(XTiles(), YTiles()); glVertex3f(hw, hh, 0);
-  glTexCoord2f(0, YTiles()); glVertex3f(-hw, hh, 0);
+  glNormal3f(normal.X, normal.Y, normal.Z);
+  corner(0, 0, -hw, -hh);
+  corner(XTiles(), 0, hw, -hh);
+  corner(XTiles(), YTiles(), hw, hh);
+  corner(0, YTiles(), -hw, hh);
   glEnd();
 }
 

@@ -37,8 +37,13 @@ struct TGLRenderContext {
   void DisableTexture() { BindTexture(0, tmModulate); }
   // A texture was bound behind the cache's back (uploads).
   void TextureBound(unsigned handle) { boundTexture_ = handle; }
-  // Loads modelview := object's absolute matrix x view.
+  // ModelView := object's absolute matrix x view, loaded into OpenGL.
   void LoadObjectMatrix(TGLBaseSceneObject& object);
+  // ModelView := object's absolute matrix x view, with OpenGL's modelview left at identity
+  // (loaded once for a run of such objects): the object transforms its own vertices.
+  void UseEyeSpace(TGLBaseSceneObject& object);
+  // The object being drawn: object -> eye.
+  TMatrix ModelView = TMatrix::Identity();
 
   // Scratch lists for the child order, one per tree depth (no allocation per frame), and
   // for the top-level objects found in view.
@@ -50,6 +55,7 @@ struct TGLRenderContext {
   int lighting_ = -1, depthTest_ = -1, blending_ = -1, texturing_ = -1, texMode_ = -1;
   unsigned boundTexture_ = ~0u;
   TVector color_{-1, -1, -1, -1};
+  bool identityLoaded_ = false;  // OpenGL's modelview is the identity
 };
 
 // Draws the scene's tree (camera and lights already set up in `context`).

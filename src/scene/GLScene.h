@@ -182,6 +182,10 @@ class TGLBaseSceneObject {
   virtual float BoundingRadius() const { return 0.5f; }
   // Draws the object's own geometry with its local frame loaded (GL context current).
   virtual void BuildList(TGLRenderContext& /*context*/) {}
+  // True when BuildList sends eye-space vertices itself, from the context's ModelView,
+  // with no matrix loaded: loading one per object ends the driver's batch every time,
+  // while objects sharing a texture one after the other then go out in one draw.
+  virtual bool DrawsInEyeSpace() const { return false; }
   // Called on every cadencer progress with the step in seconds, for the objects that asked
   // for it with WantProgress (a kind that overrides this asks in its constructor).
   virtual void DoProgress(double /*deltaTime*/, double /*newTime*/) {}
