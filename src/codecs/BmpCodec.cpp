@@ -338,8 +338,20 @@ std::vector<std::uint8_t> EncodeBmp32(const TPicture& picture) {
   Put32(out, 0xFF000000);
   Put32(out, 0x73524742);  // 'sRGB'
   out.insert(out.end(), 36 + 12, 0);  // colour end points and gamma: unused with sRGB
-  for (std::int64_t y = h - 1; y >= 0; --y)
-    for (std::int64_t x = 0; x < w; ++x) Put32(out, picture.Pixels[static_cast<std::size_t>(y * w + x)]);
+  // The pixels in one go: byte by byte through push_back they took most of a save.
+  std::size_t at = out.size();
+  out.resize(at + static_cast<std::size_t>(imageBytes));
+  std::uint8_t* bytes = out.data() + at;
+  for (std::int64_t y = h - 1; y >= 0; --y) {
+    const TColor32* row = picture.Pixels.data() + static_cast<std::size_t>(y * w);
+    for (std::int64_t x = 0; x < w; ++x, bytes += 4) {
+      const TColor32 c = row[x];
+      bytes[0] = static_cast<std::uint8_t>(c);
+      bytes[1] = static_cast<std::uint8_t>(c >> 8);
+      bytes[2] = static_cast<std::uint8_t>(c >> 16);
+      bytes[3] = static_cast<std::uint8_t>(c >> 24);
+    }
+  }
   return out;
 }
 
