@@ -51,6 +51,14 @@ TEST(Simulator, EnterDoesNothing) {
   EXPECT_EQ(plain.Out, enter.Out);
 }
 
+TEST(Simulator, OverlappingAndTouchingEntriesHoldAKeyAsOneEntryDoes) {
+  const TResult one = Simulate({"--seed", "9", "--steps", "240", "--dump-every", "20", "--keys", "Up@1-200,Left@30-90"});
+  ASSERT_EQ(one.ExitCode, 0) << one.Err;
+  for (const char* keys : {"Up@1-120,Up@60-200,Left@30-90", "Up@1-100,Up@101-200,Left@30-90",
+                           "Up@101-200,Left@30-60,Up@1-100,Left@61-90,Left@40-50"})
+    EXPECT_EQ(Simulate({"--seed", "9", "--steps", "240", "--dump-every", "20", "--keys", keys}).Out, one.Out) << keys;
+}
+
 TEST(Simulator, AMapTheLoaderRefusesEndsWithTheGamesMessage) {
   const std::string map = ::testing::TempDir() + "refused.orx";
   std::ofstream(map) << "not a map";

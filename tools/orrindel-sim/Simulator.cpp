@@ -3,6 +3,9 @@
 #include <sys/resource.h>
 #include <time.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <unordered_set>
@@ -127,21 +130,42 @@ struct TRun {
   double StartupSeconds = 0;
   TStepSplit Split;
   double WindowSeconds = 0, WindowCpuSeconds = 0;  // at the start of the current window
+  std::uint64_t WindowRays = 0, WindowScans = 0;
 
   void Fail(int code, const std::string& line) {
     Err << "orrindel-sim: " << line << '\n';
     if (ExitCode == 0) ExitCode = code;
   }
 
-  // Every key of the script but Escape, down or up for step `step`.
-  void HoldKeys(std::uint64_t step) {
-    for (TSimKey key : {TSimKey::Up, TSimKey::Down, TSimKey::Left, TSimKey::Right, TSimKey::Space,
-                        TSimKey::Enter}) {
-      bool down = false;
-      for (const TKeyEntry& e : Options.Keys)
-        if (e.Key == key && e.From <= step && step <= e.To) down = true;
-      Backend->SetKeyDown(VirtualKeyOf(key), down);
+  // The script as changes of how many of its entries hold each key: up at an entry's first
+  // step, down after its last. Steps come in order, so a step costs the changes it meets,
+  // not a pass over the whole script (an hour's soak script has thousands of entries).
+  struct TKeyChange {
+    std::uint64_t Step;
+    TSimKey Key;
+    int By;
+  };
+  std::vector<TKeyChange> KeyChanges;
+  std::size_t NextKeyChange = 0;
+  std::array<int, 7> KeyHolds{};
+
+  void LearnKeys() {
+    for (const TKeyEntry& e : Options.Keys) {
+      if (e.Key == TSimKey::Escape || e.From > e.To) continue;
+      KeyChanges.push_back({e.From, e.Key, 1});
+      if (e.To != UINT64_MAX) KeyChanges.push_back({e.To + 1, e.Key, -1});
     }
+    std::sort(KeyChanges.begin(), KeyChanges.end(),
+              [](const TKeyChange& a, const TKeyChange& b) { return a.Step < b.Step; });
+  }
+
+  // Every key of the script but Escape, down or up for step `step` (steps in order).
+  void HoldKeys(std::uint64_t step) {
+    for (; NextKeyChange < KeyChanges.size() && KeyChanges[NextKeyChange].Step <= step; ++NextKeyChange)
+      KeyHolds[static_cast<std::size_t>(KeyChanges[NextKeyChange].Key)] += KeyChanges[NextKeyChange].By;
+    for (TSimKey key : {TSimKey::Up, TSimKey::Down, TSimKey::Left, TSimKey::Right, TSimKey::Space,
+                        TSimKey::Enter})
+      Backend->SetKeyDown(VirtualKeyOf(key), KeyHolds[static_cast<std::size_t>(key)] > 0);
   }
 
   // The step an Escape entry halts the game before; 0 for none.
@@ -208,6 +232,7 @@ struct TRun {
     }
     const std::uint64_t last = Options.Steps;
     const std::uint64_t escapeAt = EscapeStep();
+    LearnKeys();
     for (std::uint64_t step = 0;; ++step) {
       if (step == 1) StartupSeconds = SecondsBetween(Started, TClock::now());
       if (step > 0) Step(app, step);
@@ -228,9 +253,12 @@ struct TRun {
     getrusage(RUSAGE_SELF, &usage);
     Out << "{\"window\": {\"step\": " << step << ", \"seconds\": " << ShortestDouble(StepWallSeconds - WindowSeconds)
         << ", \"cpu_seconds\": " << ShortestDouble(StepCpuSeconds - WindowCpuSeconds)
-        << ", \"peak_rss_kb\": " << usage.ru_maxrss << "}}\n";
+        << ", \"peak_rss_kb\": " << usage.ru_maxrss << ", \"ray_casts\": " << RuleCounters.RayCasts - WindowRays
+        << ", \"collision_scans\": " << RuleCounters.CollisionScans - WindowScans << "}}\n";
     WindowSeconds = StepWallSeconds;
     WindowCpuSeconds = StepCpuSeconds;
+    WindowRays = RuleCounters.RayCasts;
+    WindowScans = RuleCounters.CollisionScans;
   }
 
   void WriteTimedemo() {
