@@ -30,8 +30,10 @@ CASES = [
     ("a window at 1.9x", run(with_windows(FLAT, 60, [0.038])), []),
     ("a stall at 2.1x", run(with_windows(FLAT, 60, [0.042])), ["around it"]),
     ("a stall in the last window", run(with_windows(FLAT, 99, [0.045])), ["around it"]),
-    ("steps slowing to 2.5x", run([0.020 * (1 + 1.5 * i / 99) for i in range(100)]), ["last tenth"]),
-    ("steps slowing to 1.8x", run([0.020 * (1 + 0.8 * i / 99) for i in range(100)]), []),
+    ("a fight filling the last tenth", run(with_windows(FLAT, 90, [0.056] * 10)), []),
+    ("steps slowing to 2.5x", run([0.020 * (1 + 1.5 * i / 99) for i in range(100)]), ["second half"]),
+    ("steps slowing to 1.5x", run([0.020 * (1 + 0.5 * i / 99) for i in range(100)]), []),
+    ("every step dearer by 1.6x from mid-run", run([0.020] * 50 + [0.032] * 50), ["second half"]),
     ("memory up 4 % after the first tenth", run(FLAT, [20000] * 10 + [20800] * 90), []),
     ("memory up 6 % after the first tenth", run(FLAT, [20000] * 10 + [21200] * 90), ["memory"]),
     ("memory growing within the first tenth", run(FLAT, [10000 + 1000 * i for i in range(10)] + [19000] * 90), []),
@@ -48,10 +50,12 @@ class SoakJudge(unittest.TestCase):
                 for want, got in zip(expected, faults):
                     self.assertIn(want, got)
 
-    def test_a_short_run_compares_three_windows_at_each_end(self):
-        # Ten windows: a tenth is one window, a light first one must not fail the run.
-        _, faults = judge(run([0.010, 0.020, 0.020, 0.020, 0.022, 0.024, 0.026, 0.028, 0.030, 0.033]), 10000)
+    def test_a_short_run_ending_in_a_fight_passes(self):
+        # The shipped episode's first 10,000 steps: the fight begins near the end.
+        _, faults = judge(run([0.019, 0.021, 0.020, 0.024, 0.026, 0.038, 0.040, 0.044, 0.040, 0.047]), 10000)
         self.assertEqual(faults, [])
+        _, faults = judge(run([0.020] * 9 + [0.045]), 10000)
+        self.assertEqual(len(faults), 1)  # a stall is judged at any length
 
 
 if __name__ == "__main__":
