@@ -33,6 +33,9 @@ struct TGrid {
   float MaxRadius = 0;
 
   void Reset(std::int32_t mapWidth, std::int32_t mapHeight) {
+    // A map without cells (no rows or no columns: the loader takes 2147483647 x 0 from a
+    // few bytes) gets one cell for everything, not a row of cells as long as its other side.
+    if (mapWidth <= 0 || mapHeight <= 0) mapWidth = mapHeight = 1;
     Columns = std::max(1, static_cast<std::int32_t>(std::ceil(std::max(mapWidth, 1) / CellSide)));
     Rows = std::max(1, static_cast<std::int32_t>(std::ceil(std::max(mapHeight, 1) / CellSide)));
     TileRows = (Rows + TileSide - 1) / TileSide;

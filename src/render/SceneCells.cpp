@@ -66,8 +66,10 @@ bool SideShows(std::int32_t x, std::int32_t y, int side, THeightMapCell height) 
 
 void PrepareScene(const TMapSize& mapSize) {
   FreeAllCells();
-  const std::int32_t w = mapSize.X > 0 ? mapSize.X : 0;
+  // A map without rows has no cells, and no empty columns either (a header of 2147483647 x 0
+  // would cost 50 GB of them).
   const std::int32_t h = mapSize.Y > 0 ? mapSize.Y : 0;
+  const std::int32_t w = mapSize.X > 0 && h > 0 ? mapSize.X : 0;
   SceneCells.assign(static_cast<size_t>(w), std::vector<SceneCell>(static_cast<size_t>(h)));
   SceneRefreshPending = true;
   if (DMGameRender == nullptr) return;

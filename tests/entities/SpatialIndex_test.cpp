@@ -5,6 +5,7 @@
 #include <string>
 
 #include "OrxGenerate.h"
+#include "entities/SpatialIndex.h"
 #include "../support/GeneratedWorld.h"
 
 namespace orr {
@@ -47,6 +48,32 @@ TEST(SpatialIndex, SessionsWithAndWithoutIndexesAgreeAfterEveryStep) {
     for (std::size_t step = 0; step < plain.StepHashes.size(); ++step)
       ASSERT_EQ(plain.StepHashes[step], indexed.StepHashes[step]) << "first difference after step " << step;
     EXPECT_EQ(plain.LastDump, indexed.LastDump);
+  }
+}
+
+// A header may declare 2147483647 x 0 cells in a few bytes, and the loader takes it (the map
+// holds nothing). The grids must not be sized by its long side: 3.2 GB they were at that
+// size, 64 MB at the 4,000,000 tried here.
+TEST(SpatialIndex, AMapWithoutCellsCostsOneCell) {
+  for (const TMapSize size : {TMapSize{4000000, 0}, TMapSize{0, 4000000}}) {
+    TOrrindelMap map;
+    map.MapSize = size;
+    map.MapIdCode = "NOCELLS";
+    for (const float x : {-1.5f, 3.5f, 3.9f}) {
+      TPackedEntity creature;
+      creature.Position = {x, 2.5f, 0, 0};
+      creature.Param1 = "3";
+      map.EntitySpawns.push_back(creature);
+    }
+    map.EntityCount = static_cast<std::uint16_t>(map.EntitySpawns.size());
+    std::string dumps[2];
+    for (const bool plain : {true, false}) {
+      TGeneratedWorld world(map, 5, plain, false);
+      for (int step = 1; step <= 200; ++step) world.Step(test::WanderingKeys(step));
+      dumps[plain] = world.Dump();
+      if (!plain) EXPECT_LT(SpatialIndexBytes(), std::size_t{1} << 20) << size.X << " x " << size.Y;
+    }
+    EXPECT_EQ(dumps[0], dumps[1]);
   }
 }
 

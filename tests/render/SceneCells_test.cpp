@@ -193,6 +193,15 @@ TEST_F(SceneCellsTest, PreparingAgainFreesEveryCellAndRaisesTheRefresh) {
   EXPECT_EQ(SceneCells[4][3].Terrain, nullptr);
 }
 
+// A header may declare 2147483647 x 0 cells; as many empty columns would take 50 GB.
+TEST_F(SceneCellsTest, AMapWithoutRowsHasNoColumns) {
+  PrepareScene({4000000, 0});
+  EXPECT_TRUE(SceneCells.empty());
+  UpdateCell(5, 0);
+  FreeCell(5, 0);
+  EXPECT_EQ(TopLevelCells(), 0);
+}
+
 TEST_F(SceneCellsTest, FreeCellOutsideTheGridDoesNothing) {
   FreeCell(0, 0);  // never prepared
   MakeMap(3, 3);

@@ -1,7 +1,10 @@
 #include "MapSource.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <limits>
 #include <sstream>
 #include <stdexcept>
 
@@ -115,8 +118,12 @@ void TParser::Header(const std::vector<std::string>& w) {
   else if (w[0] == "id") M.IdCode = w[1];
   else {
     char* end = nullptr;
-    std::strtod(w[1].c_str(), &end);
+    errno = 0;
+    const double version = std::strtod(w[1].c_str(), &end);
     if (end == w[1].c_str() || *end != '\0') Fail("version \"" + w[1] + "\" is not a number");
+    // The episode file keeps the version as a 32-bit float.
+    if (errno == ERANGE || !std::isfinite(version) || std::fabs(version) > std::numeric_limits<float>::max())
+      Fail("version \"" + w[1] + "\" does not fit in 32 bits");
     M.Version = w[1];
   }
 }
