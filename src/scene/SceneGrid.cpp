@@ -36,7 +36,7 @@ void TSceneGrid::Added(TGLBaseSceneObject* object) {
   e.Object = object;
   e.Order = nextOrder_++;
   SlotOf(object) = slot;
-  dirty_.push_back(slot);
+  NoteDirty(slot);
 }
 
 // An object's slot is set when it is added and cleared when it is freed, so the slot of an
@@ -55,7 +55,28 @@ void TSceneGrid::Changed(TGLBaseSceneObject* object, bool rigid, bool turned) {
   }
   c.Dirty = true;
   c.Rigid = rigid;
+  NoteDirty(slot);
+}
+
+// Notes a slot to re-list. Until the first question builds the grid nothing is noted (the
+// build lists every entry), and a grid nobody asks about (the draw index of a scene that is
+// never drawn: the simulator's) would otherwise note every object ever added. Once the
+// notes outnumber the slots twice they are thinned to the first note of each slot still to
+// be listed; the notes dropped would be passed over, and the order objects are listed in
+// decides nothing (questions sort or break ties by the objects' order of adding).
+void TSceneGrid::NoteDirty(std::int32_t slot) {
+  if (!built_) return;
   dirty_.push_back(slot);
+  if (dirty_.size() <= 2 * entries_.size() + 64) return;
+  std::vector<bool> noted(entries_.size(), false);
+  std::size_t kept = 0;
+  for (const std::int32_t s : dirty_) {
+    const auto i = static_cast<std::size_t>(s);
+    if (entries_[i].Object == nullptr || !changes_[i].Dirty || noted[i]) continue;
+    noted[i] = true;
+    dirty_[kept++] = s;
+  }
+  dirty_.resize(kept);
 }
 
 void TSceneGrid::Freed(TGLBaseSceneObject* object) {

@@ -45,6 +45,7 @@ class TSceneGrid {
   // Entries kept, for memory figures.
   std::size_t CellEntries() const;
   std::size_t Cells() const { return cells_.size(); }
+  std::size_t PendingNotes() const { return dirty_.size(); }
 
  protected:
   struct TEntry {
@@ -87,6 +88,7 @@ class TSceneGrid {
   void Rebuild(TGLBaseSceneObject& root);
   void Place(std::int32_t slot);
   void Unplace(std::int32_t slot);
+  void NoteDirty(std::int32_t slot);
 
   // What a change notification reads and writes, by slot beside entries_: kept apart so
   // that the notifications (every turn and spin of every entity, each step) stay within a
@@ -100,7 +102,7 @@ class TSceneGrid {
   TBounds bounds_;
   std::vector<TChangeState> changes_;
   std::vector<std::int32_t> freeSlots_;
-  std::vector<std::int32_t> dirty_;      // slots to re-list before the next question
+  std::vector<std::int32_t> dirty_;      // slots to re-list before the next question (NoteDirty)
   std::vector<std::vector<std::int32_t>> cells_;  // slots per cell, [cx * rows + cy]
   std::size_t outside_ = 0;              // grid-sized objects in `always_` for lying outside
   bool built_ = false;
