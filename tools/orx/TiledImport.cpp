@@ -17,6 +17,7 @@
 #include "TiledMap.h"
 #include "TiledNames.h"
 #include "map/MapFileWriter.h"
+#include "platform/Paths.h"
 
 namespace orr {
 
@@ -106,7 +107,7 @@ std::string ReadSmallFile(const std::filesystem::path& path, const std::string& 
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) Refuse(what + ": no such file " + path.string());
   if (std::filesystem::file_size(path, error) > MaxTilesetFile) Refuse(what + ": " + path.string() + " is too large");
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(orr::PathFromUtf8(path), std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
   if (!in && !in.eof()) Refuse(what + ": cannot read " + path.string());
