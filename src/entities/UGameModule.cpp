@@ -4,7 +4,6 @@
 #include "entities/UEntityStructures.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
-#include "platform/Keyboard.h"
 #include "platform/Keys.h"
 #include "render/UGameRender.h"
 #include "render/UGraphicsModule.h"
@@ -56,8 +55,6 @@ void ConnectRenderServices() {
   s.StaticSprites = StaticSpriteLib;
   s.AniSprites = [](const std::string& folder) { return AniSpriteLibByName(folder); };
   s.Bitmap = [](const std::string& name) -> const TBitmap32* { return LoadedBitmapByName(name); };
-  s.AddStep = AddStepHandler;
-  s.RemoveStep = RemoveStepHandler;
   s.MakeView = [](TPanel* panel) -> std::unique_ptr<TPlayerView> {
     if (panel == nullptr) return nullptr;  // no panel: the player plays unseen
     return std::make_unique<TSceneWindowView>(panel);
@@ -84,12 +81,8 @@ void SetUpSession() {
   if (panel == nullptr) LogEvent("ERROR: No game panel is offered for the player's view; the game runs unseen");
   PlayerRecords.back()->CreateLocalPlayer(panel);
   TLocalPlayer* player = PlayerRecords.back()->Player;
-  player->KeyForward = VK_UP;
-  player->KeyBack = VK_DOWN;
-  player->KeyTurnLeft = VK_LEFT;
-  player->KeyTurnRight = VK_RIGHT;
-  player->KeyFire = VK_SPACE;
-  player->KeyUse = VK_RETURN;
+  player->Keys = {.Forward = VK_UP, .Back = VK_DOWN, .TurnLeft = VK_LEFT, .TurnRight = VK_RIGHT,
+                  .Fire = VK_SPACE, .Use = VK_RETURN};
   GameHalted = false;
 }
 

@@ -181,8 +181,8 @@ TEST(GameSession, SetUpBuildsTheWorldAndTheKeysWalkThePlayerThroughTheSteps) {
     ASSERT_EQ(PlayerRecords.size(), 1u);
     TLocalPlayer* player = PlayerRecords[0]->Player;
     ASSERT_NE(player, nullptr);
-    EXPECT_EQ(player->KeyForward, 38);
-    EXPECT_EQ(player->KeyUse, 13);
+    EXPECT_EQ(player->Keys.Forward, 38);
+    EXPECT_EQ(player->Keys.Use, 13);
     ASSERT_NE(player->View, nullptr);
     TGLSceneViewer* viewer = player->View->Viewer();
     ASSERT_NE(viewer, nullptr);
