@@ -18,7 +18,7 @@
 #include "core/UMainModule.h"
 #include "entities/SpatialIndex.h"
 #include "entities/UEntityStructures.h"
-#include "entities/UGameModule.h"
+#include "entities/EntitySpawn.h"
 #include "map/UMapModule.h"
 #include "platform/Application.h"
 #include "platform/Backend.h"

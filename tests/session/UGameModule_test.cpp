@@ -1,4 +1,4 @@
-#include "entities/UGameModule.h"
+#include "session/UGameModule.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "EntityHarness.h"
+#include "../entities/EntityHarness.h"
+#include "entities/EntitySpawn.h"
 #include "map/MapFileWriter.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
