@@ -45,8 +45,9 @@ void RunFrameSteps(int count);
 struct SceneCell {
   TGLPlane* Terrain = nullptr;     // floor, child of the scene root, lifted to the height
   TGLPlane* Decoration = nullptr;  // child of Terrain, a thousandth above it
-  // Children of Terrain on the +Y, +X, -Y, -X sides; a side is built only where the
-  // neighbour is lower (a side inside a raised block never shows).
+  // Children of Terrain on its own +Y, +X, -Y, -X sides, so they turn with the floor: wall k
+  // stands on the cell's edge (k + QuarterTurns) mod 4. A side is built only where the
+  // neighbour across that edge is lower (a side inside a raised block never shows).
   std::array<TGLPlane*, 4> Walls{};
 };
 
