@@ -75,7 +75,7 @@ class OrxTest : public ::testing::Test {
     TMapWriteOptions options;
     options.EntityCount = map.EntityCount;
     WriteMapFile(Path("map.orx"), map.Map, options);
-    ASSERT_EQ(LoadMap(Path("map.orx")), 0);
+    ASSERT_EQ(LoadMap(Path("map.orx")), TMapLoadResult::Loaded);
   }
   std::vector<std::string> Findings(const json& source) {
     LoadSource(source);
@@ -250,7 +250,7 @@ TEST_F(OrxTest, GeneratedMapsAreCleanCompleteAndRepeatable) {
     SCOPED_TRACE(std::to_string(c.W) + "x" + std::to_string(c.H));
     const TOrrindelMap map = GenerateMap({c.W, c.H, c.Npcs, c.Items, c.Seed});
     WriteMapFile(Path("gen.orx"), map);
-    ASSERT_EQ(LoadMap(Path("gen.orx")), 0);
+    ASSERT_EQ(LoadMap(Path("gen.orx")), TMapLoadResult::Loaded);
     EXPECT_THAT(Findings(), ::testing::IsEmpty());
     ASSERT_EQ(GameMap.EntitySpawns.size(), static_cast<std::size_t>(c.Npcs + c.Items));
     std::set<std::pair<int, int>> kindModes, itemKinds;
