@@ -296,7 +296,7 @@ TEST_F(OrxTest, EveryFeatureMapsHoldTheWholeMapLanguage) {
     options.EveryFeature = true;
     const TOrrindelMap map = GenerateMap(options);
     WriteMapFile(Path("every.orx"), map);
-    ASSERT_EQ(LoadMap(Path("every.orx")), 0);
+    ASSERT_EQ(LoadMap(Path("every.orx")), TMapLoadResult::Loaded);
     EXPECT_EQ(EncodeMapFile(GenerateMap(options)), EncodeMapFile(map));
     if (!c.Whole) continue;
     std::set<std::pair<int, int>> raisedTurns, floorTurns, raisedDecorations, heightPairs, kindIndex;
