@@ -40,7 +40,7 @@ constexpr const char* Usage =
     "                           when the map does not load or the game's set-up would fail\n"
     "  info FILE                a short summary: name, id, version, size, entities by\n"
     "                           kind and index\n"
-    "  generate OUT.orx --size WxH --npcs N --items M [--seed S]\n"
+    "  generate OUT.orx --size WxH --npcs N --items M [--seed S] [--every-feature]\n"
     "                           write a playable map of rooms and corridors with N\n"
     "                           creatures and M items (test maps; same options, same file)\n"
     "%s"
