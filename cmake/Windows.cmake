@@ -6,10 +6,10 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX SDL_MAIN_HANDLED _WIN32_WIN
 
 # SDL's static link line makes every program a windowed one (-mwindows) and brings SDL's
 # own entry: the tools are console programs, and only the game asks for a window.
-foreach(property INTERFACE_LINK_LIBRARIES INTERFACE_LINK_OPTIONS)
+foreach(property INTERFACE_LINK_LIBRARIES INTERFACE_LINK_OPTIONS INTERFACE_COMPILE_OPTIONS)
   get_target_property(items PkgConfig::SDL2 ${property})
   if(items)
-    list(FILTER items EXCLUDE REGEX "^(-mwindows|-lSDL2main|SDL2main|.*libSDL2main\\.a|-lmingw32|mingw32)$")
+    list(FILTER items EXCLUDE REGEX "^(-mwindows|-lSDL2main|SDL2main|.*libSDL2main\\.a|-lmingw32|mingw32|-Dmain=SDL_main)$")
     set_target_properties(PkgConfig::SDL2 PROPERTIES ${property} "${items}")
   endif()
 endforeach()
@@ -18,7 +18,8 @@ set(ORR_BENCH OFF CACHE BOOL "" FORCE)
 
 # Test files that need what only Linux has (fork, sockets, signals, /proc, a shell): not
 # built here. The rest of each test program is.
-set(ORR_LINUX_ONLY_TEST_SOURCES CrashLog_test.cpp)
+set(ORR_LINUX_ONLY_TEST_SOURCES CrashLog_test.cpp UProgram_test.cpp Builder_test.cpp UMapModule_test.cpp
+  Orx_test.cpp Folders_test.cpp)
 
 # The game's folder as a player unpacks or installs it: orrindel.exe beside Episodes\ and
 # Graphics\, the tools beside it (packaging/windows/).
