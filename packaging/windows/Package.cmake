@@ -28,6 +28,8 @@ foreach(font ${ORR_FALLBACK_FONTS})
   endif()
 endforeach()
 install(FILES ${ORR_FALLBACK_FONTS} DESTINATION Fonts)
+# build-win/game/ is the same runnable folder.
+file(COPY ${ORR_FALLBACK_FONTS} DESTINATION ${ORR_GAME_DIR}/Fonts)
 install(FILES /usr/share/doc/fonts-dejavu-core/copyright DESTINATION Fonts RENAME DejaVu-copyright.txt)
 install(FILES /usr/share/doc/fonts-liberation/copyright DESTINATION Fonts RENAME Liberation-copyright.txt)
 
