@@ -17,6 +17,7 @@
 #include "platform/Backend.h"
 #include "platform/DisplayLoss.h"
 #include "platform/Fonts.h"
+#include "platform/Gamepad.h"
 #include "platform/Keys.h"
 
 namespace orr {
@@ -176,6 +177,7 @@ class TSdlBackend : public TPlatformBackend {
     ForgetDisplayLoss(&OnDisplayLost);
     if (context_ != nullptr) SDL_GL_DeleteContext(context_);
     if (window_ != nullptr) SDL_DestroyWindow(window_);
+    pads_.Stop();
     if (initialized_) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
   }
 
@@ -195,6 +197,7 @@ class TSdlBackend : public TPlatformBackend {
       SDL_Delay(100);
     }
     initialized_ = true;
+    pads_.Start();  // without pads (or without their subsystem) the keyboard alone plays
     WatchTerminationSignals();
     WatchDisplayLoss(&OnDisplayLost);
     // SDL falls back to drivers that draw nowhere; a game window needs a real display.
@@ -285,7 +288,7 @@ class TSdlBackend : public TPlatformBackend {
       const SDL_Scancode twin = TwinScancodeOf(static_cast<int>(vk));
       keys[vk] = state[code] != 0 || (twin != SDL_SCANCODE_UNKNOWN && state[twin] != 0);
     }
-    return keys;
+    return keys | pads_.HeldKeys();
   }
 
   bool CreateMainWindow(std::string& error) override {
@@ -361,6 +364,12 @@ class TSdlBackend : public TPlatformBackend {
         out.Kind = K::KeyDown;
         out.Key = VirtualKeyOf(e.key.keysym.scancode);
         return out.Key != 0;
+      case SDL_CONTROLLERDEVICEADDED:
+      case SDL_CONTROLLERDEVICEREMOVED:
+      case SDL_CONTROLLERBUTTONDOWN:
+        out.Kind = K::KeyDown;
+        out.Key = pads_.HandleEvent(e);
+        return out.Key != 0;
       case SDL_MOUSEWHEEL:
         out.Kind = K::MouseWheel;
         out.Wheel = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
@@ -383,6 +392,7 @@ class TSdlBackend : public TPlatformBackend {
   SDL_Window* window_ = nullptr;
   SDL_GLContext context_ = nullptr;
   bool framePending_ = false;  // painted and flushed, not yet swapped to the screen
+  TGamepads pads_;
 };
 
 }  // namespace
