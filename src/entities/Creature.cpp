@@ -9,7 +9,6 @@
 #include "entities/EntitiesLocal.h"
 #include "entities/SpatialIndex.h"
 #include "entities/UEntityStructures.h"
-#include "platform/Keyboard.h"
 #include "raster/TImage32.h"
 #include "scene/GLViewer.h"
 
@@ -284,14 +283,18 @@ void TLocalPlayer::SetPosition(const TVector& position) {
   }
 }
 
-void TLocalPlayer::Progress() {
+void TLocalPlayer::Step(const TKeySnapshot& keys) {
   if (Hidden) return;
-  if (KeyPressed(KeyTurnLeft)) SetHeading(Heading + 3);
-  if (KeyPressed(KeyTurnRight)) SetHeading(Heading - 3);
-  if (KeyPressed(KeyForward)) Move(TMoveDirection::Forward);
-  if (KeyPressed(KeyBack)) Move(TMoveDirection::Back);
-  if (KeyPressed(KeyFire)) RequestAction(TCreatureAction::Fire);
+  Steer(keys);
   TBasicPlayer::Progress();
+}
+
+void TLocalPlayer::Steer(const TKeySnapshot& keys) {
+  if (keys.Pressed(Keys.TurnLeft)) SetHeading(Heading + 3);
+  if (keys.Pressed(Keys.TurnRight)) SetHeading(Heading - 3);
+  if (keys.Pressed(Keys.Forward)) Move(TMoveDirection::Forward);
+  if (keys.Pressed(Keys.Back)) Move(TMoveDirection::Back);
+  if (keys.Pressed(Keys.Fire)) RequestAction(TCreatureAction::Fire);
 }
 
 void TLocalPlayer::WeaponChanged() {

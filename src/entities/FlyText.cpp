@@ -15,11 +15,11 @@ TFlyText::TFlyText(const std::string& text, const TVector& position) {
   Label->SetBitmapFont(EntityServices.Font);
   Label->SetAlignment(taCenter);
   Label->ObjectStyle.NoDepthTest = true;
-  AddStep(StepHandlerOf<&TFlyText::Rise>(this));
+  AddStepHandler(StepHandlerOf<&TFlyText::Rise>(this));
 }
 
 TFlyText::~TFlyText() {
-  RemoveStep(StepHandlerOf<&TFlyText::Rise>(this));
+  RemoveStepHandler(StepHandlerOf<&TFlyText::Rise>(this));
   if (Label != nullptr) Label->Free();
 }
 

@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "core/GameTime.h"
+#include "core/GameSteps.h"
 #include "core/Numbers.h"
 #include "map/UMapModule.h"
 #include "scene/GLBitmapFont.h"
@@ -58,7 +58,8 @@ class TPlayerView {
 };
 
 // What the entities use of the render module. The game session fills it from the render
-// module's globals; tests fill it with a plain scene and the step registry.
+// module's globals; tests fill it with a plain scene. (Entities put their step handlers on
+// the game clock, core/GameSteps.h, themselves.)
 struct TEntityServices {
   TGLScene* Scene = nullptr;                     // the world's scene (MainScene)
   TGLMaterialLibrary* StaticSprites = nullptr;   // item sprites by file name
@@ -67,9 +68,6 @@ struct TEntityServices {
   std::function<TGLMaterialLibrary*(const std::string& folder)> AniSprites;
   // A loaded 2D bitmap by file name, nullptr when missing.
   std::function<const TBitmap32*(const std::string& name)> Bitmap;
-  // The fixed-step registry: add appends, remove takes out the first equal entry.
-  std::function<void(const TStepHandler&)> AddStep;
-  std::function<void(const TStepHandler&)> RemoveStep;
   // Makes the scene window of a local player on a panel.
   std::function<std::unique_ptr<TPlayerView>(TPanel* panel)> MakeView;
 };
@@ -167,6 +165,9 @@ class TVisualMapEntity : public TMapEntity {
   void Progress() override;
   virtual void SetHeight(float height);
   void SetHeading(float angle);
+  // The step handler every visual entity registers: Progress, for all but the local
+  // player, which also steers by the step's keys.
+  virtual void Step(const TKeySnapshot& keys);
 };
 
 class TItem : public TVisualMapEntity {
@@ -321,6 +322,11 @@ class TBasicPlayer : public TCreature {
   void PickUp(TItem& item);
 };
 
+// The keys a local player answers to, by virtual-key code; 0 answers to none.
+struct TKeyBinding {
+  std::uint8_t Forward = 0, Back = 0, TurnLeft = 0, TurnRight = 0, Fire = 0, Use = 0;
+};
+
 class TLocalPlayer : public TBasicPlayer {
  public:
   // `view` (may be empty) was made before the player, so its step handler runs before the
@@ -331,11 +337,13 @@ class TLocalPlayer : public TBasicPlayer {
 
   std::unique_ptr<TPlayerView> View;
   TImage32* Hud = nullptr;  // owned by the view's viewer control
-  std::uint8_t KeyForward = 0, KeyBack = 0, KeyTurnLeft = 0, KeyTurnRight = 0, KeyFire = 0,
-               KeyUse = 0;
+  TKeyBinding Keys;  // bound by the session
 
   void SetPosition(const TVector& position) override;
-  void Progress() override;
+  // Steers by the bound keys held in `keys` (turn, walk, fire), then runs the player's
+  // Progress; a hidden player does neither.
+  void Step(const TKeySnapshot& keys) override;
+  void Steer(const TKeySnapshot& keys);
   void WeaponChanged() override;
 };
 

@@ -16,12 +16,9 @@
 
 #include "../support/GlSnapshot.h"
 #include "app/UProgram.h"
-#include "audio/NullSoundDevice.h"
-#include "audio/UAudioModule.h"
-#include "core/Random.h"
 #include "core/UMainModule.h"
 #include "entities/UEntityStructures.h"
-#include "entities/UGameModule.h"
+#include "session/UGameModule.h"
 #include "render/UGameRender.h"
 #include "scene/GLViewer.h"
 
@@ -156,16 +153,7 @@ int main(int argc, char** argv) {
   LogSaveEnabled = false;
   EpisodeMapOverride = argv[2];
   // The game's creation steps with a fixed seed and a silent sound device.
-  std::vector<TCreationStep> steps;
-  const std::vector<TCreationStep> game = GameCreationSteps();
-  for (std::size_t i = 0; i < game.size(); ++i) {
-    steps.push_back(game[i]);
-    if (i == 0) steps.push_back([](TApplication&) { RandSeed = 7; });
-    if (i == 1)
-      steps.push_back([](TApplication&) {
-        if (DMAudioModule != nullptr) DMAudioModule->AudioPlayer->Driver = std::make_shared<TNullSoundDriver>();
-      });
-  }
+  const std::vector<TCreationStep> steps = GameCreationSteps(ReproducibleStart(7));
   const int code = RunProgram(CreateSdlBackend(), steps, Play);
   if (code != 0) return code;
   return failures == 0 ? 0 : 1;

@@ -229,7 +229,7 @@ TEST(SceneWindowGameData, TheEpisodeBuildsAroundTheViewWithKnownMaterials) {
   WorkFolder = gameDir + "/";
   TModuleHost host;
   host.Create(DMGraphicsModule);
-  ASSERT_EQ(LoadMap(WorkFolder + "Episodes/Test/Promo4.orx"), 0);
+  ASSERT_EQ(LoadMap(WorkFolder + "Episodes/Test/Promo4.orx"), TMapLoadResult::Loaded);
   host.Create(DMGameRender);
   for (const auto& line : LogLines()) {
     EXPECT_EQ(line.find("Exception"), std::string::npos) << line;
