@@ -409,7 +409,7 @@ TEST_F(MapLoaderTest, SizesNeedingMoreThanTheFileHoldsAreRefusedFirst) {
   };
   for (auto [extra, message] : cases) {
     std::string failure;
-    EXPECT_EQ(LoadMap(Write(header + std::string(extra, '0')), &failure), 2);
+    EXPECT_EQ(LoadMap(Write(header + std::string(extra, '0')), &failure), TMapLoadResult::Unreadable);
     EXPECT_EQ(failure, message) << extra;
   }
 }
