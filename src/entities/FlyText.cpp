@@ -24,7 +24,7 @@ TFlyText::~TFlyText() {
 }
 
 void TFlyText::Rise() {
-  if (Label->Position.Z() > 15)
+  if (Label->Position.Z() > CameraHeight)
     Label->SetVisible(false);
   else
     Label->Position.SetZ(Label->Position.Z() + 0.1f);

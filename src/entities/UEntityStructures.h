@@ -75,17 +75,32 @@ extern TEntityServices EntityServices;
 
 // ---- Tables -----------------------------------------------------------------------------
 
-constexpr int WeaponCount = 9;
+// The weapons by the numbers the player record, the NPC table and the crates count them.
+enum class TWeapon : std::uint8_t {
+  Fists, Suppressor, Shotgun, M4Carbine, Flamer, GatlingGun, AutoShotgun, GrenadeLauncher, C4Detonator
+};
+constexpr int WeaponCount = static_cast<int>(TWeapon::C4Detonator) + 1;
 constexpr int AmmoTypeCount = 6;
 constexpr int NpcKindCount = 7;
 
-extern const std::array<std::uint8_t, WeaponCount> WeaponCapacity;
-extern const std::array<float, WeaponCount> FireRate;           // shots per second
-extern const std::array<float, WeaponCount> WeaponMinDistance;  // world units
-extern const std::array<std::int32_t, WeaponCount> WeaponRange; // tenths of a unit
-// Ammunition type a weapon uses, -1 for none (fists).
-extern const std::array<std::int8_t, WeaponCount> WeaponAmmoType;
+// One weapon's numbers.
+struct TWeaponRow {
+  std::uint8_t Capacity;  // how many a player carries
+  float FireRate;         // shots per second
+  float MinDistance;      // world units: with a wall nearer than this ahead it does not fire
+  std::int32_t Range;     // tenths of a unit
+  std::int8_t AmmoType;   // ammunition type it uses, -1 for none (fists)
+};
+// By weapon number (TWeapon).
+extern const std::array<TWeaponRow, WeaponCount> WeaponTable;
 extern const std::array<std::uint16_t, AmmoTypeCount> AmmoCapacity;
+
+// Every body's radius (collision, pick-up, hit cylinder), and so the margin a body's centre
+// keeps from a blocked cell. A double: the wall test compares in double precision.
+constexpr double BodyRadius = 0.4;
+// How high above the local player its camera flies (world units); a pick-up text rises
+// until it reaches that height and vanishes.
+constexpr float CameraHeight = 15;
 extern const std::array<std::uint8_t, 4> AnimFirstFrame;
 extern const std::array<std::uint8_t, 4> AnimFrameCount;
 extern const std::array<float, NpcKindCount> NpcSpeed;  // units per second
@@ -95,6 +110,8 @@ extern const std::array<bool, NpcKindCount> NpcLaser;
 // What a creature does, and so the row of its animation: 0 idle, 1 walking, 2 aiming,
 // 3 firing. Requests of a step are kept as bits numbered by these values.
 enum class TCreatureAction : std::uint8_t { Idle = 0, Walk = 1, Aim = 2, Fire = 3 };
+// The bits of TCreature::ActionRequests: an action numbered beyond them cannot be requested.
+constexpr unsigned ActionRequestBits = 8;
 // Where a creature's weapon is in its cycle: reloading until the next shot, then showing
 // the shot for a tenth of a second.
 enum class TWeaponPhase : std::uint8_t { Reloading = 0, ShotShown = 2 };
@@ -129,7 +146,7 @@ class TMapEntity {
   std::uint8_t RespawnDelay = 0;  // seconds until a hidden entity reappears; 0 never
   TPackedEntity Spawn;          // the map record the entity was made from
   TGLDummyCube* Anchor = nullptr;  // position = the entity's position, roll = heading
-  float Radius = 0.4f;          // collision and pick-up radius
+  float Radius = static_cast<float>(BodyRadius);  // collision and pick-up radius
   std::int32_t SpatialSlot = -1;  // place in MapEntities as the spatial index last read it
 
   virtual void SetHidden(bool value);
@@ -286,7 +303,7 @@ class TCreature : public TCreatureMarker, public TPhysEntity {
   void ApplyFriction() override;
   virtual void SetHealth(std::int32_t value);
   virtual void SetArmour(std::int32_t value);
-  // Requests an action for this step; numbers above 7 are ignored.
+  // Requests an action for this step; a number with no bit in ActionRequests is ignored.
   virtual void RequestAction(TCreatureAction action);
 
   // The walking vector for a direction; false for a number that names none (the output is
@@ -320,6 +337,9 @@ class TBasicPlayer : public TCreature {
   void RequestAction(TCreatureAction action) override;
   virtual void WeaponChanged();
   void PickUp(TItem& item);
+
+ private:
+  std::vector<std::int32_t> nearItems_;  // the items a step's pick-up looks at; kept to reuse
 };
 
 // The keys a local player answers to, by virtual-key code; 0 answers to none.
