@@ -13,7 +13,7 @@
 
 #include "app/UGameInterface.h"
 #include "app/UProgram.h"
-#include "entities/UGameModule.h"
+#include "session/UGameModule.h"
 #include "render/UGameRender.h"
 #include "scene/GLScene.h"
 #include "scene/GLViewer.h"

@@ -133,7 +133,7 @@ void BM_LoadMap(benchmark::State& state) {
   const TBenchFile& file = MapFile(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     ResetEventLog();
-    if (LoadMap(file.Path) != 0) state.SkipWithError("the map did not load");
+    if (LoadMap(file.Path) != TMapLoadResult::Loaded) state.SkipWithError("the map did not load");
     benchmark::DoNotOptimize(GameMap.HeightMap.Width());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.Bytes));
@@ -148,7 +148,7 @@ void BM_LoadMapPeakMemory(benchmark::State& state) {
     ResetEventLog();
     const std::size_t before = HeapInUse.load();
     HeapPeak = before;
-    if (LoadMap(file.Path) != 0) state.SkipWithError("the map did not load");
+    if (LoadMap(file.Path) != TMapLoadResult::Loaded) state.SkipWithError("the map did not load");
     peakMb = static_cast<double>(HeapPeak.load() - before) / 1e6;
   }
   const double cells = static_cast<double>(Side) * Side;

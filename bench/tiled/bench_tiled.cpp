@@ -57,7 +57,7 @@ void BM_LoadOrxBaseline(benchmark::State& state) {
   const fs::path path = fs::temp_directory_path() / "orr_bench_tiled.orx";
   WriteMapFile(path.string(), BigMap());
   for (auto _ : state) {
-    if (LoadMap(path.string()) != 0) state.SkipWithError("the map does not load");
+    if (LoadMap(path.string()) != TMapLoadResult::Loaded) state.SkipWithError("the map does not load");
   }
   fs::remove(path);
   ResetGameMap();
@@ -78,7 +78,7 @@ struct TEpisode {
 const TEpisode& Episode() {
   static const TEpisode episode = [] {
     TEpisode e;
-    if (LoadMap(std::string(ORR_GAME_DIR) + "/Episodes/Test/Promo4.orx") != 0) std::abort();
+    if (LoadMap(std::string(ORR_GAME_DIR) + "/Episodes/Test/Promo4.orx") != TMapLoadResult::Loaded) std::abort();
     e.Map = GameMap;
     e.Art = LoadGameArt(ORR_GAME_DIR);
     return e;

@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the map loader through a real file, the way the game loads maps:
-// every input must give result 0 or 2, never a crash, an out-of-bounds read or an unbounded
+// every input must load or be refused as unreadable, never a crash, an out-of-bounds read or an unbounded
 // allocation, a loaded map must be consistent with its header, and the queries must stay
 // inside whatever a load left, failed or not.
 #include <cstdint>
@@ -19,13 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ResetEventLog();
   // First the input's first half, so that the full load resizes whatever that one left.
   scratch.Write(data, size / 2);
-  if (const int first = LoadMap(path); first != 0 && first != 2) std::abort();
+  if (const TMapLoadResult first = LoadMap(path); first == TMapLoadResult::Missing) std::abort();
   scratch.Write(data, size);
   ResetEventLog();
-  const int result = LoadMap(path);
-  if (result != 0 && result != 2) std::abort();
+  const TMapLoadResult result = LoadMap(path);
+  if (result == TMapLoadResult::Missing) std::abort();
   const TOrrindelMap& map = GameMap;
-  if (result == 0) {
+  if (result == TMapLoadResult::Loaded) {
     if (map.MapName.size() > 255) std::abort();
     if (map.TerrainGrid.Width() != map.MapSize.X || map.HeightMap.Height() != map.MapSize.Y) std::abort();
     if (map.EntitySpawns.size() != map.EntityCount) std::abort();

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   scratch.Write(reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
   ResetEventLog();
   ResetGameMap();
-  if (LoadMap(scratch.Path()) != 0) std::abort();
+  if (LoadMap(scratch.Path()) != TMapLoadResult::Loaded) std::abort();
   if (MapToJson(GameMap) != MapToJson(map.Map)) std::abort();
   return 0;
 }

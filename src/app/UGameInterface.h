@@ -2,7 +2,7 @@
 // the frame-rate text in the top-left corner, and Escape to end the game.
 #pragma once
 
-#include "entities/UGameModule.h"
+#include "session/UGameModule.h"
 #include "platform/Forms.h"
 #include "platform/ThreadedTimer.h"
 

@@ -3,28 +3,47 @@
 #include <cstdio>
 
 #include "app/UGameInterface.h"
+#include "audio/NullSoundDevice.h"
 #include "audio/UAudioModule.h"
+#include "core/Random.h"
 #include "core/UMainModule.h"
-#include "entities/UGameModule.h"
+#include "session/UGameModule.h"
 #include "map/UMapModule.h"
 #include "render/UGameRender.h"
 #include "render/UGraphicsModule.h"
 
 namespace orr {
 
-std::vector<TCreationStep> GameCreationSteps() {
-  return {
-      [](TApplication& app) { app.CreateForm(DMMainModule); },
-      [](TApplication& app) { app.CreateForm(DMAudioModule); },
-      [](TApplication& app) { app.CreateForm(DMGraphicsModule); },
-      [](TApplication& app) { app.CreateForm(DMMapModule); },
-      [](TApplication& app) { app.CreateForm(DMGameRender); },
-      [](TApplication& app) { app.CreateForm(FGameInterface); },
+std::vector<TCreationStep> GameCreationSteps(const TCreationExtras& extras) {
+  const std::pair<TCreated, TCreationStep> game[] = {
+      {TCreated::MainModule, [](TApplication& app) { app.CreateForm(DMMainModule); }},
+      {TCreated::AudioModule, [](TApplication& app) { app.CreateForm(DMAudioModule); }},
+      {TCreated::GraphicsModule, [](TApplication& app) { app.CreateForm(DMGraphicsModule); }},
+      {TCreated::MapModule, [](TApplication& app) { app.CreateForm(DMMapModule); }},
+      {TCreated::GameRender, [](TApplication& app) { app.CreateForm(DMGameRender); }},
+      {TCreated::GameInterface, [](TApplication& app) { app.CreateForm(FGameInterface); }},
       // The session gets the window's panel offer; the window gets the session's viewer.
-      [](TApplication& app) {
-        app.CreateForm(DMGameModule, static_cast<TGamePanelHost*>(FGameInterface));
-        if (FGameInterface != nullptr) FGameInterface->LocalViewers = DMGameModule;
-      },
+      {TCreated::GameModule,
+       [](TApplication& app) {
+         app.CreateForm(DMGameModule, static_cast<TGamePanelHost*>(FGameInterface));
+         if (FGameInterface != nullptr) FGameInterface->LocalViewers = DMGameModule;
+       }},
+  };
+  std::vector<TCreationStep> steps;
+  for (const auto& [made, step] : game) {
+    steps.push_back(step);
+    if (auto extra = extras.find(made); extra != extras.end()) steps.push_back(extra->second);
+  }
+  return steps;
+}
+
+TCreationExtras ReproducibleStart(std::uint32_t seed) {
+  return {
+      {TCreated::MainModule, [seed](TApplication&) { RandSeed = seed; }},
+      {TCreated::AudioModule,
+       [](TApplication&) {
+         if (DMAudioModule != nullptr) DMAudioModule->AudioPlayer->Driver = std::make_shared<TNullSoundDriver>();
+       }},
   };
 }
 

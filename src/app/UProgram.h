@@ -2,7 +2,9 @@
 // loop, and shuts everything down in the reverse order.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -13,8 +15,20 @@ namespace orr {
 // One creation step: creates an object owned by the application (CreateForm).
 using TCreationStep = std::function<void(TApplication&)>;
 
-// The game's seven creation steps, in order.
-std::vector<TCreationStep> GameCreationSteps();
+// What each of the game's seven creation steps makes, in their order.
+enum class TCreated { MainModule, AudioModule, GraphicsModule, MapModule, GameRender, GameInterface, GameModule };
+
+// Steps a program adds to the game's, each run right after the creation step that makes
+// the object it is filed under.
+using TCreationExtras = std::map<TCreated, TCreationStep>;
+
+// The game's seven creation steps, in order, with `extras` in their places.
+std::vector<TCreationStep> GameCreationSteps(const TCreationExtras& extras = {});
+
+// The extras of a run that must come out the same every time (the simulator, the draw
+// check): the main module's seed from the clock replaced by `seed`, and the audio module's
+// sound device by a silent one.
+TCreationExtras ReproducibleStart(std::uint32_t seed);
 
 // What runs between start-up and shutdown: the message loop in the game; the simulator
 // steps the game itself.

@@ -47,40 +47,35 @@ TmwDSMixer::~TmwDSMixer() {
 }
 
 TBitsPerSample TmwDSMixer::BitsPerSample() const {
-  std::lock_guard<std::recursive_mutex> lock(deviceMutex_);
-  return bitsPerSample_;
+  return ReadLocked(deviceMutex_, [&] { return bitsPerSample_; });
 }
 void TmwDSMixer::SetBitsPerSample(TBitsPerSample value) {
   std::lock_guard<std::recursive_mutex> lock(deviceMutex_);
   bitsPerSample_ = value;
 }
 bool TmwDSMixer::Stereo() const {
-  std::lock_guard<std::recursive_mutex> lock(deviceMutex_);
-  return stereo_;
+  return ReadLocked(deviceMutex_, [&] { return stereo_; });
 }
 void TmwDSMixer::SetStereo(bool value) {
   std::lock_guard<std::recursive_mutex> lock(deviceMutex_);
   stereo_ = value;
 }
 int TmwDSMixer::Frequency() const {
-  std::lock_guard<std::recursive_mutex> lock(deviceMutex_);
-  return frequency_;
+  return ReadLocked(deviceMutex_, [&] { return frequency_; });
 }
 void TmwDSMixer::SetFrequency(int value) {
   std::lock_guard<std::recursive_mutex> lock(deviceMutex_);
   frequency_ = std::clamp(value, 100, 100000);
 }
 TCooperativeLevel TmwDSMixer::Level() const {
-  std::lock_guard<std::recursive_mutex> lock(deviceMutex_);
-  return level_;
+  return ReadLocked(deviceMutex_, [&] { return level_; });
 }
 void TmwDSMixer::SetLevel(TCooperativeLevel value) {
   std::lock_guard<std::recursive_mutex> lock(deviceMutex_);
   level_ = value;
 }
 uint32_t TmwDSMixer::SpeakerConfig() const {
-  std::lock_guard<std::recursive_mutex> lock(deviceMutex_);
-  return speakerConfig_;
+  return ReadLocked(deviceMutex_, [&] { return speakerConfig_; });
 }
 void TmwDSMixer::SetSpeakerConfig(uint32_t value) {
   std::lock_guard<std::recursive_mutex> lock(deviceMutex_);
@@ -148,13 +143,11 @@ void TmwDSMixer::CloseDevice() {
 }
 
 bool TmwDSMixer::DeviceOpen() const {
-  std::lock_guard<std::recursive_mutex> lock(deviceMutex_);
-  return device_ != nullptr;
+  return ReadLocked(deviceMutex_, [&] { return device_ != nullptr; });
 }
 
 TSoundBufferRef TmwDSMixer::PrimaryBuffer() const {
-  std::lock_guard<std::recursive_mutex> lock(deviceMutex_);
-  return primary_;
+  return ReadLocked(deviceMutex_, [&] { return primary_; });
 }
 
 void TmwDSMixer::RegisterChannel(TmwDSMixerChannel* channel) {

@@ -33,6 +33,14 @@
 
 namespace orr {
 
+// What `read` returns, read while `mutex` is held: the one way the mixer's and the
+// channels' getters read what their update threads write.
+template <class TMutex, class TRead>
+auto ReadLocked(TMutex& mutex, TRead read) {
+  std::lock_guard<TMutex> lock(mutex);
+  return read();
+}
+
 enum TBitsPerSample { bs8Bit, bs16Bit };
 enum TCooperativeLevel { lNormal, lPriority, lExclusive };
 

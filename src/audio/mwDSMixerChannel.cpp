@@ -456,32 +456,68 @@ void TmwDSMixerChannel::WindowProc(int message) {
   }
 }
 
-#define ORR_LOCKED_GETTER(type, name, expr) \
-  type TmwDSMixerChannel::name() const {    \
-    TUpdateLock lock(*mutex_);              \
-    return expr;                            \
-  }
-ORR_LOCKED_GETTER(int, PlayingState, playing_)
-ORR_LOCKED_GETTER(bool, Looping, looping_)
-ORR_LOCKED_GETTER(int32_t, Volume, volume_)
-ORR_LOCKED_GETTER(int32_t, Pan, pan_)
-ORR_LOCKED_GETTER(bool, Fading, fading_)
-ORR_LOCKED_GETTER(bool, Primed, primed_)
-ORR_LOCKED_GETTER(bool, NearEnd, nearEnd_)
-ORR_LOCKED_GETTER(bool, SilenceMode, silenceMode_)
-ORR_LOCKED_GETTER(int64_t, EndMark, endMark_)
-ORR_LOCKED_GETTER(uint32_t, WritePosition, writePosition_)
-ORR_LOCKED_GETTER(uint32_t, BufferBytes, bufferBytes_)
-ORR_LOCKED_GETTER(uint32_t, NearEndDistance, nearEndDistance_)
-ORR_LOCKED_GETTER(uint32_t, SilenceChunk, silenceChunk_)
-ORR_LOCKED_GETTER(std::vector<uint8_t>, Staging, staging_)
-ORR_LOCKED_GETTER(TPositionTimes, PositionTimesCopy, positionTimes_)
-ORR_LOCKED_GETTER(std::string, FileName, fileName_)
-ORR_LOCKED_GETTER(bool, HasSoundBuffer, soundBuffer_ != nullptr)
-ORR_LOCKED_GETTER(bool, HasReader, reader_ != nullptr)
-ORR_LOCKED_GETTER(TAudioFileReader*, AudioFileReader, reader_.get())
-ORR_LOCKED_GETTER(std::string, LastError, lastError_)
-ORR_LOCKED_GETTER(TSoundBufferRef, SoundBuffer, soundBuffer_)
-#undef ORR_LOCKED_GETTER
+int TmwDSMixerChannel::PlayingState() const {
+  return ReadLocked(*mutex_, [&] { return playing_; });
+}
+bool TmwDSMixerChannel::Looping() const {
+  return ReadLocked(*mutex_, [&] { return looping_; });
+}
+int32_t TmwDSMixerChannel::Volume() const {
+  return ReadLocked(*mutex_, [&] { return volume_; });
+}
+int32_t TmwDSMixerChannel::Pan() const {
+  return ReadLocked(*mutex_, [&] { return pan_; });
+}
+bool TmwDSMixerChannel::Fading() const {
+  return ReadLocked(*mutex_, [&] { return fading_; });
+}
+bool TmwDSMixerChannel::Primed() const {
+  return ReadLocked(*mutex_, [&] { return primed_; });
+}
+bool TmwDSMixerChannel::NearEnd() const {
+  return ReadLocked(*mutex_, [&] { return nearEnd_; });
+}
+bool TmwDSMixerChannel::SilenceMode() const {
+  return ReadLocked(*mutex_, [&] { return silenceMode_; });
+}
+int64_t TmwDSMixerChannel::EndMark() const {
+  return ReadLocked(*mutex_, [&] { return endMark_; });
+}
+uint32_t TmwDSMixerChannel::WritePosition() const {
+  return ReadLocked(*mutex_, [&] { return writePosition_; });
+}
+uint32_t TmwDSMixerChannel::BufferBytes() const {
+  return ReadLocked(*mutex_, [&] { return bufferBytes_; });
+}
+uint32_t TmwDSMixerChannel::NearEndDistance() const {
+  return ReadLocked(*mutex_, [&] { return nearEndDistance_; });
+}
+uint32_t TmwDSMixerChannel::SilenceChunk() const {
+  return ReadLocked(*mutex_, [&] { return silenceChunk_; });
+}
+std::vector<uint8_t> TmwDSMixerChannel::Staging() const {
+  return ReadLocked(*mutex_, [&] { return staging_; });
+}
+TPositionTimes TmwDSMixerChannel::PositionTimesCopy() const {
+  return ReadLocked(*mutex_, [&] { return positionTimes_; });
+}
+std::string TmwDSMixerChannel::FileName() const {
+  return ReadLocked(*mutex_, [&] { return fileName_; });
+}
+bool TmwDSMixerChannel::HasSoundBuffer() const {
+  return ReadLocked(*mutex_, [&] { return soundBuffer_ != nullptr; });
+}
+bool TmwDSMixerChannel::HasReader() const {
+  return ReadLocked(*mutex_, [&] { return reader_ != nullptr; });
+}
+TAudioFileReader* TmwDSMixerChannel::AudioFileReader() const {
+  return ReadLocked(*mutex_, [&] { return reader_.get(); });
+}
+std::string TmwDSMixerChannel::LastError() const {
+  return ReadLocked(*mutex_, [&] { return lastError_; });
+}
+TSoundBufferRef TmwDSMixerChannel::SoundBuffer() const {
+  return ReadLocked(*mutex_, [&] { return soundBuffer_; });
+}
 
 }  // namespace orr

@@ -1,6 +1,10 @@
 // Game time: the world advances in fixed steps of StepSeconds, each running a list of step
-// handlers (the render module keeps the game's list).
+// handlers (core/GameSteps.h keeps the game's list and runs it).
 #pragma once
+
+#include <type_traits>
+
+#include "platform/Keyboard.h"
 
 namespace orr {
 
@@ -13,22 +17,25 @@ constexpr double StepSeconds = 0.01;
 constexpr float StepSecondsF = static_cast<float>(StepSeconds);
 static_assert(StepSecondsF == 0.01f);
 
-// A parameterless operation bound to one object, run once per step. Two handlers are equal
-// when both the function and the object are the same; an entry without a function is
-// skipped.
+// An operation bound to one object, run once per step with the keys of that step. Two
+// handlers are equal when both the function and the object are the same; an entry without
+// a function is skipped.
 struct TStepHandler {
-  using TCode = void (*)(void* object);
+  using TCode = void (*)(void* object, const TKeySnapshot& keys);
   TCode Code = nullptr;
   void* Data = nullptr;
-  void operator()() const { Code(Data); }
+  void operator()(const TKeySnapshot& keys) const { Code(Data, keys); }
   bool operator==(const TStepHandler&) const = default;
 };
 
-// The handler that calls object->*Method(); the same method and object always give an
-// equal handler.
+// The handler that calls object->*Method(keys), or object->*Method() for a method that
+// takes no keys; the same method and object always give an equal handler.
 template <auto Method, class T>
 TStepHandler StepHandlerOf(T* object) {
-  return {[](void* o) { (static_cast<T*>(o)->*Method)(); }, object};
+  if constexpr (std::is_invocable_v<decltype(Method), T*, const TKeySnapshot&>)
+    return {[](void* o, const TKeySnapshot& keys) { (static_cast<T*>(o)->*Method)(keys); }, object};
+  else
+    return {[](void* o, const TKeySnapshot&) { (static_cast<T*>(o)->*Method)(); }, object};
 }
 
 }  // namespace orr

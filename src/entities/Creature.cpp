@@ -9,7 +9,6 @@
 #include "entities/EntitiesLocal.h"
 #include "entities/SpatialIndex.h"
 #include "entities/UEntityStructures.h"
-#include "platform/Keyboard.h"
 #include "raster/TImage32.h"
 #include "scene/GLViewer.h"
 
@@ -72,13 +71,13 @@ void TCreature::SetArmour(std::int32_t value) {
 }
 
 void TCreature::RequestAction(TCreatureAction action) {
-  if (static_cast<unsigned>(action) > 7) return;
+  if (static_cast<unsigned>(action) >= ActionRequestBits) return;
   if (action == TCreatureAction::Fire) {
     if (Weapon >= WeaponCount) return;
     const RayHit hit = CastForwardRay();
     // A ray that meets nothing finds open space ahead: nothing is too close to fire.
     if (hit.Object != nullptr &&
-        VectorDistance(GetPosition(), hit.Point) - Radius - 0.05f <= WeaponMinDistance[Weapon])
+        VectorDistance(GetPosition(), hit.Point) - Radius - 0.05f <= WeaponTable[Weapon].MinDistance)
       return;
   }
   ActionRequests = static_cast<std::uint8_t>(ActionRequests | (1u << static_cast<unsigned>(action)));
@@ -150,7 +149,7 @@ void TCreature::CreatureProgress() {
   if (Attacking() && Weapon < WeaponCount) {
     WeaponTimer += StepSecondsF;
     if (WeaponPhase == TWeaponPhase::Reloading) {
-      if (WeaponTimer >= 1 / FireRate[Weapon]) {
+      if (WeaponTimer >= 1 / WeaponTable[Weapon].FireRate) {
         WeaponPhase = TWeaponPhase::ShotShown;
         ActionState = Fire;  // a shot
         WeaponTimer = 0;
@@ -197,7 +196,7 @@ void TBasicPlayer::SetArmour(std::int32_t value) {
 void TBasicPlayer::RequestAction(TCreatureAction action) {
   if (action == TCreatureAction::Fire && PlayerRecord != nullptr) {
     if (Weapon >= WeaponCount || PlayerRecord->Weapons[Weapon] == 0) return;
-    const int ammoType = WeaponAmmoType[Weapon];
+    const int ammoType = WeaponTable[Weapon].AmmoType;
     if (ammoType >= 0 && PlayerRecord->Ammo[ammoType] == 0) return;
   }
   TCreature::RequestAction(action);
@@ -221,9 +220,8 @@ void TBasicPlayer::PickUp(TItem& item) {
     case TEntityKind::Weapon:
       if (i >= WeaponCount) {
         LogWarningOnce("No weapon number " + std::to_string(i) + "; its crate cannot be taken");
-      } else if (record.Weapons[i] < WeaponCapacity[i]) {
-        record.Weapons[i] = static_cast<std::uint8_t>(
-            record.Weapons[i] + item.Take(WeaponCapacity[i] - record.Weapons[i]));
+      } else if (const std::uint8_t capacity = WeaponTable[i].Capacity; record.Weapons[i] < capacity) {
+        record.Weapons[i] = static_cast<std::uint8_t>(record.Weapons[i] + item.Take(capacity - record.Weapons[i]));
       }
       break;
     case TEntityKind::Ammunition:
@@ -248,9 +246,8 @@ void TBasicPlayer::Progress() {
     for (const auto& entity : MapEntities)
       if (auto* item = dynamic_cast<TItem*>(entity.get())) touch(*item);
   } else {
-    static std::vector<std::int32_t> near;
-    ItemsNear(here, Radius / 2, near);
-    for (std::int32_t slot : near) touch(static_cast<TItem&>(*MapEntities[static_cast<std::size_t>(slot)]));
+    ItemsNear(here, Radius / 2, nearItems_);
+    for (std::int32_t slot : nearItems_) touch(static_cast<TItem&>(*MapEntities[static_cast<std::size_t>(slot)]));
   }
   TCreature::Progress();
 }
@@ -280,18 +277,22 @@ void TLocalPlayer::SetPosition(const TVector& position) {
   TVisualMapEntity::SetPosition(position);
   if (View != nullptr) {
     const TVector p = GetPosition();
-    View->SetCameraTarget({p.X, p.Y, p.Z + 15, 0});
+    View->SetCameraTarget({p.X, p.Y, p.Z + CameraHeight, 0});
   }
 }
 
-void TLocalPlayer::Progress() {
+void TLocalPlayer::Step(const TKeySnapshot& keys) {
   if (Hidden) return;
-  if (KeyPressed(KeyTurnLeft)) SetHeading(Heading + 3);
-  if (KeyPressed(KeyTurnRight)) SetHeading(Heading - 3);
-  if (KeyPressed(KeyForward)) Move(TMoveDirection::Forward);
-  if (KeyPressed(KeyBack)) Move(TMoveDirection::Back);
-  if (KeyPressed(KeyFire)) RequestAction(TCreatureAction::Fire);
+  Steer(keys);
   TBasicPlayer::Progress();
+}
+
+void TLocalPlayer::Steer(const TKeySnapshot& keys) {
+  if (keys.Pressed(Keys.TurnLeft)) SetHeading(Heading + 3);
+  if (keys.Pressed(Keys.TurnRight)) SetHeading(Heading - 3);
+  if (keys.Pressed(Keys.Forward)) Move(TMoveDirection::Forward);
+  if (keys.Pressed(Keys.Back)) Move(TMoveDirection::Back);
+  if (keys.Pressed(Keys.Fire)) RequestAction(TCreatureAction::Fire);
 }
 
 void TLocalPlayer::WeaponChanged() {

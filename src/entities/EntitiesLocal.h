@@ -1,5 +1,4 @@
-// What the entity files share and nobody else uses: the scene root and the step registry as
-// EntityServices offers them.
+// What the entity files share and nobody else uses: the scene root EntityServices offers.
 #pragma once
 
 #include "entities/UEntityStructures.h"
@@ -8,8 +7,5 @@ namespace orr {
 
 // The root object of the world's scene; throws std::logic_error when no scene is set.
 TGLBaseSceneObject* SceneRoot();
-// Register and remove a step handler; without a step registry they do nothing.
-void AddStep(const TStepHandler& handler);
-void RemoveStep(const TStepHandler& handler);
 
 }  // namespace orr

@@ -3,16 +3,20 @@
 
 namespace orr {
 
-// Weapons by number: 0 Fists, 1 Suppressor, 2 Shotgun, 3 M4 Carbine, 4 Flamer,
-// 5 Gatling Gun, 6 Auto-Shotgun, 7 Grenade Launcher, 8 C4-Detonator.
-const std::array<std::uint8_t, WeaponCount> WeaponCapacity{1, 1, 1, 1, 1, 1, 1, 1, 1};
-const std::array<float, WeaponCount> FireRate{3, 3, 1, 11, 10, 15, 3, 0.5f, 0.2f};
-const std::array<float, WeaponCount> WeaponMinDistance{-1.0f, 0.6f, 0.8f, 0.4f, 1.0f,
-                                                        0.5f, 1.2f, 0, 0};
-const std::array<std::int32_t, WeaponCount> WeaponRange{5, 70, 50, 100, 50, 70, 50, 0, 0};
 // Ammunition types: 0 Small Bullets, 1 Large Bullets, 2 Shotgun Shells, 3 Gas, 4 Grenades,
 // 5 C4 Explosives.
-const std::array<std::int8_t, WeaponCount> WeaponAmmoType{-1, 0, 2, 1, 3, 1, 2, 4, 5};
+const std::array<TWeaponRow, WeaponCount> WeaponTable{{
+    //                capacity  fire rate  min distance  range  ammunition
+    /* Fists */            {1,        3,      -1.0f,         5,    -1},
+    /* Suppressor */       {1,        3,       0.6f,        70,     0},
+    /* Shotgun */          {1,        1,       0.8f,        50,     2},
+    /* M4 Carbine */       {1,       11,       0.4f,       100,     1},
+    /* Flamer */           {1,       10,       1.0f,        50,     3},
+    /* Gatling Gun */      {1,       15,       0.5f,        70,     1},
+    /* Auto-Shotgun */     {1,        3,       1.2f,        50,     2},
+    /* Grenade Launcher */ {1,     0.5f,          0,         0,     4},
+    /* C4-Detonator */     {1,     0.2f,          0,         0,     5},
+}};
 const std::array<std::uint16_t, AmmoTypeCount> AmmoCapacity{999, 300, 150, 99, 30, 15};
 // Animation rows: 0 idle, 1 walking, 2 aiming, 3 firing.
 const std::array<std::uint8_t, 4> AnimFirstFrame{0, 1, 9, 10};

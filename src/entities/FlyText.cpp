@@ -15,16 +15,16 @@ TFlyText::TFlyText(const std::string& text, const TVector& position) {
   Label->SetBitmapFont(EntityServices.Font);
   Label->SetAlignment(taCenter);
   Label->ObjectStyle.NoDepthTest = true;
-  AddStep(StepHandlerOf<&TFlyText::Rise>(this));
+  AddStepHandler(StepHandlerOf<&TFlyText::Rise>(this));
 }
 
 TFlyText::~TFlyText() {
-  RemoveStep(StepHandlerOf<&TFlyText::Rise>(this));
+  RemoveStepHandler(StepHandlerOf<&TFlyText::Rise>(this));
   if (Label != nullptr) Label->Free();
 }
 
 void TFlyText::Rise() {
-  if (Label->Position.Z() > 15)
+  if (Label->Position.Z() > CameraHeight)
     Label->SetVisible(false);
   else
     Label->Position.SetZ(Label->Position.Z() + 0.1f);

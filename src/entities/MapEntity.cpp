@@ -20,14 +20,6 @@ TGLBaseSceneObject* SceneRoot() {
   return EntityServices.Scene->Objects();
 }
 
-void AddStep(const TStepHandler& handler) {
-  if (EntityServices.AddStep) EntityServices.AddStep(handler);
-}
-
-void RemoveStep(const TStepHandler& handler) {
-  if (EntityServices.RemoveStep) EntityServices.RemoveStep(handler);
-}
-
 namespace {
 
 bool IsPhysical(const TMapEntity* entity) {
@@ -35,7 +27,7 @@ bool IsPhysical(const TMapEntity* entity) {
 }
 
 TStepHandler ProgressHandler(TVisualMapEntity* entity) {
-  return StepHandlerOf<&TVisualMapEntity::Progress>(entity);
+  return StepHandlerOf<&TVisualMapEntity::Step>(entity);
 }
 
 }  // namespace
@@ -130,14 +122,14 @@ bool TMapEntity::IsSpotOccupied(std::int32_t x, std::int32_t y) const {
 
 TVisualMapEntity::TVisualMapEntity() {
   Sprite = NewChildObject<TGLPlane>(Anchor);
-  AddStep(ProgressHandler(this));
+  AddStepHandler(ProgressHandler(this));
   Sprite->Material.Texture.SetMagFilter(maNearest);
   Sprite->Material.Texture.SetMinFilter(miNearest);
   SetHeading(0);
   SetHeight(0.5f);
 }
 
-TVisualMapEntity::~TVisualMapEntity() { RemoveStep(ProgressHandler(this)); }
+TVisualMapEntity::~TVisualMapEntity() { RemoveStepHandler(ProgressHandler(this)); }
 
 void TVisualMapEntity::SetHidden(bool value) {
   TMapEntity::SetHidden(value);
@@ -149,6 +141,8 @@ void TVisualMapEntity::SetPosition(const TVector& position) {
 }
 
 void TVisualMapEntity::Progress() { CountDownRespawn(); }
+
+void TVisualMapEntity::Step(const TKeySnapshot&) { Progress(); }
 
 void TVisualMapEntity::SetHeight(float height) {
   Sprite->Position.SetZ(height);

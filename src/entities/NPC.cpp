@@ -172,11 +172,11 @@ void TNPC::EngageStep() {
   const TVector target = Target->GetPosition();
   TurnTowards(target);
   const float d = VectorDistance(target, GetPosition()) - Radius - Target->Radius;
-  if (!Attacking() && d > WeaponRange[Weapon] / EngageRangeDivisor) {
+  if (!Attacking() && d > WeaponTable[Weapon].Range / EngageRangeDivisor) {
     WalkTowards(target, IdleWalkBlockedPercent);
-  } else if (d < WeaponMinDistance[Weapon]) {
+  } else if (d < WeaponTable[Weapon].MinDistance) {
     Move(TMoveDirection::Back);
-  } else if (d < WeaponRange[Weapon] / FireRangeDivisor) {
+  } else if (d < WeaponTable[Weapon].Range / FireRangeDivisor) {
     RequestAction(TCreatureAction::Fire);
   }
 }

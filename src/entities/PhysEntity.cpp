@@ -14,8 +14,8 @@ TPhysEntity::TPhysEntity() {
   SlidePercent = 100;
   HitCylinder->SetParts({cySides, cyTop});
   HitCylinder->SetHeight(Height);
-  HitCylinder->SetTopRadius(0.4f);
-  HitCylinder->SetBottomRadius(0.4f);
+  HitCylinder->SetTopRadius(static_cast<float>(BodyRadius));
+  HitCylinder->SetBottomRadius(static_cast<float>(BodyRadius));
   HitCylinder->SetNormals(nsFlat);
   HitCylinder->SetSlices(6);
   HitCylinder->Position.SetZ(HitCylinder->Height() / 2 + Anchor->Position.Z());
@@ -67,13 +67,14 @@ TVector TPhysEntity::NextPosition(const TVector& v) const {
 bool TPhysEntity::IsBlocked(const TVector& v) const {
   const TVector p = NextPosition(v);
   const int fx = TruncFloor(p.X), fy = TruncFloor(p.Y);
-  // A blocked cell keeps a body's centre 0.4 away from each of its sides. The bounds are
+  // A blocked cell keeps a body's centre BodyRadius away from each of its sides. The bounds are
   // taken in double precision: in singles, 10 - 0.4f rounds to the single nearest 9.6,
   // which lies above 9.6 and so would let a centre there stand within the margin.
   // (The margin is tested before the cell: most of the nine lie beyond it.)
   for (int cx = fx - 1; cx <= fx + 1; ++cx)
     for (int cy = fy - 1; cy <= fy + 1; ++cy)
-      if (cx - 0.4 < p.X && p.X < cx + 1.4 && cy - 0.4 < p.Y && p.Y < cy + 1.4 &&
+      if (cx - BodyRadius < p.X && p.X < cx + (1 + BodyRadius) && cy - BodyRadius < p.Y &&
+          p.Y < cy + (1 + BodyRadius) &&
           IsCellBlocked(cx, cy))
         return true;
   const TVector here = GetPosition();
@@ -131,7 +132,9 @@ std::int32_t TPhysEntity::FreeMotionPercent(const TVector& a, TResolvedMotion* r
   const TVector kept = ResolveMotion(tentative);
   if (resolved != nullptr) *resolved = {GetPosition(), tentative, kept, SpatialIndexChanges(), true};
   const float percent = VectorLength(kept) / wanted * 100;
-  return static_cast<std::int32_t>(std::nearbyint(percent)) & 0x7F;
+  // The percentage is kept in seven bits, as the rule has always stored it (0..100 fits).
+  constexpr std::int32_t PercentBits = 0x7F;
+  return static_cast<std::int32_t>(std::nearbyint(percent)) & PercentBits;
 }
 
 namespace {

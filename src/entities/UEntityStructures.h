@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "core/GameTime.h"
+#include "core/GameSteps.h"
 #include "core/Numbers.h"
 #include "map/UMapModule.h"
 #include "scene/GLBitmapFont.h"
@@ -58,7 +58,8 @@ class TPlayerView {
 };
 
 // What the entities use of the render module. The game session fills it from the render
-// module's globals; tests fill it with a plain scene and the step registry.
+// module's globals; tests fill it with a plain scene. (Entities put their step handlers on
+// the game clock, core/GameSteps.h, themselves.)
 struct TEntityServices {
   TGLScene* Scene = nullptr;                     // the world's scene (MainScene)
   TGLMaterialLibrary* StaticSprites = nullptr;   // item sprites by file name
@@ -67,9 +68,6 @@ struct TEntityServices {
   std::function<TGLMaterialLibrary*(const std::string& folder)> AniSprites;
   // A loaded 2D bitmap by file name, nullptr when missing.
   std::function<const TBitmap32*(const std::string& name)> Bitmap;
-  // The fixed-step registry: add appends, remove takes out the first equal entry.
-  std::function<void(const TStepHandler&)> AddStep;
-  std::function<void(const TStepHandler&)> RemoveStep;
   // Makes the scene window of a local player on a panel.
   std::function<std::unique_ptr<TPlayerView>(TPanel* panel)> MakeView;
 };
@@ -77,17 +75,32 @@ extern TEntityServices EntityServices;
 
 // ---- Tables -----------------------------------------------------------------------------
 
-constexpr int WeaponCount = 9;
+// The weapons by the numbers the player record, the NPC table and the crates count them.
+enum class TWeapon : std::uint8_t {
+  Fists, Suppressor, Shotgun, M4Carbine, Flamer, GatlingGun, AutoShotgun, GrenadeLauncher, C4Detonator
+};
+constexpr int WeaponCount = static_cast<int>(TWeapon::C4Detonator) + 1;
 constexpr int AmmoTypeCount = 6;
 constexpr int NpcKindCount = 7;
 
-extern const std::array<std::uint8_t, WeaponCount> WeaponCapacity;
-extern const std::array<float, WeaponCount> FireRate;           // shots per second
-extern const std::array<float, WeaponCount> WeaponMinDistance;  // world units
-extern const std::array<std::int32_t, WeaponCount> WeaponRange; // tenths of a unit
-// Ammunition type a weapon uses, -1 for none (fists).
-extern const std::array<std::int8_t, WeaponCount> WeaponAmmoType;
+// One weapon's numbers.
+struct TWeaponRow {
+  std::uint8_t Capacity;  // how many a player carries
+  float FireRate;         // shots per second
+  float MinDistance;      // world units: with a wall nearer than this ahead it does not fire
+  std::int32_t Range;     // tenths of a unit
+  std::int8_t AmmoType;   // ammunition type it uses, -1 for none (fists)
+};
+// By weapon number (TWeapon).
+extern const std::array<TWeaponRow, WeaponCount> WeaponTable;
 extern const std::array<std::uint16_t, AmmoTypeCount> AmmoCapacity;
+
+// Every body's radius (collision, pick-up, hit cylinder), and so the margin a body's centre
+// keeps from a blocked cell. A double: the wall test compares in double precision.
+constexpr double BodyRadius = 0.4;
+// How high above the local player its camera flies (world units); a pick-up text rises
+// until it reaches that height and vanishes.
+constexpr float CameraHeight = 15;
 extern const std::array<std::uint8_t, 4> AnimFirstFrame;
 extern const std::array<std::uint8_t, 4> AnimFrameCount;
 extern const std::array<float, NpcKindCount> NpcSpeed;  // units per second
@@ -97,6 +110,8 @@ extern const std::array<bool, NpcKindCount> NpcLaser;
 // What a creature does, and so the row of its animation: 0 idle, 1 walking, 2 aiming,
 // 3 firing. Requests of a step are kept as bits numbered by these values.
 enum class TCreatureAction : std::uint8_t { Idle = 0, Walk = 1, Aim = 2, Fire = 3 };
+// The bits of TCreature::ActionRequests: an action numbered beyond them cannot be requested.
+constexpr unsigned ActionRequestBits = 8;
 // Where a creature's weapon is in its cycle: reloading until the next shot, then showing
 // the shot for a tenth of a second.
 enum class TWeaponPhase : std::uint8_t { Reloading = 0, ShotShown = 2 };
@@ -131,7 +146,7 @@ class TMapEntity {
   std::uint8_t RespawnDelay = 0;  // seconds until a hidden entity reappears; 0 never
   TPackedEntity Spawn;          // the map record the entity was made from
   TGLDummyCube* Anchor = nullptr;  // position = the entity's position, roll = heading
-  float Radius = 0.4f;          // collision and pick-up radius
+  float Radius = static_cast<float>(BodyRadius);  // collision and pick-up radius
   std::int32_t SpatialSlot = -1;  // place in MapEntities as the spatial index last read it
 
   virtual void SetHidden(bool value);
@@ -167,6 +182,9 @@ class TVisualMapEntity : public TMapEntity {
   void Progress() override;
   virtual void SetHeight(float height);
   void SetHeading(float angle);
+  // The step handler every visual entity registers: Progress, for all but the local
+  // player, which also steers by the step's keys.
+  virtual void Step(const TKeySnapshot& keys);
 };
 
 class TItem : public TVisualMapEntity {
@@ -285,7 +303,7 @@ class TCreature : public TCreatureMarker, public TPhysEntity {
   void ApplyFriction() override;
   virtual void SetHealth(std::int32_t value);
   virtual void SetArmour(std::int32_t value);
-  // Requests an action for this step; numbers above 7 are ignored.
+  // Requests an action for this step; a number with no bit in ActionRequests is ignored.
   virtual void RequestAction(TCreatureAction action);
 
   // The walking vector for a direction; false for a number that names none (the output is
@@ -319,6 +337,14 @@ class TBasicPlayer : public TCreature {
   void RequestAction(TCreatureAction action) override;
   virtual void WeaponChanged();
   void PickUp(TItem& item);
+
+ private:
+  std::vector<std::int32_t> nearItems_;  // the items a step's pick-up looks at; kept to reuse
+};
+
+// The keys a local player answers to, by virtual-key code; 0 answers to none.
+struct TKeyBinding {
+  std::uint8_t Forward = 0, Back = 0, TurnLeft = 0, TurnRight = 0, Fire = 0, Use = 0;
 };
 
 class TLocalPlayer : public TBasicPlayer {
@@ -331,11 +357,13 @@ class TLocalPlayer : public TBasicPlayer {
 
   std::unique_ptr<TPlayerView> View;
   TImage32* Hud = nullptr;  // owned by the view's viewer control
-  std::uint8_t KeyForward = 0, KeyBack = 0, KeyTurnLeft = 0, KeyTurnRight = 0, KeyFire = 0,
-               KeyUse = 0;
+  TKeyBinding Keys;  // bound by the session
 
   void SetPosition(const TVector& position) override;
-  void Progress() override;
+  // Steers by the bound keys held in `keys` (turn, walk, fire), then runs the player's
+  // Progress; a hidden player does neither.
+  void Step(const TKeySnapshot& keys) override;
+  void Steer(const TKeySnapshot& keys);
   void WeaponChanged() override;
 };
 

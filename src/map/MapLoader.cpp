@@ -379,12 +379,12 @@ void ReadMapContent(std::string_view buffer) {
 
 std::size_t MapFileSizeLimit = std::size_t{256} << 20;
 
-int LoadMap(const std::string& path, std::string* failure) {
+TMapLoadResult LoadMap(const std::string& path, std::string* failure) {
   LogEvent("MapModule received a map loading request with filename: " + path);
   if (!FileExists(path)) {
     LogEvent("**WARNING: File does not exists! Returning an error flag to the caller");
     if (failure != nullptr) *failure = "no such file";
-    return 1;
+    return TMapLoadResult::Missing;
   }
   LogEvent("**DataFile assinged to file. Attempting to open file...");
   // Opened without waiting: a named pipe in place of the map would otherwise wait for a
@@ -406,12 +406,12 @@ int LoadMap(const std::string& path, std::string* failure) {
     file.Close();
     LogEvent("File loading failed. File closed");
     if (failure != nullptr) *failure = dynamic_cast<const std::bad_alloc*>(&e) ? "out of memory" : e.what();
-    return 2;
+    return TMapLoadResult::Unreadable;
   }
   file.Close();
   LogEvent("File loading successful. File closed");
   if (failure != nullptr) failure->clear();
-  return 0;
+  return TMapLoadResult::Loaded;
 }
 
 }  // namespace orr

@@ -165,16 +165,22 @@ struct EInOutError : std::runtime_error {
 };
 
 // The largest map file the loader reads, in bytes (a 4096 x 4096 map needs about 170 MB).
-// A larger file, or an endless one such as a device, is refused with result 2 before it
+// A larger file, or an endless one such as a device, is refused as Unreadable before it
 // can exhaust memory.
 extern std::size_t MapFileSizeLimit;
 
-// Loads the map file `path` into GameMap, logging every stage:
-//   0 loaded, 1 no such file, 2 the content could not be read (GameMap keeps what was
-//   stored before the failure).
+// What became of a map load. The numbers are orx's exit codes for the same outcomes.
+enum class TMapLoadResult {
+  Loaded = 0,
+  Missing = 1,     // no such file
+  Unreadable = 2,  // the content could not be read (GameMap keeps what was stored before)
+};
+
+// Loads the map file `path` into GameMap, logging every stage.
 // Throws EInOutError when the file exists but cannot be opened. `failure`, when given,
-// receives the reason for result 1 or 2 (not logged: the log holds the fixed lines only).
-int LoadMap(const std::string& path, std::string* failure = nullptr);
+// receives the reason for Missing or Unreadable (not logged: the log holds the fixed lines
+// only; the tools print it).
+TMapLoadResult LoadMap(const std::string& path, std::string* failure = nullptr);
 
 // Takes the next field off `buffer`, which starts with one byte that is skipped (the
 // file's first byte, afterwards the separator that ended the previous field): returns the
@@ -231,7 +237,7 @@ std::string EntityName(const TPackedEntity& record);
 class TDMMapModule : public TDataModule {
  public:
   explicit TDMMapModule(TComponent* owner);
-  int LoadMap(const std::string& path) { return orr::LoadMap(path); }
+  TMapLoadResult LoadMap(const std::string& path) { return orr::LoadMap(path); }
 };
 
 extern TDMMapModule* DMMapModule;

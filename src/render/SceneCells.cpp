@@ -55,11 +55,16 @@ void SetMaterialNameIfChanged(TGLPlane& plane, const std::string& name) {
   if (plane.Material.LibMaterialName() != name) plane.Material.SetLibMaterialName(name);
 }
 
-// A raised cell's side shows only where the neighbour is lower: a neighbour at least as
-// high hides the whole side inside the block the two make (its floor lies over every line
-// of sight to it). Beyond the map's edge the ground is at 0.
-bool SideShows(std::int32_t x, std::int32_t y, int side, THeightMapCell height) {
-  return HeightAt(x + SideX[side], y + SideY[side]) < height;
+// The walls are children of the floor, which is rolled by -90 degrees per quarter turn of
+// its terrain tile: the floor's own side k stands on the cell's edge k + turns (both in
+// the order +Y, +X, -Y, -X, which runs clockwise seen from above).
+int EdgeOfSide(int side, std::uint8_t quarterTurns) { return (side + quarterTurns) % 4; }
+
+// A raised cell's side shows only where the neighbour across that edge is lower: a
+// neighbour at least as high hides the whole side inside the block the two make (its floor
+// lies over every line of sight to it). Beyond the map's edge the ground is at 0.
+bool SideShows(std::int32_t x, std::int32_t y, int edge, THeightMapCell height) {
+  return HeightAt(x + SideX[edge], y + SideY[edge]) < height;
 }
 
 }  // namespace
@@ -132,10 +137,11 @@ void UpdateCell(std::int32_t x, std::int32_t y, bool everySide) {
   const THeightMapCell height = HeightAt(x, y);
   const float h = height;
   if (h != floor.Position.Z()) floor.Position.SetZ(h);
-  // Sides follow the neighbours too, so they are brought in line at every update.
+  const MapCell terrain = TerrainAt(x, y);
+  // Sides follow the neighbours and the turn too, so they are brought in line at every update.
   for (int side = 0; side < 4; ++side) {
     TGLPlane*& wall = cell->Walls[static_cast<size_t>(side)];
-    if (height == 0 || (!everySide && !SideShows(x, y, side, height))) {
+    if (height == 0 || (!everySide && !SideShows(x, y, EdgeOfSide(side, terrain.QuarterTurns), height))) {
       FreePlane(wall);
       continue;
     }
@@ -148,7 +154,6 @@ void UpdateCell(std::int32_t x, std::int32_t y, bool everySide) {
     }
   }
 
-  const MapCell terrain = TerrainAt(x, y);
   const std::string terrainName = std::to_string(terrain.TileNumber);
   for (TGLPlane* wall : cell->Walls)
     if (wall != nullptr) SetMaterialNameIfChanged(*wall, terrainName);

@@ -110,10 +110,12 @@ void TGLSceneWindow::StepView() {
     PrepareScene(GameMap.MapSize);
     LastMapIdCode = GameMap.MapIdCode;
   }
+  // Each step the camera covers this share of the way left to its target.
+  constexpr float GlideDivisor = 20;
   TVector p;
-  p.X = CameraPosition.X + (CameraTarget.X - CameraPosition.X) / 20;
-  p.Y = CameraPosition.Y + (CameraTarget.Y - CameraPosition.Y) / 20;
-  p.Z = CameraPosition.Z + (CameraTarget.Z - CameraPosition.Z) / 20;
+  p.X = CameraPosition.X + (CameraTarget.X - CameraPosition.X) / GlideDivisor;
+  p.Y = CameraPosition.Y + (CameraTarget.Y - CameraPosition.Y) / GlideDivisor;
+  p.Z = CameraPosition.Z + (CameraTarget.Z - CameraPosition.Z) / GlideDivisor;
   p.W = 0;
   const float w = static_cast<float>(GameMap.MapSize.X), h = static_cast<float>(GameMap.MapSize.Y);
   p.X = ClampCameraAxis(p.X, w);

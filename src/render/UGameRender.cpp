@@ -3,19 +3,12 @@
 #include "core/Numbers.h"
 #include "core/UMainModule.h"
 #include "platform/Application.h"
-#include "platform/Keyboard.h"
 
 namespace orr {
 
-bool GameHalted = false;
 bool SceneRefreshPending = false;
 TDMGameRender* DMGameRender = nullptr;
 const TTileSize TileSize{32, 32};
-
-std::vector<TStepHandler> StepHandlers;
-float StepAccumulator = 0;
-std::uint64_t StepsRun = 0;
-TStepObserver* StepObserver = nullptr;
 
 namespace {
 
@@ -23,16 +16,8 @@ const char* const TilesFolder = "Graphics/Tiles/";
 // Background of a decoration tile where the atlas does not cover the scratch.
 constexpr TColor32 DecorationFill = 0xFFFF0080;
 
-// The step being run: index of the handler running now and the number of handlers the
-// step runs, both adjusted by removals so that nothing is skipped or called twice.
-int RunningIndex = -1;
-int RunningCount = 0;
-
 bool registered = [] {
-  AddFinalization([] {
-    StepHandlers = {};
-    SceneCells = {};
-  });
+  AddFinalization([] { SceneCells = {}; });
   return true;
 }();
 
@@ -48,79 +33,16 @@ void CutTile(const TBitmap32& atlas, int left, int top, TBitmap32& scratch, TGLM
 
 // ---- Frame progress ------------------------------------------------------------------------
 
-void AddStepHandler(const TStepHandler& handler) { StepHandlers.push_back(handler); }
-
-void RemoveStepHandler(const TStepHandler& handler) {
-  for (size_t i = 0; i < StepHandlers.size(); ++i) {
-    if (!(StepHandlers[i] == handler)) continue;
-    StepHandlers.erase(StepHandlers.begin() + static_cast<std::ptrdiff_t>(i));
-    const int removed = static_cast<int>(i);
-    if (RunningIndex >= 0) {
-      if (removed <= RunningIndex) --RunningIndex;
-      if (removed < RunningCount) --RunningCount;
-    }
-    return;
-  }
-}
-
-void RunStep() {
-  ++StepsRun;
-  TakeKeySnapshot();  // every handler of the step sees the same keys
-  struct TLeave {
-    int SavedIndex, SavedCount;
-    ~TLeave() {
-      RunningIndex = SavedIndex;
-      RunningCount = SavedCount;
-    }
-  } leave{RunningIndex, RunningCount};
-  RunningCount = static_cast<int>(StepHandlers.size());
-  // Read once a step: a handler cannot set an observer, and the plain loop stays as lean
-  // as it was before there were observers.
-  TStepObserver* const observer = StepObserver;
-  for (RunningIndex = 0; RunningIndex < RunningCount; ++RunningIndex) {
-    if (RunningIndex >= static_cast<int>(StepHandlers.size())) break;
-    const TStepHandler handler = StepHandlers[RunningIndex];
-    // The objects of the handlers two places on (entities, on a big map far apart in
-    // memory) load while this one runs; a prefetch changes nothing.
-    if (RunningIndex + 2 < static_cast<int>(StepHandlers.size())) {
-      const char* next = static_cast<const char*>(StepHandlers[static_cast<std::size_t>(RunningIndex) + 2].Data);
-      if (next != nullptr)
-        for (int line = 0; line < 4; ++line) __builtin_prefetch(next + 64 * line);
-    }
-    if (handler.Code == nullptr) continue;
-    if (observer == nullptr) {
-      handler();
-      continue;
-    }
-    observer->BeforeHandler(handler);
-    handler();
-    observer->AfterHandler(handler);
-  }
-}
-
 void RunFrameSteps(int count) {
   const bool refreshWasPending = SceneRefreshPending;
   for (int i = 0; i < count; ++i) RunStep();
   if (refreshWasPending && SceneRefreshPending) SceneRefreshPending = false;
 }
 
-void ResetStepHandlers() {
-  StepHandlers.clear();
-  StepAccumulator = 0;
-  SceneRefreshPending = false;
-  RunningIndex = -1;
-  RunningCount = 0;
-  StepObserver = nullptr;
-}
-
 void TDMGameRender::SceneProgressorProgress(TGLCadencer*, double deltaTime, double) {
   if (GameHalted) return;
   const bool refreshWasPending = SceneRefreshPending;
-  StepAccumulator = static_cast<float>(StepAccumulator + deltaTime);
-  while (StepAccumulator >= StepSeconds) {
-    RunStep();
-    StepAccumulator = static_cast<float>(StepAccumulator - StepSeconds);
-  }
+  AdvanceSteps(deltaTime);
   if (refreshWasPending && SceneRefreshPending) SceneRefreshPending = false;
 }
 

@@ -1,6 +1,6 @@
 // The render module: the 3D scene, the tile material libraries, the scene cells built from
-// the map, the scene windows that follow a player, and the fixed-step frame progress that
-// drives every game rule.
+// the map, the scene windows that follow a player, and the frame progress that feeds the
+// game clock.
 //
 // World frame: map cell (x, y) covers world X from x to x+1 and Y from y to y+1; Z is
 // height and points towards the top-down camera. Everything here runs on the main thread.
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/GameTime.h"
+#include "core/GameSteps.h"
 #include "map/UMapModule.h"
 #include "platform/Classes.h"
 #include "platform/Forms.h"
@@ -27,46 +27,17 @@
 
 namespace orr {
 
-// While true no game step runs. Set by the render module's creation and by Escape,
-// cleared as the last step of the game session's set-up.
-extern bool GameHalted;
-// One-shot: scene windows rebuild their visible cells while it is raised.
+// One-shot: scene windows rebuild their visible cells while it is raised. A frame of
+// progress that starts with it raised lowers it at its end.
 extern bool SceneRefreshPending;
 
 // ---- Frame progress ------------------------------------------------------------------------
+// The render module feeds the game clock (core/GameSteps.h) with the time its cadencer
+// measures; a frame is the steps one progress event runs.
 
-// Registered handlers in registration order; every one runs once per 0.01 s step.
-extern std::vector<TStepHandler> StepHandlers;
-// Seconds received from the cadencer and not yet consumed by steps.
-extern float StepAccumulator;
-// Steps run since the program started (the frame statistics compare it with the clock).
-extern std::uint64_t StepsRun;
-
-// Appends the handler (the same handler may be added more than once). A handler added
-// during a step runs from the next step on.
-void AddStepHandler(const TStepHandler& handler);
-// Removes the first entry equal to the handler; later entries keep their order. Safe
-// during a step: a removed handler is never called, and every handler that stays runs
-// once in that step.
-void RemoveStepHandler(const TStepHandler& handler);
-// Runs one step: takes the key snapshot (KeyPressed answers from it), then runs every
-// handler registered when the step starts, once, in order.
-void RunStep();
 // Runs `count` steps as one frame of progress does (without the clock): a scene refresh
 // pending when the frame starts ends with it. The simulator runs one step per frame.
 void RunFrameSteps(int count);
-
-// Watches every handler a step runs (timing tools); the game sets none.
-class TStepObserver {
- public:
-  virtual ~TStepObserver() = default;
-  virtual void BeforeHandler(const TStepHandler& handler) = 0;
-  virtual void AfterHandler(const TStepHandler& handler) = 0;
-};
-extern TStepObserver* StepObserver;
-// Empties StepHandlers, StepAccumulator := 0, SceneRefreshPending := false, no
-// StepObserver (tests).
-void ResetStepHandlers();
 
 // ---- Scene cells ---------------------------------------------------------------------------
 
@@ -74,8 +45,9 @@ void ResetStepHandlers();
 struct SceneCell {
   TGLPlane* Terrain = nullptr;     // floor, child of the scene root, lifted to the height
   TGLPlane* Decoration = nullptr;  // child of Terrain, a thousandth above it
-  // Children of Terrain on the +Y, +X, -Y, -X sides; a side is built only where the
-  // neighbour is lower (a side inside a raised block never shows).
+  // Children of Terrain on its own +Y, +X, -Y, -X sides, so they turn with the floor: wall k
+  // stands on the cell's edge (k + QuarterTurns) mod 4. A side is built only where the
+  // neighbour across that edge is lower (a side inside a raised block never shows).
   std::array<TGLPlane*, 4> Walls{};
 };
 
@@ -127,7 +99,8 @@ class TDMGameRender : public TDataModule {
   // Black unlit planes framing the map: far, right, near and left edge. Owned by the scene.
   std::array<TGLPlane*, 4> BorderPlanes{};
 
-  // The cadencer's progress event: runs one step per whole 0.01 s received.
+  // The cadencer's progress event: hands the time to the game clock, which runs one step
+  // per whole 0.01 s received.
   static void SceneProgressorProgress(TGLCadencer* sender, double deltaTime, double newTime);
 
  protected:

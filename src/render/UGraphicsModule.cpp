@@ -27,7 +27,18 @@ const char* const StaticSpritesFolder = "Graphics/StaticSprites/";
 // included.
 constexpr size_t MaxAniFolderPart = 255;
 
-std::set<std::pair<int, std::string>> MissingReported;
+// The kinds of asset a lookup can miss; each kind reports a name once.
+enum class TAssetKind { AniSpriteFolder, Bitmap, StaticSprite };
+const char* AssetKindName(TAssetKind kind) {
+  switch (kind) {
+    case TAssetKind::AniSpriteFolder: return "Animated sprite folder";
+    case TAssetKind::Bitmap: return "Bitmap";
+    case TAssetKind::StaticSprite: return "Static sprite";
+  }
+  return "Asset";
+}
+
+std::set<std::pair<TAssetKind, std::string>> MissingReported;
 
 bool registered = [] {
   AddFinalization([] { ResetGraphicsAssets(); });
@@ -35,9 +46,9 @@ bool registered = [] {
 }();
 
 // Logs once per kind and name (names compared as given).
-void ReportMissing(int kind, const char* what, const std::string& name) {
+void ReportMissing(TAssetKind kind, const std::string& name) {
   if (!MissingReported.insert({kind, name}).second) return;
-  LogEvent(std::string("WARNING! ") + what + " not found: " + name);
+  LogEvent(std::string("WARNING! ") + AssetKindName(kind) + " not found: " + name);
 }
 
 // Logs the failure lines of a loader: its own line, then the name being loaded.
@@ -62,14 +73,14 @@ TGLMaterialLibrary* AniSpriteLibByName(const std::string& folder) {
   const int i = IndexOfName(AniFolderNames, folder);
   if (i >= 0 && i < static_cast<int>(AniSpriteLibs.size()) && AniSpriteLibs[i] != nullptr)
     return AniSpriteLibs[i];
-  ReportMissing(0, "Animated sprite folder", folder);
+  ReportMissing(TAssetKind::AniSpriteFolder, folder);
   return nullptr;
 }
 
 TBitmap32* LoadedBitmapByName(const std::string& fileName) {
   const int i = IndexOfName(BitmapNames, fileName);
   if (i >= 0 && i < static_cast<int>(LoadedBitmaps.size())) return &LoadedBitmaps[i];
-  ReportMissing(1, "Bitmap", fileName);
+  ReportMissing(TAssetKind::Bitmap, fileName);
   return nullptr;
 }
 
@@ -77,7 +88,7 @@ TGLLibMaterial* StaticSpriteByName(const std::string& fileName) {
   const int i = IndexOfName(StaticSpriteNames, fileName);
   if (i >= 0 && StaticSpriteLib != nullptr && i < StaticSpriteLib->Materials.Count())
     return StaticSpriteLib->Materials[i];
-  ReportMissing(2, "Static sprite", fileName);
+  ReportMissing(TAssetKind::StaticSprite, fileName);
   return nullptr;
 }
 

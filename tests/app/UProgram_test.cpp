@@ -226,5 +226,17 @@ TEST(Program, GameStartsAndShutsDownInTheFixedOrder) {
   EXPECT_EQ(log.back(), "--End of Log--");
 }
 
+TEST(Program, AnExtraStepRunsRightAfterTheStepThatMakesItsObject) {
+  for (TCreated made : {TCreated::MainModule, TCreated::AudioModule, TCreated::GameModule}) {
+    int ran = 0;
+    const std::vector<TCreationStep> steps = GameCreationSteps({{made, [&](TApplication&) { ++ran; }}});
+    ASSERT_EQ(steps.size(), 8u);
+    TApplication app(std::make_unique<THeadlessBackend>());
+    steps[static_cast<std::size_t>(made) + 1](app);
+    EXPECT_EQ(ran, 1) << "after step " << static_cast<int>(made);
+    app.Shutdown();
+  }
+}
+
 }  // namespace
 }  // namespace orr::test

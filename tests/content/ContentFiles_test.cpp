@@ -263,7 +263,7 @@ class Episode : public ::testing::Test {
     ResetEventLog();
     ResetGameMap();
     std::string failure;
-    ASSERT_EQ(LoadMap((Game / "Episodes/Test/Promo4.orx").string(), &failure), 0) << failure;
+    ASSERT_EQ(LoadMap((Game / "Episodes/Test/Promo4.orx").string(), &failure), TMapLoadResult::Loaded) << failure;
   }
   void TearDown() override {
     ResetGameMap();

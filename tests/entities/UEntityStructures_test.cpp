@@ -465,11 +465,7 @@ TEST_F(CreatureTest, TheLocalPlayerWalksAndTurnsWithTheArrowKeys) {
   record.CreateLocalPlayer(nullptr);
   TLocalPlayer* p = record.Player;
   ASSERT_NE(p, nullptr);
-  p->KeyForward = VK_UP;
-  p->KeyBack = VK_DOWN;
-  p->KeyTurnLeft = VK_LEFT;
-  p->KeyTurnRight = VK_RIGHT;
-  p->KeyFire = VK_SPACE;
+  p->Keys = {.Forward = VK_UP, .Back = VK_DOWN, .TurnLeft = VK_LEFT, .TurnRight = VK_RIGHT, .Fire = VK_SPACE};
   p->SetPosition({5.5f, 3.5f, 0, 0});
   keys->SetKeyDown(VK_UP, true);
   Step(100);

@@ -108,7 +108,7 @@ class MapFileWriterTest : public ::testing::Test {
     ResetGameMap();
     ResetEventLog();
   }
-  int Load(const std::string& content) {
+  TMapLoadResult Load(const std::string& content) {
     std::ofstream(path_, std::ios::binary) << content;
     ResetEventLog();
     return LoadMap(path_);
@@ -127,7 +127,7 @@ TEST_F(MapFileWriterTest, RandomMapsRoundTripThroughEncodeAndLoad) {
     if (first.Wrap == 0) {
       for (char c : content) ASSERT_TRUE(c != '\n' && c != '\r' && c != '\x1A') << "round " << round;
     }
-    ASSERT_EQ(Load(content), 0) << "round " << round;
+    ASSERT_EQ(Load(content), TMapLoadResult::Loaded) << "round " << round;
     std::string difference;
     ASSERT_TRUE(SameMap(original, GameMap, difference)) << "round " << round << ": " << difference;
 
@@ -137,7 +137,7 @@ TEST_F(MapFileWriterTest, RandomMapsRoundTripThroughEncodeAndLoad) {
       EXPECT_NE(again, content) << "seeds must change the bytes";
     }
     ResetGameMap();
-    ASSERT_EQ(Load(again), 0) << "round " << round;
+    ASSERT_EQ(Load(again), TMapLoadResult::Loaded) << "round " << round;
     ASSERT_TRUE(SameMap(original, GameMap, difference)) << "round " << round << ": " << difference;
   }
 }

@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -73,7 +75,7 @@ class OrxTest : public ::testing::Test {
     TMapWriteOptions options;
     options.EntityCount = map.EntityCount;
     WriteMapFile(Path("map.orx"), map.Map, options);
-    ASSERT_EQ(LoadMap(Path("map.orx")), 0);
+    ASSERT_EQ(LoadMap(Path("map.orx")), TMapLoadResult::Loaded);
   }
   std::vector<std::string> Findings(const json& source) {
     LoadSource(source);
@@ -268,7 +270,7 @@ TEST_F(OrxTest, GeneratedMapsAreCleanCompleteAndRepeatable) {
     SCOPED_TRACE(std::to_string(c.W) + "x" + std::to_string(c.H));
     const TOrrindelMap map = GenerateMap({c.W, c.H, c.Npcs, c.Items, c.Seed});
     WriteMapFile(Path("gen.orx"), map);
-    ASSERT_EQ(LoadMap(Path("gen.orx")), 0);
+    ASSERT_EQ(LoadMap(Path("gen.orx")), TMapLoadResult::Loaded);
     EXPECT_THAT(Findings(), ::testing::IsEmpty());
     ASSERT_EQ(GameMap.EntitySpawns.size(), static_cast<std::size_t>(c.Npcs + c.Items));
     std::set<std::pair<int, int>> kindModes, itemKinds;
@@ -297,6 +299,60 @@ TEST_F(OrxTest, GeneratedMapsAreCleanCompleteAndRepeatable) {
   EXPECT_THAT(err, HasSubstr("--size needs WxH"));
   EXPECT_EQ(Run("generate " + Path("g.orx") + " --size 6x6 --npcs 30 --items 4", nullptr, &err), 1);
   EXPECT_THAT(err, HasSubstr("make the map larger"));
+}
+
+// The mode for the sameness checks must reach what the plain maps never hold: turned raised
+// cells, every pair of neighbouring heights, decorations on raised cells, maps one cell
+// narrow, every kind and index and some unknown, odd modes and routes, bodies on the edges
+// of the grids' cells.
+TEST_F(OrxTest, EveryFeatureMapsHoldTheWholeMapLanguage) {
+  struct TCase {
+    std::int32_t W, H;
+    bool Whole;  // big enough to hold every feature
+  };
+  for (const TCase c : {TCase{64, 48, true}, TCase{1, 9, false}, TCase{7, 1, false}, TCase{2, 2, false}}) {
+    SCOPED_TRACE(std::to_string(c.W) + "x" + std::to_string(c.H));
+    TGenerateOptions options{c.W, c.H, c.Whole ? 21 : 1, c.Whole ? 36 : 0, 5};
+    options.EveryFeature = true;
+    const TOrrindelMap map = GenerateMap(options);
+    WriteMapFile(Path("every.orx"), map);
+    ASSERT_EQ(LoadMap(Path("every.orx")), TMapLoadResult::Loaded);
+    EXPECT_EQ(EncodeMapFile(GenerateMap(options)), EncodeMapFile(map));
+    if (!c.Whole) continue;
+    std::set<std::pair<int, int>> raisedTurns, floorTurns, raisedDecorations, heightPairs, kindIndex;
+    for (std::int32_t x = 0; x < c.W; ++x)
+      for (std::int32_t y = 0; y < c.H; ++y) {
+        const int h = GameMap.HeightMap[x][y];
+        (h > 0 ? raisedTurns : floorTurns).insert({h, GameMap.TerrainGrid[x][y].QuarterTurns});
+        if (h > 0 && GameMap.DecorationGrid[x][y].TileNumber > 0)
+          raisedDecorations.insert({0, GameMap.DecorationGrid[x][y].QuarterTurns});
+        if (x + 1 < c.W) heightPairs.insert(std::minmax(h, static_cast<int>(GameMap.HeightMap[x + 1][y])));
+        if (y + 1 < c.H) heightPairs.insert(std::minmax(h, static_cast<int>(GameMap.HeightMap[x][y + 1])));
+      }
+    EXPECT_EQ(raisedTurns.size(), 16u) << "heights 1..4 in four turns";
+    EXPECT_EQ(floorTurns.size(), 4u);
+    EXPECT_EQ(raisedDecorations.size(), 4u);
+    EXPECT_EQ(heightPairs.size(), 15u) << "every pair of heights 0..4";
+    std::set<std::string> modes, routes;
+    int onEdges = 0;
+    for (const TPackedEntity& e : GameMap.EntitySpawns) {
+      kindIndex.insert({e.Kind, e.Index});
+      if (e.Kind == 0) modes.insert(e.Param1);
+      if (e.Kind == 0 && e.Param1 == "2") routes.insert(e.Param2.size() % 8 ? "cut" : std::to_string(e.Param2.size() / 8));
+      const float fx = e.Position.X - std::round(e.Position.X), fy = e.Position.Y - std::round(e.Position.Y);
+      onEdges += std::abs(fx) < 0.02f || std::abs(fy) < 0.02f;
+    }
+    for (const auto& [kind, size] : {std::pair{0, 7}, {1, 2}, {2, 1}, {3, 3}, {4, 3}, {5, 9}, {6, 6}})
+      for (int index = 0; index <= size; ++index) EXPECT_EQ(kindIndex.count({kind, index}), 1u) << kind << "/" << index;
+    EXPECT_EQ(kindIndex.count({65535, 0}), 1u);
+    EXPECT_EQ(modes, (std::set<std::string>{"-1", "0", "1", "2", "3", "9"}));
+    for (const char* r : {"0", "1", "2", "3", "cut"}) EXPECT_EQ(routes.count(r), 1u) << r;
+    EXPECT_GE(onEdges, 20);
+  }
+  std::string err;
+  EXPECT_EQ(Run("generate " + Path("n.orx") + " --size 1x40 --npcs 2 --items 2 --every-feature"), 0);
+  EXPECT_EQ(Run("generate " + Path("n.orx") + " --size 1x40 --npcs 2 --items 2", nullptr, &err), 1);
+  EXPECT_THAT(err, HasSubstr("5..4096"));
 }
 
 TEST_F(OrxTest, CommandLineExitCodes) {

@@ -72,7 +72,7 @@ class MapLoaderTest : public ::testing::Test {
     std::ofstream(path, std::ios::binary) << content;
     return path;
   }
-  int Load(const std::string& content) {
+  TMapLoadResult Load(const std::string& content) {
     ResetEventLog();
     return LoadMap(Write(content));
   }
@@ -119,7 +119,7 @@ TEST(MapFields, NextFieldSkipsTheFirstByteAndStopsAtTheSeparator) {
 
 TEST_F(MapLoaderTest, LoadsAMapAndLogsEveryStage) {
   const std::string path = Write(Encode(SmallMapFields()));
-  ASSERT_EQ(LoadMap(path), 0);
+  ASSERT_EQ(LoadMap(path), TMapLoadResult::Loaded);
   std::vector<std::string> expected = {"MapModule received a map loading request with filename: " + path};
   expected.insert(expected.end(), OpeningLines.begin(), OpeningLines.end());
   for (const char* line : {"**Map version: 1.10000002384186", "**Map Name: Yard", "**Map Id Code: YARD-1",
@@ -163,14 +163,14 @@ TEST_F(MapLoaderTest, LoadsAMapAndLogsEveryStage) {
 
 TEST_F(MapLoaderTest, LinesSplitAnywhereLoadLikeOneLine) {
   const std::string content = Encode(SmallMapFields(), 5);
-  ASSERT_EQ(Load(content), 0);
+  ASSERT_EQ(Load(content), TMapLoadResult::Loaded);
   const TOrrindelMap oneLine = GameMap;
   for (int wrap : {1, 2, 3, 7, 64}) {
     for (bool crlf : {false, true}) {
       TMapFileWriter writer(5);
       for (const auto& field : SmallMapFields()) writer.Field(field, "field");
       ResetGameMap();
-      ASSERT_EQ(Load(writer.Content(wrap, crlf)), 0) << "wrap " << wrap << " crlf " << crlf;
+      ASSERT_EQ(Load(writer.Content(wrap, crlf)), TMapLoadResult::Loaded) << "wrap " << wrap << " crlf " << crlf;
       EXPECT_EQ(GameMap.MapName, oneLine.MapName);
       EXPECT_EQ(GameMap.TerrainGrid[2][1].TileNumber, 999);
       EXPECT_EQ(GameMap.EntitySpawns[0].Param2, oneLine.EntitySpawns[0].Param2);
@@ -180,22 +180,22 @@ TEST_F(MapLoaderTest, LinesSplitAnywhereLoadLikeOneLine) {
   std::string withCr;
   for (std::size_t i = 0; i < content.size(); ++i) withCr += (i % 5 == 4 ? "\r" : "") + content.substr(i, 1);
   ResetGameMap();
-  ASSERT_EQ(Load("\n\r\n" + withCr + "\n\n"), 0);
+  ASSERT_EQ(Load("\n\r\n" + withCr + "\n\n"), TMapLoadResult::Loaded);
   EXPECT_EQ(GameMap.EntitySpawns[0].Param2, "0500200105000001");
 }
 
 TEST_F(MapLoaderTest, EndOfFileMarkEndsTheReadingOnlyAtALineStart) {
   const std::string content = Encode(SmallMapFields());
   // Everything after a 0x1A that begins a line is never read.
-  EXPECT_EQ(Load(content + "\n\x1A" + "garbage"), 0);
+  EXPECT_EQ(Load(content + "\n\x1A" + "garbage"), TMapLoadResult::Loaded);
   const std::size_t cut = content.size() / 2;
-  EXPECT_EQ(Load(content.substr(0, cut) + "\n\x1A" + content.substr(cut)), 2);
-  EXPECT_EQ(Load("\x1A" + content), 2);
+  EXPECT_EQ(Load(content.substr(0, cut) + "\n\x1A" + content.substr(cut)), TMapLoadResult::Unreadable);
+  EXPECT_EQ(Load("\x1A" + content), TMapLoadResult::Unreadable);
   // Inside a line it is an ordinary stored byte: shift 0, position 2: 26 - 2 - 50 -> 68 'D'.
   TMapFileWriter writer(1);
   writer.Field("1", "version");
   writer.RawField(std::string("\x94\x1A", 2));
-  EXPECT_EQ(Load(writer.Content()), 2);  // no W: fails, but the name was read
+  EXPECT_EQ(Load(writer.Content()), TMapLoadResult::Unreadable);  // no W: fails, but the name was read
   EXPECT_EQ(GameMap.MapName, "D");
 }
 
@@ -204,19 +204,19 @@ TEST_F(MapLoaderTest, EntityCountIsKeptIn16Bits) {
   fields[5] = "65537";
   // A second record's fields follow; only one record may be read.
   for (const char* f : {"0.5", "0.5", "x", "x", "", ""}) fields.push_back(f);
-  ASSERT_EQ(Load(Encode(fields)), 0);
+  ASSERT_EQ(Load(Encode(fields)), TMapLoadResult::Loaded);
   EXPECT_EQ(GameMap.EntityCount, 1);
   EXPECT_EQ(GameMap.EntitySpawns.size(), 1u);
   EXPECT_THAT(LogTexts(), ::testing::Contains("**Entity count: 1"));
   fields[5] = "-1";
-  EXPECT_EQ(Load(Encode(fields)), 2) << "-1 asks for 65535 records";
+  EXPECT_EQ(Load(Encode(fields)), TMapLoadResult::Unreadable) << "-1 asks for 65535 records";
   EXPECT_EQ(GameMap.EntityCount, 65535);
 }
 
 TEST_F(MapLoaderTest, LongNamesAreCutTo255Characters) {
   auto fields = SmallMapFields();
   fields[1] = std::string(200, 'a') + std::string(100, 'b');
-  ASSERT_EQ(Load(Encode(fields)), 0);
+  ASSERT_EQ(Load(Encode(fields)), TMapLoadResult::Loaded);
   const std::string kept = std::string(200, 'a') + std::string(55, 'b');
   EXPECT_EQ(GameMap.MapName, kept);
   EXPECT_THAT(LogTexts(), ::testing::Contains("**Map Name: " + kept));
@@ -231,7 +231,7 @@ TEST_F(MapLoaderTest, ExtraCharactersAndFieldsAreIgnored) {
   TMapFileWriter writer(3);
   for (const auto& f : fields) writer.Field(f, "field");
   writer.Append("trailing bytes with no separator");
-  ASSERT_EQ(Load(writer.Content()), 0);
+  ASSERT_EQ(Load(writer.Content()), TMapLoadResult::Loaded);
   EXPECT_EQ(GameMap.TerrainGrid[2][0].TileNumber, 203);
   EXPECT_EQ(GameMap.HeightMap[2][0], 0);
 }
@@ -241,7 +241,7 @@ TEST_F(MapLoaderTest, ZeroWidthStillConsumesOneFieldPerRow) {
   fields[3] = "0";
   // Rows of a zero-width map may be empty text, but each is still a field.
   for (int i : {6, 7, 8, 9, 10, 11}) fields[static_cast<std::size_t>(i)] = i % 2 ? "" : "anything";
-  ASSERT_EQ(Load(Encode(fields)), 0);
+  ASSERT_EQ(Load(Encode(fields)), TMapLoadResult::Loaded);
   EXPECT_EQ(GameMap.TerrainGrid.size(), 0u);
   EXPECT_EQ(GameMap.EntitySpawns[0].Param2, "0500200105000001");
   EXPECT_TRUE(IsCellBlocked(0, 0));
@@ -250,7 +250,7 @@ TEST_F(MapLoaderTest, ZeroWidthStillConsumesOneFieldPerRow) {
 TEST_F(MapLoaderTest, MissingTextFieldsReadAsEmpty) {
   TMapFileWriter writer(1);
   writer.Field("2", "version");
-  ASSERT_EQ(Load(writer.Content() + "no separator follows"), 2);
+  ASSERT_EQ(Load(writer.Content() + "no separator follows"), TMapLoadResult::Unreadable);
   EXPECT_THAT(LinesAfterOpening(), ElementsAre("**Map version: 2", "**Map Name: ", "**Map Id Code: ", FailureLines[0],
                                               FailureLines[1]));
 }
@@ -296,7 +296,7 @@ TEST_F(MapLoaderTest, FailureRoutesLogTheirLinesInOrder) {
   for (const TCase& c : cases) {
     auto fields = SmallMapFields();
     fields[c.Field] = c.Text;
-    EXPECT_EQ(Load(Encode(fields)), 2) << c.Name;
+    EXPECT_EQ(Load(Encode(fields)), TMapLoadResult::Unreadable) << c.Name;
     EXPECT_EQ(LinesAfterOpening(), c.Expected) << c.Name;
   }
 
@@ -305,7 +305,7 @@ TEST_F(MapLoaderTest, FailureRoutesLogTheirLinesInOrder) {
     fields[3] = "-3";
     auto expected = upTo(6, {});
     expected[3] = "**Horizontal size: -3";
-    EXPECT_EQ(Load(Encode(fields)), 2) << "negative width";
+    EXPECT_EQ(Load(Encode(fields)), TMapLoadResult::Unreadable) << "negative width";
     EXPECT_EQ(LinesAfterOpening(), expected) << "negative width";
   }
   // Raw damage the writer would never produce: an empty field and a bad shift byte.
@@ -314,25 +314,25 @@ TEST_F(MapLoaderTest, FailureRoutesLogTheirLinesInOrder) {
     for (int i = 0; i < 6; ++i) writer.Field(SmallMapFields()[static_cast<std::size_t>(i)], "header");
     writer.RawField(raw);
     writer.Append(std::string(100, 'z'));  // enough bytes that the sizes could fit
-    EXPECT_EQ(Load(writer.Content()), 2);
+    EXPECT_EQ(Load(writer.Content()), TMapLoadResult::Unreadable);
     EXPECT_EQ(LinesAfterOpening(), upTo(6, terrain));
   }
   // A missing entity field: the file ends after Param1.
   auto fields = SmallMapFields();
   fields.pop_back();
-  EXPECT_EQ(Load(Encode(fields)), 2);
+  EXPECT_EQ(Load(Encode(fields)), TMapLoadResult::Unreadable);
   EXPECT_EQ(LinesAfterOpening(), upTo(6, entities));
   // An empty file: not even the version.
-  EXPECT_EQ(Load(""), 2);
+  EXPECT_EQ(Load(""), TMapLoadResult::Unreadable);
   EXPECT_EQ(LinesAfterOpening(), upTo(0, {}));
 }
 
 TEST_F(MapLoaderTest, AMissingFileReturnsOneAndLogsTheWarning) {
   const std::string path = (folder_ / "none.orx").string();
-  EXPECT_EQ(LoadMap(path), 1);
+  EXPECT_EQ(LoadMap(path), TMapLoadResult::Missing);
   EXPECT_THAT(LogTexts(), ElementsAre("MapModule received a map loading request with filename: " + path,
                                       "**WARNING: File does not exists! Returning an error flag to the caller"));
-  EXPECT_EQ(LoadMap(folder_.string()), 1) << "a folder is not a map file";
+  EXPECT_EQ(LoadMap(folder_.string()), TMapLoadResult::Missing) << "a folder is not a map file";
 }
 
 TEST_F(MapLoaderTest, AFileThatCannotBeOpenedRaisesAnInputOutputError) {
@@ -360,7 +360,7 @@ TEST_F(MapLoaderTest, SizesTheFileCannotHoldAreRefusedBeforeAllocating) {
     fields[3] = w;
     fields[4] = h;
     GameMap.TerrainGrid.SetSize(2, 2);  // what a previous map left
-    EXPECT_EQ(Load(Encode(fields)), 2) << w << " x " << h;
+    EXPECT_EQ(Load(Encode(fields)), TMapLoadResult::Unreadable) << w << " x " << h;
     auto lines = LinesAfterOpening();
     ASSERT_EQ(lines.size(), 8u);
     EXPECT_EQ(lines[5], "**Entity count: 1");
@@ -373,7 +373,7 @@ TEST_F(MapLoaderTest, SizesTheFileCannotHoldAreRefusedBeforeAllocating) {
   fields[3] = "2147483647";
   fields[4] = "0";
   fields.erase(fields.begin() + 6, fields.begin() + 12);
-  EXPECT_EQ(Load(Encode(fields)), 0);
+  EXPECT_EQ(Load(Encode(fields)), TMapLoadResult::Loaded);
   EXPECT_EQ(GameMap.TerrainGrid.Width(), 2147483647);
   EXPECT_TRUE(IsCellBlocked(5, 0));
 }
@@ -383,8 +383,8 @@ TEST_F(MapLoaderTest, FilesBeyondTheSizeLimitAndEndlessDevicesAreRefused) {
   const std::string content = Encode(SmallMapFields());
   MapFileSizeLimit = content.size();
   std::string failure;
-  EXPECT_EQ(LoadMap(Write(content), &failure), 0) << failure;
-  EXPECT_EQ(LoadMap(Write(content + " "), &failure), 2);
+  EXPECT_EQ(LoadMap(Write(content), &failure), TMapLoadResult::Loaded) << failure;
+  EXPECT_EQ(LoadMap(Write(content + " "), &failure), TMapLoadResult::Unreadable);
   EXPECT_THAT(failure, HasSubstr("larger than the loader's limit of"));
   MapFileSizeLimit = saved;
   // A device without an end and a named pipe without a writer are refused at once
@@ -393,21 +393,36 @@ TEST_F(MapLoaderTest, FilesBeyondTheSizeLimitAndEndlessDevicesAreRefused) {
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   for (const std::string& path : {std::string("/dev/zero"), pipe}) {
     ResetEventLog();
-    EXPECT_EQ(LoadMap(path, &failure), 2) << path;
+    EXPECT_EQ(LoadMap(path, &failure), TMapLoadResult::Unreadable) << path;
     EXPECT_THAT(failure, HasSubstr("not a regular file")) << path;
     EXPECT_EQ(LogTexts().back(), FailureLines[1]);
   }
 }
 
+// A grid row takes at least its shift byte and characters: 2 x (4W + 1) + (W + 1) bytes a
+// row in all. A header asking for more than the rest of the file holds is refused at once.
+TEST_F(MapLoaderTest, SizesNeedingMoreThanTheFileHoldsAreRefusedFirst) {
+  const std::string header = Encode({"2", "Tight", "T", "1", "2", "0"});  // ends with a separator
+  const std::pair<std::size_t, const char*> cases[] = {
+      {22, "map size 1 x 2 needs more grid data than the 23 bytes left in the file"},
+      {23, "field 7 (terrain row 0): missing (no separator left)"},
+  };
+  for (auto [extra, message] : cases) {
+    std::string failure;
+    EXPECT_EQ(LoadMap(Write(header + std::string(extra, '0')), &failure), TMapLoadResult::Unreadable);
+    EXPECT_EQ(failure, message) << extra;
+  }
+}
+
 TEST_F(MapLoaderTest, AFailedLoadKeepsWhatWasReadAndQueriesStayInBounds) {
-  ASSERT_EQ(Load(Encode(SmallMapFields())), 0);
+  ASSERT_EQ(Load(Encode(SmallMapFields())), TMapLoadResult::Loaded);
   auto fields = SmallMapFields();
   fields[1] = "Other";
   fields[3] = "50";
   fields[4] = "1";
   fields.resize(6);
   fields.push_back(std::string(40 * 4 + 10, '0'));  // too short for width 50 once it gets there
-  EXPECT_EQ(Load(Encode(fields)), 2);
+  EXPECT_EQ(Load(Encode(fields)), TMapLoadResult::Unreadable);
   EXPECT_EQ(GameMap.MapName, "Other");
   EXPECT_EQ(GameMap.MapSize.X, 50);
   // MapSize says 50 x 1 whatever the grid holds: queries must not read outside the grid.
@@ -415,17 +430,22 @@ TEST_F(MapLoaderTest, AFailedLoadKeepsWhatWasReadAndQueriesStayInBounds) {
     EXPECT_EQ(IsCellBlocked(x, 0), x >= 3 || GameMap.HeightMap[static_cast<std::size_t>(x)][0] != 0) << x;
   GameMap.HeightMap.SetSize(2, 1);
   EXPECT_TRUE(IsCellBlocked(10, 0));
+  // And a grid larger than MapSize says is open only within MapSize.
+  GameMap.HeightMap.SetSize(6, 4);
+  GameMap.MapSize = {3, 2};
+  for (auto [x, y] : {std::pair{3, 0}, std::pair{0, 2}, std::pair{5, 3}}) EXPECT_TRUE(IsCellBlocked(x, y)) << x << "," << y;
+  EXPECT_FALSE(IsCellBlocked(2, 1));
 }
 
 // The arrays are resized, not rebuilt: a failed load over an earlier map leaves the earlier
 // cells and records within the new sizes until they are read over; new storage is zero.
 TEST_F(MapLoaderTest, AFailedReloadKeepsTheEarlierMapWithinTheNewSizes) {
-  ASSERT_EQ(Load(Encode(SmallMapFields())), 0);
+  ASSERT_EQ(Load(Encode(SmallMapFields())), TMapLoadResult::Loaded);
   std::vector<std::string> fields = {"2", "Wider", "W", "4", "2", "2",
                                      "1111222233334444",   // terrain row 0
                                      "x000000000000000"};  // terrain row 1 fails at once
   for (int i = 0; i < 10; ++i) fields.push_back(std::string(16, '0'));  // rows that could follow
-  ASSERT_EQ(Load(Encode(fields)), 2);
+  ASSERT_EQ(Load(Encode(fields)), TMapLoadResult::Unreadable);
   const TOrrindelMap& map = GameMap;
   ASSERT_EQ(map.TerrainGrid.Width(), 4);
   ASSERT_EQ(map.TerrainGrid.Height(), 2);
@@ -465,7 +485,7 @@ TEST_F(MapLoaderTest, QueriesAfterALoadThatLeftTheSmallestSize) {
   auto fields = SmallMapFields();
   fields[3] = "-2147483648";
   fields[4] = "-2147483648";
-  ASSERT_EQ(Load(Encode(fields)), 2);
+  ASSERT_EQ(Load(Encode(fields)), TMapLoadResult::Unreadable);
   EXPECT_EQ(GameMap.MapSize.X, INT32_MIN);
   const TMapRect r = MapRect();
   EXPECT_EQ(r.Right, INT32_MAX);
@@ -479,7 +499,7 @@ TEST_F(MapLoaderTest, CellsBeforeABadCellAreKept) {
   std::vector<std::string> fields = {"1", "Tall", "T", "3", "20", "0"};
   for (int y = 0; y < 20; ++y) fields.push_back(y == 17 ? "0005000600x7" : "1" + std::to_string(100 + y) + "000000000");
   for (int y = 0; y < 40; ++y) fields.push_back("000000000000");  // decoration rows, then heights
-  ASSERT_EQ(Load(Encode(fields)), 2);
+  ASSERT_EQ(Load(Encode(fields)), TMapLoadResult::Unreadable);
   EXPECT_EQ(GameMap.TerrainGrid[0][16].TileNumber, 116);
   EXPECT_EQ(GameMap.TerrainGrid[0][17].TileNumber, 5);
   EXPECT_EQ(GameMap.TerrainGrid[1][17].TileNumber, 6);
@@ -489,10 +509,10 @@ TEST_F(MapLoaderTest, CellsBeforeABadCellAreKept) {
 }
 
 TEST_F(MapLoaderTest, TheModuleReleasesTheMapAtFinalization) {
-  ASSERT_EQ(Load(Encode(SmallMapFields())), 0);
+  ASSERT_EQ(Load(Encode(SmallMapFields())), TMapLoadResult::Loaded);
   {
     TDMMapModule module(nullptr);
-    EXPECT_EQ(module.LoadMap(Write(Encode(SmallMapFields()))), 0);
+    EXPECT_EQ(module.LoadMap(Write(Encode(SmallMapFields()))), TMapLoadResult::Loaded);
   }
   EXPECT_EQ(GameMap.MapName, "Yard") << "the map outlives the module";
   RunFinalizations();
@@ -501,7 +521,7 @@ TEST_F(MapLoaderTest, TheModuleReleasesTheMapAtFinalization) {
 }
 
 TEST_F(MapLoaderTest, MapRectAndBlockedCellsAtTheBorders) {
-  ASSERT_EQ(Load(Encode(SmallMapFields())), 0);
+  ASSERT_EQ(Load(Encode(SmallMapFields())), TMapLoadResult::Loaded);
   const TMapRect r = MapRect();
   EXPECT_EQ(r.Left, 0);
   EXPECT_EQ(r.Top, 0);
@@ -512,6 +532,10 @@ TEST_F(MapLoaderTest, MapRectAndBlockedCellsAtTheBorders) {
       {-1, 0, true}, {3, 0, true},  {0, 2, true},  {0, -1, true}, {2, 1, false}, {0, 0, false},
       {1, 0, true},  {0, 1, true},  {1, 1, false}, {INT32_MIN, 0, true}, {INT32_MAX, 1, true}};
   for (auto [x, y, blocked] : cells) EXPECT_EQ(IsCellBlocked(x, y), blocked) << x << ", " << y;
+  // The grids hold exactly W x H cells.
+  for (auto [x, y, inside] : {std::tuple{2, 1, true}, std::tuple{3, 0, false}, std::tuple{0, 2, false},
+                              std::tuple{2, 2, false}, std::tuple{-1, 0, false}, std::tuple{0, -1, false}})
+    EXPECT_EQ(GameMap.HeightMap.Contains(x, y), inside) << x << ", " << y;
 }
 
 TEST(MapRoutes, GroupsOfEightCharacters) {

@@ -8,55 +8,43 @@
 namespace orr {
 namespace {
 
-TEST(KeyPressed, WheelPseudoKeysReportAPendingCountOnce) {
+TEST(KeySnapshot, WheelPseudoKeysReportTheStepsTakenOnce) {
   struct TCase {
     int Counter;
-    int Key;
-    bool Pressed;
-    int CounterAfter;
+    bool Up, Down;
   };
-  const TCase cases[] = {
-      {0, VK_F23, false, 0}, {3, VK_F23, true, 0},  {-2, VK_F23, false, -2},
-      {0, VK_F24, false, 0}, {-2, VK_F24, true, 0}, {3, VK_F24, false, 3},
-  };
+  const TCase cases[] = {{0, false, false}, {3, true, false}, {-2, false, true}};
   for (const auto& c : cases) {
     WheelCounter = c.Counter;
-    EXPECT_EQ(KeyPressed(c.Key), c.Pressed) << "counter " << c.Counter << " key " << c.Key;
-    EXPECT_EQ(WheelCounter, c.CounterAfter);
+    const TKeySnapshot keys = TakeKeySnapshot();
+    EXPECT_EQ(keys.Pressed(VK_F23), c.Up) << "counter " << c.Counter;
+    EXPECT_EQ(keys.Pressed(VK_F24), c.Down) << "counter " << c.Counter;
+    EXPECT_EQ(WheelCounter, 0) << "the snapshot takes the steps";
+    EXPECT_FALSE(TakeKeySnapshot().Pressed(VK_F23)) << "a turn shows in one snapshot only";
   }
-  WheelCounter = 3;
-  EXPECT_TRUE(KeyPressed(VK_F23));
-  EXPECT_FALSE(KeyPressed(VK_F23));
-  WheelCounter = 0;
 }
 
-TEST(KeyPressed, AnswersFromTheLastSnapshotWithoutConsumingIt) {
+TEST(KeySnapshot, HoldsTheKeysAsTheyWereWhenTaken) {
   auto backend = std::make_unique<THeadlessBackend>();
   THeadlessBackend* keys = backend.get();
   TApplication app(std::move(backend));
   ResetKeyboard();
   keys->SetKeyDown(VK_UP, true);
-  EXPECT_FALSE(KeyPressed(VK_UP)) << "a key held after the snapshot waits for the next one";
-  TakeKeySnapshot();
-  EXPECT_TRUE(KeyPressed(VK_UP));
-  EXPECT_TRUE(KeyPressed(VK_UP));
-  EXPECT_FALSE(KeyPressed(VK_SPACE));
-  EXPECT_FALSE(KeyPressed(-1));
-  EXPECT_FALSE(KeyPressed(256));
+  const TKeySnapshot held = TakeKeySnapshot();
   keys->SetKeyDown(VK_UP, false);
-  EXPECT_TRUE(KeyPressed(VK_UP));
-  TakeKeySnapshot();
-  EXPECT_FALSE(KeyPressed(VK_UP));
-  ResetKeyboard();
+  EXPECT_TRUE(held.Pressed(VK_UP)) << "a key let go after the snapshot still reads held in it";
+  EXPECT_FALSE(held.Pressed(VK_SPACE));
+  EXPECT_FALSE(held.Pressed(-1));
+  EXPECT_FALSE(held.Pressed(256));
+  EXPECT_FALSE(TakeKeySnapshot().Pressed(VK_UP));
 }
 
-TEST(KeyPressed, WheelEventsFeedTheCounter) {
-  WheelCounter = 0;
+TEST(KeySnapshot, WheelEventsFeedTheCounter) {
+  ResetKeyboard();
   AddWheelSteps(2);
   AddWheelSteps(-5);
   EXPECT_EQ(WheelCounter, -3);
-  EXPECT_TRUE(KeyPressed(VK_F24));
-  EXPECT_EQ(WheelCounter, 0);
+  EXPECT_TRUE(TakeKeySnapshot().Pressed(VK_F24));
 }
 
 }  // namespace

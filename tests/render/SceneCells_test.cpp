@@ -1,3 +1,5 @@
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 #include "RenderHarness.h"
@@ -119,6 +121,64 @@ TEST_F(SceneCellsTest, ASideIsBuiltOnlyWhereTheNeighbourIsLower) {
   for (TGLPlane* wall : cell.Walls) ASSERT_NE(wall, nullptr);
   EXPECT_EQ(cell.Walls[1]->Height(), 3);
   EXPECT_NEAR(cell.Walls[1]->AbsoluteDirection().X, 1, 1e-5);
+}
+
+// The sides are children of the floor, which turns with its terrain tile: whatever the turn,
+// the cell shows a side on exactly the edges whose neighbour is lower, and that side is the
+// very plane the four-wall build shows there (same place, facing, up and texture).
+TEST_F(SceneCellsTest, ATurnedFloorShowsItsSidesOnTheLowerEdges) {
+  const float faces[4][2] = {{0, 1}, {1, 0}, {0, -1}, {-1, 0}};  // world edges +Y, +X, -Y, -X
+  struct Pose {
+    TVector centre, normal, up;
+  };
+  // The neighbours on the world's +Y, +X, -Y, -X edges of the cell at height 3.
+  const struct {
+    THeightMapCell around[4];
+  } cases[] = {{{0, 5, 3, 1}}, {{4, 2, 3, 3}}, {{0, 0, 0, 0}}, {{3, 4, 2, 9}}};
+  for (const auto& c : cases)
+    for (int turns = 0; turns <= 9; ++turns) {  // the format holds one digit
+      SCOPED_TRACE(::testing::Message() << "turns " << turns << " around " << +c.around[0] << ","
+                                        << +c.around[1] << "," << +c.around[2] << "," << +c.around[3]);
+      MakeMap(5, 5);
+      GameMap.HeightMap[2][2] = 3;
+      for (int e = 0; e < 4; ++e)
+        GameMap.HeightMap[2 + static_cast<int>(faces[e][0])][2 + static_cast<int>(faces[e][1])] = c.around[e];
+      GameMap.TerrainGrid[2][2] = {6, static_cast<std::uint8_t>(turns)};
+      PrepareScene(GameMap.MapSize);
+      UpdateCell(2, 2, true);
+      // Which world edge each wall of the four-wall build stands on.
+      Pose reference[4];
+      for (TGLPlane* wall : SceneCells[2][2].Walls) {
+        ASSERT_NE(wall, nullptr);
+        const TVector n = wall->AbsoluteDirection();
+        int edge = -1;
+        for (int e = 0; e < 4; ++e)
+          if (std::abs(n.X - faces[e][0]) < 1e-4 && std::abs(n.Y - faces[e][1]) < 1e-4) edge = e;
+        ASSERT_GE(edge, 0);
+        reference[edge] = {wall->AbsolutePosition(), n, wall->AbsoluteUp()};
+      }
+      PrepareScene(GameMap.MapSize);  // the speed build, from scratch
+      UpdateCell(2, 2);
+      bool seen[4] = {};
+      for (TGLPlane* wall : SceneCells[2][2].Walls) {
+        if (wall == nullptr) continue;
+        const TVector n = wall->AbsoluteDirection();
+        for (int e = 0; e < 4; ++e) {
+          if (std::abs(n.X - faces[e][0]) > 1e-4 || std::abs(n.Y - faces[e][1]) > 1e-4) continue;
+          EXPECT_FALSE(seen[e]) << "edge " << e;
+          seen[e] = true;
+          const Pose& r = reference[e];
+          EXPECT_EQ(wall->AbsolutePosition().X, r.centre.X) << "edge " << e;
+          EXPECT_EQ(wall->AbsolutePosition().Y, r.centre.Y) << "edge " << e;
+          EXPECT_EQ(wall->AbsolutePosition().Z, r.centre.Z) << "edge " << e;
+          EXPECT_EQ(wall->AbsoluteUp().X, r.up.X) << "edge " << e;
+          EXPECT_EQ(wall->AbsoluteUp().Y, r.up.Y) << "edge " << e;
+          EXPECT_EQ(wall->AbsoluteUp().Z, r.up.Z) << "edge " << e;
+          EXPECT_EQ(wall->Material.LibMaterialName(), "6");
+        }
+      }
+      for (int e = 0; e < 4; ++e) EXPECT_EQ(seen[e], c.around[e] < 3) << "edge " << e;
+    }
 }
 
 TEST_F(SceneCellsTest, UpdatesFollowHeightDecorationAndTurnChanges) {

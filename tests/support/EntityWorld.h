@@ -1,5 +1,5 @@
 // A headless world for the entity tests and the entity benchmark: a plain scene, a map drawn
-// from text rows, and the render module's own step registry, so a step runs as in the game
+// from text rows, and the game clock's own step registry, so a step runs as in the game
 // (the key snapshot included).
 #pragma once
 
@@ -12,7 +12,7 @@
 #include "core/UMainModule.h"
 #include "entities/UEntityStructures.h"
 #include "map/UMapModule.h"
-#include "render/UGameRender.h"
+#include "core/GameSteps.h"
 #include "scene/GLScene.h"
 
 namespace orr::test {
@@ -26,8 +26,6 @@ class TEntityWorld {
     ResetStepHandlers();
     EntityServices = {};
     EntityServices.Scene = &Scene;
-    EntityServices.AddStep = AddStepHandler;
-    EntityServices.RemoveStep = RemoveStepHandler;
   }
   ~TEntityWorld() {
     ResetEntities();

@@ -18,7 +18,7 @@
 #include "core/UMainModule.h"
 #include "entities/SpatialIndex.h"
 #include "entities/UEntityStructures.h"
-#include "entities/UGameModule.h"
+#include "entities/EntitySpawn.h"
 #include "map/UMapModule.h"
 #include "platform/Application.h"
 #include "platform/Backend.h"
@@ -64,11 +64,7 @@ class TGeneratedWorld : public TEntityWorld {
     AddPlayerRecord();
     PlayerRecords.back()->CreateLocalPlayer(nullptr);
     Player = PlayerRecords.back()->Player;
-    Player->KeyForward = VK_UP;
-    Player->KeyBack = VK_DOWN;
-    Player->KeyTurnLeft = VK_LEFT;
-    Player->KeyTurnRight = VK_RIGHT;
-    Player->KeyFire = VK_SPACE;
+    Player->Keys = {.Forward = VK_UP, .Back = VK_DOWN, .TurnLeft = VK_LEFT, .TurnRight = VK_RIGHT, .Fire = VK_SPACE};
   }
   ~TGeneratedWorld() {
     ResetEntities();

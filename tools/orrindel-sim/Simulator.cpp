@@ -12,12 +12,9 @@
 
 #include "SimState.h"
 #include "app/UProgram.h"
-#include "audio/NullSoundDevice.h"
-#include "audio/UAudioModule.h"
-#include "core/Random.h"
 #include "core/UMainModule.h"
 #include "entities/UEntityStructures.h"
-#include "entities/UGameModule.h"
+#include "session/UGameModule.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
 #include "platform/Keys.h"
@@ -291,7 +288,7 @@ int RunSimulation(const TSimOptions& options, std::ostream& out, std::ostream& e
   }
   const fs::path game = fs::absolute(options.GameFolder, ec).lexically_normal();
   const std::string map = options.MapFile.empty()
-                              ? (game / EpisodeFolder / EpisodeMapFile).string()
+                              ? EpisodeMapPath((game / "").string())
                               : options.MapFile;
   if (!fs::is_regular_file(map, ec)) {
     run.Fail(2, "no map file " + map);
@@ -319,16 +316,7 @@ int RunSimulation(const TSimOptions& options, std::ostream& out, std::ostream& e
 
   // The game's creation steps, with the seed put in place of the start-up one and the
   // sound device kept silent.
-  std::vector<TCreationStep> steps;
-  const std::vector<TCreationStep> gameSteps = GameCreationSteps();
-  for (std::size_t i = 0; i < gameSteps.size(); ++i) {
-    steps.push_back(gameSteps[i]);
-    if (i == 0) steps.push_back([&](TApplication&) { RandSeed = options.Seed; });
-    if (i == 1)
-      steps.push_back([](TApplication&) {
-        if (DMAudioModule != nullptr) DMAudioModule->AudioPlayer->Driver = std::make_shared<TNullSoundDriver>();
-      });
-  }
+  const std::vector<TCreationStep> steps = GameCreationSteps(ReproducibleStart(options.Seed));
   const int programExit = RunProgram(std::move(backend), steps, [&](TApplication& app) { run.Play(app); });
 
   SetExecutableFileName({});

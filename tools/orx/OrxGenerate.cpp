@@ -53,7 +53,8 @@ struct TRoom {
 
 class TGenerator {
  public:
-  explicit TGenerator(const TGenerateOptions& o) : options_(o), random_(o.Seed), w_(o.Width), h_(o.Height) {}
+  explicit TGenerator(const TGenerateOptions& o)
+      : options_(o), random_(o.Seed), w_(o.Width), h_(o.Height), every_(o.EveryFeature) {}
 
   TOrrindelMap Run() {
     char id[64];
@@ -66,11 +67,16 @@ class TGenerator {
     map_.DecorationGrid.SetSize(w_, h_);
     map_.HeightMap.SetSize(w_, h_);
     roomOf_.assign(Cells(), -1);
-    Walls();
-    Rooms();
-    Corridors();
+    if (every_ && (w_ < TGenerateOptions::MinSide || h_ < TGenerateOptions::MinSide)) {
+      Narrow();
+    } else {
+      Walls();
+      Rooms();
+      Corridors();
+    }
     Decorate();
     Populate();
+    if (every_) Extras();
     map_.EntityCount = static_cast<std::uint16_t>(map_.EntitySpawns.size());
     return std::move(map_);
   }
@@ -92,8 +98,13 @@ class TGenerator {
     return edges;
   }
 
+  // A turn for a cell: none in the plain map, any of the four with every feature.
+  std::uint8_t Turns() { return every_ ? static_cast<std::uint8_t>(random_.Below(4)) : 0; }
+
   // Everything starts as wall: each block with its own height and tile, the border in runs
-  // of up to six cells of each height, so that every height 1..4 stands somewhere.
+  // of up to six cells of each height, so that every height 1..4 stands somewhere. With
+  // every feature each wall cell has its own height and turn, so that every pair of heights
+  // 1..4 stands side by side and every turn stands on raised cells.
   void Walls() {
     xEdges_ = BlockEdges(w_);
     yEdges_ = BlockEdges(h_);
@@ -103,15 +114,15 @@ class TGenerator {
         const auto tile = static_cast<std::uint16_t>(random_.Below(TerrainTileCount));
         for (std::int32_t x = xEdges_[i]; x < xEdges_[i + 1]; ++x)
           for (std::int32_t y = yEdges_[j]; y < yEdges_[j + 1]; ++y) {
-            HeightAt(x, y) = height;
-            Terrain(x, y) = {tile, 0};
+            HeightAt(x, y) = every_ ? static_cast<std::uint8_t>(random_.Between(1, 4)) : height;
+            Terrain(x, y) = {tile, Turns()};
           }
       }
     const std::int32_t runLength = std::clamp((2 * w_ + 2 * h_ - 4) / 4, 1, 6);
     std::int32_t run = 0;
     auto border = [&](std::int32_t x, std::int32_t y) {
       HeightAt(x, y) = static_cast<std::uint8_t>(1 + (run++ / runLength) % 4);
-      Terrain(x, y) = {8, 0};  // brick
+      Terrain(x, y) = {8, Turns()};  // brick
     };
     for (std::int32_t x = 0; x < w_; ++x) border(x, 0);
     for (std::int32_t y = 1; y < h_; ++y) border(w_ - 1, y);
@@ -146,7 +157,7 @@ class TGenerator {
         const auto index = static_cast<std::int32_t>(rooms_.size());
         for (std::int32_t x = r.X0; x <= r.X1; ++x)
           for (std::int32_t y = r.Y0; y <= r.Y1; ++y) {
-            Open(x, y, tile, turns);
+            Open(x, y, tile, every_ ? Turns() : turns);
             roomOf_[At(x, y)] = index;
           }
         rooms_.push_back(r);
@@ -159,7 +170,7 @@ class TGenerator {
     if (y0 > y1) std::swap(y0, y1);
     for (std::int32_t x = x0; x <= x1 + (horizontal ? 0 : CorridorWidth - 1); ++x)
       for (std::int32_t y = y0; y <= y1 + (horizontal ? CorridorWidth - 1 : 0); ++y)
-        if (HeightAt(x, y) != 0) Open(x, y, 10, 0);  // asphalt
+        if (HeightAt(x, y) != 0) Open(x, y, 10, Turns());  // asphalt
   }
 
   // A start for a band of CorridorWidth cells within low..high (both inclusive).
@@ -202,12 +213,26 @@ class TGenerator {
       }
   }
 
+  // Decorations on the floors; with every feature on raised cells too.
   void Decorate() {
     for (std::int32_t x = 0; x < w_; ++x)
       for (std::int32_t y = 0; y < h_; ++y)
-        if (HeightAt(x, y) == 0 && random_.Below(100) < DecorationPercent)
+        if ((every_ || HeightAt(x, y) == 0) && random_.Below(100) < DecorationPercent)
           map_.DecorationGrid[x][y] = {static_cast<std::uint16_t>(random_.Between(1, DecorationTileCount)),
                                        static_cast<std::uint8_t>(random_.Below(4))};
+  }
+
+  // A map narrower than a block (every feature only): one room over the whole map, without
+  // a border, with about a quarter of its cells raised 1..4; routes may step onto them.
+  void Narrow() {
+    for (std::int32_t x = 0; x < w_; ++x)
+      for (std::int32_t y = 0; y < h_; ++y) {
+        const auto tile = static_cast<std::uint16_t>(random_.Below(TerrainTileCount));
+        Terrain(x, y) = {tile, Turns()};
+        HeightAt(x, y) = random_.Below(4) == 0 ? static_cast<std::uint8_t>(random_.Between(1, 4)) : 0;
+        if (HeightAt(x, y) == 0) roomOf_[At(x, y)] = 0;
+      }
+    rooms_.push_back({0, 0, w_ - 1, h_ - 1});
   }
 
   static std::string Digits(int value, int width) {
@@ -303,9 +328,110 @@ class TGenerator {
     }
   }
 
+  bool OpenAt(std::int32_t x, std::int32_t y) const {
+    return x >= 0 && y >= 0 && x < w_ && y < h_ && map_.HeightMap[x][y] == 0;
+  }
+
+  // With every feature, after the creatures and items asked for: records of every kind and
+  // index the tables know and a few they do not, creatures in modes beyond the three,
+  // patrol routes that are empty, one step long, looping and blocked, and bodies and items
+  // on and just across the edges of the spatial grids' cells (2 and 4 units), within reach
+  // of each other. Each takes a free open cell while there is one; a record that finds none
+  // is left out, so a small map holds fewer.
+  void Extras() {
+    std::vector<bool> used(Cells());
+    for (const TPackedEntity& e : map_.EntitySpawns)
+      if (e.Position.X >= 0 && e.Position.Y >= 0)
+        used[At(static_cast<std::int32_t>(e.Position.X), static_cast<std::int32_t>(e.Position.Y))] = true;
+    std::vector<std::size_t> free;
+    for (std::int32_t x = 0; x < w_; ++x)
+      for (std::int32_t y = 0; y < h_; ++y)
+        if (OpenAt(x, y) && !used[At(x, y)]) free.push_back(At(x, y));
+    for (std::size_t i = free.size(); i > 1; --i)
+      std::swap(free[i - 1], free[static_cast<std::size_t>(random_.Below(static_cast<std::int32_t>(i)))]);
+    std::size_t next = 0;
+    auto take = [&](std::int32_t& x, std::int32_t& y) {
+      while (next < free.size() && used[free[next]]) ++next;
+      if (next == free.size()) return false;
+      used[free[next]] = true;
+      x = static_cast<std::int32_t>(free[next] / static_cast<std::size_t>(h_));
+      y = static_cast<std::int32_t>(free[next] % static_cast<std::size_t>(h_));
+      return true;
+    };
+    auto add = [&](int kind, int index, const std::string& param1, const std::string& param2 = {}) {
+      std::int32_t x, y;
+      if (!take(x, y)) return;
+      TPackedEntity e = Record(x, y, kind, index, param1, false);
+      e.Param2 = param2;
+      map_.EntitySpawns.push_back(std::move(e));
+    };
+    // Every kind 0..6 with every index of its table and the first one past it; kinds the
+    // tables do not know.
+    const int tableSizes[7] = {NpcKinds, 2, 1, ItemTableSize[0], ItemTableSize[1], ItemTableSize[2], ItemTableSize[3]};
+    for (int kind = 0; kind < 7; ++kind)
+      for (int index = 0; index <= tableSizes[kind]; ++index) add(kind, index, kind == 0 ? "0" : "10");
+    for (int kind : {7, 1000, 65535}) add(kind, 0, "1");
+    add(0, 65535, "1");
+    // Creature modes past the three.
+    for (const char* mode : {"3", "9", "-1"}) add(0, 1, mode);
+    // Routes, each from its creature's own cell (a route names cells of up to three digits).
+    std::int32_t x, y;
+    auto cellText = [](std::int32_t cx, std::int32_t cy, int wait) {
+      return Digits(wait, 2) + Digits(std::min(cx, HighestRouteCell), 3) + Digits(std::min(cy, HighestRouteCell), 3);
+    };
+    auto patrol = [&](const std::string& route) {
+      TPackedEntity e = Record(x, y, 0, random_.Below(NpcKinds), std::to_string(PatrolMode), false);
+      e.Param2 = route;
+      map_.EntitySpawns.push_back(std::move(e));
+    };
+    if (take(x, y)) patrol("");                                // empty
+    if (take(x, y)) patrol(cellText(x, y, 3));                 // one step, where it stands
+    if (take(x, y)) patrol(cellText(x, y, 0) + cellText(x + 2, y, 1) + cellText(x, y, 0));  // there and back
+    if (take(x, y)) {                                          // into the nearest raised cell
+      std::int32_t wx = x;
+      while (OpenAt(wx, y)) ++wx;
+      patrol(cellText(x, y, 0) + cellText(wx, y, 2) + cellText(x, y + 3, 0));
+    }
+    if (take(x, y)) patrol(cellText(x, y, 1) + cellText(w_ + 5, h_ + 5, 1));  // off the map
+    if (take(x, y)) patrol(cellText(x, y, 2) + cellText(x, y, 0).substr(0, 5));  // a tail cut short
+    // On the grids' cell edges: open cells whose left (or lower) neighbour is open too, at x
+    // (or y) a multiple of 2 (the bodies' grid) or of 4 (the scene's grid too), drawn from
+    // all over the map.
+    int placed = 0;
+    for (std::size_t k = 0; k < free.size() && placed < 24; ++k) {
+      const auto cx = static_cast<std::int32_t>(free[k] / static_cast<std::size_t>(h_));
+      const auto cy = static_cast<std::int32_t>(free[k] % static_cast<std::size_t>(h_));
+      if (cx == 0 || cy == 0) continue;
+      const bool alongX = cx % 2 == 0, alongY = cy % 2 == 0;
+      if (!(alongX || alongY) || !OpenAt(cx, cy) || used[At(cx, cy)]) continue;
+      if (alongX ? (!OpenAt(cx - 1, cy) || used[At(cx - 1, cy)]) : (!OpenAt(cx, cy - 1) || used[At(cx, cy - 1)]))
+        continue;
+      used[At(cx, cy)] = true;
+      used[alongX ? At(cx - 1, cy) : At(cx, cy - 1)] = true;
+      const float offsets[3][2] = {{0, 0}, {-0.01f, 0.01f}, {-0.3f, 0.3f}};
+      const float* o = offsets[placed % 3];
+      auto at = [&](float offset) {
+        return alongX ? TMapVector{static_cast<float>(cx) + offset, static_cast<float>(cy) + 0.5f, 0, 0}
+                      : TMapVector{static_cast<float>(cx) + 0.5f, static_cast<float>(cy) + offset, 0, 0};
+      };
+      TPackedEntity body = Record(0, 0, 0, placed % NpcKinds, std::to_string(placed % NpcModes), false);
+      body.Position = at(o[0]);
+      if (placed % NpcModes == PatrolMode)  // to and fro across the edge
+        body.Param2 = cellText(cx, cy, 1) + (alongX ? cellText(cx - 1, cy, 1) : cellText(cx, cy - 1, 1));
+      map_.EntitySpawns.push_back(body);
+      if (placed % 3 != 0) {
+        TPackedEntity other = placed % 2 ? Record(0, 0, 3 + placed % 4, 0, "20", false) : body;
+        other.Position = at(o[1]);
+        map_.EntitySpawns.push_back(other);
+      }
+      ++placed;
+    }
+  }
+
   const TGenerateOptions& options_;
   TRandom random_;
   std::int32_t w_, h_;
+  bool every_;
   TOrrindelMap map_;
   std::vector<std::int32_t> xEdges_, yEdges_;
   std::vector<TRoom> rooms_;
@@ -315,12 +441,14 @@ class TGenerator {
 }  // namespace
 
 TOrrindelMap GenerateMap(const TGenerateOptions& options) {
+  const std::int32_t minSide = options.EveryFeature ? 1 : TGenerateOptions::MinSide;
   for (std::int32_t side : {options.Width, options.Height})
-    if (side < TGenerateOptions::MinSide || side > TGenerateOptions::MaxSide)
-      throw EGenerateError("map sides must be " + std::to_string(TGenerateOptions::MinSide) + ".." +
+    if (side < minSide || side > TGenerateOptions::MaxSide)
+      throw EGenerateError("map sides must be " + std::to_string(minSide) + ".." +
                            std::to_string(TGenerateOptions::MaxSide) + " cells, not " + std::to_string(side));
   if (options.Npcs < 0 || options.Items < 0) throw EGenerateError("counts of creatures and items cannot be negative");
-  if (static_cast<std::int64_t>(options.Npcs) + options.Items > 65535)
+  // With every feature up to 200 more records follow the ones asked for.
+  if (static_cast<std::int64_t>(options.Npcs) + options.Items > (options.EveryFeature ? 65335 : 65535))
     throw EGenerateError("a map holds at most 65535 entity records (the count is kept in 16 bits)");
   return TGenerator(options).Run();
 }
@@ -367,6 +495,8 @@ int GenerateCommand(const std::vector<std::string>& args) {
       if (!hasValue || !ParseCount(args[++i], 65535, number)) return GenerateUsage(a + " needs a count 0..65535");
       (a == "--npcs" ? options.Npcs : options.Items) = static_cast<std::int32_t>(number);
       (a == "--npcs" ? npcs : items) = true;
+    } else if (a == "--every-feature") {
+      options.EveryFeature = true;
     } else if (a == "--seed") {
       if (!hasValue || !ParseCount(args[++i], 4294967295LL, number))
         return GenerateUsage("--seed needs a number 0..4294967295");

@@ -17,6 +17,10 @@ struct TGenerateOptions {
   std::int32_t Npcs = 20;    // creature records
   std::int32_t Items = 20;   // item records
   std::uint32_t Seed = 1;
+  // Spreads everything the map format can hold over the map, for the checks that a speed
+  // build draws, casts and plays like the plain rules (see EveryFeature in OrxGenerate.cpp).
+  // Sides may then be 1..4096.
+  bool EveryFeature = false;
 
   static constexpr std::int32_t MinSide = 5;
   static constexpr std::int32_t MaxSide = 4096;
@@ -39,7 +43,8 @@ TOrrindelMap GenerateMap(const TGenerateOptions& options);
 // Parses "WxH" (e.g. 256x256); false when it is not two whole numbers.
 bool ParseMapSize(const std::string& text, std::int32_t& width, std::int32_t& height);
 
-// The `orx generate` command: OUT.orx --size WxH --npcs N --items M [--seed S]. Returns
+// The `orx generate` command: OUT.orx --size WxH --npcs N --items M [--seed S]
+// [--every-feature]. Returns
 // the exit code: 0 written, 1 refused or not written (why on stderr), 2 a usage error.
 int GenerateCommand(const std::vector<std::string>& args);
 

@@ -41,7 +41,7 @@ constexpr const char* Usage =
     "                           when the map does not load or the game's set-up would fail\n"
     "  info FILE                a short summary: name, id, version, size, entities by\n"
     "                           kind and index\n"
-    "  generate OUT.orx --size WxH --npcs N --items M [--seed S]\n"
+    "  generate OUT.orx --size WxH --npcs N --items M [--seed S] [--every-feature]\n"
     "                           write a playable map of rooms and corridors with N\n"
     "                           creatures and M items (test maps; same options, same file)\n"
     "%s"
@@ -65,7 +65,7 @@ bool WantsHelp(const std::vector<std::string>& args) {
 // loader's result (an unopenable file counts as unreadable).
 int Load(const std::string& path, bool printLog = false) {
   std::string failure;
-  int result = 2;
+  TMapLoadResult result = TMapLoadResult::Unreadable;
   try {
     result = LoadMap(path, &failure);
   } catch (const EInOutError& e) {
@@ -73,9 +73,10 @@ int Load(const std::string& path, bool printLog = false) {
   }
   if (printLog)
     for (const auto& line : EventLog) std::fprintf(stderr, "%s\n", line.c_str());
-  if (result == 1) std::fprintf(stderr, "orx: %s: no such file\n", path.c_str());
-  if (result == 2) std::fprintf(stderr, "orx: %s: unreadable: %s\n", path.c_str(), failure.c_str());
-  return result;
+  if (result == TMapLoadResult::Missing) std::fprintf(stderr, "orx: %s: no such file\n", path.c_str());
+  if (result == TMapLoadResult::Unreadable)
+    std::fprintf(stderr, "orx: %s: unreadable: %s\n", path.c_str(), failure.c_str());
+  return static_cast<int>(result);
 }
 
 // Prints the map JSON one top-level key per line, one grid row or entity record per line:

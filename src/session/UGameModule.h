@@ -51,9 +51,12 @@ class TDMGameModule : public TDataModule, public TLocalViewerSource {
 
 extern TDMGameModule* DMGameModule;
 
-// The episode played: relative to WorkFolder.
+// The episode played: relative to the game's folder.
 extern const char* const EpisodeFolder;   // "Episodes/"
 extern const char* const EpisodeMapFile;  // "Test/Promo4.orx"
+// The episode's map file in a game folder named with its closing separator (WorkFolder in
+// the game); the game and the simulator both find it here.
+std::string EpisodeMapPath(const std::string& gameFolder);
 // A map file the session loads instead of the episode (the simulator's choice); empty in
 // the game. TearDownSession clears it.
 extern std::string EpisodeMapOverride;
@@ -66,14 +69,6 @@ extern std::string EpisodeMapOverride;
 void SetUpSession();
 // Frees every map entity, then every player record (with its player and view).
 void TearDownSession();
-// Appends a new player record to PlayerRecords.
-void AddPlayerRecord();
-// One entity per entity record of GameMap, in file order.
-void SpawnEntities();
-// Kind 0 makes an NPC, kinds 3 to 6 an item; other kinds make nothing.
-void SpawnEntity(const TPackedEntity& record);
-void FreeMapEntities();
-
 // Points EntityServices at the render and graphics modules (scene, sprites, font, step
 // registry, scene windows).
 void ConnectRenderServices();

@@ -1,10 +1,9 @@
-#include "entities/UGameModule.h"
+#include "session/UGameModule.h"
 
 #include "core/UMainModule.h"
-#include "entities/UEntityStructures.h"
+#include "entities/EntitySpawn.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
-#include "platform/Keyboard.h"
 #include "platform/Keys.h"
 #include "render/UGameRender.h"
 #include "render/UGraphicsModule.h"
@@ -56,20 +55,22 @@ void ConnectRenderServices() {
   s.StaticSprites = StaticSpriteLib;
   s.AniSprites = [](const std::string& folder) { return AniSpriteLibByName(folder); };
   s.Bitmap = [](const std::string& name) -> const TBitmap32* { return LoadedBitmapByName(name); };
-  s.AddStep = AddStepHandler;
-  s.RemoveStep = RemoveStepHandler;
   s.MakeView = [](TPanel* panel) -> std::unique_ptr<TPlayerView> {
     if (panel == nullptr) return nullptr;  // no panel: the player plays unseen
     return std::make_unique<TSceneWindowView>(panel);
   };
 }
 
+std::string EpisodeMapPath(const std::string& gameFolder) {
+  return gameFolder + EpisodeFolder + EpisodeMapFile;
+}
+
 void SetUpSession() {
-  const int result = LoadMap(EpisodeMapOverride.empty() ? WorkFolder + EpisodeFolder + EpisodeMapFile
-                                                        : EpisodeMapOverride);
-  if (result == 1 || result == 2) {
-    const char* text = result == 1 ? "Default map file not found! Aborting..."
-                                   : "Map data out of date or corrupted! Aborting...";
+  const TMapLoadResult result =
+      LoadMap(EpisodeMapOverride.empty() ? EpisodeMapPath(WorkFolder) : EpisodeMapOverride);
+  if (result != TMapLoadResult::Loaded) {
+    const char* text = result == TMapLoadResult::Missing ? "Default map file not found! Aborting..."
+                                                         : "Map data out of date or corrupted! Aborting...";
     if (Application != nullptr) {
       Application->ShowMessage(text);
       Application->Terminate();
@@ -84,39 +85,9 @@ void SetUpSession() {
   if (panel == nullptr) LogEvent("ERROR: No game panel is offered for the player's view; the game runs unseen");
   PlayerRecords.back()->CreateLocalPlayer(panel);
   TLocalPlayer* player = PlayerRecords.back()->Player;
-  player->KeyForward = VK_UP;
-  player->KeyBack = VK_DOWN;
-  player->KeyTurnLeft = VK_LEFT;
-  player->KeyTurnRight = VK_RIGHT;
-  player->KeyFire = VK_SPACE;
-  player->KeyUse = VK_RETURN;
+  player->Keys = {.Forward = VK_UP, .Back = VK_DOWN, .TurnLeft = VK_LEFT, .TurnRight = VK_RIGHT,
+                  .Fire = VK_SPACE, .Use = VK_RETURN};
   GameHalted = false;
-}
-
-void SpawnEntities() {
-  for (std::size_t i = 0; i < GameMap.EntityCount && i < GameMap.EntitySpawns.size(); ++i)
-    SpawnEntity(GameMap.EntitySpawns[i]);
-}
-
-void SpawnEntity(const TPackedEntity& record) {
-  std::unique_ptr<TMapEntity> made;
-  switch (record.EntityKind()) {
-    case TEntityKind::Creature: made = std::make_unique<TNPC>(); break;
-    case TEntityKind::HealthItem:
-    case TEntityKind::ArmourItem:
-    case TEntityKind::Weapon:
-    case TEntityKind::Ammunition: made = std::make_unique<TItem>(); break;
-    default: return;
-  }
-  MapEntities.push_back(std::move(made));
-  MapEntities.back()->SetSpawn(record);
-}
-
-void AddPlayerRecord() { PlayerRecords.push_back(std::make_unique<TPlayerRecord>()); }
-
-void FreeMapEntities() {
-  for (auto& entity : MapEntities) entity.reset();
-  MapEntities.clear();
 }
 
 void TearDownSession() {

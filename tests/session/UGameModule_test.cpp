@@ -1,4 +1,4 @@
-#include "entities/UGameModule.h"
+#include "session/UGameModule.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "EntityHarness.h"
+#include "../entities/EntityHarness.h"
+#include "entities/EntitySpawn.h"
 #include "map/MapFileWriter.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
@@ -181,8 +182,8 @@ TEST(GameSession, SetUpBuildsTheWorldAndTheKeysWalkThePlayerThroughTheSteps) {
     ASSERT_EQ(PlayerRecords.size(), 1u);
     TLocalPlayer* player = PlayerRecords[0]->Player;
     ASSERT_NE(player, nullptr);
-    EXPECT_EQ(player->KeyForward, 38);
-    EXPECT_EQ(player->KeyUse, 13);
+    EXPECT_EQ(player->Keys.Forward, 38);
+    EXPECT_EQ(player->Keys.Use, 13);
     ASSERT_NE(player->View, nullptr);
     TGLSceneViewer* viewer = player->View->Viewer();
     ASSERT_NE(viewer, nullptr);
