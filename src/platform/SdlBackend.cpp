@@ -182,9 +182,11 @@ class TSdlBackend : public TPlatformBackend {
   }
 
   bool Initialize(std::string& error) override {
-    // Without a Wayland compositor only X11 can give us a window; asking SDL for X11 alone
-    // keeps the Wayland client library from printing its own complaints.
-    if (SDL_getenv("WAYLAND_DISPLAY") == nullptr) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    // The game's window is an X11 window; on a Wayland desktop it goes through the
+    // desktop's X server (XWayland, which sets DISPLAY). SDL's own Wayland driver is not
+    // asked for: with only WAYLAND_DISPLAY set it crashed inside SDL's start-up on Weston's
+    // headless compositor, where X11 alone ends with a clear "cannot open a display".
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     // A busy X server can refuse a single connection attempt; a display that is named
     // gets two seconds of attempts before the game gives up on it.
     const bool displayNamed = SDL_getenv("DISPLAY") != nullptr && *SDL_getenv("DISPLAY") != 0;

@@ -230,9 +230,8 @@ int PlayCommand(const std::vector<std::string>& args, TOrxLoad load) {
   std::printf("orx: playing %s in %s\n", map.c_str(), folder.c_str());
   std::fflush(stdout);
 
-  const char* display = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if ((display != nullptr && *display != 0) || (wayland != nullptr && *wayland != 0)) {
+  const char* display = std::getenv("DISPLAY");  // the game's window is an X11 one
+  if (display != nullptr && *display != 0) {
     const std::string path = program.string();
     char* const argv[] = {const_cast<char*>(path.c_str()), nullptr};
     ::execv(argv[0], argv);
