@@ -1,5 +1,6 @@
 // Builds a small map and a key script from the input, runs the session with the plain scans
-// and with the spatial indexes, and aborts at the first step after which the two differ.
+// and every side of the raised cells, and with the spatial indexes and only the sides that
+// show, and aborts at the first step after which the two differ.
 // Maps are odd on purpose: entities off the map, on walls, on top of each other, at random
 // cells, of unknown kinds and modes, with routes anywhere.
 #include <cstdint>
@@ -39,6 +40,9 @@ TOrrindelMap MakeMap(TBytes& in) {
     for (std::int32_t y = 0; y < h; ++y) {
       const bool border = x == 0 || y == 0 || x == w - 1 || y == h - 1;
       map.HeightMap[x][y] = border || in.Next() % 8 < density ? 1 + in.Next() % 4 : 0;
+      // Turned terrain: the indexed session builds only the sides that show, turned with
+      // their floor; the plain one every side.
+      if (map.HeightMap[x][y] > 0) map.TerrainGrid[x][y].QuarterTurns = in.Next() % 10;
     }
   const int count = in.Next() % 40;
   for (int i = 0; i < count; ++i) {

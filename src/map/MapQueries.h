@@ -23,6 +23,16 @@ TMapRect MapRect();
 // counts as outside.
 bool IsCellBlocked(std::int32_t x, std::int32_t y);
 
+// The sides of a raised cell: the cell's edges in the order +Y, +X, -Y, -X (clockwise seen
+// from above). Its floor turns with its terrain tile, -90 degrees per quarter turn, and its
+// walls with the floor: the floor's own side k stands on the edge (k + QuarterTurns) mod 4.
+int EdgeOfSide(int side, std::uint8_t quarterTurns);
+// Whether the floor's own side k (0..3) of the raised cell (x, y) of `map` shows: the
+// neighbour across the edge it stands on is lower (a neighbour at least as high hides the
+// whole side inside the block the two make). Beyond the map, and in cells the grids do
+// not hold, the ground is at 0 and the terrain unturned.
+bool RaisedSideShows(const TOrrindelMap& map, std::int32_t x, std::int32_t y, int side);
+
 struct RouteStep {
   std::uint16_t Wait = 0;  // seconds of game time spent at the step once reached
   std::int32_t CellX = 0;  // target cell; the creature walks to its centre

@@ -55,18 +55,6 @@ void SetMaterialNameIfChanged(TGLPlane& plane, const std::string& name) {
   if (plane.Material.LibMaterialName() != name) plane.Material.SetLibMaterialName(name);
 }
 
-// The walls are children of the floor, which is rolled by -90 degrees per quarter turn of
-// its terrain tile: the floor's own side k stands on the cell's edge k + turns (both in
-// the order +Y, +X, -Y, -X, which runs clockwise seen from above).
-int EdgeOfSide(int side, std::uint8_t quarterTurns) { return (side + quarterTurns) % 4; }
-
-// A raised cell's side shows only where the neighbour across that edge is lower: a
-// neighbour at least as high hides the whole side inside the block the two make (its floor
-// lies over every line of sight to it). Beyond the map's edge the ground is at 0.
-bool SideShows(std::int32_t x, std::int32_t y, int edge, THeightMapCell height) {
-  return HeightAt(x + SideX[edge], y + SideY[edge]) < height;
-}
-
 }  // namespace
 
 void PrepareScene(const TMapSize& mapSize) {
@@ -138,10 +126,11 @@ void UpdateCell(std::int32_t x, std::int32_t y, bool everySide) {
   const float h = height;
   if (h != floor.Position.Z()) floor.Position.SetZ(h);
   const MapCell terrain = TerrainAt(x, y);
-  // Sides follow the neighbours and the turn too, so they are brought in line at every update.
+  // Sides follow the neighbours and the turn too, so they are brought in line at every
+  // update; a side shows only where the neighbour across the edge it stands on is lower.
   for (int side = 0; side < 4; ++side) {
     TGLPlane*& wall = cell->Walls[static_cast<size_t>(side)];
-    if (height == 0 || (!everySide && !SideShows(x, y, EdgeOfSide(side, terrain.QuarterTurns), height))) {
+    if (height == 0 || (!everySide && !RaisedSideShows(GameMap, x, y, side))) {
       FreePlane(wall);
       continue;
     }

@@ -473,15 +473,28 @@ TEST_F(MixerTest, LostBufferStopsTheChannelAndReportsIt) {
 }
 
 TEST_F(MixerTest, StopRewindsSoPlayStartsFromTheBeginningAgain) {
-  const auto samples = TestSamples(44100 * 6, 2);
-  TmwDSMixerChannel* channel = PlayStill(WriteWav("again.wav", samples), false);
-  Advance(400);
-  channel->UpdateTick();
-  channel->Stop();
-  EXPECT_FALSE(channel->Primed());
-  EXPECT_EQ(channel->WritePosition(), 0u);
-  channel->Play();
-  EXPECT_EQ(0, std::memcmp(channel->Staging().data(), AsBytes(samples).data(), 705600));
+  // Stopped mid-fade after a tick; the short file's end is known and near by then.
+  const std::pair<int, int64_t> cases[] = {{44100 * 6, -1}, {44100, BytesPerSecond}};
+  for (auto [frames, endMark] : cases) {
+    SCOPED_TRACE(frames);
+    const auto samples = TestSamples(frames, 2);
+    TmwDSMixerChannel* channel = PlayStill(WriteWav("again" + std::to_string(frames) + ".wav", samples), false);
+    const auto first = channel->Staging();
+    channel->StartFade(-1000, 0, 10000);
+    Advance(400);
+    channel->UpdateTick();
+    channel->Stop();
+    EXPECT_FALSE(channel->Primed());
+    EXPECT_EQ(channel->WritePosition(), 0u);
+    EXPECT_EQ(channel->EndMark(), -1);
+    EXPECT_FALSE(channel->NearEnd());
+    EXPECT_FALSE(channel->Fading());
+    channel->Play();
+    channel->UpdateThread()->Deactivate();
+    EXPECT_EQ(0, std::memcmp(channel->Staging().data(), AsBytes(samples).data(), std::min<size_t>(705600, frames * 4)));
+    EXPECT_EQ(channel->Staging(), first);
+    EXPECT_EQ(channel->EndMark(), endMark);
+  }
 }
 
 TEST_F(MixerTest, PlayWithoutAFileRaisesAndStopWithoutABufferDoesNothing) {

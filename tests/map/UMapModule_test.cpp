@@ -399,6 +399,21 @@ TEST_F(MapLoaderTest, FilesBeyondTheSizeLimitAndEndlessDevicesAreRefused) {
   }
 }
 
+// A grid row takes at least its shift byte and characters: 2 x (4W + 1) + (W + 1) bytes a
+// row in all. A header asking for more than the rest of the file holds is refused at once.
+TEST_F(MapLoaderTest, SizesNeedingMoreThanTheFileHoldsAreRefusedFirst) {
+  const std::string header = Encode({"2", "Tight", "T", "1", "2", "0"});  // ends with a separator
+  const std::pair<std::size_t, const char*> cases[] = {
+      {22, "map size 1 x 2 needs more grid data than the 23 bytes left in the file"},
+      {23, "field 7 (terrain row 0): missing (no separator left)"},
+  };
+  for (auto [extra, message] : cases) {
+    std::string failure;
+    EXPECT_EQ(LoadMap(Write(header + std::string(extra, '0')), &failure), TMapLoadResult::Unreadable);
+    EXPECT_EQ(failure, message) << extra;
+  }
+}
+
 TEST_F(MapLoaderTest, AFailedLoadKeepsWhatWasReadAndQueriesStayInBounds) {
   ASSERT_EQ(Load(Encode(SmallMapFields())), TMapLoadResult::Loaded);
   auto fields = SmallMapFields();
@@ -415,6 +430,11 @@ TEST_F(MapLoaderTest, AFailedLoadKeepsWhatWasReadAndQueriesStayInBounds) {
     EXPECT_EQ(IsCellBlocked(x, 0), x >= 3 || GameMap.HeightMap[static_cast<std::size_t>(x)][0] != 0) << x;
   GameMap.HeightMap.SetSize(2, 1);
   EXPECT_TRUE(IsCellBlocked(10, 0));
+  // And a grid larger than MapSize says is open only within MapSize.
+  GameMap.HeightMap.SetSize(6, 4);
+  GameMap.MapSize = {3, 2};
+  for (auto [x, y] : {std::pair{3, 0}, std::pair{0, 2}, std::pair{5, 3}}) EXPECT_TRUE(IsCellBlocked(x, y)) << x << "," << y;
+  EXPECT_FALSE(IsCellBlocked(2, 1));
 }
 
 // The arrays are resized, not rebuilt: a failed load over an earlier map leaves the earlier
@@ -512,6 +532,10 @@ TEST_F(MapLoaderTest, MapRectAndBlockedCellsAtTheBorders) {
       {-1, 0, true}, {3, 0, true},  {0, 2, true},  {0, -1, true}, {2, 1, false}, {0, 0, false},
       {1, 0, true},  {0, 1, true},  {1, 1, false}, {INT32_MIN, 0, true}, {INT32_MAX, 1, true}};
   for (auto [x, y, blocked] : cells) EXPECT_EQ(IsCellBlocked(x, y), blocked) << x << ", " << y;
+  // The grids hold exactly W x H cells.
+  for (auto [x, y, inside] : {std::tuple{2, 1, true}, std::tuple{3, 0, false}, std::tuple{0, 2, false},
+                              std::tuple{2, 2, false}, std::tuple{-1, 0, false}, std::tuple{0, -1, false}})
+    EXPECT_EQ(GameMap.HeightMap.Contains(x, y), inside) << x << ", " << y;
 }
 
 TEST(MapRoutes, GroupsOfEightCharacters) {

@@ -163,6 +163,35 @@ TEST_F(SceneWindowTest, RefreshBuildsTheCellsInViewAndFreesThoseThatLeft) {
   EXPECT_NE(SceneCells[40][40].Terrain, nullptr);
 }
 
+TEST_F(SceneWindowTest, EnteringANewCellRebuildsFromTheViewBeforeTheMove) {
+  // Glides along X only, along Y only, and back along both; every step checked.
+  const std::pair<TVector, TVector> glides[] = {{{20, 20, 15, 0}, {40, 20, 15, 0}},
+                                                {{20, 20, 15, 0}, {20, 40, 15, 0}},
+                                                {{40, 40, 15, 0}, {22, 27, 15, 0}}};
+  int glide = 0;
+  for (auto [from, to] : glides) {
+    MakeMap(60, 60, "glide-" + std::to_string(++glide));
+    TGLSceneWindow& window = Open();
+    window.SetCameraTarget(from);
+    window.RefreshVisibleCells();
+    window.SetCameraTarget(to);
+    Step();  // the refresh the new map asked for
+    int refreshes = 0;
+    for (int i = 0; i < 150; ++i) {
+      const TVector before = window.CameraPosition;
+      const TCellRect seenBefore = window.ComputeVisibleCells(), keptBefore = window.VisibleCells;
+      Step();
+      const TVector after = window.CameraPosition;
+      const bool newCell = RoundInt(before.X) != RoundInt(after.X) || RoundInt(before.Y) != RoundInt(after.Y);
+      refreshes += newCell;
+      EXPECT_EQ(window.VisibleCells, newCell ? seenBefore : keptBefore) << glide << " step " << i;
+      const TCellRect& v = window.VisibleCells;
+      EXPECT_EQ(BuiltCells(), (v.Right - v.Left + 1) * (v.Bottom - v.Top + 1)) << glide << " step " << i;
+    }
+    EXPECT_GE(refreshes, 10) << glide;
+  }
+}
+
 TEST_F(SceneWindowTest, ANewMapIsPreparedAtTheNextStep) {
   MakeMap(30, 30, "first");
   TGLSceneWindow& window = Open();

@@ -50,7 +50,9 @@ class TGeneratedWorld : public TEntityWorld {
   // Sets up the session on `map` with the random generator at `seed`; `plain` selects the
   // plain scans.
   // `walls`: build the raised cells of the whole map into the scene the way the scene cells
-  // do (a top and four sides each), so rays meet walls as in the game.
+  // do (a top turned with its terrain tile, the sides turned with it), so rays meet walls as
+  // in the game: the plain session with every side, the indexed one with only the sides
+  // that show, as the game builds them.
   TGeneratedWorld(TOrrindelMap map, std::uint32_t seed, bool plain, bool walls = true) {
     auto backend = std::make_unique<THeadlessBackend>();
     keys_ = backend.get();
@@ -58,7 +60,7 @@ class TGeneratedWorld : public TEntityWorld {
     ResetSpatialIndex();
     SpatialIndexEnabled = !plain;
     GameMap = std::move(map);
-    if (walls) BuildWalls();
+    if (walls) BuildWalls(plain);
     RandSeed = seed;
     SpawnEntities();
     AddPlayerRecord();
@@ -137,7 +139,7 @@ class TGeneratedWorld : public TEntityWorld {
   TLocalPlayer* Player = nullptr;
 
  private:
-  void BuildWalls() {
+  void BuildWalls(bool everySide) {
     for (std::int32_t x = 0; x < GameMap.MapSize.X; ++x)
       for (std::int32_t y = 0; y < GameMap.MapSize.Y; ++y) {
         const float h = GameMap.HeightMap[x][y];
@@ -145,9 +147,11 @@ class TGeneratedWorld : public TEntityWorld {
         auto* top = NewChildObject<TGLPlane>(Scene.Objects());
         top->Scale.SetPoint(1.001f, 1.001f, 1.0f);
         top->Position.SetPoint(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f, h);
+        top->SetRollAngle(-90.0f * GameMap.TerrainGrid[x][y].QuarterTurns);
         static const float Turns[4] = {0, -90, -180, -270};
         static const float Offsets[4][2] = {{0, 0.5f}, {0.5f, 0}, {0, -0.5f}, {-0.5f, 0}};
         for (int k = 0; k < 4; ++k) {
+          if (!everySide && !RaisedSideShows(GameMap, x, y, k)) continue;
           auto* wall = NewChildObject<TGLPlane>(top);
           wall->Direction.SetY(1);
           wall->Direction.SetZ(0);
