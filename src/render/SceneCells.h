@@ -24,7 +24,8 @@ struct SceneCell {
   TGLPlane* Decoration = nullptr;  // child of Terrain, a thousandth above it
   // Children of Terrain on its own +Y, +X, -Y, -X sides, so they turn with the floor: wall k
   // stands on the cell's edge (k + QuarterTurns) mod 4. A side is built only where the
-  // neighbour across that edge is lower (a side inside a raised block never shows).
+  // neighbour across that edge is lower or not built (a side inside a raised block never
+  // shows, and nothing passes through it).
   std::array<TGLPlane*, 4> Walls{};
 };
 
@@ -38,11 +39,16 @@ void PrepareScene(const TMapSize& mapSize);
 // the grid does nothing; grid data the map does not hold reads as 0. everySide builds the
 // sides a raised neighbour hides too (the picture must not change: checked by the tests).
 void UpdateCell(std::int32_t x, std::int32_t y, bool everySide = false);
+// Every update builds every side, as with everySide (the reference run of orrindel-sim
+// --no-index; false in the game).
+extern bool EveryRaisedSide;
 // Frees the cell's objects, children first; a cell outside the grid does nothing.
 void FreeCell(std::int32_t x, std::int32_t y);
 void FreeAllCells();
-// Used by UpdateCell; they require the cell's Terrain. CreateWall builds side 0-3 (the
-// order of SceneCell::Walls) unless it is there; UpdateCell sizes it.
+// Used by UpdateCell. CreateFloor builds the cell's Terrain unless it is there (outside the
+// grid nothing); the others require it. CreateWall builds side 0-3 (the order of
+// SceneCell::Walls) unless it is there; UpdateCell sizes it.
+void CreateFloor(std::int32_t x, std::int32_t y);
 void CreateWall(std::int32_t x, std::int32_t y, int side);
 void CreateDecoration(std::int32_t x, std::int32_t y);
 
