@@ -18,6 +18,22 @@ bool IsCellBlocked(std::int32_t x, std::int32_t y) {
   return GameMap.HeightMap[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)] != 0;
 }
 
+int EdgeOfSide(int side, std::uint8_t quarterTurns) { return (side + quarterTurns) % 4; }
+
+bool RaisedSideShows(const TOrrindelMap& map, std::int32_t x, std::int32_t y, int side) {
+  auto heightAt = [&](std::int64_t cx, std::int64_t cy) -> int {
+    if (!map.HeightMap.Contains(cx, cy)) return 0;
+    return map.HeightMap[static_cast<std::size_t>(cx)][static_cast<std::size_t>(cy)];
+  };
+  const std::uint8_t turns =
+      map.TerrainGrid.Contains(x, y)
+          ? map.TerrainGrid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)].QuarterTurns
+          : std::uint8_t{0};
+  static constexpr std::int64_t EdgeX[4] = {0, 1, 0, -1}, EdgeY[4] = {1, 0, -1, 0};
+  const int edge = EdgeOfSide(side, turns);
+  return heightAt(x + EdgeX[edge], y + EdgeY[edge]) < heightAt(x, y);
+}
+
 void ParseRoute(TRoute& route, std::string_view text) {
   route.Steps.clear();
   constexpr std::size_t GroupLength = 8;

@@ -22,6 +22,7 @@
 #include "platform/Backend.h"
 #include "platform/DisplayLoss.h"
 #include "platform/Fonts.h"
+#include "platform/Gamepad.h"
 #include "platform/Keys.h"
 
 namespace orr {
@@ -227,14 +228,18 @@ class TSdlBackend : public TPlatformBackend {
     ForgetDisplayLoss(&OnDisplayLost);
     if (context_ != nullptr) SDL_GL_DeleteContext(context_);
     if (window_ != nullptr) SDL_DestroyWindow(window_);
+    pads_.Stop();
     if (initialized_) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
   }
 
   bool Initialize(std::string& error) override {
-    // Without a Wayland compositor only X11 can give us a window; asking SDL for X11 alone
-    // keeps the Wayland client library from printing its own complaints.
+    // The game's window is an X11 window; on a Wayland desktop it goes through the
+    // desktop's X server (XWayland, which sets DISPLAY). SDL's own Wayland driver is not
+    // asked for: with only WAYLAND_DISPLAY set it crashed inside SDL's start-up on Weston's
+    // headless compositor, where X11 alone ends with a clear "cannot open a display".
+    // Windows has its own driver, SDL's choice there.
 #ifndef _WIN32
-    if (SDL_getenv("WAYLAND_DISPLAY") == nullptr) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
 #endif
     // A busy X server can refuse a single connection attempt; a display that is named
     // gets two seconds of attempts before the game gives up on it.
@@ -248,6 +253,7 @@ class TSdlBackend : public TPlatformBackend {
       SDL_Delay(100);
     }
     initialized_ = true;
+    pads_.Start();  // without pads (or without their subsystem) the keyboard alone plays
     WatchTerminationSignals();
     WatchDisplayLoss(&OnDisplayLost);
     // SDL falls back to drivers that draw nowhere; a game window needs a real display.
@@ -338,7 +344,7 @@ class TSdlBackend : public TPlatformBackend {
       const SDL_Scancode twin = TwinScancodeOf(static_cast<int>(vk));
       keys[vk] = state[code] != 0 || (twin != SDL_SCANCODE_UNKNOWN && state[twin] != 0);
     }
-    return keys;
+    return keys | pads_.HeldKeys();
   }
 
   bool CreateMainWindow(std::string& error) override {
@@ -415,6 +421,12 @@ class TSdlBackend : public TPlatformBackend {
         out.Kind = K::KeyDown;
         out.Key = VirtualKeyOf(e.key.keysym.scancode);
         return out.Key != 0;
+      case SDL_CONTROLLERDEVICEADDED:
+      case SDL_CONTROLLERDEVICEREMOVED:
+      case SDL_CONTROLLERBUTTONDOWN:
+        out.Kind = K::KeyDown;
+        out.Key = pads_.HandleEvent(e);
+        return out.Key != 0;
       case SDL_MOUSEWHEEL:
         out.Kind = K::MouseWheel;
         out.Wheel = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
@@ -437,6 +449,7 @@ class TSdlBackend : public TPlatformBackend {
   SDL_Window* window_ = nullptr;
   SDL_GLContext context_ = nullptr;
   bool framePending_ = false;  // painted and flushed, not yet swapped to the screen
+  TGamepads pads_;
 };
 
 }  // namespace

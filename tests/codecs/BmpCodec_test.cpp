@@ -1,4 +1,5 @@
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <functional>
 
@@ -172,6 +173,41 @@ TEST(BmpCodec, IndicesBeyondTheDeclaredPaletteAreOpaqueBlack) {
     black += !inPalette;
   }
   EXPECT_GT(black, 20);
+  // No count given: the palette is what fits before the pixels (16 colours here).
+  Put32(bytes, 46, 0);
+  EXPECT_EQ(Compare(DecodeBmp(bytes.data(), bytes.size()), want, 0), "");
+}
+
+TEST(BmpCodec, FiveBitChannelsScaleToTheNearestByte) {
+  // Every pixel against round(v x 255 / 31) of its own bits, no tolerance.
+  const std::vector<std::uint8_t> bytes = ReadBytes("bmp/rgb16_555.bmp");
+  const TPicture got = DecodeFile("rgb16_555.bmp");
+  const int w = 13, h = 7, stride = (w * 2 + 3) / 4 * 4;
+  ASSERT_EQ(got.Width, w);
+  auto scale = [](unsigned v) { return static_cast<TColor32>(std::lround(v * 255.0 / 31)); };
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const size_t at = 54 + static_cast<size_t>(h - 1 - y) * stride + 2 * x;
+      const unsigned p = bytes[at] | (bytes[at + 1] << 8);
+      const TColor32 want = 0xFF000000u | scale(p >> 10 & 31) << 16 | scale(p >> 5 & 31) << 8 | scale(p & 31);
+      EXPECT_EQ(got.Pixels[static_cast<size_t>(y * w + x)], want) << x << "," << y;
+    }
+}
+
+TEST(BmpCodec, RunsOfFourBitsAlternateHighNibbleFirst) {
+  // One row of 8 from the codes: a run of 5 of "1 2", 3 literal pixels "3 4 5", the end.
+  const std::vector<std::uint8_t> codes = {0x05, 0x12, 0x00, 0x03, 0x34, 0x50, 0x00, 0x01};
+  std::vector<std::uint8_t> b(118, 0);
+  b[0] = 'B', b[1] = 'M';
+  Put32(b, 2, static_cast<std::uint32_t>(b.size() + codes.size()));
+  Put32(b, 10, 118), Put32(b, 14, 40), Put32(b, 18, 8), Put32(b, 22, 1);
+  Put16(b, 26, 1), Put16(b, 28, 4), Put32(b, 30, 2);
+  for (int i = 0; i < 16; ++i) b[54 + 4 * i] = static_cast<std::uint8_t>(i);  // colour i: blue i
+  b.insert(b.end(), codes.begin(), codes.end());
+  const TPicture got = DecodeBmp(b.data(), b.size());
+  const std::vector<TColor32> blues = {1, 2, 1, 2, 1, 3, 4, 5};
+  ASSERT_EQ(got.Pixels.size(), blues.size());
+  for (size_t x = 0; x < blues.size(); ++x) EXPECT_EQ(got.Pixels[x], 0xFF000000u | blues[x]) << x;
 }
 
 TEST(BmpCodec, LimitsCanBeLoweredByTheCaller) {

@@ -7,9 +7,12 @@
 // (many draw nothing that shows: the creatures' hit cylinders are clear), and the index
 // must leave most of a large map's objects out. A third picture, with the sides of raised
 // cells that their neighbours hide built too, may differ only in lines (seams), never in
-// an area, and must draw more objects.
+// an area, and on a large map must draw more objects. Maps narrower than the view (one
+// cell wide or high) are checked too: there the index may take most objects and a view
+// may hold no hidden side.
 //
 //   orrindel-drawcheck GAME_FOLDER MAP.orx
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -96,12 +99,14 @@ void Play(TApplication& app) {
   TGLSceneViewer* viewer = DMGameModule->LocalPlayerViewer();
   TBasicPlayer* player = PlayerRecords.front()->Player;
   const int w = GameMap.MapSize.X, h = GameMap.MapSize.Y;
+  const bool large = w >= 32 && h >= 32;
   const int topLevel = DMGameRender->MainScene->Objects()->Count();
+  auto within = [](float v, int side) { return std::clamp(v, 0.5f, side - 0.5f); };
 
   std::vector<std::pair<std::string, TVector>> places = {
       {"middle", {w / 2.0f, h / 2.0f, 0, 0}},
-      {"near the left edge", {3.5f, h / 3.0f, 0, 0}},
-      {"near the top right corner", {w - 4.5f, h - 4.5f, 0, 0}}};
+      {"near the left edge", {within(3.5f, w), h / 3.0f, 0, 0}},
+      {"near the top right corner", {within(w - 4.5f, w), within(h - 4.5f, h), 0, 0}}};
   for (const auto& e : MapEntities)
     if (dynamic_cast<TItem*>(e.get()) != nullptr) {
       places.push_back({"on an item", e->GetPosition()});
@@ -123,13 +128,13 @@ void Play(TApplication& app) {
       Check(DifferingAreas(indexed.Picture, everySide.Picture) == 0,
             at + ": " + std::to_string(DifferingAreas(indexed.Picture, everySide.Picture)) +
                 " pixels in areas differ from the picture with the hidden sides built");
-      Check(indexed.Drawn < everySide.Drawn, at + ": no hidden side was left out");
+      Check(!large || indexed.Drawn < everySide.Drawn, at + ": no hidden side was left out");
       Check(Differing(indexed.Picture, plain.Picture) == 0,
             at + ": " + std::to_string(Differing(indexed.Picture, plain.Picture)) + " pixels differ");
       Check(indexed.Drawn > 0 && indexed.Drawn == plain.Drawn,
             at + ": drew " + std::to_string(indexed.Drawn) + " objects, the whole walk " +
                 std::to_string(plain.Drawn));
-      Check(indexed.TopLevel * 2 < topLevel,
+      Check(!large || indexed.TopLevel * 2 < topLevel,
             at + ": took " + std::to_string(indexed.TopLevel) + " of " + std::to_string(topLevel) +
                 " top-level objects");
       std::printf("%s: %d objects drawn (whole walk %d; %d with the hidden sides, %d pixels apart), "

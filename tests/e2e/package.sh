@@ -150,6 +150,15 @@ tool() { as_player env -i HOME="$home" PATH="$root/usr/games:$root/usr/bin:/usr/
 episode="$root/usr/share/games/orrindel/Episodes/Test/Promo4.orx"
 tool orx check "$episode" >"$E2E_TMP/orx.out" 2>&1 || fail "orx check: $(cat "$E2E_TMP/orx.out")"
 tool orx info "$episode" | grep -q 'Promo4' || fail "orx info does not name the episode"
+# A map of the author's own, played in the installed game without a display: a folder of
+# its own in the player's state folder, a virtual screen, a screenshot, Escape.
+tool orx generate "$home/own.orx" --size 30x24 --npcs 3 --items 4 --seed 7 >/dev/null
+tool orx play "$home/own.orx" >"$E2E_TMP/orx-play.out" 2>&1 || fail "orx play: $(cat "$E2E_TMP/orx-play.out")"
+own=$home/.local/state/orrindel/play-map/own
+grep -q "Game exit code: 0" "$E2E_TMP/orx-play.out" || fail "orx play: $(cat "$E2E_TMP/orx-play.out")"
+[ -s "$own/screenshot.png" ] || fail "orx play took no screenshot in $own"
+grep -q "Work folder set to $own/" "$own/log.txt" || fail "orx play did not play its own folder: $(head -n 5 "$own/log.txt")"
+[ -f "$root/usr/share/doc/orrindel/mapping.md" ] || fail "the mapping guide is not installed"
 # The simulator finds the installed game by itself; its log is the game's.
 tool orrindel-sim --steps 100 --log "$home/sim-log.txt" >"$E2E_TMP/sim.out" 2>"$E2E_TMP/sim.err" ||
   fail "orrindel-sim: $(cat "$E2E_TMP/sim.err")"

@@ -7,40 +7,9 @@
 # The game places the player on a random free cell. Near a corner of a map the camera stops
 # at the map's edge in both directions and a short walk does not move it, so the episode
 # played here is an open hall in the middle of a larger map, encoded with the map tool:
-# wherever the player lands, walking moves the view.
+# wherever the player lands, walking moves the view (hall_map in lib.sh).
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-
-# hall_map: the JSON source of a 40 x 40 map whose free cells are the 18 x 18 hall in its
-# middle, floored with every tile type and decorations so that
-# any shift of the view shows, with a creature looking around, a medkit and an ammunition pack.
-hall_map() {
-  awk 'function grid(kind,   x, y, row, sep) {
-         printf "["
-         for (y = 0; y < 40; y++) {
-           row = ""
-           for (x = 0; x < 40; x++) {
-             wall = (x < 11 || x > 28 || y < 11 || y > 28)
-             if (kind == "height") cell = wall ? 3 : 0
-             else if (kind == "terrain") cell = wall ? "[8,0]" : "[" (x * 5 + y * 3) % 14 "," (x + y) % 4 "]"
-             else cell = (x * 7 + y * 11) % 5 ? "[0,0]" : "[" 1 + (x + 2 * y) % 16 "," x % 4 "]"
-             row = row (x ? "," : "") cell
-           }
-           printf "%s[%s]", (y ? "," : ""), row
-         }
-         printf "]"
-       }
-       BEGIN {
-         printf "{\"MapVersion\": 1.1, \"MapName\": \"Hall\", \"MapIdCode\": \"ORR-E2E-HALL\","
-         printf " \"MapSize\": [40, 40], \"EntityCount\": 3, \"TerrainGrid\": "; grid("terrain")
-         printf ", \"DecorationGrid\": "; grid("deco")
-         printf ", \"HeightMap\": "; grid("height")
-         printf ", \"EntitySpawns\": ["
-         printf "{\"x\": 12.5, \"y\": 27.5, \"Kind\": 0, \"Index\": 0, \"Param1\": \"0\", \"Param2\": \"\"},"
-         printf "{\"x\": 27.5, \"y\": 12.5, \"Kind\": 3, \"Index\": 1, \"Param1\": \"25\", \"Param2\": \"\"},"
-         printf "{\"x\": 27.5, \"y\": 27.5, \"Kind\": 6, \"Index\": 0, \"Param1\": \"20\", \"Param2\": \"\"}]}\n"
-       }'
-}
 
 start_xvfb 1024x768
 game=$(copy_game)

@@ -37,10 +37,14 @@ TRun RunSession(const TGenerateOptions& options, bool plain, int steps) {
 }
 
 // Crowded maps (creatures bump into each other and into the player, who walks, turns,
-// fires and picks items up), a narrow one and a wide one; 600 steps each (a first difference shows within a few hundred).
+// fires and picks items up), a narrow one, a wide one and one of every feature (turned
+// raised cells, bodies on the grids' cell edges); 600 steps each (a first difference shows
+// within a few hundred).
 TEST(SpatialIndex, SessionsWithAndWithoutIndexesAgreeAfterEveryStep) {
+  TGenerateOptions everyFeature{40, 32, 50, 50, 4};
+  everyFeature.EveryFeature = true;  // turned raised cells: the plain session builds every side
   for (const TGenerateOptions& options : {TGenerateOptions{40, 32, 50, 50, 1}, TGenerateOptions{24, 64, 60, 30, 2},
-                                          TGenerateOptions{80, 20, 40, 60, 3}}) {
+                                          TGenerateOptions{80, 20, 40, 60, 3}, everyFeature}) {
     SCOPED_TRACE(std::to_string(options.Width) + "x" + std::to_string(options.Height));
     const TRun plain = RunSession(options, true, 600);
     const TRun indexed = RunSession(options, false, 600);

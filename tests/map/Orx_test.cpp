@@ -207,6 +207,26 @@ TEST_F(OrxTest, CheckReportsWhatWouldMisbehave) {
   }
 }
 
+TEST_F(OrxTest, CheckNamesAnImportedMapsObjectsAndTiledRows) {
+  json source = YardSource();
+  source["EntitySpawns"].push_back(
+      {{"x", 0.5}, {"y", 1.5}, {"Kind", 0}, {"Index", 0}, {"Param1", "0"}, {"Param2", ""}});
+  source.erase("EntityCount");
+  LoadSource(source);
+  TCheckNames names;
+  names.Entities = {"object 1 \"a\" (layer entities)", "object 2 \"b\" (layer entities)",
+                    "object 3 \"c\" (layer entities)", "object 12 \"guard\" (layer entities)"};
+  names.TiledRows = true;
+  const TCheckReport report = CheckGameMap(&names);
+  ASSERT_EQ(report.Findings.size(), 1u);
+  // The yard is 5 rows high: the map's y = 1 is Tiled's row 3.
+  EXPECT_EQ(report.Findings[0].Text,
+            "object 12 \"guard\" (layer entities), Civilian in cell (0, 1) (Tiled column 0, row 3): placed on the "
+            "blocked cell (0, 1) (Tiled column 0, row 3): it cannot move");
+  EXPECT_THAT(Findings(), ::testing::ElementsAre(HasSubstr("entity 3 (Civilian at 0.5, 1.5)")))
+      << "without names, the map's own";
+}
+
 TEST_F(OrxTest, CheckFindsNoRoomForThePlayer) {
   json source = YardSource();
   for (auto& row : source["HeightMap"])

@@ -219,7 +219,12 @@ TEST(TiledMap, WhatTheMapCannotHoldIsRefusedWithOneLineNamingIt) {
        "layer terrain: \"kept cells\" entry \"0,1,5\""},
       {"kept cell off the map", [](json& d) { d["layers"][0]["properties"] = {Prop("kept cells", "2,0,5,1")}; },
        "entry \"2,0,5,1\""},
-      {"unknown tile layer", [](json& d) { d["layers"][1]["name"] = "decor"; }, "layer decor: unknown tile layer"},
+      {"unknown tile layer",
+       [](json& d) {
+         d["layers"].push_back(d["layers"][1]);
+         d["layers"].back()["name"] = "decor";
+       },
+       "layer decor: unknown tile layer"},
       {"missing layer", [](json& d) { d["layers"].erase(2); }, "layer height: missing"},
       {"layer twice", [](json& d) { d["layers"].push_back(d["layers"][0]); }, "layer terrain: appears twice"},
       {"group layer", [](json& d) { d["layers"].push_back({{"type", "group"}, {"name", "g"}}); }, "layer g: a group layer"},
@@ -270,6 +275,44 @@ TEST(TiledMap, WhatTheMapCannotHoldIsRefusedWithOneLineNamingIt) {
     const std::string line = Refusal(doc);
     EXPECT_THAT(line, HasSubstr(c.Refusal));
     EXPECT_EQ(line.find('\n'), std::string::npos);
+  }
+}
+
+TEST(TiledMap, EveryProblemOfAReadableFileIsReportedAtOnce) {
+  json doc = MiniMap();
+  doc["properties"].push_back(Prop("author", "me"));
+  doc["layers"][0]["data"][1] = 2u | 0x80000000u;  // flipped: Tiled column 1, row 0
+  doc["layers"][2]["data"][2] = 17;                // a decoration among the heights: column 0, row 1
+  doc["layers"][3]["objects"].push_back(Object(16, 16, {Prop("kind", 3, "int")}));
+  json second = Object(48, 16, {Prop("kind", 0, "int"), Prop("index", "two"), Prop("route", "0 1")});
+  second["id"] = 9, second["name"] = "guard";
+  doc["layers"][3]["objects"].push_back(second);
+  try {
+    Import(doc);
+    FAIL() << "imported";
+  } catch (const ETiledRefusal& e) {
+    EXPECT_THAT(e.Problems, ::testing::ElementsAre(
+                                "map property \"author\": unknown; the map has name, id code and version",
+                                HasSubstr("layer terrain, cell 1,1 (Tiled column 1, row 0): the tile is flipped"),
+                                HasSubstr("layer height, cell 0,0 (Tiled column 0, row 1): a tile of the tileset decoration"),
+                                HasSubstr("object 7 \"thing\" (layer entities): property \"index\" is missing"),
+                                HasSubstr("object 9 \"guard\" (layer entities): property \"index\" is \"two\""),
+                                HasSubstr("object 9 \"guard\" (layer entities), property \"route\": holds a blank")));
+  }
+}
+
+TEST(TiledMap, AMapOfBadCellsReportsTheFirstFiftyAndCountsTheRest) {
+  json doc = MiniMap();
+  doc["width"] = doc["height"] = 100;
+  for (json& layer : doc["layers"])
+    if (layer["type"] == "tilelayer") layer["data"] = json(std::vector<int>(10000, 0));
+  try {
+    Import(doc);
+    FAIL() << "imported";
+  } catch (const ETiledRefusal& e) {
+    ASSERT_EQ(e.Problems.size(), 51u);
+    EXPECT_THAT(e.Problems[0], HasSubstr("layer terrain, cell 0,99 (Tiled column 0, row 0): no tile"));
+    EXPECT_EQ(e.Problems[50], "... and 9950 more problems");
   }
 }
 

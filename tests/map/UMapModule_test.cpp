@@ -7,6 +7,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -399,6 +400,21 @@ TEST_F(MapLoaderTest, FilesBeyondTheSizeLimitAndEndlessDevicesAreRefused) {
   }
 }
 
+// A grid row takes at least its shift byte and characters: 2 x (4W + 1) + (W + 1) bytes a
+// row in all. A header asking for more than the rest of the file holds is refused at once.
+TEST_F(MapLoaderTest, SizesNeedingMoreThanTheFileHoldsAreRefusedFirst) {
+  const std::string header = Encode({"2", "Tight", "T", "1", "2", "0"});  // ends with a separator
+  const std::pair<std::size_t, const char*> cases[] = {
+      {22, "map size 1 x 2 needs more grid data than the 23 bytes left in the file"},
+      {23, "field 7 (terrain row 0): missing (no separator left)"},
+  };
+  for (auto [extra, message] : cases) {
+    std::string failure;
+    EXPECT_EQ(LoadMap(Write(header + std::string(extra, '0')), &failure), TMapLoadResult::Unreadable);
+    EXPECT_EQ(failure, message) << extra;
+  }
+}
+
 TEST_F(MapLoaderTest, AFailedLoadKeepsWhatWasReadAndQueriesStayInBounds) {
   ASSERT_EQ(Load(Encode(SmallMapFields())), TMapLoadResult::Loaded);
   auto fields = SmallMapFields();
@@ -415,6 +431,11 @@ TEST_F(MapLoaderTest, AFailedLoadKeepsWhatWasReadAndQueriesStayInBounds) {
     EXPECT_EQ(IsCellBlocked(x, 0), x >= 3 || GameMap.HeightMap[static_cast<std::size_t>(x)][0] != 0) << x;
   GameMap.HeightMap.SetSize(2, 1);
   EXPECT_TRUE(IsCellBlocked(10, 0));
+  // And a grid larger than MapSize says is open only within MapSize.
+  GameMap.HeightMap.SetSize(6, 4);
+  GameMap.MapSize = {3, 2};
+  for (auto [x, y] : {std::pair{3, 0}, std::pair{0, 2}, std::pair{5, 3}}) EXPECT_TRUE(IsCellBlocked(x, y)) << x << "," << y;
+  EXPECT_FALSE(IsCellBlocked(2, 1));
 }
 
 // The arrays are resized, not rebuilt: a failed load over an earlier map leaves the earlier
@@ -512,6 +533,33 @@ TEST_F(MapLoaderTest, MapRectAndBlockedCellsAtTheBorders) {
       {-1, 0, true}, {3, 0, true},  {0, 2, true},  {0, -1, true}, {2, 1, false}, {0, 0, false},
       {1, 0, true},  {0, 1, true},  {1, 1, false}, {INT32_MIN, 0, true}, {INT32_MAX, 1, true}};
   for (auto [x, y, blocked] : cells) EXPECT_EQ(IsCellBlocked(x, y), blocked) << x << ", " << y;
+  // The grids hold exactly W x H cells.
+  for (auto [x, y, inside] : {std::tuple{2, 1, true}, std::tuple{3, 0, false}, std::tuple{0, 2, false},
+                              std::tuple{2, 2, false}, std::tuple{-1, 0, false}, std::tuple{0, -1, false}})
+    EXPECT_EQ(GameMap.HeightMap.Contains(x, y), inside) << x << ", " << y;
+}
+
+// Walls are children of the floor, which is rolled by -90 degrees per quarter turn: the
+// oracle turns each side's outward offset by that roll and looks across the edge it lands on.
+TEST(MapSides, ASideShowsWhereTheNeighbourAcrossItsTurnedEdgeIsLower) {
+  const int sideX[4] = {0, 1, 0, -1}, sideY[4] = {1, 0, -1, 0};  // +Y, +X, -Y, -X
+  for (int turns = 0; turns < 4; ++turns)
+    for (int lower = -1; lower < 4; ++lower) {  // the one lower neighbour (-1: none)
+      TOrrindelMap map;
+      map.TerrainGrid.SetSize(3, 3);
+      map.HeightMap.SetSize(3, 3);
+      for (auto column : {0, 1, 2})
+        for (auto row : {0, 1, 2}) map.HeightMap[column][row] = 2;  // equal neighbours hide sides
+      if (lower >= 0) map.HeightMap[1 + sideX[lower]][1 + sideY[lower]] = 1;
+      map.TerrainGrid[1][1].QuarterTurns = static_cast<std::uint8_t>(turns);
+      for (int side = 0; side < 4; ++side) {
+        const double a = -90.0 * turns * M_PI / 180;
+        const int x = static_cast<int>(std::lround(sideX[side] * std::cos(a) - sideY[side] * std::sin(a)));
+        const int y = static_cast<int>(std::lround(sideX[side] * std::sin(a) + sideY[side] * std::cos(a)));
+        const bool shows = lower >= 0 && x == sideX[lower] && y == sideY[lower];
+        EXPECT_EQ(RaisedSideShows(map, 1, 1, side), shows) << turns << " turns, side " << side << ", lower " << lower;
+      }
+    }
 }
 
 TEST(MapRoutes, GroupsOfEightCharacters) {

@@ -74,9 +74,16 @@ TEST(FindFiles, MaskWildcards) {
       {"Walk_a.bmp", "*.bmp", true},   {"walk.BMP", "*.bmp", true},   {"walk.bmpx", "*.bmp", false},
       {"walk.bm", "*.bmp", false},     {"README", "*.*", true},       {"a.b.c", "*.c", true},
       {"abc", "a?c", true},            {"ac", "a?c", false},          {"Hud Sketch #1.bmp", "*.bmp", true},
-      {"x", "", false},
+      {"x", "", false},                {"walk", "walk*", true},       {"walk", "w*k**", true},
+      {"", "*", true},                 {"", "", true},
   };
   for (const auto& c : cases) EXPECT_EQ(MatchesMask(c.Name, c.Pattern), c.Matches) << c.Name << " ~ " << c.Pattern;
+}
+
+TEST(FindFiles, NamesAreLookedUpWithoutRegardToCase) {
+  const TStringList names = {"Med_1.bmp", "PL001", "pl001"};
+  const std::pair<const char*, int> cases[] = {{"med_1.BMP", 0}, {"pl001", 1}, {"PL00", -1}, {"Med_1.bmpx", -1}};
+  for (auto [name, index] : cases) EXPECT_EQ(IndexOfName(names, name), index) << name;
 }
 
 }  // namespace

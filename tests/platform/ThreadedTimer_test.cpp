@@ -151,6 +151,15 @@ TEST_F(ThreadedTimerTest, DestructionWhileATickWaitsForTheMainThreadEndsWithoutR
   EXPECT_TRUE(ticks_.empty());
 }
 
+TEST_F(ThreadedTimerTest, ATickHandedOverBeforeDisablingDoesNotRun) {
+  timer_->SetInterval(5);
+  timer_->SetEnabled(true);
+  std::this_thread::sleep_for(milliseconds(30));  // the worker now waits in its hand-over
+  timer_->SetEnabled(false);
+  Pump(milliseconds(50));
+  EXPECT_TRUE(ticks_.empty());
+}
+
 TEST_F(ThreadedTimerTest, NoTickRunsOnceTheOwnerIsBeingDestroyed) {
   timer_->SetInterval(5);
   timer_->SetEnabled(true);

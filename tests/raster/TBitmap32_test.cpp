@@ -68,20 +68,21 @@ TEST(TBitmap32, PlainCopyMovesExactlyTheOverlappingPixels) {
       {{6, 0, 8, 2}, {0, 0, 2, 2}},     {{0, 0, 3, 3}, {5, 0, 8, 3}},   {{-9, -9, -4, -5}, {0, 0, 5, 4}},
       {{0, 0, 6, 5}, {-1, -1, 5, 4}},
   };
-  for (const TCase& c : cases) {
-    TBitmap32 dst(6, 5);
-    dst.Clear(0x11111111);
-    dst.Draw(c.Dst, c.Src, source);
-    for (int y = 0; y < 5; ++y)
-      for (int x = 0; x < 6; ++x) {
-        const int sx = c.Src.Left + x - c.Dst.Left, sy = c.Src.Top + y - c.Dst.Top;
-        const bool inDst = x >= c.Dst.Left && x < c.Dst.Right && y >= c.Dst.Top && y < c.Dst.Bottom;
-        const bool inSrc = sx >= 0 && sx < 5 && sy >= 0 && sy < 4;
-        EXPECT_EQ(dst.Pixel(x, y), inDst && inSrc ? source.Pixel(sx, sy) : 0x11111111u)
-            << "dst (" << c.Dst.Left << "," << c.Dst.Top << ") src (" << c.Src.Left << "," << c.Src.Top
-            << ") at " << x << "," << y;
-      }
-  }
+  for (const TCase& c : cases)
+    for (auto [w, h] : {std::pair{6, 5}, std::pair{4, 6}}) {  // wider than high, and higher
+      TBitmap32 dst(w, h);
+      dst.Clear(0x11111111);
+      dst.Draw(c.Dst, c.Src, source);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          const int sx = c.Src.Left + x - c.Dst.Left, sy = c.Src.Top + y - c.Dst.Top;
+          const bool inDst = x >= c.Dst.Left && x < c.Dst.Right && y >= c.Dst.Top && y < c.Dst.Bottom;
+          const bool inSrc = sx >= 0 && sx < 5 && sy >= 0 && sy < 4;
+          EXPECT_EQ(dst.Pixel(x, y), inDst && inSrc ? source.Pixel(sx, sy) : 0x11111111u)
+              << "dst (" << c.Dst.Left << "," << c.Dst.Top << ") src (" << c.Src.Left << "," << c.Src.Top
+              << ") at " << x << "," << y;
+        }
+    }
 }
 
 TEST(TBitmap32, RectanglesFarOutsideDrawNothing) {
@@ -192,6 +193,8 @@ TEST(TBitmap32, BlendMixesBySourceAlphaTimesMasterAlpha) {
       {0xFF102030, 0x80FFFFFF, 255, 0xFF102030},  // opaque source replaces
       {0x80FF0000, 0x00000000, 255, 0x80FF0000},  // over nothing: colour kept, alpha a
       {0x80FF0000, 0xFF0000FF, 1000, 0xFF80007F}, // master above 255 counts as 255
+      {0x0AFFFFFF, 0xFF000000, 13, 0xFF010101},   // alpha 10 x 13 / 255 = 0.51 rounds to 1
+      {0x80204060, 0xFFC06020, 255, 0xFF705040},  // each channel its own mean, 128 : 127
   };
   for (const TCase& c : cases)
     EXPECT_EQ(BlendOver(c.Source, c.Destination, c.Master), c.Result)
@@ -210,6 +213,10 @@ TEST(TBitmap32, DrawingOntoItselfReadsTheSourceFirst) {
   bitmap.Draw(1, 0, TRect{0, 0, 4, 1}, bitmap);
   EXPECT_EQ(PixelsOf(bitmap),
             (std::vector<TColor32>{0xFF000001, 0xFF000001, 0xFF000002, 0xFF000003, 0xFF000004}));
+  TBitmap32 stretched = Numbered(8, 1);
+  stretched.Draw({2, 0, 8, 1}, {0, 0, 3, 1}, stretched);  // each of 1 2 3 twice, from x = 2
+  EXPECT_EQ(PixelsOf(stretched), (std::vector<TColor32>{0xFF000001, 0xFF000002, 0xFF000001, 0xFF000001,
+                                                        0xFF000002, 0xFF000002, 0xFF000003, 0xFF000003}));
 }
 
 TEST(TBitmap32, SavedBitmapLoadsBackAndAFailedLoadKeepsThePixels) {

@@ -93,6 +93,7 @@ TEST_F(SceneWindowTest, TheCameraJumpsToTheFirstTargetAndGlidesAfterwards) {
   EXPECT_FLOAT_EQ(window.CameraPosition.Y, 50);
   Step(10);  // 1 - (19/20)^11 of the way after 11 steps in all
   EXPECT_NEAR(window.CameraPosition.X, 50 + 20 * (1 - std::pow(0.95, 11)), 1e-3);
+  EXPECT_FLOAT_EQ(window.CameraPosition.Y, 50);  // each axis glides after its own target
 }
 
 TEST_F(SceneWindowTest, TheCameraKeepsSevenCellsFromTheEdges) {
@@ -163,6 +164,35 @@ TEST_F(SceneWindowTest, RefreshBuildsTheCellsInViewAndFreesThoseThatLeft) {
   EXPECT_NE(SceneCells[40][40].Terrain, nullptr);
 }
 
+TEST_F(SceneWindowTest, EnteringANewCellRebuildsFromTheViewBeforeTheMove) {
+  // Glides along X only, along Y only, and back along both; every step checked.
+  const std::pair<TVector, TVector> glides[] = {{{20, 20, 15, 0}, {40, 20, 15, 0}},
+                                                {{20, 20, 15, 0}, {20, 40, 15, 0}},
+                                                {{40, 40, 15, 0}, {22, 27, 15, 0}}};
+  int glide = 0;
+  for (auto [from, to] : glides) {
+    MakeMap(60, 60, "glide-" + std::to_string(++glide));
+    TGLSceneWindow& window = Open();
+    window.SetCameraTarget(from);
+    window.RefreshVisibleCells();
+    window.SetCameraTarget(to);
+    Step();  // the refresh the new map asked for
+    int refreshes = 0;
+    for (int i = 0; i < 150; ++i) {
+      const TVector before = window.CameraPosition;
+      const TCellRect seenBefore = window.ComputeVisibleCells(), keptBefore = window.VisibleCells;
+      Step();
+      const TVector after = window.CameraPosition;
+      const bool newCell = RoundInt(before.X) != RoundInt(after.X) || RoundInt(before.Y) != RoundInt(after.Y);
+      refreshes += newCell;
+      EXPECT_EQ(window.VisibleCells, newCell ? seenBefore : keptBefore) << glide << " step " << i;
+      const TCellRect& v = window.VisibleCells;
+      EXPECT_EQ(BuiltCells(), (v.Right - v.Left + 1) * (v.Bottom - v.Top + 1)) << glide << " step " << i;
+    }
+    EXPECT_GE(refreshes, 10) << glide;
+  }
+}
+
 TEST_F(SceneWindowTest, ANewMapIsPreparedAtTheNextStep) {
   MakeMap(30, 30, "first");
   TGLSceneWindow& window = Open();
@@ -178,6 +208,12 @@ TEST_F(SceneWindowTest, ANewMapIsPreparedAtTheNextStep) {
   EXPECT_EQ(SceneCells[15][15].Terrain->Position.Z(), 1);
   Step();
   EXPECT_FALSE(SceneRefreshPending);  // lowered at the end of the event after the one that raised it
+  // Another map of the same size: the camera stays in its cell, the refresh still comes.
+  MakeMap(20, 20, "third");
+  GameMap.HeightMap[13][13] = 3;
+  Step();
+  ASSERT_NE(SceneCells[13][13].Terrain, nullptr);
+  EXPECT_EQ(SceneCells[13][13].Terrain->Position.Z(), 3);
 }
 
 TEST_F(SceneWindowTest, AMapWithoutCellsBuildsNothing) {

@@ -50,15 +50,20 @@ class TGeneratedWorld : public TEntityWorld {
   // Sets up the session on `map` with the random generator at `seed`; `plain` selects the
   // plain scans.
   // `walls`: build the raised cells of the whole map into the scene the way the scene cells
-  // do (a top and four sides each), so rays meet walls as in the game.
-  TGeneratedWorld(TOrrindelMap map, std::uint32_t seed, bool plain, bool walls = true) {
+  // do (a top turned with its terrain tile, the sides turned with it), so rays meet walls as
+  // in the game: the indexed session with only the sides that show, as the game builds
+  // them, the plain one with every side unless `plainSidesAsGame`. (A body placed inside a
+  // raised cell sees through the sides its block hides from outside: maps that put bodies
+  // on walls compare the indexes alone, with the game's sides in both sessions.)
+  TGeneratedWorld(TOrrindelMap map, std::uint32_t seed, bool plain, bool walls = true,
+                  bool plainSidesAsGame = false) {
     auto backend = std::make_unique<THeadlessBackend>();
     keys_ = backend.get();
     app_ = std::make_unique<TApplication>(std::move(backend));
     ResetSpatialIndex();
     SpatialIndexEnabled = !plain;
     GameMap = std::move(map);
-    if (walls) BuildWalls();
+    if (walls) BuildWalls(plain && !plainSidesAsGame);
     RandSeed = seed;
     SpawnEntities();
     AddPlayerRecord();
@@ -137,7 +142,7 @@ class TGeneratedWorld : public TEntityWorld {
   TLocalPlayer* Player = nullptr;
 
  private:
-  void BuildWalls() {
+  void BuildWalls(bool everySide) {
     for (std::int32_t x = 0; x < GameMap.MapSize.X; ++x)
       for (std::int32_t y = 0; y < GameMap.MapSize.Y; ++y) {
         const float h = GameMap.HeightMap[x][y];
@@ -145,9 +150,11 @@ class TGeneratedWorld : public TEntityWorld {
         auto* top = NewChildObject<TGLPlane>(Scene.Objects());
         top->Scale.SetPoint(1.001f, 1.001f, 1.0f);
         top->Position.SetPoint(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f, h);
+        top->SetRollAngle(-90.0f * GameMap.TerrainGrid[x][y].QuarterTurns);
         static const float Turns[4] = {0, -90, -180, -270};
         static const float Offsets[4][2] = {{0, 0.5f}, {0.5f, 0}, {0, -0.5f}, {-0.5f, 0}};
         for (int k = 0; k < 4; ++k) {
+          if (!everySide && !RaisedSideShows(GameMap, x, y, k)) continue;
           auto* wall = NewChildObject<TGLPlane>(top);
           wall->Direction.SetY(1);
           wall->Direction.SetZ(0);

@@ -29,7 +29,8 @@ const char* const TiledUsage =
     "                           (--game: the game folder, by default the one built beside orx)\n"
     "  import-tiled IN.tmx|IN.tmj OUT.orx [--seed S] [--wrap N] [--unchecked]\n"
     "                           read a map the Tiled editor saved (TMX or JSON) and store it;\n"
-    "                           anything it cannot take is refused with one line and exit 1,\n"
+    "                           every problem is reported at once (layer and Tiled's column\n"
+    "                           and row, or object id and name) with exit 1,\n"
     "                           as is a map with errors in `orx check` (unless --unchecked)\n"
     "  render IN.orx OUT.png [--scale N] [--entities] [--routes] [--game DIR]\n"
     "                           a picture of the map from above with the game's tiles, N\n"
@@ -217,11 +218,15 @@ int ImportTiledCommand(const std::vector<std::string>& args, TOrxLoad load) {
     return 1;
   }
   std::string content;
+  TCheckNames names;  // the check's findings name the author's objects, rows as Tiled counts them
+  names.TiledRows = true;
   try {
-    const TOrrindelMap map = ImportTiled(text.str(), in.has_parent_path() ? in.parent_path().string() : ".");
+    const TOrrindelMap map =
+        ImportTiled(text.str(), in.has_parent_path() ? in.parent_path().string() : ".", &names.Entities);
     content = EncodeMapFile(map, options);
   } catch (const ETiledRefusal& e) {
-    std::fprintf(stderr, "orx: %s: %s\n", in.c_str(), e.what());
+    for (const std::string& line : e.Problems) std::fprintf(stderr, "orx: %s: %s\n", in.c_str(), line.c_str());
+    if (e.Problems.size() > 1) std::fprintf(stderr, "orx: %s: not imported; nothing written\n", in.c_str());
     return 1;
   } catch (const EMapEncodeError& e) {
     std::fprintf(stderr, "orx: %s: %s\n", in.c_str(), e.what());
@@ -239,9 +244,9 @@ int ImportTiledCommand(const std::vector<std::string>& args, TOrxLoad load) {
     fs::remove(staged, error);
     return 1;
   }
-  const TCheckReport report = CheckGameMap();
+  const TCheckReport report = CheckGameMap(&names);
   for (const auto& finding : report.Findings)
-    std::fprintf(stderr, "orx: %s: %s: %s\n", out.c_str(),
+    std::fprintf(stderr, "orx: %s: %s: %s\n", in.c_str(),
                  finding.Severity == TCheckSeverity::Error ? "error" : "warning", finding.Text.c_str());
   if (report.Errors() > 0 && !unchecked) {
     std::fprintf(stderr, "orx: %s: not written: %d error(s) the game would trip over (--unchecked writes it anyway)\n",

@@ -67,8 +67,15 @@ bool WalkHitsWall(double x0, double y0, double x1, double y1) {
   return false;
 }
 
+// How the findings being written name places (CheckGameMap sets it for its run).
+const TCheckNames* Names = nullptr;
+
 std::string CellText(std::int64_t x, std::int64_t y) {
-  return "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
+  std::string text = "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
+  if (Names != nullptr && Names->TiledRows)
+    text += " (Tiled column " + std::to_string(x) + ", row " +
+            std::to_string(static_cast<std::int64_t>(GameMap.HeightMap.Height()) - 1 - y) + ")";
+  return text;
 }
 
 class TChecker {
@@ -90,6 +97,11 @@ class TChecker {
     if (name.empty()) name = "kind " + std::to_string(e.Kind) + " index " + std::to_string(e.Index);
     const std::string where = PlacedRandomly(e) ? "at a random cell"
                                                 : "at " + Number(e.Position.X) + ", " + Number(e.Position.Y);
+    if (Names != nullptr && i < Names->Entities.size()) {
+      const std::string cell = PlacedRandomly(e) ? "at a random cell"
+                                                 : "in cell " + CellText(CellFloor(e.Position.X), CellFloor(e.Position.Y));
+      return Names->Entities[i] + ", " + name + " " + cell;
+    }
     return "entity " + std::to_string(i) + " (" + name + " " + where + ")";
   }
 
@@ -263,7 +275,12 @@ class TChecker {
 
 }  // namespace
 
-TCheckReport CheckGameMap() { return TChecker().Run(); }
+TCheckReport CheckGameMap(const TCheckNames* names) {
+  Names = names;
+  TCheckReport report = TChecker().Run();
+  Names = nullptr;
+  return report;
+}
 
 std::string DescribeGameMap() {
   const TOrrindelMap& map = GameMap;

@@ -24,9 +24,17 @@ struct TCheckReport {
   int Warnings() const;
 };
 
+// How findings name places when the map came from elsewhere (an imported Tiled map):
+// each entity by what it was there, and cells with Tiled's column and row too (Tiled counts
+// rows from the north edge, the map's y from the south).
+struct TCheckNames {
+  std::vector<std::string> Entities;  // in the map's order, e.g. "object 12 "Guard" (layer entities)"
+  bool TiledRows = false;
+};
+
 // Judges GameMap the way the game will use it: creature and item records, patrol routes,
-// placement, and room for the player.
-TCheckReport CheckGameMap();
+// placement, and room for the player. `names`, when given, names the places.
+TCheckReport CheckGameMap(const TCheckNames* names = nullptr);
 
 // A short summary of GameMap: name, id, version, size, entity counts by kind and index.
 std::string DescribeGameMap();

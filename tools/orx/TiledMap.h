@@ -28,14 +28,18 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "map/UMapModule.h"
 
 namespace orr {
 
-// One line saying what cannot be imported and where (layer, cell or object).
+// What cannot be imported and where (layer, cell or object): one line per problem.
 struct ETiledRefusal : std::runtime_error {
-  using std::runtime_error::runtime_error;
+  explicit ETiledRefusal(const std::string& line) : std::runtime_error(line), Problems{line} {}
+  // what() holds the lines joined by newlines.
+  explicit ETiledRefusal(std::vector<std::string> problems);
+  std::vector<std::string> Problems;
 };
 
 // How the tile layers' data is written.
@@ -61,8 +65,12 @@ constexpr int TiledCellPixels = 32;
 std::string ExportTiled(const TOrrindelMap& map, const TTiledTilesets& tilesets, TTiledEncoding encoding);
 
 // Reads a Tiled map (TMX when `text` starts with '<', otherwise JSON). `folder` is where
-// external tilesets are looked up. Throws ETiledRefusal with one line naming the layer,
-// cell, object or property for anything it cannot take.
-TOrrindelMap ImportTiled(const std::string& text, const std::string& folder);
+// external tilesets are looked up. Throws ETiledRefusal naming the layer and cell (with
+// Tiled's column and row), object or property of everything it cannot take: a file it
+// cannot read stops at that one line; in a readable file every problem is listed (the
+// first 50, then their count). `entityPlaces`, when given, receives for each entity of the
+// map the object it came from: "object ID "NAME" (layer L)".
+TOrrindelMap ImportTiled(const std::string& text, const std::string& folder,
+                         std::vector<std::string>* entityPlaces = nullptr);
 
 }  // namespace orr

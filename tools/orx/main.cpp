@@ -11,6 +11,7 @@
 #include "OrxCheck.h"
 #include "OrxGenerate.h"
 #include "OrxJson.h"
+#include "PlayCommand.h"
 #include "core/UMainModule.h"
 #include "map/MapFileWriter.h"
 #include "map/UMapModule.h"
@@ -44,6 +45,7 @@ constexpr const char* Usage =
     "  generate OUT.orx --size WxH --npcs N --items M [--seed S] [--every-feature]\n"
     "                           write a playable map of rooms and corridors with N\n"
     "                           creatures and M items (test maps; same options, same file)\n"
+    "%s"
     "%s"
     "  help, --help, -h         this text\n"
     "\n"
@@ -237,13 +239,13 @@ int main(int argc, char** argv) {
   orr::UseBinaryStandardStreams();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
-    std::fprintf(stderr, Usage, TiledUsage);
+    std::fprintf(stderr, Usage, TiledUsage, PlayUsage);
     return 2;
   }
   const std::string command = args.front();
   args.erase(args.begin());
   if (command == "help" || command == "--help" || command == "-h" || WantsHelp(args)) {
-    std::printf(Usage, TiledUsage);
+    std::printf(Usage, TiledUsage, PlayUsage);
     return 0;
   }
   if (command == "decode") return Decode(args);
@@ -254,5 +256,6 @@ int main(int argc, char** argv) {
   if (command == "export-tiled") return ExportTiledCommand(args, Load);
   if (command == "import-tiled") return ImportTiledCommand(args, Load);
   if (command == "render") return RenderCommand(args, Load);
+  if (command == "play") return PlayCommand(args, Load);
   return UsageError("unknown command " + command);
 }

@@ -103,8 +103,9 @@ def main():
     gif("g_two_frames.gif", 4, 3, PAL, [frame(rows), frame(second, transparent=0)])
     reference("g_two_frames.txt", [[argb(PAL[v]) for v in r] for r in rows])
 
-    # Interlaced, 5 x 11 so that every pass holds rows.
-    tall = [[(x + 2 * y) % 4 for x in range(5)] for y in range(11)]
+    # Interlaced, 5 x 11 so that every pass holds rows; rows 2 and 4 differ, so that the
+    # order of the two middle passes shows.
+    tall = [[(x + y) % 4 for x in range(5)] for y in range(11)]
     gif("g_interlaced.gif", 5, 11, PAL, [frame(tall, interlaced=True)])
     reference("g_interlaced.txt", [[argb(PAL[v]) for v in r] for r in tall])
 

@@ -1,0 +1,268 @@
+// `orx play MAP.orx`: plays a map in the game the tool belongs to (the installed one, or
+// the build tree's), without building anything. The game reads no command line; what it
+// plays is its folder, so the map gets a folder of its own: a copy of the game's program
+// (which finds its data beside its own file), a link to the game's pictures, and the map
+// as the episode Episodes/Test/Promo4.orx. The game writes its log there.
+//
+// With a display the game simply runs there. Without one it runs on a virtual 1024x768
+// screen (Xvfb): after five seconds a screenshot is saved into the folder, Escape is
+// pressed, and the screenshot, the log and the game's exit code are printed.
+#include "PlayCommand.h"
+
+#ifdef _WIN32
+
+#include <cstdio>
+
+namespace orr {
+
+// Playing a map starts the game with a folder of its own, through POSIX processes and a
+// virtual X screen: not built for Windows yet; there a map is played by copying it over
+// Episodes\Test\Promo4.orx in a copy of the game's folder.
+const char* const PlayUsage = "  play MAP.orx             (not available in the Windows build)\n";
+
+int PlayCommand(const std::vector<std::string>&, TOrxLoad) {
+  std::fprintf(stderr,
+               "orx: play is not available in the Windows build: copy the map over "
+               "Episodes\\Test\\Promo4.orx in a copy of the game's folder and start orrindel.exe there\n");
+  return 2;
+}
+
+}  // namespace orr
+
+#else
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "OrxCheck.h"
+#include "platform/Application.h"
+#include "platform/Folders.h"
+
+namespace orr {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Starts `argv` with standard output into `out` (when given) and standard error
+// silenced when `quiet`; returns its process id, or -1.
+pid_t Start(const std::vector<std::string>& argv, int outFd = -1, bool quiet = true, int keepFd = -1) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid != 0) return pid;
+  const int null = ::open("/dev/null", O_RDWR);
+  ::dup2(null, 0);
+  ::dup2(outFd >= 0 ? outFd : null, 1);
+  if (quiet) ::dup2(null, 2);
+  if (keepFd >= 0 && keepFd != 3) {
+    ::dup2(keepFd, 3);
+  }
+  ::execvp(args[0], args.data());
+  ::_exit(127);
+}
+
+// Waits up to `seconds` for the process; its exit code, 128 + signal, or -1 when it still
+// runs.
+int WaitFor(pid_t pid, double seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  for (;;) {
+    int status = 0;
+    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (done < 0) return -1;
+    if (std::chrono::steady_clock::now() >= end) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+// Runs `argv` to its end (at most `seconds`); its standard output.
+std::string Output(const std::vector<std::string>& argv, double seconds, int* code = nullptr) {
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) return {};
+  const pid_t pid = Start(argv, pipeFds[1]);
+  ::close(pipeFds[1]);
+  std::string out;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<std::size_t>(n));
+  ::close(pipeFds[0]);
+  int result = pid > 0 ? WaitFor(pid, seconds) : -1;
+  if (result < 0 && pid > 0) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
+  if (code != nullptr) *code = result;
+  return out;
+}
+
+bool OnPath(const char* program) {
+  const char* path = std::getenv("PATH");
+  std::string list = path != nullptr ? path : "/usr/bin:/bin";
+  for (std::size_t at = 0; at <= list.size();) {
+    const std::size_t end = std::min(list.find(':', at), list.size());
+    const fs::path candidate = fs::path(list.substr(at, end - at)) / program;
+    if (::access(candidate.c_str(), X_OK) == 0) return true;
+    at = end + 1;
+  }
+  return false;
+}
+
+// The game on a virtual screen: screenshot, Escape, exit code (-1: it had to be stopped).
+int RunOnVirtualScreen(const fs::path& folder) {
+  for (const char* tool : {"Xvfb", "xdotool", "import"})
+    if (!OnPath(tool)) {
+      std::fprintf(stderr,
+                   "orx: no display, and %s is missing for the virtual screen "
+                   "(sudo apt install xvfb xdotool imagemagick)\n",
+                   tool);
+      return 1;
+    }
+  std::printf("No display found: running the game on a virtual 1024x768 screen.\n");
+  std::fflush(stdout);
+  int displayPipe[2];
+  if (::pipe(displayPipe) != 0) return 1;
+  const pid_t xvfb = Start({"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, -1, true,
+                           displayPipe[1]);
+  ::close(displayPipe[1]);
+  std::string number;
+  pollfd wait{displayPipe[0], POLLIN, 0};
+  char c = 0;
+  while (::poll(&wait, 1, 15000) > 0 && ::read(displayPipe[0], &c, 1) == 1 && c != '\n') number += c;
+  ::close(displayPipe[0]);
+  if (xvfb < 0 || number.empty()) {
+    std::fprintf(stderr, "orx: Xvfb did not start\n");
+    if (xvfb > 0) ::kill(xvfb, SIGTERM), ::waitpid(xvfb, nullptr, 0);
+    return 1;
+  }
+  ::setenv("DISPLAY", (":" + number).c_str(), 1);
+
+  const fs::path screenshot = folder / "screenshot.png";
+  const pid_t game = Start({(folder / "orrindel").string()}, -1, false);
+  std::this_thread::sleep_for(std::chrono::seconds(5));
+  Output({"import", "-window", "root", screenshot.string()}, 30);
+  std::string window = Output({"xdotool", "search", "--onlyvisible", "--name", "^Orrindel$"}, 10);
+  window = window.substr(0, window.find('\n'));
+  if (!window.empty()) Output({"xdotool", "windowfocus", "--sync", window}, 10);
+  Output({"xdotool", "key", "Escape"}, 10);
+  int code = WaitFor(game, 10);
+  if (code < 0) {
+    std::fprintf(stderr, "orx: the game did not end after Escape; stopping it\n");
+    ::kill(game, SIGKILL);
+    ::waitpid(game, nullptr, 0);
+    code = 1;
+  }
+  ::kill(xvfb, SIGTERM);
+  ::waitpid(xvfb, nullptr, 0);
+  std::error_code error;
+  std::printf("Screenshot: %s\n", fs::exists(screenshot, error) ? screenshot.c_str() : "(none taken)");
+  std::printf("Log:        %s\n", (folder / "log.txt").c_str());
+  std::printf("Game exit code: %d\n", code);
+  return code;
+}
+
+}  // namespace
+
+const char* const PlayUsage =
+    "  play MAP.orx [--folder DIR]\n"
+    "                           play the map in this tool's game (installed or built):\n"
+    "                           checked first (a map with errors is not started), then\n"
+    "                           played from a folder of its own, by default\n"
+    "                           ~/.local/state/orrindel/play-map/NAME/, where the game's\n"
+    "                           log goes. Without a display: on a virtual screen, with a\n"
+    "                           screenshot in that folder, ended by Escape after 5 s\n";
+
+int PlayCommand(const std::vector<std::string>& args, TOrxLoad load) {
+  std::string map, folderArg;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--folder") {
+      if (i + 1 >= args.size()) {
+        std::fprintf(stderr, "orx: play: --folder needs a folder\n(orx --help shows how to use it)\n");
+        return 2;
+      }
+      folderArg = args[++i];
+    } else if (!args[i].empty() && args[i][0] == '-') {
+      std::fprintf(stderr, "orx: play: unknown option %s\n(orx --help shows how to use it)\n", args[i].c_str());
+      return 2;
+    } else if (map.empty()) {
+      map = args[i];
+    } else {
+      std::fprintf(stderr, "orx: play: one MAP.orx only\n(orx --help shows how to use it)\n");
+      return 2;
+    }
+  }
+  if (map.empty()) {
+    std::fprintf(stderr, "orx: play: MAP.orx missing\n(orx --help shows how to use it)\n");
+    return 2;
+  }
+
+  if (load(map, false) != 0) return 1;
+  const TCheckReport report = CheckGameMap();
+  for (const auto& finding : report.Findings)
+    std::printf("%s: %s: %s\n", map.c_str(), finding.Severity == TCheckSeverity::Error ? "error" : "warning",
+                finding.Text.c_str());
+  if (report.Errors() > 0) {
+    std::fprintf(stderr, "orx: %s: the game would trip over this map; not started\n", map.c_str());
+    return 1;
+  }
+
+  const std::string gameFolder = GameFolderBeside(ExecutableFileName());
+  std::error_code error;
+  if (gameFolder.empty() || !fs::is_regular_file(fs::path(gameFolder) / "orrindel", error)) {
+    std::fprintf(stderr, "orx: play: no game beside this program (build it, or install the package)\n");
+    return 1;
+  }
+  const std::string name = fs::path(map).stem().string();
+  fs::path folder;
+  if (!folderArg.empty()) {
+    folder = fs::absolute(folderArg, error);
+    fs::create_directories(folder, error);
+  } else {
+    const std::string state = UserStateFolder("orrindel");
+    if (state.empty()) {
+      std::fprintf(stderr, "orx: play: no HOME or XDG_STATE_HOME to put the game's folder in; use --folder DIR\n");
+      return 1;
+    }
+    folder = fs::path(state) / "play-map" / name;
+    CreateUserFolder(folder.string());
+  }
+  // Only what this command lays out is replaced: --folder may name a folder with other files.
+  const fs::path program = folder / "orrindel", pictures = folder / "Graphics", episode = folder / "Episodes" / "Test";
+  for (const fs::path& old : {program, pictures, episode / "Promo4.orx", folder / "log.txt", folder / "screenshot.png"})
+    fs::remove(old, error);
+  fs::create_directories(episode, error);
+  bool laidOut = !error;
+  laidOut = laidOut && fs::copy_file(fs::path(gameFolder) / "orrindel", program, error);
+  if (laidOut) fs::create_directory_symlink(fs::canonical(fs::path(gameFolder) / "Graphics", error), pictures, error);
+  laidOut = laidOut && !error && fs::copy_file(map, episode / "Promo4.orx", error);
+  if (!laidOut) {
+    std::fprintf(stderr, "orx: play: cannot lay out %s: %s\n", folder.c_str(), error.message().c_str());
+    return 1;
+  }
+  std::printf("orx: playing %s in %s\n", map.c_str(), folder.c_str());
+  std::fflush(stdout);
+
+  const char* display = std::getenv("DISPLAY");  // the game's window is an X11 one
+  if (display != nullptr && *display != 0) {
+    const std::string path = program.string();
+    char* const argv[] = {const_cast<char*>(path.c_str()), nullptr};
+    ::execv(argv[0], argv);
+    std::fprintf(stderr, "orx: play: cannot start %s: %s\n", argv[0], std::strerror(errno));
+    return 1;
+  }
+  return RunOnVirtualScreen(folder);
+}
+
+}  // namespace orr
+
+#endif  // _WIN32
