@@ -21,7 +21,13 @@ mkfifo "$E2E_TMP/pad"
 pid=$!
 E2E_PIDS+=($pid)
 exec 4>"$E2E_TMP/pad"
-pad() { echo "$*" >&4; }
+# A game that ended closes the pipe: the write fails (rather than killing the test) and says so.
+trap '' PIPE
+pad() {
+  echo "$*" >&4 2>/dev/null && return 0
+  wait_exit "$pid" 5
+  fail "the game ended before \"$*\" (exit code $EXIT_CODE); stderr: $(cat "$E2E_TMP/stderr"); log: $(tail -n 5 "$game/log.txt" 2>/dev/null)"
+}
 win=$(wait_window Orrindel 30) || fail "no game window"
 xdotool windowfocus --sync "$win" 2>/dev/null || true
 sleep 1.5
