@@ -161,6 +161,16 @@ TEST_F(MixerTest, OpeningNegotiatesThePrimaryFormatUnlessTheLevelIsNormal) {
   EXPECT_EQ(driver->DevicesCreated(), 1);
   mixer->CloseDevice();
   EXPECT_FALSE(mixer->DeviceOpen());
+  mixer->SetStereo(true);
+  mixer->SetBitsPerSample(bs16Bit);
+  mixer->SetFrequency(44100);
+  mixer->OpenDevice();
+  mixer->PrimaryBuffer()->GetFormat(&primary);
+  EXPECT_EQ(primary.BlockAlign, 4);
+  EXPECT_EQ(primary.AvgBytesPerSec, 176400u);
+  EXPECT_EQ(mixer->BitsPerSample(), bs16Bit);
+  EXPECT_TRUE(mixer->Stereo());
+  mixer->CloseDevice();
 
   mixer->SetLevel(lNormal);
   mixer->SetFrequency(8000);
@@ -220,6 +230,7 @@ TEST_F(MixerTest, GeometryFollowsTheFileFormat) {
       {44100, 2, 705600, 282240, 141120},
       {22050, 1, 176400, 70560, 35280},
       {8000, 2, 128000, 51200, 25600},
+      {22051, 2, 352816, 141126, 70560},  // 0.8 s is 70563.2 bytes: whole frames only
   };
   for (const auto& c : cases) {
     auto path = WriteWav("g" + std::to_string(c.Rate) + ".wav", TestSamples(c.Rate, c.Channels), c.Rate,
@@ -290,6 +301,7 @@ TEST_F(MixerTest, DataEndingWithinTheFirstUpdatePeriodEndsAtTheFirstTick) {
       {"blip.wav", 44100 * 3 / 10, false},
       {"nothing.wav", 0, false},
       {"nothing-looped.wav", 0, true},  // gives nothing even after a rewind
+      {"to-the-tick.wav", 44100 * 4 / 10, false},  // the tick falls on the end itself
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -345,6 +357,42 @@ TEST_F(MixerTest, RefillsRewriteExactlyThePlayedBytes) {
   staging = channel->Staging();
   EXPECT_EQ(0, std::memcmp(staging.data() + 423360, bytes.data() + 705600 + 423360, 282240));
   EXPECT_EQ(0, std::memcmp(staging.data(), bytes.data() + 2 * 705600, 70560));
+  EXPECT_EQ(DeviceBuffer()->Contents(), staging);
+}
+
+TEST_F(MixerTest, AnEndWrittenLessThanATickAheadEndsAtTheNextTick) {
+  // The update thread held up for 3.9 s: the late refill goes round the ring and writes the
+  // end of the 4.5 s file at 0.5 s, 0.2 s ahead of the play position (0.3 s).
+  TmwDSMixerChannel* channel = PlayStill(WriteWav("late.wav", TestSamples(44100 * 45 / 10, 2)), false);
+  Advance(400);
+  channel->UpdateTick();
+  EXPECT_EQ(channel->EndMark(), -1);
+  Advance(3900);
+  channel->UpdateTick();
+  EXPECT_EQ(channel->WritePosition(), 52920u);
+  EXPECT_EQ(channel->EndMark(), 88200);
+  EXPECT_TRUE(channel->NearEnd());
+  Advance(400);
+  channel->UpdateTick();
+  EXPECT_EQ(channel->PlayingState(), 0);
+}
+
+TEST_F(MixerTest, SilenceModeQueuesChunksOfSilenceAheadOfThePlayPosition) {
+  const auto samples = TestSamples(44100 * 10, 2);
+  TmwDSMixerChannel* channel = PlayStill(WriteWav("quiet.wav", samples), false);
+  Advance(400);
+  channel->UpdateTick();  // data up to 0.4 s into the ring
+  channel->SetSilenceMode(true);
+  // Written once less than a chunk (0.8 s) is queued: from 0.4 s, a chunk at a time.
+  const std::pair<int, uint32_t> ticks[] = {{3200, 70560}, {400, 211680}, {800, 352800}, {800, 493920},
+                                            {800, 635040}, {800, 70560}};  // the last one goes round
+  for (auto [ms, written] : ticks) {
+    Advance(ms);
+    channel->UpdateTick();
+    EXPECT_EQ(channel->WritePosition(), written) << ms;
+  }
+  const auto staging = channel->Staging();
+  EXPECT_TRUE(std::all_of(staging.begin(), staging.end(), [](uint8_t b) { return b == 0; }));
   EXPECT_EQ(DeviceBuffer()->Contents(), staging);
 }
 

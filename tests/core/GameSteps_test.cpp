@@ -114,27 +114,30 @@ TEST_F(GameSteps, RemovalDuringAStepNeverCallsARemovedHandlerNorSkipsOne) {
     const char* What;
     int Remover, Removed;  // indexes among four handlers 0..3
     std::vector<int> FirstStep, SecondStep;
+    bool AddsOne = false;  // the remover then adds handler 4
   };
   const TCase cases[] = {
       {"an earlier one", 2, 0, {0, 1, 2, 3}, {1, 2, 3}},
       {"itself", 1, 1, {0, 1, 2, 3}, {0, 2, 3}},
       {"a later one", 1, 2, {0, 1, 3}, {0, 1, 3}},
       {"the last one", 0, 3, {0, 1, 2}, {0, 1, 2}},
+      {"the last one, adding one", 0, 3, {0, 1, 2}, {0, 1, 2, 4}, true},
   };
   for (const auto& c : cases) {
     ResetStepHandlers();
     std::vector<int> order;
-    std::vector<TCounter> counters(4);
-    for (int i = 0; i < 4; ++i) {
+    std::vector<TCounter> counters(5);
+    for (int i = 0; i < 5; ++i) {
       counters[i].Order = &order;
       counters[i].Id = i;
     }
     bool done = false;
     counters[c.Remover].During = [&] {
       if (!done) RemoveStepHandler(HandlerOf(counters[c.Removed]));
+      if (!done && c.AddsOne) AddStepHandler(HandlerOf(counters[4]));
       done = true;
     };
-    for (auto& counter : counters) AddStepHandler(HandlerOf(counter));
+    for (int i = 0; i < 4; ++i) AddStepHandler(HandlerOf(counters[i]));
     Progress(OneStep);
     EXPECT_EQ(order, c.FirstStep) << c.What;
     order.clear();

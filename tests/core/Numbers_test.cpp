@@ -41,8 +41,8 @@ TEST(WrapAngle, FoldsIntoTheRangeAndReflectsTheGapAboveTheTop) {
   // 16 above a multiple of 360 and -2^40 344 above one.
   EXPECT_FLOAT_EQ(WrapAngle(1099511627776.0f, 0, 359), 16);
   EXPECT_FLOAT_EQ(WrapAngle(-1099511627776.0f, 0, 359), 344);
-  // 2^27 is 8 above a multiple of 360; stepping down by 360 there rounds at every step.
-  EXPECT_FLOAT_EQ(WrapAngle(134217728.0f, 0, 359), 8);
+  // 2^28 is 16 above a multiple of 360; stepping down by 360 there rounds at every step.
+  EXPECT_FLOAT_EQ(WrapAngle(268435456.0f, 0, 359), 16);
   EXPECT_EQ(WrapAngle(77, 5, 5), 5);
 }
 

@@ -7,6 +7,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -536,6 +537,29 @@ TEST_F(MapLoaderTest, MapRectAndBlockedCellsAtTheBorders) {
   for (auto [x, y, inside] : {std::tuple{2, 1, true}, std::tuple{3, 0, false}, std::tuple{0, 2, false},
                               std::tuple{2, 2, false}, std::tuple{-1, 0, false}, std::tuple{0, -1, false}})
     EXPECT_EQ(GameMap.HeightMap.Contains(x, y), inside) << x << ", " << y;
+}
+
+// Walls are children of the floor, which is rolled by -90 degrees per quarter turn: the
+// oracle turns each side's outward offset by that roll and looks across the edge it lands on.
+TEST(MapSides, ASideShowsWhereTheNeighbourAcrossItsTurnedEdgeIsLower) {
+  const int sideX[4] = {0, 1, 0, -1}, sideY[4] = {1, 0, -1, 0};  // +Y, +X, -Y, -X
+  for (int turns = 0; turns < 4; ++turns)
+    for (int lower = -1; lower < 4; ++lower) {  // the one lower neighbour (-1: none)
+      TOrrindelMap map;
+      map.TerrainGrid.SetSize(3, 3);
+      map.HeightMap.SetSize(3, 3);
+      for (auto column : {0, 1, 2})
+        for (auto row : {0, 1, 2}) map.HeightMap[column][row] = 2;  // equal neighbours hide sides
+      if (lower >= 0) map.HeightMap[1 + sideX[lower]][1 + sideY[lower]] = 1;
+      map.TerrainGrid[1][1].QuarterTurns = static_cast<std::uint8_t>(turns);
+      for (int side = 0; side < 4; ++side) {
+        const double a = -90.0 * turns * M_PI / 180;
+        const int x = static_cast<int>(std::lround(sideX[side] * std::cos(a) - sideY[side] * std::sin(a)));
+        const int y = static_cast<int>(std::lround(sideX[side] * std::sin(a) + sideY[side] * std::cos(a)));
+        const bool shows = lower >= 0 && x == sideX[lower] && y == sideY[lower];
+        EXPECT_EQ(RaisedSideShows(map, 1, 1, side), shows) << turns << " turns, side " << side << ", lower " << lower;
+      }
+    }
 }
 
 TEST(MapRoutes, GroupsOfEightCharacters) {

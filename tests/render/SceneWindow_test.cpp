@@ -93,6 +93,7 @@ TEST_F(SceneWindowTest, TheCameraJumpsToTheFirstTargetAndGlidesAfterwards) {
   EXPECT_FLOAT_EQ(window.CameraPosition.Y, 50);
   Step(10);  // 1 - (19/20)^11 of the way after 11 steps in all
   EXPECT_NEAR(window.CameraPosition.X, 50 + 20 * (1 - std::pow(0.95, 11)), 1e-3);
+  EXPECT_FLOAT_EQ(window.CameraPosition.Y, 50);  // each axis glides after its own target
 }
 
 TEST_F(SceneWindowTest, TheCameraKeepsSevenCellsFromTheEdges) {
@@ -207,6 +208,12 @@ TEST_F(SceneWindowTest, ANewMapIsPreparedAtTheNextStep) {
   EXPECT_EQ(SceneCells[15][15].Terrain->Position.Z(), 1);
   Step();
   EXPECT_FALSE(SceneRefreshPending);  // lowered at the end of the event after the one that raised it
+  // Another map of the same size: the camera stays in its cell, the refresh still comes.
+  MakeMap(20, 20, "third");
+  GameMap.HeightMap[13][13] = 3;
+  Step();
+  ASSERT_NE(SceneCells[13][13].Terrain, nullptr);
+  EXPECT_EQ(SceneCells[13][13].Terrain->Position.Z(), 3);
 }
 
 TEST_F(SceneWindowTest, AMapWithoutCellsBuildsNothing) {

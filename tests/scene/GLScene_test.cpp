@@ -500,6 +500,11 @@ TEST(SceneRenderOrder, BlendedChildrenComeLastFarthestFirst) {
   OrderChildrenForRender(*scene.Objects(), osNone, {0, 0, 10, 1}, order);
   EXPECT_EQ(order.size(), 5u);
   EXPECT_EQ(order[1], nearBlend);
+  // Every child by its distance, the two at 10 in list order either way.
+  OrderChildrenForRender(*scene.Objects(), osRenderNearestFirst, {0, 0, 10, 1}, order);
+  EXPECT_EQ(order, (std::vector<TGLBaseSceneObject*>{nearBlend, bound, farBlend, opaque1, alphaTest}));
+  OrderChildrenForRender(*scene.Objects(), osRenderFarthestFirst, {0, 0, 10, 1}, order);
+  EXPECT_EQ(order, (std::vector<TGLBaseSceneObject*>{opaque1, alphaTest, farBlend, bound, nearBlend}));
 }
 
 }  // namespace

@@ -74,14 +74,14 @@ class TRandomScene {
     }
   }
 
-  // Moves, turns, hides, shows, rescales or frees a top-level object or one of its parts,
-  // or adds a new one.
+  // Moves, turns, hides, shows, rescales or frees a top-level object or one of its parts
+  // (or rescales a part and moves the whole), or adds a new one.
   void Change() {
     TGLBaseSceneObject* root = Scene.Objects();
     if (root->Count() == 0 || Below(5) == 0) return AddSomething();
     TGLBaseSceneObject* o = root->Children(Below(root->Count()));
     TGLBaseSceneObject* part = o->Count() > 0 ? o->Children(Below(o->Count())) : o;
-    switch (Below(8)) {
+    switch (Below(9)) {
       case 0: o->Position.SetPoint(Real(-20, 60), Real(-20, 60), o->Position.Z()); break;
       case 1: o->SetVisible(!o->Visible()); break;
       case 2: o->Free(); break;
@@ -89,6 +89,10 @@ class TRandomScene {
       case 4: o->RollBy(Real(0, 360)); break;
       case 5: part->RollBy(Real(0, 360)); break;
       case 6: part->Position.SetX(Real(-3, 3)); break;
+      case 7:  // reshaped and moved before the next question
+        part->Scale.SetY(Real(0.5f, 4));
+        o->Position.SetPoint(Real(-20, 60), Real(-20, 60), o->Position.Z());
+        break;
       default: part->Scale.SetY(Real(0.5f, 4)); break;
     }
   }
