@@ -15,6 +15,7 @@
 namespace orr {
 
 std::vector<std::vector<SceneCell>> SceneCells;
+bool EveryRaisedSide = false;
 
 namespace {
 
@@ -44,6 +45,12 @@ MapCell DecorationAt(std::int32_t x, std::int32_t y) {
 }
 THeightMapCell HeightAt(std::int32_t x, std::int32_t y) {
   return GameMap.HeightMap.Contains(x, y) ? GameMap.HeightMap[x][y] : 0;
+}
+
+// Whether the cell across edge 0..3 has its objects (beyond the map nothing is built).
+bool NeighbourBuilt(std::int32_t x, std::int32_t y, int edge) {
+  const SceneCell* neighbour = CellAt(x + SideX[edge], y + SideY[edge]);
+  return neighbour != nullptr && neighbour->Terrain != nullptr;
 }
 
 // Sets the roll only when the stored (reduced) angle differs.
@@ -110,27 +117,35 @@ void CreateDecoration(std::int32_t x, std::int32_t y) {
   cell->Decoration->Scale.SetPoint(1.001f, 1.001f, 1.0f);
 }
 
+void CreateFloor(std::int32_t x, std::int32_t y) {
+  SceneCell* cell = CellAt(x, y);
+  if (cell == nullptr || DMGameRender == nullptr || cell->Terrain != nullptr) return;
+  cell->Terrain = NewChildObject<TGLPlane>(DMGameRender->MainScene->Objects());
+  cell->Terrain->Material.SetMaterialLibrary(DMGameRender->TerrainLib.get());
+  cell->Terrain->Scale.SetPoint(1.001f, 1.001f, 1.0f);
+  cell->Terrain->Position.SetX(static_cast<float>(x) + 0.5f);
+  cell->Terrain->Position.SetY(static_cast<float>(y) + 0.5f);
+}
+
 void UpdateCell(std::int32_t x, std::int32_t y, bool everySide) {
   SceneCell* cell = CellAt(x, y);
   if (cell == nullptr || DMGameRender == nullptr) return;
-  if (cell->Terrain == nullptr) {
-    cell->Terrain = NewChildObject<TGLPlane>(DMGameRender->MainScene->Objects());
-    cell->Terrain->Material.SetMaterialLibrary(DMGameRender->TerrainLib.get());
-    cell->Terrain->Scale.SetPoint(1.001f, 1.001f, 1.0f);
-    cell->Terrain->Position.SetX(static_cast<float>(x) + 0.5f);
-    cell->Terrain->Position.SetY(static_cast<float>(y) + 0.5f);
-  }
+  CreateFloor(x, y);
   TGLPlane& floor = *cell->Terrain;
 
   const THeightMapCell height = HeightAt(x, y);
   const float h = height;
   if (h != floor.Position.Z()) floor.Position.SetZ(h);
   const MapCell terrain = TerrainAt(x, y);
+  everySide = everySide || EveryRaisedSide;
   // Sides follow the neighbours and the turn too, so they are brought in line at every
-  // update; a side shows only where the neighbour across the edge it stands on is lower.
+  // update. A side is left out only where the neighbour across the edge it stands on is at
+  // least as high and built: a neighbour outside the scene window has no block to hide it,
+  // and a ray cast from out there would pass into this cell through the gap.
   for (int side = 0; side < 4; ++side) {
     TGLPlane*& wall = cell->Walls[static_cast<size_t>(side)];
-    if (height == 0 || (!everySide && !RaisedSideShows(GameMap, x, y, side))) {
+    if (height == 0 || (!everySide && !RaisedSideShows(GameMap, x, y, side) &&
+                        NeighbourBuilt(x, y, EdgeOfSide(side, terrain.QuarterTurns)))) {
       FreePlane(wall);
       continue;
     }

@@ -96,11 +96,16 @@ void TGLSceneWindow::RefreshVisibleCells() {
     LastMapIdCode = GameMap.MapIdCode;
   }
   VisibleCells = ComputeVisibleCells();
-  for (std::int32_t y = VisibleCells.Top; y <= VisibleCells.Bottom; ++y)
-    for (std::int32_t x = VisibleCells.Left; x <= VisibleCells.Right; ++x) UpdateCell(x, y);
+  // A cell's side is left out where its raised neighbour is built: the cells leaving go
+  // first and every floor in view stands before any cell is brought in line, so that each
+  // sees its neighbours as they will be.
   for (std::int32_t y = PreviousCells.Top; y <= PreviousCells.Bottom; ++y)
     for (std::int32_t x = PreviousCells.Left; x <= PreviousCells.Right; ++x)
       if (!VisibleCells.Contains(x, y)) FreeCell(x, y);
+  for (std::int32_t y = VisibleCells.Top; y <= VisibleCells.Bottom; ++y)
+    for (std::int32_t x = VisibleCells.Left; x <= VisibleCells.Right; ++x) CreateFloor(x, y);
+  for (std::int32_t y = VisibleCells.Top; y <= VisibleCells.Bottom; ++y)
+    for (std::int32_t x = VisibleCells.Left; x <= VisibleCells.Right; ++x) UpdateCell(x, y);
   PreviousCells = VisibleCells;
 }
 

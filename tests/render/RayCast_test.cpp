@@ -39,9 +39,16 @@ struct THit {
 
 constexpr float BorderHalfHeight = 50;  // the border planes reach 50 below and above 0
 
-// The first face of the height map the ray start + t * dir (t >= 0) meets. The start lies
+// The cells built into the scene, inclusive (the scene window's part of the map).
+struct TWindow {
+  std::int32_t X0, Y0, X1, Y1;
+  bool Contains(std::int32_t x, std::int32_t y) const { return x >= X0 && x <= X1 && y >= Y0 && y <= Y1; }
+};
+
+// The first face of the height map the ray start + t * dir (t >= 0) meets, where only the
+// cells in `window` stand (beyond it nothing, beyond the map the border). The start lies
 // above the ground of an open cell.
-THit WalkHeightMap(const TVector& start, const TVector& dir) {
+THit WalkHeightMap(const TVector& start, const TVector& dir, const TWindow& window) {
   const std::int32_t w = GameMap.MapSize.X, h = GameMap.MapSize.Y;
   std::int32_t cx = static_cast<std::int32_t>(std::floor(start.X));
   std::int32_t cy = static_cast<std::int32_t>(std::floor(start.Y));
@@ -63,8 +70,23 @@ THit WalkHeightMap(const TVector& start, const TVector& dir) {
       return std::fabs(p.Z) < BorderHalfHeight ? THit{TFace::Border, p, crossed} : THit{};
     }
     const float tEnd = std::min(tx, ty);
+    if (!window.Contains(cx, cy)) {
+      t = tEnd;
+      crossed = tx < ty ? 0 : 1;
+      if (tx < ty) {
+        cx += stepX;
+        tx = nextT(start.X, dir.X, cx);
+      } else {
+        cy += stepY;
+        ty = nextT(start.Y, dir.Y, cy);
+      }
+      continue;
+    }
     const float height = GameMap.HeightMap[cx][cy];
-    if (t > 0 && start.Z + t * dir.Z < height) return {TFace::Side, at(t), crossed};
+    // Sides reach from the ground up; a ray that passed below the ground outside the
+    // window meets nothing under it.
+    const float z = start.Z + t * dir.Z;
+    if (t > 0 && z >= 0 && z < height) return {TFace::Side, at(t), crossed};
     if (dir.Z < 0) {
       const float tFloor = (height - start.Z) / dir.Z;
       if (tFloor >= t && tFloor <= tEnd) return {height > 0 ? TFace::Top : TFace::Ground, at(tFloor), 2};
@@ -103,13 +125,17 @@ class RayCastTest : public ::testing::Test {
     SceneCells.clear();
   }
 
-  // Builds every cell of the map, with or without the hidden sides, and names each object.
-  void Build(const TOrrindelMap& map, bool everySide) {
+  // Builds the cells of the window, with or without the hidden sides, as the scene window
+  // does (every floor first), and names each object.
+  void Build(const TOrrindelMap& map, bool everySide, const TWindow& window) {
     GameMap = map;
+    window_ = window;
     PrepareScene(GameMap.MapSize);
     faces_.clear();
-    for (std::int32_t x = 0; x < GameMap.MapSize.X; ++x)
-      for (std::int32_t y = 0; y < GameMap.MapSize.Y; ++y) {
+    for (std::int32_t x = window.X0; x <= window.X1; ++x)
+      for (std::int32_t y = window.Y0; y <= window.Y1; ++y) CreateFloor(x, y);
+    for (std::int32_t x = window.X0; x <= window.X1; ++x)
+      for (std::int32_t y = window.Y0; y <= window.Y1; ++y) {
         UpdateCell(x, y, everySide);
         const SceneCell& cell = SceneCells[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)];
         const TFace floor = GameMap.HeightMap[x][y] > 0 ? TFace::Top : TFace::Ground;
@@ -149,7 +175,7 @@ class RayCastTest : public ::testing::Test {
       const float heading = 6.2831853f * unit(random);
       const float climb = r % 2 == 0 ? 0 : std::asin(2 * unit(random) - 1);
       const TVector dir{std::cos(climb) * std::cos(heading), std::cos(climb) * std::sin(heading), std::sin(climb), 0};
-      const THit expected = WalkHeightMap(start, dir);
+      const THit expected = WalkHeightMap(start, dir, window_);
       const THit got = Cast(start, dir, indexed);
       const float apart = expected.Face == TFace::None || got.Face == TFace::None
                               ? 0
@@ -172,6 +198,7 @@ class RayCastTest : public ::testing::Test {
   TScratchGame game_{"raycast"};
   TModuleHost host_;
   std::map<const TGLBaseSceneObject*, TFace> faces_;
+  TWindow window_{};
 };
 
 TEST_F(RayCastTest, RaysMeetWhatTheHeightMapHoldsOnMapsOfEveryFeature) {
@@ -184,14 +211,19 @@ TEST_F(RayCastTest, RaysMeetWhatTheHeightMapHoldsOnMapsOfEveryFeature) {
     TGenerateOptions options{c.W, c.H, 0, 0, c.Seed};
     options.EveryFeature = true;
     const TOrrindelMap map = GenerateMap(options);
-    for (const bool everySide : {false, true}) {
-      Build(map, everySide);
-      for (const bool indexed : {true, false}) {
-        SCOPED_TRACE(::testing::Message() << c.W << "x" << c.H << (everySide ? ", every side" : ", hidden sides left out")
-                                          << (indexed ? ", through the ray index" : ", plain walk"));
-        EXPECT_EQ(Disagreements(c.Rays, c.Seed, indexed), 0);
+    // The whole map, and a window of it as the scene window builds (rays from outside it
+    // pass what is not built and must still meet the sides at its edge).
+    const TWindow whole{0, 0, c.W - 1, c.H - 1}, part{c.W / 5, c.H / 5, c.W - 1 - c.W / 4, c.H - 1 - c.H / 4};
+    for (const TWindow& window : {whole, part})
+      for (const bool everySide : {false, true}) {
+        Build(map, everySide, window);
+        for (const bool indexed : {true, false}) {
+          SCOPED_TRACE(::testing::Message() << c.W << "x" << c.H << (window.X0 > 0 ? ", part" : ", whole map")
+                                            << (everySide ? ", every side" : ", hidden sides left out")
+                                            << (indexed ? ", through the ray index" : ", plain walk"));
+          EXPECT_EQ(Disagreements(c.Rays, c.Seed, indexed), 0);
+        }
       }
-    }
   }
 }
 

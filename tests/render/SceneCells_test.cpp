@@ -88,9 +88,15 @@ TEST_F(SceneCellsTest, ASideIsBuiltOnlyWhereTheNeighbourIsLower) {
   GameMap.HeightMap[0][0] = 1;  // a corner: the map's edge is ground
   GameMap.TerrainGrid[2][2] = {4, 0};
   PrepareScene(GameMap.MapSize);
+  // Before its neighbours are built nothing hides a side: a ray from beyond them would
+  // meet it, as with every side built.
+  UpdateCell(2, 2);
+  const SceneCell& cell = SceneCells[2][2];
+  for (TGLPlane* wall : cell.Walls) EXPECT_NE(wall, nullptr);
+  for (int x = 0; x < 5; ++x)
+    for (int y = 0; y < 5; ++y) CreateFloor(x, y);
   UpdateCell(2, 2);
   UpdateCell(0, 0);
-  const SceneCell& cell = SceneCells[2][2];
   EXPECT_EQ(cell.Walls[0], nullptr);
   EXPECT_EQ(cell.Walls[1], nullptr);
   ASSERT_NE(cell.Walls[2], nullptr);
@@ -115,6 +121,14 @@ TEST_F(SceneCellsTest, ASideIsBuiltOnlyWhereTheNeighbourIsLower) {
   EXPECT_EQ(cell.Walls[1], nullptr);
   EXPECT_EQ(cell.Walls[2], nullptr);
   EXPECT_EQ(cell.Terrain->Count(), 2);
+
+  // The higher neighbour leaves the scene window: the side toward it comes back.
+  FreeCell(3, 2);
+  UpdateCell(2, 2);
+  ASSERT_NE(cell.Walls[1], nullptr);
+  EXPECT_NEAR(cell.Walls[1]->AbsoluteDirection().X, 1, 1e-5);
+  EXPECT_EQ(cell.Walls[2], nullptr);
+  CreateFloor(3, 2);
 
   // Every side, as the picture tests ask for.
   UpdateCell(2, 2, true);
@@ -157,7 +171,8 @@ TEST_F(SceneCellsTest, ATurnedFloorShowsItsSidesOnTheLowerEdges) {
         ASSERT_GE(edge, 0);
         reference[edge] = {wall->AbsolutePosition(), n, wall->AbsoluteUp()};
       }
-      PrepareScene(GameMap.MapSize);  // the speed build, from scratch
+      PrepareScene(GameMap.MapSize);  // the speed build, from scratch, among built neighbours
+      for (int e = 0; e < 4; ++e) CreateFloor(2 + static_cast<int>(faces[e][0]), 2 + static_cast<int>(faces[e][1]));
       UpdateCell(2, 2);
       bool seen[4] = {};
       for (TGLPlane* wall : SceneCells[2][2].Walls) {

@@ -51,16 +51,19 @@ class TGeneratedWorld : public TEntityWorld {
   // plain scans.
   // `walls`: build the raised cells of the whole map into the scene the way the scene cells
   // do (a top turned with its terrain tile, the sides turned with it), so rays meet walls as
-  // in the game: the plain session with every side, the indexed one with only the sides
-  // that show, as the game builds them.
-  TGeneratedWorld(TOrrindelMap map, std::uint32_t seed, bool plain, bool walls = true) {
+  // in the game: the indexed session with only the sides that show, as the game builds
+  // them, the plain one with every side unless `plainSidesAsGame`. (A body placed inside a
+  // raised cell sees through the sides its block hides from outside: maps that put bodies
+  // on walls compare the indexes alone, with the game's sides in both sessions.)
+  TGeneratedWorld(TOrrindelMap map, std::uint32_t seed, bool plain, bool walls = true,
+                  bool plainSidesAsGame = false) {
     auto backend = std::make_unique<THeadlessBackend>();
     keys_ = backend.get();
     app_ = std::make_unique<TApplication>(std::move(backend));
     ResetSpatialIndex();
     SpatialIndexEnabled = !plain;
     GameMap = std::move(map);
-    if (walls) BuildWalls(plain);
+    if (walls) BuildWalls(plain && !plainSidesAsGame);
     RandSeed = seed;
     SpawnEntities();
     AddPlayerRecord();

@@ -32,7 +32,8 @@ const char* const SimUsage =
     "  --timedemo          time the steps and print where the time went\n"
     "  --windows K         every K steps print their time and the peak memory so far\n"
     "  --log FILE          write the event log to FILE (default: none)\n"
-    "  --no-index          use plain scans instead of the spatial indexes\n"
+    "  --no-index          use plain scans instead of the spatial indexes, and build\n"
+    "                      every side of the raised cells\n"
     "  --help              show this text\n";
 
 namespace {

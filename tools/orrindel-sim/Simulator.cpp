@@ -301,6 +301,7 @@ int RunSimulation(const TSimOptions& options, std::ostream& out, std::ostream& e
   LogSaveEnabled = !options.LogFile.empty();
   EpisodeMapOverride = options.MapFile;
   SpatialIndexEnabled = !options.NoIndex;
+  EveryRaisedSide = options.NoIndex;  // the plain reference builds the hidden sides too
   RuleCounters = {};
 
   auto backend = std::make_unique<THeadlessBackend>(options.ScreenWidth, options.ScreenHeight);
@@ -321,6 +322,7 @@ int RunSimulation(const TSimOptions& options, std::ostream& out, std::ostream& e
 
   SetExecutableFileName({});
   SpatialIndexEnabled = true;
+  EveryRaisedSide = false;
   StepObserver = nullptr;
   if (options.Timedemo && run.ExitCode == 0) run.WriteTimedemo();
   out.flush();
