@@ -6,11 +6,15 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <pugixml.hpp>
 #include <fstream>
 
 #include "OrxJson.h"
 #include "TiledData.h"
 #include "TiledMap.h"
+#include "TiledNames.h"
+#include "TiledTypes.h"
 #include "map/MapFileWriter.h"
 
 namespace orr {
@@ -314,6 +318,50 @@ TEST(TiledMap, AMapOfBadCellsReportsTheFirstFiftyAndCountsTheRest) {
     EXPECT_THAT(e.Problems[0], HasSubstr("layer terrain, cell 0,99 (Tiled column 0, row 0): no tile"));
     EXPECT_EQ(e.Problems[50], "... and 9950 more problems");
   }
+}
+
+// The editor saves no property left at its type's default: an object of a type the
+// project offers imports with the defaults the types file gives the editor.
+TEST(TiledMap, AnObjectOfAProjectTypeTakesItsTypesDefaults) {
+  pugi::xml_document types;
+  ASSERT_TRUE(types.load_string(tiled::TiledObjectTypes().c_str()));
+  int count = 0;
+  for (pugi::xml_node type : types.child("objecttypes").children("objecttype")) {
+    SCOPED_TRACE(type.attribute("name").value());
+    std::map<std::string, std::string> defaults;
+    for (pugi::xml_node p : type.children("property")) defaults[p.attribute("name").value()] = p.attribute("default").value();
+    json doc = MiniMap();
+    json object = Object(16, 16, json::array());
+    object.erase("properties");
+    object["type"] = type.attribute("name").value();
+    doc["layers"][3]["objects"].push_back(object);
+    const TOrrindelMap map = Import(doc);
+    ASSERT_EQ(map.EntitySpawns.size(), 1u);
+    const TPackedEntity& e = map.EntitySpawns[0];
+    EXPECT_EQ(std::to_string(e.Kind), defaults["kind"]);
+    EXPECT_EQ(std::to_string(e.Index), defaults["index"]);
+    const tiled::TParamNames names = tiled::ParamNames(e.Kind);
+    EXPECT_EQ(e.Param1, defaults[names.Param1]);
+    if (names.Param2 != nullptr) EXPECT_EQ(e.Param2, defaults[names.Param2]);
+    if (e.Kind >= 3 && e.Kind <= 6) EXPECT_NE(e.Param1, "") << "a picked item has an amount";
+    ++count;
+  }
+  EXPECT_EQ(count, 7 + 31) << "a type per kind and per thing";
+
+  // What the author set wins; a kind of its own leaves the type's defaults out.
+  json doc = MiniMap();
+  json medkit = Object(16, 16, {Prop("amount", "40")});
+  medkit["type"] = "Medkit";
+  json renamed = Object(48, 16, {Prop("kind", 6, "int"), Prop("index", 2, "int")});
+  renamed["class"] = "Civilian";  // Tiled 1.9's name for the field
+  doc["layers"][3]["objects"] = {medkit, renamed};
+  const TOrrindelMap map = Import(doc);
+  ASSERT_EQ(map.EntitySpawns.size(), 2u);
+  EXPECT_EQ(map.EntitySpawns[0].Kind, 3);
+  EXPECT_EQ(map.EntitySpawns[0].Index, 1);
+  EXPECT_EQ(map.EntitySpawns[0].Param1, "40");
+  EXPECT_EQ(map.EntitySpawns[1].Kind, 6);
+  EXPECT_EQ(map.EntitySpawns[1].Param1, "");
 }
 
 TEST(TiledMap, KeptValuesCountOnlyWhileTheEditorStillShowsWhatWasExported) {

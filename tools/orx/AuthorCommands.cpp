@@ -13,6 +13,7 @@
 #include "MapRender.h"
 #include "OrxCheck.h"
 #include "TiledMap.h"
+#include "TiledTypes.h"
 #include "codecs/Codecs.h"
 #include "map/MapFileWriter.h"
 #include "platform/Application.h"
@@ -163,6 +164,14 @@ int ExportTiledCommand(const std::vector<std::string>& args, TOrxLoad load) {
       std::fprintf(stderr, "orx: %s: cannot write: %s\n", out.c_str(), std::strerror(errno));
       return 1;
     }
+    // The project the editor opens beside the map: its object types list every creature
+    // and item with its properties.
+    for (const auto& [name, text] : {std::pair{tiled::ProjectFileName, tiled::TiledProject()},
+                                     {tiled::ObjectTypesFileName, tiled::TiledObjectTypes()}})
+      if (!WriteText(folder / name, text)) {
+        std::fprintf(stderr, "orx: %s: cannot write: %s\n", (folder / name).c_str(), std::strerror(errno));
+        return 1;
+      }
   } catch (const EPictureError& e) {
     std::fprintf(stderr, "orx: game folder %s: %s\n", game.c_str(), e.what());
     return 1;

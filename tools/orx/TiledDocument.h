@@ -41,6 +41,7 @@ enum class TShape { Point, Box, Tile, Other };
 
 struct TObject {
   std::string Id, Name;
+  std::string Type;  // the editor's Type field (Class from Tiled 1.9 on)
   double X = 0, Y = 0, Width = 0, Height = 0;
   TShape Shape = TShape::Box;
   std::string OtherShape;  // what Other is, for the message

@@ -10,6 +10,7 @@
 #include "TiledDocument.h"
 #include "TiledMap.h"
 #include "TiledNames.h"
+#include "TiledTypes.h"
 #include "map/MapFileWriter.h"
 
 namespace orr {
@@ -301,8 +302,23 @@ class TConverter {
         Problem(where + ": a " + o.OtherShape + "; an entity is a point (or a rectangle, whose centre counts)");
         continue;
       }
-      const TProp* kindProp = Prop(o.Props, KindProperty);
-      const TProp* indexProp = Prop(o.Props, IndexProperty);
+      // The editor leaves out of the file what stays at the default of the object's type:
+      // those properties are taken from the type, as the editor shows them.
+      TProps props = o.Props;
+      if (const TObjectType* type = ObjectTypeNamed(o.Type)) {
+        const TProp* kind = Prop(props, KindProperty);
+        if (kind == nullptr || kind->Value == std::to_string(type->Kind)) {
+          const TParamNames names = ParamNames(type->Kind);
+          const std::pair<const char*, std::string> defaults[] = {{KindProperty, std::to_string(type->Kind)},
+                                                                  {IndexProperty, std::to_string(type->Index)},
+                                                                  {names.Param1, type->Param1},
+                                                                  {names.Param2, type->Param2}};
+          for (const auto& [name, value] : defaults)
+            if (name != nullptr && Prop(props, name) == nullptr) props.emplace_back(name, TProp{"string", value});
+        }
+      }
+      const TProp* kindProp = Prop(props, KindProperty);
+      const TProp* indexProp = Prop(props, IndexProperty);
       for (auto [prop, key] : {std::pair{kindProp, KindProperty}, {indexProp, IndexProperty}})
         if (prop == nullptr)
           Problem(where + ": property \"" + key + "\" is missing; every entity has a kind and an index");
@@ -317,7 +333,7 @@ class TConverter {
       const char* param2Name = names.Param2 != nullptr ? names.Param2 : Param2Property;
       const TProp* position = nullptr;
       std::vector<std::string> seen;
-      for (const auto& [name, prop] : o.Props) {
+      for (const auto& [name, prop] : props) {
         if (std::find(seen.begin(), seen.end(), name) != seen.end()) {
           Problem(where + ": property \"" + name + "\" appears twice");
           continue;

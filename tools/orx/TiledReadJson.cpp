@@ -126,6 +126,7 @@ void JsonLayers(const json& list, TDocument& doc, long long cells) {
           const json* id = Find(o, "id");
           object.Id = id != nullptr ? id->dump() : "";
           object.Name = JsonText(o, "name");
+          object.Type = Find(o, "class") != nullptr ? JsonText(o, "class") : JsonText(o, "type");
           const std::string at = "object " + object.Id + " \"" + object.Name + "\" (" + where + ")";
           object.X = JsonReal(o, "x", at);
           object.Y = JsonReal(o, "y", at);

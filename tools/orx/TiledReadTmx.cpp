@@ -94,6 +94,7 @@ void XmlLayers(const pugi::xml_node& parent, TDocument& doc, long long cells) {
         TObject object;
         object.Id = Attribute(o, "id");
         object.Name = Attribute(o, "name");
+        object.Type = o.attribute("class") ? Attribute(o, "class") : Attribute(o, "type");
         const std::string at = "object " + object.Id + " \"" + object.Name + "\" (" + where + ")";
         object.X = RealAttribute(o, "x", at);
         object.Y = RealAttribute(o, "y", at);
