@@ -19,7 +19,7 @@ set(ORR_BENCH OFF CACHE BOOL "" FORCE)
 # Test files that need what only Linux has (fork, sockets, signals, /proc, a shell): not
 # built here. The rest of each test program is.
 set(ORR_LINUX_ONLY_TEST_SOURCES CrashLog_test.cpp UProgram_test.cpp Builder_test.cpp UMapModule_test.cpp
-  Orx_test.cpp Folders_test.cpp)
+  Folders_test.cpp)
 
 # The game's folder as a player unpacks or installs it: orrindel.exe beside Episodes\ and
 # Graphics\, the tools beside it (packaging/windows/).
