@@ -19,7 +19,12 @@ set(ORR_BENCH OFF CACHE BOOL "" FORCE)
 # Test files that need what only Linux has (fork, sockets, signals, /proc, a shell): not
 # built here. The rest of each test program is.
 set(ORR_LINUX_ONLY_TEST_SOURCES CrashLog_test.cpp UProgram_test.cpp Builder_test.cpp UMapModule_test.cpp
-  Folders_test.cpp)
+  Folders_test.cpp
+  # the decoder's peak memory is read with getrusage; orx is run and waited for as a child process
+  JpegCodec_test.cpp Orx_test.cpp
+  # the game's fonts resolve, under Wine, from the Fonts folder beside the game, which the
+  # test programs have not (tests/windows/game.sh draws the game's text instead)
+  GLBitmapFont_test.cpp)
 
 # The game's folder as a player unpacks or installs it: orrindel.exe beside Episodes\ and
 # Graphics\, the tools beside it (packaging/windows/).

@@ -2,7 +2,11 @@
 #pragma once
 
 #include <sndfile.h>
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdint>
 #include <cstdlib>
@@ -16,8 +20,19 @@ namespace orr::test {
 class TScratchFolder {
  public:
   TScratchFolder() {
+#ifdef _WIN32
+    // No mkdtemp in Windows' runtime: a name of our own, taken when creating it succeeds.
+    for (unsigned n = static_cast<unsigned>(_getpid()) * 7919u;; ++n) {
+      std::filesystem::path p = std::filesystem::temp_directory_path() / ("orr-audio-" + std::to_string(n));
+      if (std::filesystem::create_directory(p)) {
+        Path = p.string();
+        break;
+      }
+    }
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "orr-audio-XXXXXX").string();
     Path = mkdtemp(pattern.data());
+#endif
   }
   ~TScratchFolder() {
     std::error_code ignored;
