@@ -1,10 +1,16 @@
 #include "audio/mwAudioFileRead.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#define ENABLE_SNDFILE_WINDOWS_PROTOTYPES 1
+#endif
 #include <sndfile.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
+
+#include "platform/Paths.h"
 
 namespace orr {
 
@@ -206,7 +212,11 @@ void SeekTo(TAudioFileReader& reader, int64_t position) {
 
 std::unique_ptr<TAudioFileReader> OpenAudioFileReader(const std::string& fileName) {
   SF_INFO info{};
+#ifdef _WIN32
+  SNDFILE* file = sf_wchar_open(WideFromUtf8(fileName).c_str(), SFM_READ, &info);
+#else
   SNDFILE* file = sf_open(fileName.c_str(), SFM_READ, &info);
+#endif
   if (file == nullptr) {
     throw EAudioReadError("Cannot read the audio file \"" + fileName + "\": " + sf_strerror(nullptr),
                           E_FAIL_RESULT);

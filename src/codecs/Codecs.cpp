@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "codecs/CodecsLocal.h"
+#include "platform/Paths.h"
 
 namespace orr {
 
@@ -95,7 +96,7 @@ TPicture LoadPictureFromFile(const std::string& path, const TDecodeLimits& limit
   const auto status = std::filesystem::status(path, error);
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
     throw EPictureError("Cannot read picture file: " + path);
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  std::ifstream file(PathFromUtf8(path), std::ios::binary | std::ios::ate);
   if (!file) throw EPictureError("Cannot open picture file: " + path);
   // No picture within the limits needs more than four bytes a pixel plus its headers.
   const std::streamoff length = file.tellg();
@@ -116,7 +117,7 @@ TPicture LoadPictureFromFile(const std::string& path, const TDecodeLimits& limit
 
 void SaveBmp32ToFile(const TPicture& picture, const std::string& path) {
   std::vector<std::uint8_t> bytes = EncodeBmp32(picture);
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  std::ofstream file(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
   if (!file) throw EPictureError("Cannot write picture file: " + path);
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   file.close();

@@ -1,3 +1,5 @@
+// The POSIX side of the crash log: signal handlers (CrashLogWindows.cpp holds the Windows one).
+#ifndef _WIN32
 #include "core/CrashLog.h"
 
 #include <fcntl.h>
@@ -134,3 +136,5 @@ void InstallCrashLogSave(const std::string& logFile) {
 std::string CrashLogLine(int signal) { return TextOf(signal); }
 
 }  // namespace orr
+
+#endif  // !_WIN32

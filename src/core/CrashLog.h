@@ -1,6 +1,8 @@
 // The log survives a crash: a fatal signal (segmentation fault, abort, bus error, illegal
 // instruction, floating-point exception) writes EventLog to log.txt with a last line
-// naming the signal, then ends the process with that signal as before.
+// naming the signal, then ends the process with that signal as before. On Windows an
+// unhandled exception does the same, with the line of the signal POSIX raises for it
+// (CrashLogWindows.cpp).
 #pragma once
 
 #include <string>

@@ -9,6 +9,7 @@
 #include "core/Random.h"
 #include "platform/Application.h"
 #include "platform/Folders.h"
+#include "platform/Paths.h"
 
 namespace orr {
 
@@ -28,14 +29,18 @@ std::set<std::string> WarnedOnce;
 std::string FormatNow(const char* format) {
   std::time_t now = std::time(nullptr);
   std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
   localtime_r(&now, &local);
+#endif
   char text[32];
   std::strftime(text, sizeof text, format, &local);
   return text;
 }
 
 std::string BaseName(const std::string& path) {
-  auto slash = path.find_last_of('/');
+  auto slash = LastPathSeparator(path);
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -70,7 +75,7 @@ bool SaveLog() {
   const std::string fileName = LogFilePath();
   bool written = false;
   {
-    std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
+    std::ofstream file(PathFromUtf8(fileName), std::ios::binary | std::ios::trunc);
     if (file) {
       for (const auto& line : EventLog) file << line << "\r\n";
       file.flush();
@@ -95,11 +100,11 @@ void ResetEventLog() {
 }
 
 std::string FolderWithSeparator(const std::string& filePath) {
-  auto slash = filePath.find_last_of('/');
-  if (slash == std::string::npos) return "./";
+  auto slash = LastPathSeparator(filePath);
+  if (slash == std::string::npos) return std::string(".") + PathSeparator;
   std::string folder = filePath.substr(0, slash);
-  while (!folder.empty() && folder.back() == '/') folder.pop_back();
-  return folder + "/";
+  while (!folder.empty() && IsPathSeparator(folder.back())) folder.pop_back();
+  return folder + PathSeparator;
 }
 
 void TDMMainModule::DataModuleCreate() {

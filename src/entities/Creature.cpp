@@ -11,6 +11,7 @@
 #include "entities/UEntityStructures.h"
 #include "raster/TImage32.h"
 #include "scene/GLViewer.h"
+#include "core/PortableMath.h"
 
 namespace orr {
 
@@ -93,7 +94,7 @@ bool TCreature::MoveVector(TMoveDirection direction, TVector& out) const {
     default: return false;
   }
   const float radians = angle * std::numbers::pi_v<float> / 180;
-  out = {std::cos(radians) * Speed, std::sin(radians) * Speed, 0, 0};
+  out = {CosF(radians) * Speed, SinF(radians) * Speed, 0, 0};
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include "core/UMainModule.h"
 #include "entities/SpatialIndex.h"
 #include "entities/UEntityStructures.h"
+#include "core/PortableMath.h"
 
 namespace orr {
 
@@ -184,7 +185,7 @@ void TNPC::EngageStep() {
 bool TNPC::TurnTowards(const TVector& target) {
   const TVector here = GetPosition();
   const float toward =
-      std::atan2(target.Y - here.Y, target.X - here.X) * 180 / std::numbers::pi_v<float>;
+      ArcTan2F(target.Y - here.Y, target.X - here.X) * 180 / std::numbers::pi_v<float>;
   const float a = WrapAngle(toward - 90, 0, 359);
   const float h = Heading;
   float up, down;

@@ -1,4 +1,5 @@
 #include "map/MapFileWriter.h"
+#include "platform/Paths.h"
 
 #include <charconv>
 #include <cmath>
@@ -166,7 +167,7 @@ std::string EncodeMapFile(const TOrrindelMap& map, const TMapWriteOptions& optio
 
 void WriteMapFile(const std::string& path, const TOrrindelMap& map, const TMapWriteOptions& options) {
   const std::string content = EncodeMapFile(map, options);
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  std::ofstream file(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
   if (file) file.write(content.data(), static_cast<std::streamsize>(content.size()));
   if (file) file.flush();
   if (!file) throw EInOutError("Cannot write file " + path + ": " + std::strerror(errno));

@@ -1,7 +1,11 @@
 // The map file loader: fields, their decoding, and LoadMap.
 #include <fcntl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -11,6 +15,7 @@
 
 #include "core/UMainModule.h"
 #include "map/UMapModule.h"
+#include "platform/Paths.h"
 
 namespace orr {
 
@@ -83,9 +88,25 @@ std::optional<std::string> NextField(std::string_view& buffer) {
 
 namespace {
 
+// The file system's calls, in binary mode and by the wide name on Windows (text mode would
+// drop the CRs and stop at a 0x1A byte: a damaged map, silently).
+#ifdef _WIN32
+using TFileInfo = struct _stat64;
+int StatFile(const std::string& path, TFileInfo& info) { return ::_wstat64(WideFromUtf8(path).c_str(), &info); }
+int StatOpenFile(int fd, TFileInfo& info) { return ::_fstat64(fd, &info); }
+int OpenForReading(const std::string& path) { return ::_wopen(WideFromUtf8(path).c_str(), _O_RDONLY | _O_BINARY); }
+#else
+using TFileInfo = struct stat;
+int StatFile(const std::string& path, TFileInfo& info) { return ::stat(path.c_str(), &info); }
+int StatOpenFile(int fd, TFileInfo& info) { return ::fstat(fd, &info); }
+// Opened without waiting: a named pipe in place of the map would otherwise wait for a
+// writer for ever. Only a regular file is read.
+int OpenForReading(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); }
+#endif
+
 bool FileExists(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+  TFileInfo info{};
+  return StatFile(path, info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 class TFileHandle {
@@ -115,10 +136,10 @@ std::string ReadLines(int fd) {
                        " bytes");
   };
   std::string data;
-  struct stat info {};
+  TFileInfo info{};
   // One spare byte, so that the read that finds the end needs no more room.
   std::size_t expected = std::min<std::size_t>(65536, limit + 1);
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+  if (StatOpenFile(fd, info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
     if (static_cast<std::uintmax_t>(info.st_size) > limit) throw tooLarge();
     expected = static_cast<std::size_t>(info.st_size) + 1;
   }
@@ -130,7 +151,8 @@ std::string ReadLines(int fd) {
       if (used > limit) throw tooLarge();
       data.resize(std::min(data.size() * 2, limit + 1));
     }
-    ssize_t n = ::read(fd, data.data() + used, data.size() - used);
+    // Windows reads at most 2 GiB - 1 at once; the loader's limit is far below.
+    const auto n = ::read(fd, data.data() + used, static_cast<unsigned>(std::min<std::size_t>(data.size() - used, 1u << 30)));
     if (n < 0) {
       if (errno == EINTR) continue;
       throw EInOutError(std::string("read error: ") + std::strerror(errno));
@@ -387,16 +409,14 @@ TMapLoadResult LoadMap(const std::string& path, std::string* failure) {
     return TMapLoadResult::Missing;
   }
   LogEvent("**DataFile assinged to file. Attempting to open file...");
-  // Opened without waiting: a named pipe in place of the map would otherwise wait for a
-  // writer for ever. Only a regular file is read.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  int fd = OpenForReading(path);
   if (fd < 0) throw EInOutError("Cannot open file " + path + ": " + std::strerror(errno));
   TFileHandle file(fd);
   LogEvent("**File opened for reading");
   try {
     LogEvent("**Reading file content to buffer");
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+    TFileInfo info{};
+    if (StatOpenFile(fd, info) != 0 || !S_ISREG(info.st_mode))
       throw EInOutError("not a regular file (a named pipe or a device)");
     std::string buffer = ReadLines(file.Fd());
     LogEvent("**File content loaded to buffer");

@@ -1,12 +1,17 @@
 #include "platform/Application.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <climits>
 #include <cstdio>
 
 #include "platform/Forms.h"
+#include "platform/Paths.h"
 
 namespace orr {
 
@@ -50,10 +55,20 @@ void SetExecutableFileName(const std::string& path) { ExecutableFileOverride = p
 
 std::string ExecutableFileName() {
   if (!ExecutableFileOverride.empty()) return ExecutableFileOverride;
+#ifdef _WIN32
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) return Utf8FromWide(buffer.substr(0, n));
+    buffer.resize(buffer.size() * 2);  // cut short: a longer buffer
+  }
+#else
   char buffer[PATH_MAX + 1];
   ssize_t n = readlink("/proc/self/exe", buffer, PATH_MAX);
   if (n <= 0) return {};
   return std::string(buffer, static_cast<size_t>(n));
+#endif
 }
 
 TApplication::TApplication(std::unique_ptr<TPlatformBackend> backend)

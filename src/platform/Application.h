@@ -13,6 +13,13 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+
+// windows.h renames MessageBox by a macro: included first, so that no later inclusion
+// brings it back, and the macro gives way to the method.
+#ifdef _WIN32
+#include <windows.h>
+#undef MessageBox
+#endif
 #include <vector>
 
 #include "platform/Backend.h"

@@ -1,5 +1,18 @@
 #include "platform/DisplayLoss.h"
 
+#ifdef _WIN32
+
+namespace orr {
+
+// Windows' display belongs to the session: it cannot go away under a running program, so
+// there is nothing to watch.
+void WatchDisplayLoss(std::function<void()>*) {}
+void ForgetDisplayLoss(std::function<void()>*) {}
+
+}  // namespace orr
+
+#else
+
 #include <X11/Xlib.h>
 #include <signal.h>
 #include <unistd.h>
@@ -29,3 +42,5 @@ void ForgetDisplayLoss(std::function<void()>* hook) {
 }
 
 }  // namespace orr
+
+#endif  // _WIN32

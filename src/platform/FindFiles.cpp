@@ -1,9 +1,14 @@
 #include "platform/FindFiles.h"
 
+#ifndef _WIN32
 #include <dirent.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+
+#include "platform/Paths.h"
 
 namespace orr {
 
@@ -41,20 +46,27 @@ bool MatchesMask(const std::string& name, const std::string& pattern) {
 }
 
 void FindFiles(const std::string& mask, TStringList& list, bool noDotNamesOnly) {
-  const size_t cut = mask.find_last_of('/');
+  const size_t cut = LastPathSeparator(mask);
   const std::string folder = cut == std::string::npos ? std::string(".") : mask.substr(0, cut + 1);
   const std::string pattern = cut == std::string::npos ? mask : mask.substr(cut + 1);
+  TStringList found;
+  const auto take = [&](const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return;
+    if (!MatchesMask(name, pattern)) return;
+    if (noDotNamesOnly && name.find('.') != std::string::npos) return;
+    found.push_back(name);
+  };
+#ifdef _WIN32
+  std::error_code error;
+  for (std::filesystem::directory_iterator entries(PathFromUtf8(folder), error), end; !error && entries != end;
+       entries.increment(error))
+    take(Utf8FromPath(entries->path().filename()));
+#else
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return;
-  TStringList found;
-  while (dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name.empty() || name == "." || name == "..") continue;
-    if (!MatchesMask(name, pattern)) continue;
-    if (noDotNamesOnly && name.find('.') != std::string::npos) continue;
-    found.push_back(name);
-  }
+  while (dirent* entry = readdir(dir)) take(entry->d_name);
   closedir(dir);
+#endif
   std::sort(found.begin(), found.end());
   list.insert(list.end(), found.begin(), found.end());
 }

@@ -19,7 +19,8 @@ bool FolderRefusesWrites(const std::string& folder);
 // The user's state folder for `app` with one trailing '/': $XDG_STATE_HOME/app/, or
 // $HOME/.local/state/app/ when XDG_STATE_HOME is unset, empty or not an absolute path.
 // Empty when neither names an absolute folder. These two are the only environment
-// variables the game reads, and only here.
+// variables the game reads, and only here. On Windows: %LOCALAPPDATA%\App\ (the name
+// capitalised, as the game is titled), with one trailing '\'.
 std::string UserStateFolder(const std::string& app);
 // The same from the variables' values (nullptr for an unset variable).
 std::string UserStateFolder(const std::string& app, const char* stateHome, const char* home);

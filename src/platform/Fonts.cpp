@@ -1,14 +1,133 @@
 #include "platform/Fonts.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fontconfig/fontconfig.h>
+#endif
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <set>
 
+#include "platform/Application.h"
+#include "platform/Paths.h"
+
 namespace orr {
+
+#ifdef _WIN32
+
+// Windows: the fonts in the Windows Fonts folder, read by FreeType. A name no font there
+// carries falls back as fontconfig falls back on Linux: a monospaced family to Liberation
+// Mono, any other to DejaVu Sans, both shipped in the game's own Fonts folder (Wine's
+// Fonts folder is empty).
+namespace {
+
+struct TFontFile {
+  std::string Family;
+  bool Bold = false;
+  std::string File;
+  long Index = 0;
+};
+
+std::string Lowered(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The faces of every font file in `folder`, in file-name order.
+std::vector<TFontFile> ScanFonts(const std::string& folder) {
+  std::vector<TFontFile> fonts;
+  FT_Library library = nullptr;
+  if (FT_Init_FreeType(&library) != 0) return fonts;
+  std::vector<std::string> files;
+  std::error_code error;
+  for (std::filesystem::directory_iterator entries(PathFromUtf8(folder), error), end; !error && entries != end;
+       entries.increment(error)) {
+    const std::string ext = Lowered(Utf8FromPath(entries->path().extension()));
+    if (ext == ".ttf" || ext == ".ttc" || ext == ".otf") files.push_back(Utf8FromPath(entries->path()));
+  }
+  std::sort(files.begin(), files.end());
+  for (const std::string& file : files) {
+    std::ifstream in(PathFromUtf8(file), std::ios::binary);
+    const std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    long faces = 1;
+    for (long index = 0; index < faces; ++index) {
+      FT_Face face = nullptr;
+      if (FT_New_Memory_Face(library, data.data(), static_cast<FT_Long>(data.size()), index, &face) != 0) break;
+      faces = face->num_faces;
+      if (face->family_name != nullptr && FT_IS_SCALABLE(face))
+        fonts.push_back({face->family_name, (face->style_flags & FT_STYLE_FLAG_BOLD) != 0, file, index});
+      FT_Done_Face(face);
+    }
+  }
+  FT_Done_FreeType(library);
+  return fonts;
+}
+
+std::string WindowsFontsFolder() {
+  wchar_t windows[MAX_PATH];
+  const UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};
+  return Utf8FromWide(std::wstring(windows, n)) + "\\Fonts";
+}
+
+const std::vector<TFontFile>& SystemFonts() {
+  static const std::vector<TFontFile> fonts = ScanFonts(WindowsFontsFolder());
+  return fonts;
+}
+
+const std::vector<TFontFile>& ShippedFonts() {
+  static const std::vector<TFontFile> fonts = [] {
+    const std::string exe = ExecutableFileName();
+    const std::size_t cut = LastPathSeparator(exe);
+    return ScanFonts((cut == std::string::npos ? std::string(".") : exe.substr(0, cut)) + "\\Fonts");
+  }();
+  return fonts;
+}
+
+const TFontFile* Find(const std::vector<TFontFile>& fonts, const std::string& family, bool bold) {
+  const TFontFile* any = nullptr;
+  for (const TFontFile& font : fonts) {
+    if (Lowered(font.Family) != Lowered(family)) continue;
+    if (font.Bold == bold) return &font;
+    if (any == nullptr) any = &font;
+  }
+  return any;
+}
+
+TFontFile MatchFont(const std::string& family, bool bold) {
+  // The names Windows itself substitutes for its old bitmap fonts.
+  static const std::pair<const char*, const char*> substitutes[] = {
+      {"MS Sans Serif", "Microsoft Sans Serif"}, {"MS Shell Dlg", "Microsoft Sans Serif"},
+      {"MS Shell Dlg 2", "Tahoma"}, {"Helv", "Microsoft Sans Serif"}, {"Courier", "Courier New"}};
+  std::vector<std::string> names = {family};
+  for (const auto& [from, to] : substitutes)
+    if (Lowered(family) == Lowered(from)) names.push_back(to);
+  for (const std::string& name : names)
+    if (const TFontFile* font = Find(SystemFonts(), name, bold)) return *font;
+  static const char* const monospaced[] = {"courier new", "courier", "consolas", "lucida console", "monospace"};
+  const bool mono = std::find(std::begin(monospaced), std::end(monospaced), Lowered(family)) != std::end(monospaced);
+  if (const TFontFile* font = Find(ShippedFonts(), mono ? "Liberation Mono" : "DejaVu Sans", bold)) return *font;
+  if (!SystemFonts().empty()) return SystemFonts().front();
+  return {};
+}
+
+}  // namespace
+
+std::vector<std::string> InstalledFontFamilies() {
+  std::set<std::string> names;
+  for (const TFontFile& font : SystemFonts()) names.insert(font.Family);
+  return {names.begin(), names.end()};
+}
+
+#else
 
 std::vector<std::string> InstalledFontFamilies() {
   std::set<std::string> names;
@@ -55,10 +174,13 @@ std::string MatchFontFile(const std::string& family, bool bold) {
 
 }  // namespace
 
+#endif
+
 struct TFontFace::TImpl {
   FT_Library Library = nullptr;
   FT_Face Face = nullptr;
   std::string File;
+  std::vector<unsigned char> Data;  // the font file, on Windows (FreeType opens no wide names)
   int Ascent = 0;
   int Descent = 0;
   ~TImpl() {
@@ -73,13 +195,27 @@ TFontFace::~TFontFace() = default;
 std::unique_ptr<TFontFace> TFontFace::Open(const std::string& family, int pixelHeight,
                                            bool bold, std::string& error) {
   auto impl = std::make_unique<TImpl>();
+#ifdef _WIN32
+  const TFontFile match = MatchFont(family, bold);
+  impl->File = match.File;
+#else
   impl->File = MatchFontFile(family, bold);
+#endif
   if (impl->File.empty()) {
     error = "no font file matches \"" + family + "\"";
     return nullptr;
   }
-  if (FT_Init_FreeType(&impl->Library) != 0 ||
-      FT_New_Face(impl->Library, impl->File.c_str(), 0, &impl->Face) != 0) {
+#ifdef _WIN32
+  std::ifstream in(PathFromUtf8(impl->File), std::ios::binary);
+  impl->Data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  const bool opened = FT_Init_FreeType(&impl->Library) == 0 &&
+                      FT_New_Memory_Face(impl->Library, impl->Data.data(), static_cast<FT_Long>(impl->Data.size()),
+                                         match.Index, &impl->Face) == 0;
+#else
+  const bool opened = FT_Init_FreeType(&impl->Library) == 0 &&
+                      FT_New_Face(impl->Library, impl->File.c_str(), 0, &impl->Face) == 0;
+#endif
+  if (!opened) {
     error = "cannot open font file " + impl->File;
     return nullptr;
   }
@@ -110,7 +246,7 @@ int TFontFace::TextWidth(const std::string& text) const {
   return width;
 }
 
-void TFontFace::DrawText(TGrayImage& target, int x, int y, const std::string& text) const {
+void TFontFace::DrawString(TGrayImage& target, int x, int y, const std::string& text) const {
   int penX = x;
   int baseline = y + impl_->Ascent;
   for (unsigned char c : text) {

@@ -35,7 +35,7 @@ class TFontFace {
   // Advance width of the text in pixels (sum of the advances of its bytes, Latin-1).
   int TextWidth(const std::string& text) const;
   // Draws the text with its top-left at (x, y) into `target`, combining coverage by max.
-  void DrawText(TGrayImage& target, int x, int y, const std::string& text) const;
+  void DrawString(TGrayImage& target, int x, int y, const std::string& text) const;
 
  private:
   struct TImpl;

@@ -94,7 +94,7 @@ void TStaticText::Paint(TPaintContext& context) {
     TGrayImage coverage{Width, Height, std::vector<std::uint8_t>(size_t(Width) * Height, 0)};
     std::string error;
     if (auto face = TFontFace::Open(FontName, FontHeight, false, error)) {
-      face->DrawText(coverage, 0, 0, caption_);
+      face->DrawString(coverage, 0, 0, caption_);
     }
     image_.assign(coverage.Pixels.size(), 0);
     for (size_t i = 0; i < coverage.Pixels.size(); ++i) {

@@ -3,6 +3,22 @@
 
 #include <bitset>
 
+// Windows' headers name the same codes as macros: they are included first here, so that
+// no later inclusion brings the macros back, and the macros give way to the constants.
+#ifdef _WIN32
+#include <windows.h>
+#undef VK_RETURN
+#undef VK_ESCAPE
+#undef VK_SPACE
+#undef VK_LEFT
+#undef VK_UP
+#undef VK_RIGHT
+#undef VK_DOWN
+#undef VK_F1
+#undef VK_F23
+#undef VK_F24
+#endif
+
 namespace orr {
 
 // Which keys are held, by virtual-key code (0..255).

@@ -1,12 +1,17 @@
 // The SDL2 backend: one borderless full-screen window with an OpenGL 1.x context, SDL's
 // event queue as the message queue, SDL message boxes.
 #define GL_GLEXT_PROTOTYPES 1
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <SDL.h>
 
 #include <signal.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <array>
 #include <atomic>
@@ -72,6 +77,46 @@ int VirtualKeyOf(SDL_Scancode code) {
   return code >= 0 && code < SDL_NUM_SCANCODES ? table[code] : 0;
 }
 
+#ifdef _WIN32
+
+// Console control events (Ctrl+C, Ctrl+Break, the console closed, logoff, shutdown) come on
+// a thread of the system's: noted, so the application can take a message box down, and
+// turned into a quit as SDL does with SIGTERM elsewhere. For the last three the process
+// ends when the handler returns: the handler waits a moment for the game to end itself.
+std::atomic<int> TerminationSignal{0};
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  TerminationSignal.store(event == CTRL_C_EVENT ? SIGINT : SIGTERM);
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  SDL_PushEvent(&quit);
+  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) Sleep(4000);
+  return TRUE;
+}
+
+void WatchTerminationSignals() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+
+// SDL shows a message box as a dialog window of this process: asked to close, it closes as
+// its Cancel button would, and SDL's call returns.
+BOOL CALLBACK CloseIfOurDialog(HWND window, LPARAM) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  wchar_t name[16] = {};
+  if (process == GetCurrentProcessId() && GetClassNameW(window, name, 16) > 0 && std::wstring(name) == L"#32770")
+    PostMessageW(window, WM_CLOSE, 0, 0);
+  return TRUE;
+}
+
+void EndChildProcesses() { EnumWindows(CloseIfOurDialog, 0); }
+
+// Windows' OpenGL library exports OpenGL 1.1 only; later entry points come from the driver.
+PFNGLWINDOWPOS2IPROC WindowPos2i = nullptr;
+void LoadGlEntryPoints() {
+  WindowPos2i = reinterpret_cast<PFNGLWINDOWPOS2IPROC>(SDL_GL_GetProcAddress("glWindowPos2i"));
+}
+
+#else
+
 // SIGTERM and SIGINT: SDL turns them into a quit event at its next look at the event
 // queue, which never comes while the main thread waits for a message box. The signal is
 // noted here too, so the application can take the box down; SDL's own handler still runs.
@@ -117,6 +162,11 @@ void EndChildProcesses() {
   }
 }
 
+PFNGLWINDOWPOS2IPROC WindowPos2i = glWindowPos2i;
+void LoadGlEntryPoints() {}
+
+#endif
+
 class TGlPaintContext : public TPaintContext {
  public:
   TGlPaintContext(int width, int height) : width_(width), height_(height) { ResetViewport(); }
@@ -139,7 +189,8 @@ class TGlPaintContext : public TPaintContext {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     // Rows come top first: start at the top row and draw downwards.
-    glWindowPos2i(left, height_ - top);
+    if (WindowPos2i == nullptr) return;  // a driver without OpenGL 1.4 draws no overlay
+    WindowPos2i(left, height_ - top);
     glPixelZoom(1.0f, -1.0f);
     glDrawPixels(width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
     glPixelZoom(1.0f, 1.0f);
@@ -186,7 +237,10 @@ class TSdlBackend : public TPlatformBackend {
     // desktop's X server (XWayland, which sets DISPLAY). SDL's own Wayland driver is not
     // asked for: with only WAYLAND_DISPLAY set it crashed inside SDL's start-up on Weston's
     // headless compositor, where X11 alone ends with a clear "cannot open a display".
+    // Windows has its own driver, SDL's choice there.
+#ifndef _WIN32
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+#endif
     // A busy X server can refuse a single connection attempt; a display that is named
     // gets two seconds of attempts before the game gives up on it.
     const bool displayNamed = SDL_getenv("DISPLAY") != nullptr && *SDL_getenv("DISPLAY") != 0;
@@ -309,6 +363,7 @@ class TSdlBackend : public TPlatformBackend {
       return false;
     }
     SDL_GL_SetSwapInterval(0);  // never wait for the vertical retrace
+    LoadGlEntryPoints();
     return true;
   }
 

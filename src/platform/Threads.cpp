@@ -1,8 +1,12 @@
 #include "platform/Threads.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#endif
 
 #include "platform/Application.h"
 
@@ -20,7 +24,11 @@ TThread::~TThread() {
 void TThread::Start() {
   if (thread_.joinable() || finished_) return;
   thread_ = std::thread([this] {
+#ifdef _WIN32
+    nativeId_ = static_cast<int>(GetCurrentThreadId());
+#else
     nativeId_ = static_cast<int>(syscall(SYS_gettid));
+#endif
     ApplyPriority();
     try {
       Execute();
@@ -51,9 +59,19 @@ void TThread::SetPriority(TThreadPriority priority) {
 void TThread::ApplyPriority() {
   int tid = nativeId_;
   if (tid == 0) return;
+#ifdef _WIN32
+  static const int levelOf[] = {THREAD_PRIORITY_IDLE, THREAD_PRIORITY_LOWEST, THREAD_PRIORITY_BELOW_NORMAL,
+                                THREAD_PRIORITY_NORMAL, THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST,
+                                THREAD_PRIORITY_TIME_CRITICAL};
+  if (HANDLE thread = OpenThread(THREAD_SET_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(tid))) {
+    SetThreadPriority(thread, levelOf[static_cast<int>(priority_)]);
+    CloseHandle(thread);
+  }
+#else
   static const int niceOf[] = {19, 10, 5, 0, -5, -10, -15};
   // Raising a priority needs privileges; a refusal keeps the thread at its current level.
   setpriority(PRIO_PROCESS, static_cast<id_t>(tid), niceOf[static_cast<int>(priority_)]);
+#endif
 }
 
 void TThread::Synchronize(const std::function<void()>& call) {

@@ -148,7 +148,7 @@ void TGLWindowsBitmapFont::Build() {
     int c = codes[i];
     glyphs_[c] = {x, y, widths[i]};
     hasGlyph_[c] = true;
-    face->DrawText(coverage, x, y + 1, std::string(1, char(c)));
+    face->DrawString(coverage, x, y + 1, std::string(1, char(c)));
   });
   // Black sheet, white glyphs; GlyphsAlpha turns the intensity into alpha.
   TPicture sheet{w, h, std::vector<TColor32>(size_t(w) * h)};

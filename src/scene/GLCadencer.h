@@ -7,6 +7,13 @@
 
 #include "platform/TimeSource.h"
 
+// windows.h defines GetCurrentTime() as a macro: included first, so that no later inclusion
+// brings it back, and the macro gives way to the method.
+#ifdef _WIN32
+#include <windows.h>
+#undef GetCurrentTime
+#endif
+
 namespace orr {
 
 class TGLScene;

@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <cstring>
+#include <numbers>
 
 #include "scene/GLObjects.h"
 #include "scene/GLRenderContext.h"
@@ -364,10 +365,10 @@ void TGLCylinder::BuildList(TGLRenderContext& context) {
       float r0 = rb + (rt - rb) * st / stacks, r1 = rb + (rt - rb) * (st + 1) / stacks;
       glBegin(GL_QUAD_STRIP);
       for (int i = 0; i <= slices; ++i) {
-        float a = 2 * float(M_PI) * i / slices;
+        float a = 2 * std::numbers::pi_v<float> * i / slices;
         float c = std::cos(a), s = std::sin(a);
         if (flat && i > 0) {
-          float am = 2 * float(M_PI) * (i - 0.5f) / slices;
+          float am = 2 * std::numbers::pi_v<float> * (i - 0.5f) / slices;
           glNormal3f(std::cos(am), slope, -std::sin(am));
         } else if (smooth) {
           glNormal3f(c, slope, -s);
@@ -386,7 +387,7 @@ void TGLCylinder::BuildList(TGLRenderContext& context) {
     glTexCoord2f(0.5f, 0.5f);
     glVertex3f(0, y, 0);
     for (int i = 0; i <= slices; ++i) {
-      float a = 2 * float(M_PI) * (ny > 0 ? i : slices - i) / slices;
+      float a = 2 * std::numbers::pi_v<float> * (ny > 0 ? i : slices - i) / slices;
       glTexCoord2f(0.5f + 0.5f * std::cos(a), 0.5f + 0.5f * std::sin(a));
       glVertex3f(r * std::cos(a), y, -r * std::sin(a));
     }

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <numbers>
+
+#include "core/PortableMath.h"
 
 namespace orr {
 
@@ -36,9 +39,8 @@ void CosSin(float degrees, double& c, double& s) {
       s = t.Sin;
       return;
     }
-  const double a = degrees * M_PI / 180.0;
-  c = std::cos(a);
-  s = std::sin(a);
+  const double a = degrees * std::numbers::pi / 180.0;
+  orr::SinCos(a, s, c);
   known[next] = {bits, c, s};
   next = (next + 1) % 4;
 }

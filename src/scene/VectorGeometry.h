@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/PortableMath.h"
+
 namespace orr {
 
 struct TVector {
@@ -61,7 +63,7 @@ inline TVector VectorNormalize(const TVector& v) {
 }
 
 // Two-argument arc tangent in radians.
-inline float ArcTan2(float y, float x) { return std::atan2(y, x); }
+inline float ArcTan2(float y, float x) { return ArcTan2F(y, x); }
 // Nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
 int RoundInt(float v);
 // The engine's floor-like conversion: truncation for v >= 0, truncation minus one for

@@ -3,8 +3,12 @@
 // THROW an exception reaches the game's exception hook there instead. Built
 // with the tests only, into build/bin: never installed, never in the game folder, so no
 // player can reach it (the game itself reads no environment).
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mman.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdlib>
@@ -23,10 +27,15 @@ void Crash(const std::string& how) {
   } else if (how == "ABRT") {
     std::abort();
   } else if (how == "BUS") {
+#ifdef _WIN32
+    // What a mapped file's page that cannot be read raises.
+    RaiseException(EXCEPTION_IN_PAGE_ERROR, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+#else
     // A mapping past the end of its (empty) file: reading it is a bus error.
     const int fd = ::memfd_create("orr-crash", 0);
     auto* page = static_cast<volatile char*>(::mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 0));
     if (page != MAP_FAILED) (void)page[0];
+#endif
   } else if (how == "ILL") {
     __builtin_trap();
   } else if (how == "FPE") {

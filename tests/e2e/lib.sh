@@ -32,7 +32,11 @@ start_xvfb() {
 copy_game() {
   local dir=${1:-"$E2E_TMP/game"}
   cp -r "$ORR_BUILD/game" "$dir"
-  [ -z "${ORR_GAME_EXE:-}" ] || cp "$ORR_GAME_EXE" "$dir/orrindel"
+  case ${ORR_GAME_EXE:-} in
+    "") ;;
+    *.exe) cp "$ORR_GAME_EXE" "$dir/orrindel.exe" ;;  # a Windows build's, run under Wine
+    *) cp "$ORR_GAME_EXE" "$dir/orrindel" ;;
+  esac
   rm -f "$dir/log.txt"
   echo "$dir"
 }

@@ -8,8 +8,11 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${ORR_BUILD:-$here/../../build}
 mode=${1:-check}
-sim="$build/bin/orrindel-sim"
-orx="$build/bin/orx"
+# ORR_SIM_RUNNER runs the programs (Wine for the Windows build, whose programs end in
+# ORR_EXE_SUFFIX).
+runner=${ORR_SIM_RUNNER:-}
+sim="$build/bin/orrindel-sim${ORR_EXE_SUFFIX:-}"
+orx="$build/bin/orx${ORR_EXE_SUFFIX:-}"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -57,11 +60,11 @@ while IFS='|' read -r name map args; do
   [[ -z "$name" || "$name" == \#* ]] && continue
   mapArgs=()
   if [ "$map" != episode ]; then
-    "$orx" encode "$here/$map" -o "$tmp/$name.orx"
+    $runner "$orx" encode "$here/$map" -o "$tmp/$name.orx"
     mapArgs=(--map "$tmp/$name.orx")
   fi
   # shellcheck disable=SC2086
-  run() { (cd "$here" && "$sim" --game "$build/game" "${mapArgs[@]}" $args); }
+  run() { (cd "$here" && $runner "$sim" --game "$build/game" "${mapArgs[@]}" $args); }
   run >"$tmp/$name.jsonl"
   if [ "$mode" = regen ]; then
     if ! cmp -s "$tmp/$name.jsonl" "$here/$name.jsonl"; then

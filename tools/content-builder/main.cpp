@@ -26,6 +26,7 @@
 #include "ImageFiles.h"
 #include "MapPicture.h"
 #include "MapSource.h"
+#include "platform/Paths.h"
 
 namespace fs = std::filesystem;
 using namespace orr::content;
@@ -295,7 +296,7 @@ struct TBuild {
     if (Opt.MapJson.empty()) return;
     fs::path out(Opt.MapJson);
     if (out.has_parent_path()) fs::create_directories(out.parent_path());
-    std::ofstream f(out, std::ios::trunc);
+    std::ofstream f(out, std::ios::binary | std::ios::trunc);
     f << MapToJson(map).dump(1) << "\n";
     if (!f) throw std::runtime_error("cannot write " + Opt.MapJson);
   }
@@ -401,6 +402,8 @@ struct TBuild {
 }  // namespace
 
 int main(int argc, char** argv) {
+  orr::UseUtf8Arguments(argc, argv);
+  orr::UseBinaryStandardStreams();
   TOptions opt;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];

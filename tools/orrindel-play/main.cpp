@@ -10,6 +10,7 @@
 #include "audio/mwDSMixer.h"
 #include "platform/Application.h"
 #include "platform/Backend.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -89,6 +90,8 @@ int ParseOptions(int argc, char** argv, TOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  orr::UseUtf8Arguments(argc, argv);
+  orr::UseBinaryStandardStreams();
   using namespace orr;
   TOptions options;
   if (int code = ParseOptions(argc, argv, options); code != 0) return code < 0 ? 0 : code;

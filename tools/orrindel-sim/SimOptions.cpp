@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/Keys.h"
+#include "platform/Paths.h"
 
 namespace orr::sim {
 
@@ -119,7 +120,7 @@ bool ParseKeyEntry(const std::string& rawEntry, TKeyEntry& entry, std::string& e
 }
 
 bool ReadFile(const std::string& name, std::string& text) {
-  std::ifstream file(name, std::ios::binary);
+  std::ifstream file(orr::PathFromUtf8(name), std::ios::binary);
   if (!file) return false;
   std::ostringstream all;
   all << file.rdbuf();

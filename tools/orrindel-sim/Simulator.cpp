@@ -1,6 +1,11 @@
 #include "Simulator.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#include <psapi.h>
+#else
 #include <sys/resource.h>
+#endif
 #include <time.h>
 
 #include <algorithm>
@@ -37,6 +42,19 @@ double ThreadCpuSeconds() {
   timespec now{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// The peak resident memory of the process so far, in KiB (Windows: the peak working set).
+long PeakResidentKilobytes() {
+#ifdef _WIN32
+  PROCESS_MEMORY_COUNTERS counters{};
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return static_cast<long>(counters.PeakWorkingSetSize / 1024);
+#else
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+#endif
 }
 
 // Where the step time goes: each handler a step runs is put under the kind of object it
@@ -246,11 +264,9 @@ struct TRun {
   // The steps since the last window line: their wall and processor time, and the peak
   // resident memory of the process so far (the soak test's figures).
   void WriteWindow(std::uint64_t step) {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
     Out << "{\"window\": {\"step\": " << step << ", \"seconds\": " << ShortestDouble(StepWallSeconds - WindowSeconds)
         << ", \"cpu_seconds\": " << ShortestDouble(StepCpuSeconds - WindowCpuSeconds)
-        << ", \"peak_rss_kb\": " << usage.ru_maxrss << ", \"ray_casts\": " << RuleCounters.RayCasts - WindowRays
+        << ", \"peak_rss_kb\": " << PeakResidentKilobytes() << ", \"ray_casts\": " << RuleCounters.RayCasts - WindowRays
         << ", \"collision_scans\": " << RuleCounters.CollisionScans - WindowScans << "}}\n";
     WindowSeconds = StepWallSeconds;
     WindowCpuSeconds = StepCpuSeconds;

@@ -6,8 +6,11 @@
 #include "Simulator.h"
 #include "platform/Application.h"
 #include "platform/Folders.h"
+#include "platform/Paths.h"
 
 int main(int argc, char** argv) {
+  orr::UseUtf8Arguments(argc, argv);
+  orr::UseBinaryStandardStreams();
   using namespace orr::sim;
   const auto started = std::chrono::steady_clock::now();
   std::ios::sync_with_stdio(false);

@@ -15,6 +15,7 @@
 #include "core/UMainModule.h"
 #include "map/MapFileWriter.h"
 #include "map/UMapModule.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -174,7 +175,7 @@ int Encode(const std::vector<std::string>& args) {
     if (source == "-") {
       document = nlohmann::json::parse(std::cin);
     } else {
-      std::ifstream in(source, std::ios::binary);
+      std::ifstream in(orr::PathFromUtf8(source), std::ios::binary);
       if (!in) {
         std::fprintf(stderr, "orx: %s: cannot open: %s\n", source.c_str(), std::strerror(errno));
         return 1;
@@ -234,6 +235,8 @@ int Info(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  orr::UseUtf8Arguments(argc, argv);
+  orr::UseBinaryStandardStreams();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
     std::fprintf(stderr, Usage, TiledUsage, PlayUsage);

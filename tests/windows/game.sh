@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# The Windows game under Wine on Xvfb, beside the Linux game in the same session:
+#  - at 1024x768 and 800x600 its window comes up, the frame-rate text changes after the first
+#    5 s, Escape ends it with exit code 0, and its log.txt has the Linux log's lines in the
+#    same order (times, the program's file name and its folder aside);
+#  - without its episode it shows the message box; answered with OK (focused, Return: the
+#    box's default button) it ends as on Linux, its log complete;
+#  - the crash-test build crashing for real leaves the log with the crash's last line.
+# ORR_BUILD is the Windows build, ORR_LINUX_BUILD the Linux one (default: build/).
+set -euo pipefail
+source "$ORR_SOURCE/tests/e2e/lib.sh"
+wine_run=${ORR_WINE_RUN:-$ORR_SOURCE/scripts/wine-run}
+linux=${ORR_LINUX_BUILD:-$ORR_SOURCE/build}
+[ -x "$linux/game/orrindel" ] || fail "no Linux game in $linux to compare with (build it first)"
+
+# normalized LOG: the messages with the game folder as <game>/ and '/' for '\' in its
+# paths, the program's name without .exe.
+normalized() {
+  local folder
+  folder=$(log_messages "$1" | sed -n 's/^Work folder set to //p' | head -n 1)
+  log_messages "$1" | awk -v folder="$folder" '
+    { line = $0
+      while ((i = index(line, folder)) > 0) {
+        rest = substr(line, i + length(folder)); gsub(/\\/, "/", rest)
+        line = substr(line, 1, i - 1) "<game>/" rest
+      }
+      sub(/^Application: orrindel\.exe$/, "Application: orrindel", line)
+      print line }'
+}
+
+# play PROGRAM SIZE NAME: runs the game until 6 s after its window shows (the frame-rate
+# text has changed), then Escape; keeps its log as $E2E_TMP/NAME.log and the times to the
+# window in $E2E_TMP/NAME.window.
+play() {
+  local program=$1 size=$2 name=$3
+  start_xvfb "$size"
+  local game; game=$(copy_game "$E2E_TMP/$name")
+  local started; started=$(date +%s.%N)
+  if [ "$program" = windows ]; then
+    "$wine_run" "$game/orrindel.exe" >"$E2E_TMP/stdout" 2>"$E2E_TMP/stderr" &
+  else
+    "$linux/game/orrindel" >"$E2E_TMP/stdout" 2>"$E2E_TMP/stderr" &
+  fi
+  local pid=$!
+  E2E_PIDS+=($pid)
+  local win; win=$(wait_window Orrindel 120) || fail "$name: no game window on $size; stderr: $(cat "$E2E_TMP/stderr")"
+  awk -v now="$(date +%s.%N)" -v started="$started" 'BEGIN { printf "%.2f", now - started }' >"$E2E_TMP/$name.window"
+  sleep 1
+  retry import -window root "$E2E_TMP/$name-early.png"
+  sleep 5
+  retry import -window root "$E2E_TMP/$name-late.png"
+  xdotool windowfocus --sync "$win" 2>/dev/null || true
+  retry xdotool key Escape
+  wait_exit "$pid" 60
+  [ "$EXIT_CODE" = 0 ] || fail "$name: exit code $EXIT_CODE on $size; stderr: $(cat "$E2E_TMP/stderr")"
+  local text
+  text=$(convert "$E2E_TMP/$name-early.png" "$E2E_TMP/$name-late.png" -compose difference -composite \
+    -crop 58x17+0+0 -colorspace Gray -format '%[fx:maxima]' info:)
+  awk "BEGIN{exit !($text > 0.5)}" || fail "$name: the frame-rate text did not change"
+  cp "$game/log.txt" "$E2E_TMP/$name.log"
+  kill "${E2E_PIDS[0]}" 2>/dev/null || true; wait "${E2E_PIDS[0]}" 2>/dev/null || true
+  E2E_PIDS=()
+}
+
+ORR_BUILD_WINDOWS=$ORR_BUILD
+for size in 1024x768 800x600; do
+  ORR_BUILD=$linux play linux "$size" "linux-$size"
+  ORR_BUILD=$ORR_BUILD_WINDOWS play windows "$size" "windows-$size"
+  if ! diff <(normalized "$E2E_TMP/linux-$size.log") <(normalized "$E2E_TMP/windows-$size.log") >"$E2E_TMP/diff"; then
+    fail "$size: the Windows log differs from the Linux one:
+$(head -n 40 "$E2E_TMP/diff")"
+  fi
+  echo "$size: same log; window after $(cat "$E2E_TMP/linux-$size.window") s on Linux," \
+    "$(cat "$E2E_TMP/windows-$size.window") s under Wine"
+done
+
+# The episode missing: the box, answered with OK.
+start_xvfb 1024x768
+game=$(copy_game "$E2E_TMP/missing")
+rm -f "$game/Episodes/Test/Promo4.orx"
+"$wine_run" "$game/orrindel.exe" >"$E2E_TMP/stdout" 2>"$E2E_TMP/stderr" &
+pid=$!
+E2E_PIDS+=($pid)
+box=""
+for _ in $(seq 600); do
+  for id in $(xdotool search --onlyvisible --name '^Orrindel$' 2>/dev/null); do
+    width=$(xdotool getwindowgeometry "$id" 2>/dev/null | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p')
+    if [ -n "$width" ] && [ "$width" -lt 1024 ]; then box=$id; fi
+  done
+  [ -n "$box" ] && break
+  sleep 0.2
+done
+[ -n "$box" ] || fail "no message box for the missing episode; stderr: $(cat "$E2E_TMP/stderr")"
+sleep 0.5
+retry import -window root "$E2E_TMP/box.png"
+xdotool windowfocus --sync "$box" 2>/dev/null || true
+retry xdotool key --window "$box" Return
+wait_exit "$pid" 60
+[ "$EXIT_CODE" = 0 ] || fail "missing episode: exit code $EXIT_CODE; stderr: $(cat "$E2E_TMP/stderr")"
+mapfile -t msgs < <(log_messages "$game/log.txt")
+n=${#msgs[@]}
+[ "${msgs[n-2]}" = "Main module destruction end" ] || fail "missing episode: second to last: ${msgs[n-2]}"
+[ "${msgs[n-1]}" = "--End of Log--" ] || fail "missing episode: last: ${msgs[n-1]}"
+grep -q 'MDI destroy procedure end' "$game/log.txt" || fail "missing episode: the window's teardown is missing"
+echo "missing episode: box answered, log complete"
+kill "${E2E_PIDS[0]}" 2>/dev/null || true; wait "${E2E_PIDS[0]}" 2>/dev/null || true
+E2E_PIDS=()
+
+# A crash: the crash-test build, faulting for real, leaves the log with its last line.
+start_xvfb 1024x768
+for how in SEGV ABRT ILL FPE; do
+  game=$(copy_game "$E2E_TMP/crash-$how")
+  cp "$ORR_BUILD/bin/orrindel-crashtest.exe" "$game/orrindel.exe"
+  ORR_CRASH=$how "$wine_run" "$game/orrindel.exe" >"$E2E_TMP/stdout" 2>"$E2E_TMP/stderr" &
+  pid=$!
+  E2E_PIDS+=($pid)
+  wait_exit "$pid" 120
+  [ "$EXIT_CODE" != 0 ] && [ "$EXIT_CODE" != timeout ] || fail "crash $how: exit code $EXIT_CODE"
+  [ -s "$game/log.txt" ] || fail "crash $how: no log"
+  last=$(tail -n 1 "$game/log.txt" | tr -d '\r')
+  [[ "$last" =~ ^\[[0-9]{2}:[0-9]{2}:[0-9]{2}\]Fatal\ signal\ SIG$how\ \(.*\):\ the\ game\ ended$ ]] ||
+    fail "crash $how: last line \"$last\""
+  grep -q 'MDI initialized' "$game/log.txt" || fail "crash $how: the session's lines are missing"
+  echo "crash $how: exit code $EXIT_CODE, last line \"$last\""
+done
+echo "Windows game under Wine: ok"

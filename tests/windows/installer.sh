@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The installer as a player runs it, under Wine: installed silently (/S) for the current
+# user, without administrator rights, into %LOCALAPPDATA%\Programs\Orrindel with a
+# Start-menu entry; the installed game starts, plays and ends with Escape; uninstalled
+# silently, nothing is left behind but the player's log. The zip holds the same folder.
+set -euo pipefail
+source "$ORR_SOURCE/tests/e2e/lib.sh"
+wine_run=${ORR_WINE_RUN:-$ORR_SOURCE/scripts/wine-run}
+export WINEPREFIX=${ORR_WINEPREFIX:-${WINEPREFIX:-$HOME/.cache/orrindel-wine}}
+installer=$(ls "$ORR_BUILD"/packages/Orrindel-*-windows-x64.exe 2>/dev/null | head -n 1)
+zip=$(ls "$ORR_BUILD"/packages/Orrindel-*-windows-x64.zip 2>/dev/null | head -n 1)
+[ -n "$installer" ] && [ -n "$zip" ] || fail "no packages in $ORR_BUILD/packages (scripts/build-windows makes them)"
+
+# The zip: one folder with the game beside its data and the tools.
+unzip -q "$zip" -d "$E2E_TMP/zip"
+top="$E2E_TMP/zip/$(basename "$zip" .zip)"
+for f in orrindel.exe orx.exe orrindel-sim.exe orrindel-play.exe Episodes/Test/Promo4.orx \
+  Graphics/Tiles/TerrainTiles.bmp Fonts/DejaVuSans.ttf; do
+  [ -e "$top/$f" ] || fail "the zip has no $f"
+done
+# Only Windows' own DLLs.
+for exe in "$top"/*.exe; do
+  dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
+  for dll in $dlls; do
+    case $dll in
+      kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|shell32.dll|ole32.dll|oleaut32.dll|imm32.dll|\
+      winmm.dll|version.dll|setupapi.dll|opengl32.dll|glu32.dll|msvcrt.dll|psapi.dll|ws2_32.dll|\
+      cfgmgr32.dll|hid.dll|dinput8.dll|uuid.dll|comdlg32.dll|shlwapi.dll|api-ms-win-*) ;;
+      *) fail "$(basename "$exe") needs $dll, which Windows does not have" ;;
+    esac
+  done
+done
+
+local_app=$("$wine_run" cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
+unix_local=$(winepath -u "$local_app" 2>/dev/null || WINEPREFIX=$WINEPREFIX winepath -u "$local_app")
+installed="$unix_local/Programs/Orrindel"
+rm -rf "$installed" "$unix_local/Orrindel"
+
+"$wine_run" "$installer" /S
+wineserver -w
+[ -x "$installed/orrindel.exe" ] || fail "nothing installed in $installed"
+[ -e "$installed/Episodes/Test/Promo4.orx" ] || fail "the episode is not installed"
+[ -e "$installed/Uninstall.exe" ] || fail "no uninstaller"
+menu=$(find "$WINEPREFIX/drive_c/users" -path '*Start Menu/Programs/Orrindel*' -name 'Orrindel.lnk' | head -n 1)
+[ -n "$menu" ] || fail "no Start-menu entry"
+grep -q 'Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Orrindel' "$WINEPREFIX/user.reg" ||
+  fail "the uninstaller is not listed for the user"
+! grep -q 'CurrentVersion\\\\Uninstall\\\\Orrindel' "$WINEPREFIX/system.reg" || fail "the installer wrote to the machine's part"
+
+# The installed game plays.
+start_xvfb 1024x768
+"$wine_run" "$installed/orrindel.exe" >"$E2E_TMP/stdout" 2>"$E2E_TMP/stderr" &
+pid=$!
+E2E_PIDS+=($pid)
+win=$(wait_window Orrindel 120) || fail "the installed game shows no window"
+sleep 2
+xdotool windowfocus --sync "$win" 2>/dev/null || true
+retry xdotool key Escape
+wait_exit "$pid" 60
+[ "$EXIT_CODE" = 0 ] || fail "the installed game ended with $EXIT_CODE"
+log="$installed/log.txt"
+[ -e "$log" ] || log="$unix_local/Orrindel/log.txt"
+tail -n 1 "$log" | grep -q -- '--End of Log--' || fail "the installed game's log is not complete"
+
+"$wine_run" "$installed/Uninstall.exe" /S
+wineserver -w
+left=$(cd "$installed" 2>/dev/null && find . -type f ! -name log.txt | head -n 5 || true)
+[ -z "$left" ] || fail "the uninstaller left $left"
+[ ! -e "$menu" ] || fail "the Start-menu entry is left"
+! grep -q 'CurrentVersion\\\\Uninstall\\\\Orrindel' "$WINEPREFIX/user.reg" || fail "the uninstall entry is left"
+rm -rf "$installed" "$unix_local/Orrindel"
+echo "installer under Wine: ok (zip $(du -k "$zip" | cut -f1) KiB, installer $(du -k "$installer" | cut -f1) KiB)"
