@@ -157,6 +157,8 @@ tool orx play "$home/own.orx" >"$E2E_TMP/orx-play.out" 2>&1 || fail "orx play: $
 own=$home/.local/state/orrindel/play-map/own
 grep -q "Game exit code: 0" "$E2E_TMP/orx-play.out" || fail "orx play: $(cat "$E2E_TMP/orx-play.out")"
 [ -s "$own/screenshot.png" ] || fail "orx play took no screenshot in $own"
+# A screenshot of a window that has not drawn yet is one colour (a first start takes long).
+[ "$(identify -format '%k' "$own/screenshot.png")" -gt 16 ] || fail "orx play's screenshot shows no game"
 grep -q "Work folder set to $own/" "$own/log.txt" || fail "orx play did not play its own folder: $(head -n 5 "$own/log.txt")"
 [ -f "$root/usr/share/doc/orrindel/mapping.md" ] || fail "the mapping guide is not installed"
 # The simulator finds the installed game by itself; its log is the game's.

@@ -18,7 +18,9 @@ linux=${ORR_LINUX_BUILD:-$ORR_SOURCE/build}
 normalized() {
   local folder
   folder=$(log_messages "$1" | sed -n 's/^Work folder set to //p' | head -n 1)
-  log_messages "$1" | awk -v folder="$folder" '
+  # Through the environment: awk -v would read "\t" in "Z:\tmp" as a tab.
+  log_messages "$1" | folder=$folder awk '
+    BEGIN { folder = ENVIRON["folder"] }
     { line = $0
       while ((i = index(line, folder)) > 0) {
         rest = substr(line, i + length(folder)); gsub(/\\/, "/", rest)

@@ -18,7 +18,6 @@
 #include "map/MapFileWriter.h"
 #include "platform/Application.h"
 #include "platform/Folders.h"
-#include "platform/Paths.h"
 
 namespace orr {
 
@@ -115,7 +114,7 @@ TTiledTilesets WriteTilesetPictures(const fs::path& gameFolder, const fs::path& 
 }
 
 bool WriteText(const fs::path& path, const std::string& text) {
-  std::ofstream out(orr::PathFromUtf8(path), std::ios::binary | std::ios::trunc);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
   out.close();
   return static_cast<bool>(out);
@@ -219,7 +218,7 @@ int ImportTiledCommand(const std::vector<std::string>& args, TOrxLoad load) {
     std::fprintf(stderr, "orx: %s: larger than 1 GiB\n", in.c_str());
     return 1;
   }
-  std::ifstream stream(orr::PathFromUtf8(in), std::ios::binary);
+  std::ifstream stream(in, std::ios::binary);
   std::ostringstream text;
   text << stream.rdbuf();
   if (!stream) {

@@ -5,8 +5,9 @@
 // as the episode Episodes/Test/Promo4.orx. The game writes its log there.
 //
 // With a display the game simply runs there. Without one it runs on a virtual 1024x768
-// screen (Xvfb): after five seconds a screenshot is saved into the folder, Escape is
-// pressed, and the screenshot, the log and the game's exit code are printed.
+// screen (Xvfb): five seconds after the game's window shows, a screenshot is saved into the
+// folder, Escape is pressed, and the screenshot, the log and the game's exit code are
+// printed.
 #include "PlayCommand.h"
 
 #ifdef _WIN32
@@ -149,13 +150,22 @@ int RunOnVirtualScreen(const fs::path& folder) {
 
   const fs::path screenshot = folder / "screenshot.png";
   const pid_t game = Start({(folder / "orrindel").string()}, -1, false);
+  // The picture is taken five seconds after the game's window shows (a first start on a
+  // busy machine, with the driver's caches still empty, takes longer than that to show
+  // it at all), or after 30 s without a window.
+  std::string window;
+  int ended = -1;  // the game's exit code when it ended before showing its window
+  for (int tries = 0; tries < 60 && window.empty(); ++tries) {
+    if ((ended = WaitFor(game, 0)) >= 0) break;
+    window = Output({"xdotool", "search", "--onlyvisible", "--name", "^Orrindel$"}, 10);
+    window = window.substr(0, window.find('\n'));
+    if (window.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  }
   std::this_thread::sleep_for(std::chrono::seconds(5));
   Output({"import", "-window", "root", screenshot.string()}, 30);
-  std::string window = Output({"xdotool", "search", "--onlyvisible", "--name", "^Orrindel$"}, 10);
-  window = window.substr(0, window.find('\n'));
   if (!window.empty()) Output({"xdotool", "windowfocus", "--sync", window}, 10);
   Output({"xdotool", "key", "Escape"}, 10);
-  int code = WaitFor(game, 10);
+  int code = ended >= 0 ? ended : WaitFor(game, 10);
   if (code < 0) {
     std::fprintf(stderr, "orx: the game did not end after Escape; stopping it\n");
     ::kill(game, SIGKILL);
@@ -180,7 +190,8 @@ const char* const PlayUsage =
     "                           played from a folder of its own, by default\n"
     "                           ~/.local/state/orrindel/play-map/NAME/, where the game's\n"
     "                           log goes. Without a display: on a virtual screen, with a\n"
-    "                           screenshot in that folder, ended by Escape after 5 s\n";
+    "                           screenshot in that folder 5 s after the window shows,\n"
+    "                           then Escape\n";
 
 int PlayCommand(const std::vector<std::string>& args, TOrxLoad load) {
   std::string map, folderArg;
