@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --graphviz` draws for docs/architecture.md: the game's libraries and the game,
 # without system libraries, tools, tests, benchmarks and fuzz targets.
 set(GRAPHVIZ_GRAPH_NAME "Orrindel libraries")

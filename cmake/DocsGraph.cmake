@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws docs/architecture-layers.svg, the picture of the library layers in
 # docs/architecture.md, from the build's own link graph: a scratch configure writes the graph
 # with `cmake --graphviz` (filtered by CMakeGraphVizOptions.cmake beside this file), Graphviz's

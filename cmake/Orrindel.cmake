@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Helpers every subsystem folder uses, so that no folder touches the top level.
 
 # orr_add_library(NAME DEPS...): a static library of every .cpp in the calling folder.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What the Windows build (cmake/mingw-w64.cmake) adds to the Linux one.
 
 # windows.h without its rarely used parts and without the min/max macros; every program

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-building for 64-bit Windows with Debian's mingw-w64 (posix threads, for std::thread).
 # The libraries come from a prefix built by scripts/build-windows-deps, named by
 # ORR_WINDOWS_DEPS (a cache variable or the environment). Every program is linked

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scratch file a harness writes each input to when the code under test reads a file.
 // It lives in memory (/dev/shm) where there is one: on a disk file system the write costs
 // an input more than the reading under test. Named after the process, removed at exit.

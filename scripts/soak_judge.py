@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Judges a soak run from orrindel-sim's window lines (one every 1,000 steps).
 
 A soak is there to find two faults: memory that keeps growing, and steps that get slower

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up to first frame of game executables given by path, run in turns in the same
 // session, so an installed game can be set against the build tree's (run it under
 // `xvfb-run -a` on a machine without a display):

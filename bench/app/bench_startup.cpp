@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up and idle figures of the game shell, measured on a real display (run it under
 // `xvfb-run -a` on a machine without one).
 //

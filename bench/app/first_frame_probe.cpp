@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preloaded into a game process by bench_first_frame: at the process's first buffer swap
 // it writes the time (CLOCK_MONOTONIC, nanoseconds) to file descriptor 3 and ends the
 // process at once. It measures any build of the game, installed and stripped ones too,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game with frame statistics for measuring it as it is played (scripts/frame-rate):
 // every time the frame-rate text is refreshed (5 s), one line goes to the standard error
 // with the frames of that interval, the longest frame, and the game steps run against the

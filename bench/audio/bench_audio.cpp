@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the mixer costs: CPU time per second of audio with all eleven channels playing
 // (the refills of the update threads plus the software mix of the device callback),
 // against a baseline doing the least the same job needs (a raw read of the same file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One game step of the entity rules (every NPC's behaviour, motion and collision, the
 // player's pick-ups) on an open 48 x 40 map with walls round it, the episode's size.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Steps of the entity rules at scale, indexed and plain: generated maps (orx generate) of
 // rooms and corridors holding N creatures and N items, about 20 cells per entity, the
 // player walking and turning through them. The same map and steps with SpatialIndexEnabled

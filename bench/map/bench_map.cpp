@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading a large episode map against reading the same file line by line.
 //
 // The map: 2048 x 2048 cells, 20,000 entity records, written by the map writer with a line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed-step frame progress with as many step handlers as the game registers
 // (the episode's 40 entities, their floating texts and the scene window: 64), against
 // baselines that run the same handlers without the registry.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ray casts and frames through a scene shaped like the game's view: 40 x 30 cells of
 // floor planes, a third of them raised with four wall planes, 200 entities each with an
 // anchor, a sprite plane and an invisible hit cylinder; camera 15 above, focal length 100.

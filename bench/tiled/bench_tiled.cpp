@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map tool's work for authors, against baselines measured in the same run:
 //   export-tiled and import-tiled of a generated 1024 x 1024 map (TMX with CSV, zlib and
 //   zstd layers) against storing and loading the same map in the game's own format;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the audio file reader through a real file: opening either fails
 // with EAudioReadError or gives a reader whose blocks, seeks and times stay consistent.
 #include <cstdint>

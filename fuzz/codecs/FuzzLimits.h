@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Limits for fuzzing: small enough that a lying header cannot make an allocation the
 // fuzzer counts as a leak of memory, large enough for every seed.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any input either decodes or raises EPictureError; what decodes survives a 32-bit
 // encode and decode unchanged.
 #include <cstdlib>

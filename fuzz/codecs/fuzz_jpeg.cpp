@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any input either decodes to a whole picture or raises EPictureError.
 #include <cstdlib>
 

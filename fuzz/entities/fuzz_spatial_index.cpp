@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds a small map and a key script from the input, runs the session with the plain scans
 // and with the spatial indexes, and aborts at the first step after which the two differ.
 // Both build the raised cells as the game does, turned and with only the sides that show

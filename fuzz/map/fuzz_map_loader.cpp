@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the map loader through a real file, the way the game loads maps:
 // every input must load or be refused as unreadable, never a crash, an out-of-bounds read or an unbounded
 // allocation, a loaded map must be consistent with its header, and the queries must stay

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Route texts as they come out of map files: any text parses into whole groups of 8
 // characters or stops with a conversion error after a partly filled step.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Key script files: any text is either refused with a reason or gives entries that each
 // cover a non-empty range of steps from step 1 on.
 #include <cstdint>

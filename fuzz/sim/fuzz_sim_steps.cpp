@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game's rules against arbitrary maps: each input is a key script, a zero byte, then
 // the bytes of an episode file. The simulator runs the whole session on them (start-up,
 // 300 steps, shutdown) in a game folder without pictures. A map the loader refuses ends

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the Tiled import, read as TMX when they start with '<' and as the
 // editor's JSON otherwise. Every input is imported or refused with one line, never a crash
 // or an allocation beyond what the input holds; an imported map can always be stored, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The content builder's episode source: any text is refused with "<file>:<line>: <what>",
 // or it parses, and the JSON the builder makes of it is a map source `orx encode` accepts
 // as it stands (refusing only what the episode file cannot store).

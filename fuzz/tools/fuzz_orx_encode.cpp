@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `orx encode`'s input: any bytes as the JSON map source. The source is refused as JSON or
 // with EMapEncodeError, or it encodes, and the episode file it makes loads back to the same
 // map (printed as JSON again, the two are equal).

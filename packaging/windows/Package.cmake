@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows packages, made by cpack in the build folder (scripts/build-windows does it):
 #
 #   cpack -G ZIP    Orrindel-<version>-windows-x64.zip: a folder to unpack and run

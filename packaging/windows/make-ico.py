@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Packs the game's PNG icons (ICON_DIR/<N>x<N>/apps/orrindel.png) into one Windows .ico.
 
 Windows reads PNG images inside an icon file as they are; sizes above 256 are left out.

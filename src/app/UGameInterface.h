@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game window: full screen, black, a centred 4:3 panel hosting the player's 3D view,
 // the frame-rate text in the top-left corner, and Escape to end the game.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's entry: creates the seven objects in their fixed order, runs the message
 // loop, and shuts everything down in the reverse order.
 #pragma once

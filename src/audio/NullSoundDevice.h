@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The null sound device: plays nothing, but keeps real buffers and moves their play
 // positions by a clock, exactly as far as a device running at the buffer's rate would.
 // Used when no output device opens, and by tests and benchmarks (with a manual clock).

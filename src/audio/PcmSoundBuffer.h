@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the null and the SDL sound buffers share: the PCM bytes of a secondary buffer (a
 // primary buffer holds none: it stands for the device's output), locking them, and the
 // argument checks of the buffer calls, so that both devices answer a call alike.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which stream times a mixer channel wrote into which bytes of its sound buffer.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SDL audio output for the mixer: one SDL audio device per sound device; its callback
 // mixes every playing secondary buffer in software (TSoftwareMix). The callback takes
 // only the device's mix lock, which everyone else holds for a copy or a field update.

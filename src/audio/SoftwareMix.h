@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The software mix behind the SDL device: sums the playing secondary buffers into the
 // output format, with volume, pan and rate conversion, advancing each play position by
 // what it consumed. Allocates nothing while mixing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output device the software mixer works against: a device that owns a primary
 // buffer (the format it outputs) and secondary buffers (one per mixer channel) that it
 // plays, each a ring of PCM bytes with its own play position, volume and pan.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio module: owner of the game's sound output. It holds the mixer and creates the
 // game's fixed channels, ten for sound effects and one for music. The game plays nothing
 // yet; opening a file on a channel and calling Play is all a sound effect needs.

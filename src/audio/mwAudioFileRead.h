@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio file reader: decoded PCM blocks for a mixer channel, with stream times in
 // 100-ns units, a play start and a play length that cut the data to a window of the file.
 //

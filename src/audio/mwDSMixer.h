@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The streaming software mixer. TmwDSMixer owns the output device (opened on first need)
 // and the list of channels; every TmwDSMixerChannel streams one audio file through an
 // TAudioFileReader into a sound buffer of its own holding 4 s of audio, which its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mixer's channels: each streams one file into a sound buffer of its own, which its
 // update thread refills (see mwDSMixer.h).
 #include <algorithm>

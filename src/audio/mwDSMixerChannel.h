@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One channel of the streaming mixer: an audio file streamed into a sound buffer of its own
 // (mwDSMixer.h tells the whole story).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The thread that refills one mixer channel's sound buffer every update period.
 #pragma once
 

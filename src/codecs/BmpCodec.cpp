@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows bitmap files: decoder for every layout the game's tools meet, and a 32-bit
 // encoder that keeps alpha.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Picture formats by file extension: BMP, JPEG and GIF decode into a plain 32-bit picture.
 //
 // Every decoder works on bytes in memory and never reads past them. Sizes read from a

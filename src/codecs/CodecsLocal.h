@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers the picture decoders share; not part of the codecs' public interface.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GIF through giflib: the records are walked up to the first picture, so later frames of
 // an animation are never decoded. The frame is placed on the logical screen; pixels
 // outside it, and pixels of the transparent index, are transparent black.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG through libjpeg. libjpeg reports errors by calling error_exit, which must not
 // return; ours long-jumps back into DecodeCore, a frame that holds no C++ objects of its
 // own, and the exception is thrown only after libjpeg's state has been destroyed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The POSIX side of the crash log: signal handlers (CrashLogWindows.cpp holds the Windows one).
 #ifndef _WIN32
 #include "core/CrashLog.h"

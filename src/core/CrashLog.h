@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log survives a crash: a fatal signal (segmentation fault, abort, bus error, illegal
 // instruction, floating-point exception) writes EventLog to log.txt with a last line
 // naming the signal, then ends the process with that signal as before. On Windows an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows side of the crash log: an unhandled-exception filter writes EventLog the way
 // the POSIX signal handler does, with the same last lines (an access violation is the
 // segmentation fault's line, and so on), and abort() is caught as SIGABRT. Then the

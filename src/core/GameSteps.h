@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game clock: the list of step handlers and the loop that runs them, one 0.01 s step at
 // a time. Whoever has time to give feeds it (the render module's cadencer in the game, the
 // simulator one step at a time); every game rule is a handler on this list.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Game time: the world advances in fixed steps of StepSeconds, each running a list of step
 // handlers (core/GameSteps.h keeps the game's list and runs it).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number helpers every layer shares: folds into a range, the number texts of map files and
 // the log, clamps, and rectangle and point tests.
 #pragma once

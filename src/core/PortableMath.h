@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sines, cosines and arc tangents the game's rules use, computed by our own code with
 // nothing but IEEE additions, multiplications and divisions: the same bits on every platform
 // and C library. (Each C library rounds its own sin, cos and atan2 in its own way in the last

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The process-wide random generator: a 32-bit linear congruential generator,
 // seed := seed * 134775813 + 1 (mod 2^32), seeded once at start-up by the main module.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main module: the event log, the work folder, the random seed and the exception hook.
 // It is created first and destroyed last, so every other module can log.
 #pragma once

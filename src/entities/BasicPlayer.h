@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A player on the map, bound to its record: picks items up, fires what the record holds.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Creatures (walking, animation rows, weapon cycle, laser sight) and the players.
 #include <algorithm>
 #include <cmath>

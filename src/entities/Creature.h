@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A creature: health, armour, the weapon cycle, animation rows, the laser sight.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the entity files share and nobody else uses: the scene root EntityServices offers.
 #pragma once
 

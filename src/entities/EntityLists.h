@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lists of the map's live entities and the player records, and the switches and
 // counters of the rules that run over them.
 #pragma once

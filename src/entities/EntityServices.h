@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the entities use of the render module, filled in by the game session (or a test).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Making the map's entities from its records, and the player records.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The weapon, ammunition, animation and creature tables.
 #include "entities/UEntityStructures.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numbers of the rules: weapons, ammunition, animation rows, NPC kinds, body sizes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pick-up text that rises from a taken item.
 #include "entities/EntitiesLocal.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pick-up items: health, armour, weapon crates and ammunition packs.
 #include "core/UMainModule.h"
 #include "entities/EntitiesLocal.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A pick-up: health, armour, a weapon crate or ammunition.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player at this machine: steered by the step's keys, seen through its view.
 #pragma once
 

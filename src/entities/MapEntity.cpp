@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The root entity classes: TMapEntity and TVisualMapEntity, and the list of the map's entities.
 #include <cmath>
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The root entity classes: TMapEntity (on the map, respawns) and TVisualMapEntity (a
 // sprite, registered on the game clock while it lives).
 #pragma once

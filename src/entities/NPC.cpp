@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Computer-controlled creatures: idle behaviours (look around, roam, patrol), spotting a
 // player, engaging, pursuing and searching. Decided once per step in Progress.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A computer-controlled creature (the rules are in NPC.cpp).
 #pragma once
 

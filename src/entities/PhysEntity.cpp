@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Physical entities: velocity, collision against the height grid and other bodies, the
 // hit cylinder and the two ray casts creatures see and aim with.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An entity with a body: velocity, collisions with walls and bodies, a hit cylinder, rays.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player record: inventory and the local player it owns.
 #include "entities/UEntityStructures.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A player's record: inventory, model, name, and the player entity it owns.
 #pragma once
 

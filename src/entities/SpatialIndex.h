@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the map's entities stand, kept in uniform grids, so that collision, spacing and
 // pick-ups look only at the entities near a point instead of scanning MapEntities.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entities of the game: everything that lives on the map (items, creatures, the player)
 // and the player record, with their per-step rules. This header gathers the entity headers,
 // one per class, and the tables, the services and the lists.

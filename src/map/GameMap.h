@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The loaded map, GameMap: its header fields, grid layers and entity records.
 #pragma once
 

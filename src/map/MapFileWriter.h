@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing episode map files: the inverse of the loader, used by the map tool, the tests and
 // the benchmarks. A written file loads back to the same map.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The grid layers of a map: cells and the W x H grid that holds them.
 #pragma once
 

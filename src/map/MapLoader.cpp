@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map file loader: fields, their decoding, and LoadMap.
 #include <fcntl.h>
 #include <sys/stat.h>

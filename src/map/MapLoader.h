@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading an episode map file into GameMap.
 //
 // An episode map file is text cut into fields by the byte 0xFE; every field is stored with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Queries over the loaded map: its bounds, blocked cells, routes and entity names.
 #include "map/UMapModule.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Questions about the loaded map: its rectangle, blocked cells, routes, entity names.
 #pragma once
 

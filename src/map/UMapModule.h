@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map module: the episode map loader (MapLoader.h), the loaded map `GameMap`
 // (GameMap.h, its grids in MapGrid.h) and the queries over it (MapQueries.h), all included
 // here, and the data module that holds them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: owner of the modules and the window, the message loop with idle
 // processing, the terminate request, central exception handling, message boxes, the
 // hand-over of calls to the main thread, and halt.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the application needs from the machine: events, a window, message boxes, the
 // screen, the keyboard. Two implementations: SDL2 (the game) and headless (tests, tools).
 #pragma once

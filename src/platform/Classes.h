@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Components with owners, the base of every module, form and control.
 //
 // An owner holds its components (std::unique_ptr) and destroys them last-created-first.

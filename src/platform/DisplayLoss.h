@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The X server going away under the game (the SDL backend's use of Xlib, kept apart from
 // the rest: Xlib's macros clash with ordinary names).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folder listing by wildcard mask, and name look-ups in such listings.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the game's programs find the game folder, and where an installed game keeps what
 // it writes for the user.
 #pragma once

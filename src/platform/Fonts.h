@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // System fonts: the installed family list and one glyph rasteriser (FreeType on the file
 // fontconfig matches for a family name), used by static text and by the 3D bitmap font.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Visual controls inside the one window: panels, static text, and the form itself.
 // Controls are rectangles positioned relative to their parent control; painting walks
 // the tree parent first, children in the order they were attached.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Gamepads, through SDL's game-controller API, mapped onto the game's own keys: the D-pad
 // and the left stick walk and turn like the arrow keys, the south face button and the right
 // trigger fire like Space, Back (Select) ends the game like Escape. Pads may come and go

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keyboard polling by virtual-key code, independent of window focus.
 //
 // The game reads the keys once per step: whoever runs the steps takes one snapshot at the

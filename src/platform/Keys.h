@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Virtual-key codes, the numbering the game's key fields use.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Named mutexes shared by everything in the process: recursive (the holder may lock again)
 // and lockable with a time-out. Creating a name that exists opens the existing mutex; the
 // mutex lives as long as any handle to it, like a system object.

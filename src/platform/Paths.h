@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File names as the game passes them around: UTF-8 strings, whose separator is the
 // platform's. On Windows every name reaches the system in its wide form, so that a folder
 // or file named in any script opens; elsewhere the bytes go through as they are.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SDL2 backend: one borderless full-screen window with an OpenGL 1.x context, SDL's
 // event queue as the message queue, SDL message boxes.
 #define GL_GLEXT_PROTOTYPES 1

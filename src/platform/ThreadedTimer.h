@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A timer whose period is measured on a worker thread of its own; the tick is handed to
 // the main thread and runs there. Ticks never overlap and never queue up: the worker
 // blocks until the main thread has run the tick, then starts a new full period.

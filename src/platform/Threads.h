@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Worker threads of the framework: start, terminate request, and a wait for the end that
 // keeps serving hand-overs to the main thread, so a worker blocked in Synchronize can
 // never deadlock with the main thread waiting for it.

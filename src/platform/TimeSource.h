@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The high-resolution time reference of the cadencer and the frame counter. Production
 // reads the performance counter; tests inject a fake clock.
 #pragma once

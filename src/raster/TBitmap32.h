@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TBitmap32: a 32-bit bitmap with alpha, the 2D raster library's picture type.
 //
 // Pixels are TColor32 values 0xAARRGGBB (alpha in the high byte, 0 = transparent,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TImage32: an image control that shows its own copy of a bitmap inside its parent.
 //
 // The control's area starts fully transparent; the bitmap is drawn into it with the

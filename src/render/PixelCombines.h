@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The colour-key pixel combine carried by the game's 2D bitmaps.
 #pragma once
 

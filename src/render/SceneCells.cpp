@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-cell scene objects built from the map, created lazily around the scene windows.
 //
 // One raised cell of height h, seen from the side (walls are children of the floor):

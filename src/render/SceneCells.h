@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scene cells: the floor, decoration and walls of every map cell, built from GameMap
 // into the render module's scene.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A player's view: the top-down camera gliding after its target and the viewer on a panel.
 #include <stdexcept>
 

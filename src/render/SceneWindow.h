@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scene window: one player's view, a camera looking straight down that follows a
 // target point, and a viewer on a panel of the game window.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The render module: the 3D scene, the tile material libraries and the frame progress that
 // feeds the game clock. The scene cells built from the map (SceneCells.h) and the scene
 // windows that follow a player (SceneWindow.h) are included with it.

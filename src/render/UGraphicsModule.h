@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The graphics module: 2D bitmaps, static and animated sprite materials.
 //
 // Everything is found by listing folders beside the executable, so adding a picture file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the camera can see, found through the scene's grid of top-level objects
 // (SceneGrid.h): each top-level subtree is listed by a sphere holding the culling sphere of
 // every object in it, and a frame takes only the subtrees listed in the cells inside the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bitmap fonts rasterised from a system font into one glyph texture, and flat text: a
 // string laid out with such a font in an object's local XY plane.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cadencer: measures elapsed time and fires OnProgress, manually, as soon as possible
 // (posted to the main loop) or from the application's idle time.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Materials, textures and libraries: everything but the OpenGL side (GLMaterialRender.cpp).
 #include "scene/GLMaterial.h"
 

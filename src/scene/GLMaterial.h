@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Materials, textures and named material libraries.
 //
 // A TGLMaterial belongs to a scene object (or to a library material). When its

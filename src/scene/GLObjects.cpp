@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Object kinds: properties and ray tests. Their drawing is in GLObjectsRender.cpp.
 #include "scene/GLObjects.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The object kinds the game builds its world from.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The OpenGL side of the scene: state cache, tree traversal, materials and textures.
 #include <GL/gl.h>
 #include <GL/glu.h>

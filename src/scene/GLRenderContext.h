@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What one paint of the scene carries down the tree: the camera, the frustum for culling
 // and a cache of the OpenGL state, so that objects sharing a material do not repeat the
 // same state changes. Used only while painting, with the viewer's GL context current.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The retained-mode scene: a tree of scene objects with transforms, owned by a TGLScene.
 //
 // Ownership: every object is owned by its parent (the scene's root object at the top);

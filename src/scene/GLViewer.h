@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The viewer: a control that paints the scene through its camera into its own rectangle
 // of the window, and its render buffer with the frame counter.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ray casts through the scene's grid of top-level objects (SceneGrid.h): a cast tests only
 // the objects whose bounds the ray can meet, nearest cells first, instead of every object.
 //

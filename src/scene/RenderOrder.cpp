@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The order siblings are drawn in: as listed, blended ones last, or by distance.
 #include "scene/GLScene.h"
 

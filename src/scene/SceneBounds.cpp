@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bounding spheres of scene objects and their subtrees, for ray casts and culling.
 #include "scene/GLScene.h"
 

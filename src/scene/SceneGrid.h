@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A uniform grid over the top-level objects of a scene, so that a question about a region
 // (the cells a ray crosses, the cells the camera sees) looks only at the objects listed
 // there instead of at every object.

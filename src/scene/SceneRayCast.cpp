@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ray casts: an object's own test (a sphere by default) and the scene's walk for the
 // nearest hit.
 #include "scene/GLScene.h"

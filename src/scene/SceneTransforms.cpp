@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A scene object's frame: direction and up kept square, turns, rolls and pitches (owed
 // rolls made when next looked at), and the local, absolute and inverse matrices.
 #include "scene/GLScene.h"

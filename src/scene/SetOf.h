@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small set of enumeration values, written like the engine's option sets:
 // `Options = {moNoLighting}`, `Options.Contains(moNoLighting)`.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Vectors and matrices of the scene engine: four single-precision floats, positions with
 // w = 1 and directions with w = 0. Matrices use the row-vector convention: a point p maps
 // to p x M, the rows are the local X, Y and Z axes and the origin, which is also the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game module: sets up the game session at start-up (map, scene, entities, the local
 // player with its view and keys) and tears it down at exit.
 #pragma once

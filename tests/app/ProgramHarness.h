@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the program's start-up, loop and shutdown headless, with probe modules that record
 // their handlers, and reads back the saved log.
 #pragma once

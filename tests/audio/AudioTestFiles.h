@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Audio files for the tests, written with libsndfile into a scratch folder.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio tests' fake decoded stream: it hands out scripted blocks and results, and counts
 // the calls it gets.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/UAudioModule.h"
 
 #include <SDL.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The content builder as the build runs it: reproducible output, and sources with a
 // mistake stopping the build with a message that says where.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing surface of the content builder: what reaches the files must be exact.
 #include <gtest/gtest.h>
 

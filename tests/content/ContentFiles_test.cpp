@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built game data (build/game/Graphics and Episodes), read back through the game's
 // own loaders: TBitmap32 for every picture, LoadMap and the map checks for the episode.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map from above: north at the top, tiles turned clockwise, higher blocks lighter with
 // a shadow to the south-east, placeholders for tiles without a picture, entities and routes
 // only when asked.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The episode source reader of the content builder: the layout and lists turn into the map
 // tool's JSON, and every authoring mistake is refused with its line.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # orrindel-play through SDL's disk audio driver: the raw output must hold, after the
 # leading silence, exactly the samples of the WAV file it played, then only silence.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game with one addition for the crash tests: with ORR_CRASH set to SEGV, ABRT, BUS,
 // ILL or FPE it fails for real in that way a moment after its message loop starts; with
 // THROW an exception reaches the game's exception hook there instead. Built

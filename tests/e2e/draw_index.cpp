@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game's view drawn through the scene's draw index must be the picture the whole walk
 // draws. Runs the game's own start-up on a map in a real window (under Xvfb), then, with
 // the player put in several places (the middle, near the edges, onto an item so that a

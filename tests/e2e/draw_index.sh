@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The view drawn through the draw index equals the whole walk's picture on a generated map,
 # and on maps that use the whole map language (turned raised cells, every pair of heights,
 # decorations on raised cells, maps one or two cells narrow): orrindel-drawcheck, under

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real game against damaged and hostile surroundings: every file it reads missing,
 # empty, cut short, random, a folder, a named pipe or a symbolic link loop; a read-only
 # folder; log.txt a folder; no audio device; SIGTERM and SIGINT while running and while a

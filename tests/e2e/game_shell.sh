@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real game under Xvfb: a full-screen window showing the episode from above with the
 # frame-rate text at the top-left, Escape ends it with exit code 0, and log.txt holds
 # start-up, the session's set-up and shutdown in order.

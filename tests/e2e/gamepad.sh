@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A gamepad plays the real game under Xvfb: a pad plugged in while the game runs walks the
 # player with its left stick (turning with the D-pad when a wall is in the way), is pulled
 # out and plugged in again, and its Back button ends the game with exit code 0. The pad is

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared helpers for end-to-end tests of the real game under Xvfb.
 # Each test gets its own display, its own copy of the game folder, and stops every process
 # it started.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Without its episode the game shows its message box; answered with OK the way a person
 # would (a click on the button), the game ends cleanly and the log is complete.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Without any display the game prints one clear line on stderr and exits non-zero.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package as a player gets it: made by cpack, passed by Debian's and the
 # desktop's validators, unpacked into a fresh root and run there by an ordinary user. The
 # installed game starts, Escape ends it with exit code 0 and no box, and its log is

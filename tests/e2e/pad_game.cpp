@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game with a virtual gamepad for the gamepad test: it reads commands from its standard
 // input, one per line, and carries each out on the game's main thread:
 //   plug              plugs a pad in (an SDL virtual joystick laid out as a game controller)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Real play under Xvfb: holding Up walks the player, and the camera that follows it shifts
 # the whole picture, far more than the creatures moving on their own do in the same time.
 # Turning with Left tries other directions when a wall is in the way. After five seconds

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # scripts/play-map plays a map of the author's own: the game started in the laid-out folder
 # loads that map (its name in the log), shows it on a virtual screen and ends on Escape.
 # A map the game would trip over is not started.

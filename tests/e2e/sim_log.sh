@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The simulator builds its session through the game's own creation steps: its log of a run
 # holds the same lines as the real game's log for the same game folder, times aside.
 set -euo pipefail

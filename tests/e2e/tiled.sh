@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The episode through the real Tiled editor and back. The editor runs headless (Qt's
 # offscreen platform) in a clean environment with its own home, as on a fresh CI machine.
 #  1. exported with each layer encoding, converted by the editor to its JSON form and

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Edits an exported TMX map the way an author would in the editor, and checks that the
 imported map shows exactly those edits.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entity tests' fixture: the shared headless entity world (tests/support/EntityWorld.h).
 #pragma once
 

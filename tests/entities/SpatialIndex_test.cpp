@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spatial indexes must change no result: whole sessions on generated maps, run with
 // the plain scans and with the indexes, agree on every field after every step.
 #include <gtest/gtest.h>

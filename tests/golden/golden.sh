@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Golden runs of orrindel-sim (the list is in runs.txt).
 #   golden.sh check   runs each twice, in two processes, and compares both outputs byte for
 #                     byte with NAME.jsonl; a difference is shown field by field

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map tool: its JSON form, its checks, and the command line with its exit codes.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

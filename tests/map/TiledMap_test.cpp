@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Maps to the Tiled editor and back: what survives the round trip, how layer data,
 // rotations and properties are read, and what is refused with which line.
 #include <gmock/gmock.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paints the shipped episode through a scene window in a real window (run under Xvfb):
 // the graphics and render modules load the real game folder, the window follows the
 // player's start, the fixed steps run, and the painted view is checked and saved.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rays cast through the scene built from a map must meet what the map says stands there.
 // The oracle walks the height map along the ray, cell by cell (a grid traversal in 3-D),
 // and knows nothing of the scene: a raised cell of height h is a solid block from the

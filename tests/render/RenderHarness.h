@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared helpers of the render tests: a scratch game folder, pictures written into it,
 // and the log without its time stamps.
 #pragma once

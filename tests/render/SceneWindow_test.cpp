@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -191,6 +192,23 @@ TEST_F(SceneWindowTest, EnteringANewCellRebuildsFromTheViewBeforeTheMove) {
     }
     EXPECT_GE(refreshes, 10) << glide;
   }
+}
+
+TEST_F(SceneWindowTest, SidesBetweenRaisedCellsInViewAreLeftOut) {
+  // A 2 x 2 block of height 2 in view: each cell shows its two outer sides only, whichever
+  // of the four is brought in line first.
+  MakeMap(60, 60);
+  for (int x : {19, 20})
+    for (int y : {19, 20}) GameMap.HeightMap[x][y] = 2;
+  TGLSceneWindow& window = Open();
+  window.SetCameraTarget({20, 20, 15, 0});
+  window.RefreshVisibleCells();
+  for (int x : {19, 20})
+    for (int y : {19, 20}) {
+      int walls = 0;
+      for (TGLPlane* wall : SceneCells[x][y].Walls) walls += wall != nullptr;
+      EXPECT_EQ(walls, 2) << x << "," << y;
+    }
 }
 
 TEST_F(SceneWindowTest, ANewMapIsPreparedAtTheNextStep) {

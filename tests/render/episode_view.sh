@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Paints the shipped episode through a scene window under its own Xvfb display.
 set -euo pipefail
 source "$ORR_SOURCE/tests/e2e/lib.sh"

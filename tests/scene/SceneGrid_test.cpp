@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scene's grids against the plain walks, on random scenes that change between questions:
 // the indexed ray cast must give the plain cast's answer (same object, same point, same
 // normal, with exact ties among copies), and the draw index must take every top-level

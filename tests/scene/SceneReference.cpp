@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paints a small scene through the viewer in a real window (run under Xvfb) and compares
 // it with tests/data/scene/reference.bmp. The scene shows what the game relies on: a
 // colour-keyed texture, an additive glow, the alpha test, blended sorting, lit geometry

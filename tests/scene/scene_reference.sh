@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Paints the reference scene under its own Xvfb display and compares the picture.
 set -euo pipefail
 source "$ORR_SOURCE/tests/e2e/lib.sh"

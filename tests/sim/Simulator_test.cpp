@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole sessions of the shipped episode run in this process, as the simulator runs them.
 #include "Simulator.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The spatial indexes and the sides left out change nothing: on generated maps of several
 # sizes and seeds (one of every feature, with turned raised cells), with the player walking,
 # turning, firing and backing off, orrindel-sim prints the same bytes after every one of

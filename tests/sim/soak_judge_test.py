@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The soak's verdicts on made-up runs of 100 windows: the shapes a real run takes (a fight
 that lasts, memory that settles) pass; a stall, a slowdown and growing memory fail."""
 import os

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A headless world for the entity tests and the entity benchmark: a plain scene, a map drawn
 // from text rows, and the game clock's own step registry, so a step runs as in the game
 // (the key snapshot included).

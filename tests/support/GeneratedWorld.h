@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole session of entity rules on a generated map, headless: the map's entities spawned
 // as the game's set-up does, the local player (without a view) walking by a key script,
 // and the state after each step written out exactly. The benchmarks of scale and the test

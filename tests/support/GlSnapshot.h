@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A control that reads back the top-left `Width` x `Height` pixels of the window when it
 // is painted, i.e. right after the controls painted before it and before the swap. Put
 // it last on the form to capture what the viewer drew.

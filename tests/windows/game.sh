@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows game under Wine on Xvfb, beside the Linux game in the same session:
 #  - at 1024x768 and 800x600 its window comes up, the frame-rate text changes after the first
 #    5 s, Escape ends it with exit code 0, and its log.txt has the Linux log's lines in the

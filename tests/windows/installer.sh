@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The installer as a player runs it, under Wine: installed silently (/S) for the current
 # user, without administrator rights, into %LOCALAPPDATA%\Programs\Orrindel with a
 # Start-menu entry; the installed game starts, plays and ends with Escape; uninstalled

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The content builder's art: tiles, decorations, sprites, items and the status image,
 // each drawn by code from a small description read from content/art/*.json.
 #pragma once

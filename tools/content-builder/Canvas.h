@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small floating-point RGBA canvas with anti-aliased shape filling, the drawing
 // surface every picture of the content builder is made on.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoration pictures: things lying on or painted onto a floor, drawn on a transparent
 // background that is keyed away in the game. Nothing here may be half transparent (the
 // game cuts along one colour), so every shape has a hard edge after Harden().

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A 5 x 7 pixel font of capitals, digits and a few signs, for labels painted into the
 // status image and the contact sheet. Lower-case letters are drawn as capitals.
 #include <cctype>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game's icon: the player seen from above, firing, on a floor tile inside a raised
 // rounded frame.
 #include <algorithm>

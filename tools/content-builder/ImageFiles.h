@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing finished pictures: BMP files for the game, PNG for the contact sheet.
 #pragma once
 

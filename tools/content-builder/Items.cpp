@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pick-up items seen from above (they spin on the floor), the glow sprite and the
 // status image.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A map seen from above: floors and block tops from the terrain pictures (higher blocks
 // lighter, with a shadow to the south-east), decorations, and optionally the entities
 // (creatures as a cut from their idle frame, items as their sprite, other records as

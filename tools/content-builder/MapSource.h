@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readable episode source (content/maps/*.map): an ASCII layout with a legend, and
 // lists of decorations, creatures, items and markers. See the head of Promo4.map for the
 // notation. The builder turns it into the map tool's JSON, which `orx encode` stores.

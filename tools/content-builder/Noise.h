@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Deterministic noise for the content builder: every picture is made from fixed seeds,
 // so two builds produce the same bytes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Animated creature frames, seen from straight above, facing the top of the picture.
 //
 // A frame is 96 x 128 pixels and is stretched by the game over 3 x 4 world units, so 32

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Floor and wall pictures of the terrain atlas, one routine per surface.
 //
 // Every routine works on a 32 x 32 tile and keeps the picture periodic: noise repeats

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // orr-content: builds the game's own data from the sources in content/.
 //
 //   orr-content --content DIR --game DIR [--map-json FILE] [--sheet FILE] [--icons DIR]

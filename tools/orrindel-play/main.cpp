@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // orrindel-play: plays an audio file through the game's mixer on the default output
 // device, to hear that the audio path works.
 #include <cerrno>

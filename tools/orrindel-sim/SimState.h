@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's output: the game state after a step as one line of JSON.
 #pragma once
 

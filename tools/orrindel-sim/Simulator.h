@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator: the game's own start-up on the headless platform, exactly N steps of
 // 0.01 s driven from a key script, the game's own shutdown.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // orrindel-sim: runs a game session without a window, step by step, and prints its state.
 #include <chrono>
 #include <iostream>

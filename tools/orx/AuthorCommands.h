@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map tool's commands for map authors: export-tiled, import-tiled and render
 // (docs/mapping.md).
 #pragma once

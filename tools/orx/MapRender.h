@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `orx render`: a map file drawn from above with the game's own pictures, by the same code
 // that draws the episode on the content builder's contact sheet.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What `orx check` and `orx info` say about a loaded map (GameMap).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `orx generate`: playable episode maps of any size, for test maps and for measuring the
 // game at scale. The same options give the same map, byte for byte, on any machine.
 #pragma once

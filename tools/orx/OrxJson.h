@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map as JSON, the readable form map authors write and `orx decode` prints:
 //
 // {"MapVersion": number, "MapName": string, "MapIdCode": string, "MapSize": [W, H],

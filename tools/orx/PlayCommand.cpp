@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `orx play MAP.orx`: plays a map in the game the tool belongs to (the installed one, or
 // the build tree's), without building anything. The game reads no command line; what it
 // plays is its folder, so the map gets a folder of its own: a copy of the game's program

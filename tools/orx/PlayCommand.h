@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `orx play`: plays a map in the game this tool belongs to, from a folder of its own.
 #pragma once
 

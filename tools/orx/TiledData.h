@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The encodings of a Tiled tile layer's data: base64 and the three compressions the editor
 // writes. Decoding is bounded by the size the layer must have, so a small file can never
 // unpack into more memory than its map needs.

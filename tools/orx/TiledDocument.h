@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The import's picture of a Tiled map, TMX or JSON: both readers fill this small document
 // model, which the converter (TiledImport.cpp) then turns into an episode map. A reader
 // stops at the first thing it cannot read (ETiledRefusal, one line); the converter

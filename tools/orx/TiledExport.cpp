@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a map as a TMX document (see TiledMap.h for the picture of the layers).
 #include <pugixml.hpp>
 

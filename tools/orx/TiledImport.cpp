@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // From the document model of a Tiled map (TiledDocument.h) to an episode map. Every
 // problem of the file is reported at once, each naming the layer and Tiled's own column
 // and row, or the object's id and name, so that an author mends them in one pass.

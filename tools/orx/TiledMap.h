@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Episode maps as maps of the Tiled editor, both ways: `orx export-tiled` writes a TMX file
 // an author opens and edits, `orx import-tiled` reads what the editor saves (TMX or its JSON
 // form) back into a map. docs/mapping.md shows the round trip from an author's side.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names and tile ids the export writes and the import reads; kept in one place so the two
 // cannot drift apart.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What both readers of Tiled's files share: numbers, sizes, layer data, tileset files.
 #include <algorithm>
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tiled's JSON form (.tmj, and .tsj for tilesets kept apart) into the document model.
 #include <cmath>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tiled's XML form (TMX, and TSX for tilesets kept apart) into the document model.
 #include "TiledDocument.h"
 #include "TiledNames.h"

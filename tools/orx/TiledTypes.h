@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The object types the Tiled editor offers a map's author, so that a creature or an item is
 // picked from a list instead of typed as numbers: one type per thing the game places
 // (Civilian, Medkit, ...) and one per kind (creature, health, ...), each with the

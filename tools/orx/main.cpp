@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // orx: read, write and check episode map files. See docs/orx.md.
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the BMP variants the codec tests decode, and the reference pixels they must
 decode to. Every file here is written byte by byte by this script (an encoder independent
 of the game's decoder), except the im_*.bmp files, which ImageMagick's `convert` writes

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the GIF and JPEG files the codec tests decode.
 
 The g_*.gif files are written byte by byte by this script (an encoder independent of the
