@@ -42,7 +42,7 @@ play() {
   if [ "$program" = windows ]; then
     "$wine_run" "$game/orrindel.exe" >"$E2E_TMP/stdout" 2>"$E2E_TMP/stderr" &
   else
-    "$linux/game/orrindel" >"$E2E_TMP/stdout" 2>"$E2E_TMP/stderr" &
+    "$game/orrindel" >"$E2E_TMP/stdout" 2>"$E2E_TMP/stderr" &
   fi
   local pid=$!
   E2E_PIDS+=($pid)
