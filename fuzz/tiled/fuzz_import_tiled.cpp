@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the Tiled import, read as TMX when they start with '<' and as the
-// editor's JSON otherwise. Every input is imported or refused with one line, never a crash
-// or an allocation beyond what the input holds; an imported map can always be stored, and
+// editor's JSON otherwise. Every input is imported or refused with its problems, one line
+// each and at most 50 spelled out plus a count of the rest, never a crash or an allocation
+// beyond what the input holds; an imported map can always be stored, and
 // exported and imported again it stays the same map.
 #include <cstdint>
 #include <cstdlib>
@@ -16,7 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     map = orr::ImportTiled(text, "/nonexistent-orrindel-fuzz");
   } catch (const orr::ETiledRefusal& e) {
-    if (std::string(e.what()).find('\n') != std::string::npos) std::abort();  // one line
+    if (e.Problems.empty() || e.Problems.size() > 51) std::abort();
+    for (const std::string& line : e.Problems)
+      if (line.empty() || line.find('\n') != std::string::npos) std::abort();
     return 0;
   }
   if (map.TerrainGrid.Width() != map.MapSize.X || map.HeightMap.Height() != map.MapSize.Y ||
