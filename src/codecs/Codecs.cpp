@@ -94,7 +94,7 @@ TPicture LoadPictureFromFile(const std::string& path, const TDecodeLimits& limit
   std::error_code error;
   // Only a regular file has an end to read to: a folder, a device or a named pipe (whose
   // opening would wait for a writer) is refused before it is opened.
-  const auto status = std::filesystem::status(path, error);
+  const auto status = std::filesystem::status(PathFromUtf8(path), error);
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
     throw EPictureError("Cannot read picture file: " + path);
   std::ifstream file(PathFromUtf8(path), std::ios::binary | std::ios::ate);

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "raster/TBitmap32.h"
+#include "platform/Paths.h"
 
 namespace orr {
 
@@ -110,17 +111,17 @@ void TGLTexture::LoadFromFile(const std::string& path) {
   if (relative && owner_ != nullptr && owner_->OwnerLibMaterial != nullptr &&
       owner_->OwnerLibMaterial->Library() != nullptr) {
     for (const std::string& folder : owner_->OwnerLibMaterial->Library()->TexturePaths) {
-      fs::path candidate = fs::path(folder) / path;
+      const fs::path candidate = PathFromUtf8(folder) / PathFromUtf8(path);
       std::error_code ec;
       if (fs::is_regular_file(candidate, ec)) {
-        found = candidate.string();
+        found = Utf8FromPath(candidate);
         break;
       }
     }
   }
   if (found.empty()) {
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) {
+    if (!fs::is_regular_file(PathFromUtf8(path), ec)) {
       SetImage({});
       throw ETexture("Could not open file: " + path);
     }

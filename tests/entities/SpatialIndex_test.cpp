@@ -76,7 +76,9 @@ TEST(SpatialIndex, AMapWithoutCellsCostsOneCell) {
       TGeneratedWorld world(map, 5, plain, false);
       for (int step = 1; step <= 200; ++step) world.Step(test::WanderingKeys(step));
       dumps[plain] = world.Dump();
-      if (!plain) EXPECT_LT(SpatialIndexBytes(), std::size_t{1} << 20) << size.X << " x " << size.Y;
+      if (!plain) {
+        EXPECT_LT(SpatialIndexBytes(), std::size_t{1} << 20) << size.X << " x " << size.Y;
+      }
     }
     EXPECT_EQ(dumps[0], dumps[1]);
   }

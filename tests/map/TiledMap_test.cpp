@@ -343,8 +343,12 @@ TEST(TiledMap, AnObjectOfAProjectTypeTakesItsTypesDefaults) {
     EXPECT_EQ(std::to_string(e.Index), defaults["index"]);
     const tiled::TParamNames names = tiled::ParamNames(e.Kind);
     EXPECT_EQ(e.Param1, defaults[names.Param1]);
-    if (names.Param2 != nullptr) EXPECT_EQ(e.Param2, defaults[names.Param2]);
-    if (e.Kind >= 3 && e.Kind <= 6) EXPECT_NE(e.Param1, "") << "a picked item has an amount";
+    if (names.Param2 != nullptr) {
+      EXPECT_EQ(e.Param2, defaults[names.Param2]);
+    }
+    if (e.Kind >= 3 && e.Kind <= 6) {
+      EXPECT_NE(e.Param1, "") << "a picked item has an amount";
+    }
     ++count;
   }
   EXPECT_EQ(count, 7 + 31) << "a type per kind and per thing";

@@ -8,19 +8,20 @@
 #include <stdexcept>
 
 #include "raster/TBitmap32.h"
+#include "platform/Paths.h"
 
 namespace orr::content {
 
 namespace {
 
 void MakeParent(const std::string& path) {
-  std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  std::filesystem::path parent = PathFromUtf8(path).parent_path();
   if (!parent.empty()) std::filesystem::create_directories(parent);
 }
 
 void WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   MakeParent(path);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("Cannot write " + path);
 }

@@ -25,6 +25,7 @@
 #include "platform/Forms.h"
 #include "platform/Keys.h"
 #include "render/UGameRender.h"
+#include "platform/Paths.h"
 
 namespace orr::sim {
 
@@ -299,21 +300,21 @@ int RunSimulation(const TSimOptions& options, std::ostream& out, std::ostream& e
     run.Fail(2, "no game folder beside this program; name one with --game DIR");
     return run.ExitCode;
   }
-  if (!fs::is_directory(options.GameFolder, ec)) {
+  if (!fs::is_directory(PathFromUtf8(options.GameFolder), ec)) {
     run.Fail(2, "no game folder " + options.GameFolder);
     return run.ExitCode;
   }
-  const fs::path game = fs::absolute(options.GameFolder, ec).lexically_normal();
+  const fs::path game = fs::absolute(PathFromUtf8(options.GameFolder), ec).lexically_normal();
   const std::string map = options.MapFile.empty()
-                              ? EpisodeMapPath((game / "").string())
+                              ? EpisodeMapPath(Utf8FromPath(game / ""))
                               : options.MapFile;
-  if (!fs::is_regular_file(map, ec)) {
+  if (!fs::is_regular_file(PathFromUtf8(map), ec)) {
     run.Fail(2, "no map file " + map);
     return run.ExitCode;
   }
 
   // The modules run as the game installed in that folder would; the log goes where asked.
-  SetExecutableFileName((game / "orrindel").string());
+  SetExecutableFileName(Utf8FromPath(game / "orrindel"));
   LogFileName = options.LogFile;
   LogSaveEnabled = !options.LogFile.empty();
   EpisodeMapOverride = options.MapFile;

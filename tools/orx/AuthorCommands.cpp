@@ -19,6 +19,7 @@
 #include "map/MapFileWriter.h"
 #include "platform/Application.h"
 #include "platform/Folders.h"
+#include "platform/Paths.h"
 
 namespace orr {
 
@@ -51,7 +52,7 @@ int UsageError(const std::string& message) {
 // installed one.
 fs::path DefaultGameFolder() {
   const std::string folder = GameFolderBeside(ExecutableFileName());
-  return folder.empty() ? fs::path("game") : fs::path(folder);
+  return folder.empty() ? fs::path("game") : PathFromUtf8(folder);
 }
 
 std::vector<std::uint32_t> Column(const TPicture& atlas, int left, int rows) {
@@ -133,7 +134,7 @@ int ExportTiledCommand(const std::vector<std::string>& args, TOrxLoad load) {
       if (i + 1 >= args.size()) return UsageError("export-tiled: " + a + " needs a value");
       const std::string& v = args[++i];
       if (a == "--game") {
-        game = v;
+        game = PathFromUtf8(v);
         continue;
       }
       static const std::pair<const char*, TTiledEncoding> names[] = {{"csv", TTiledEncoding::Csv},
@@ -155,13 +156,13 @@ int ExportTiledCommand(const std::vector<std::string>& args, TOrxLoad load) {
   if (game.empty()) game = DefaultGameFolder();
   const int result = load(files[0], false);
   if (result != 0) return result;
-  const fs::path out = files[1];
+  const fs::path out = PathFromUtf8(files[1]);
   const fs::path folder = out.has_parent_path() ? out.parent_path() : fs::path(".");
   try {
     fs::create_directories(folder);
     const TTiledTilesets sets = WriteTilesetPictures(game, folder);
     if (!WriteText(out, ExportTiled(GameMap, sets, encoding))) {
-      std::fprintf(stderr, "orx: %s: cannot write: %s\n", out.c_str(), std::strerror(errno));
+      std::fprintf(stderr, "orx: %s: cannot write: %s\n", Utf8FromPath(out).c_str(), std::strerror(errno));
       return 1;
     }
     // The project the editor opens beside the map: its object types list every creature
@@ -169,14 +170,14 @@ int ExportTiledCommand(const std::vector<std::string>& args, TOrxLoad load) {
     for (const auto& [name, text] : {std::pair{tiled::ProjectFileName, tiled::TiledProject()},
                                      {tiled::ObjectTypesFileName, tiled::TiledObjectTypes()}})
       if (!WriteText(folder / name, text)) {
-        std::fprintf(stderr, "orx: %s: cannot write: %s\n", (folder / name).c_str(), std::strerror(errno));
+        std::fprintf(stderr, "orx: %s: cannot write: %s\n", Utf8FromPath(folder / name).c_str(), std::strerror(errno));
         return 1;
       }
   } catch (const EPictureError& e) {
-    std::fprintf(stderr, "orx: game folder %s: %s\n", game.c_str(), e.what());
+    std::fprintf(stderr, "orx: game folder %s: %s\n", Utf8FromPath(game).c_str(), e.what());
     return 1;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "orx: %s: %s\n", out.c_str(), e.what());
+    std::fprintf(stderr, "orx: %s: %s\n", Utf8FromPath(out).c_str(), e.what());
     return 1;
   }
   return 0;
@@ -207,23 +208,23 @@ int ImportTiledCommand(const std::vector<std::string>& args, TOrxLoad load) {
     }
   }
   if (files.size() != 2) return UsageError("import-tiled: IN.tmx (or IN.tmj) and OUT.orx are needed");
-  const fs::path in = files[0], out = files[1];
+  const fs::path in = PathFromUtf8(files[0]), out = PathFromUtf8(files[1]);
 
   std::error_code error;
   constexpr std::uintmax_t maxSize = 1u << 30;
   if (!fs::is_regular_file(in, error)) {
-    std::fprintf(stderr, "orx: %s: no such file\n", in.c_str());
+    std::fprintf(stderr, "orx: %s: no such file\n", Utf8FromPath(in).c_str());
     return 1;
   }
   if (fs::file_size(in, error) > maxSize) {
-    std::fprintf(stderr, "orx: %s: larger than 1 GiB\n", in.c_str());
+    std::fprintf(stderr, "orx: %s: larger than 1 GiB\n", Utf8FromPath(in).c_str());
     return 1;
   }
   std::ifstream stream(in, std::ios::binary);
   std::ostringstream text;
   text << stream.rdbuf();
   if (!stream) {
-    std::fprintf(stderr, "orx: %s: cannot read: %s\n", in.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "orx: %s: cannot read: %s\n", Utf8FromPath(in).c_str(), std::strerror(errno));
     return 1;
   }
   std::string content;
@@ -231,41 +232,41 @@ int ImportTiledCommand(const std::vector<std::string>& args, TOrxLoad load) {
   names.TiledRows = true;
   try {
     const TOrrindelMap map =
-        ImportTiled(text.str(), in.has_parent_path() ? in.parent_path().string() : ".", &names.Entities);
+        ImportTiled(text.str(), in.has_parent_path() ? Utf8FromPath(in.parent_path()) : ".", &names.Entities);
     content = EncodeMapFile(map, options);
   } catch (const ETiledRefusal& e) {
-    for (const std::string& line : e.Problems) std::fprintf(stderr, "orx: %s: %s\n", in.c_str(), line.c_str());
-    if (e.Problems.size() > 1) std::fprintf(stderr, "orx: %s: not imported; nothing written\n", in.c_str());
+    for (const std::string& line : e.Problems) std::fprintf(stderr, "orx: %s: %s\n", Utf8FromPath(in).c_str(), line.c_str());
+    if (e.Problems.size() > 1) std::fprintf(stderr, "orx: %s: not imported; nothing written\n", Utf8FromPath(in).c_str());
     return 1;
   } catch (const EMapEncodeError& e) {
-    std::fprintf(stderr, "orx: %s: %s\n", in.c_str(), e.what());
+    std::fprintf(stderr, "orx: %s: %s\n", Utf8FromPath(in).c_str(), e.what());
     return 1;
   }
 
   // Stored beside the target first, so that a map the check refuses replaces nothing.
-  const fs::path staged = out.string() + ".importing";
+  const fs::path staged = PathFromUtf8(Utf8FromPath(out) + ".importing");
   if (!WriteText(staged, content)) {
-    std::fprintf(stderr, "orx: %s: cannot write: %s\n", staged.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "orx: %s: cannot write: %s\n", Utf8FromPath(staged).c_str(), std::strerror(errno));
     fs::remove(staged, error);
     return 1;
   }
-  if (load(staged.string(), false) != 0) {
+  if (load(Utf8FromPath(staged), false) != 0) {
     fs::remove(staged, error);
     return 1;
   }
   const TCheckReport report = CheckGameMap(&names);
   for (const auto& finding : report.Findings)
-    std::fprintf(stderr, "orx: %s: %s: %s\n", in.c_str(),
+    std::fprintf(stderr, "orx: %s: %s: %s\n", Utf8FromPath(in).c_str(),
                  finding.Severity == TCheckSeverity::Error ? "error" : "warning", finding.Text.c_str());
   if (report.Errors() > 0 && !unchecked) {
     std::fprintf(stderr, "orx: %s: not written: %d error(s) the game would trip over (--unchecked writes it anyway)\n",
-                 out.c_str(), report.Errors());
+                 Utf8FromPath(out).c_str(), report.Errors());
     fs::remove(staged, error);
     return 1;
   }
   fs::rename(staged, out, error);
   if (error) {
-    std::fprintf(stderr, "orx: %s: cannot write: %s\n", out.c_str(), error.message().c_str());
+    std::fprintf(stderr, "orx: %s: cannot write: %s\n", Utf8FromPath(out).c_str(), error.message().c_str());
     fs::remove(staged, error);
     return 1;
   }
@@ -283,7 +284,7 @@ int RenderCommand(const std::vector<std::string>& args, TOrxLoad load) {
       if (i + 1 >= args.size()) return UsageError("render: " + a + " needs a value");
       const std::string& v = args[++i];
       if (a == "--game") {
-        game = v;
+        game = PathFromUtf8(v);
         continue;
       }
       char* end = nullptr;
@@ -323,7 +324,7 @@ int RenderCommand(const std::vector<std::string>& args, TOrxLoad load) {
     const content::TCanvas picture = content::DrawMapFromAbove(MapPictureInput(GameMap), art, options);
     content::SavePng(files[1], picture.Width(), picture.Height(), picture.ToArgbPixels());
   } catch (const EPictureError& e) {
-    std::fprintf(stderr, "orx: game folder %s: %s\n", game.c_str(), e.what());
+    std::fprintf(stderr, "orx: game folder %s: %s\n", Utf8FromPath(game).c_str(), e.what());
     return 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "orx: %s: %s\n", files[1].c_str(), e.what());

@@ -13,6 +13,7 @@
 #include "TiledNames.h"
 #include "TiledTypes.h"
 #include "map/MapFileWriter.h"
+#include "platform/Paths.h"
 
 namespace orr {
 
@@ -401,7 +402,7 @@ ETiledRefusal::ETiledRefusal(std::vector<std::string> problems)
 
 TOrrindelMap ImportTiled(const std::string& text, const std::string& folder, std::vector<std::string>* entityPlaces) {
   const std::size_t start = text.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
-  TDocument doc = start != std::string::npos && text[start] == '<' ? ReadTmx(text, folder) : ReadJson(text, folder);
+  TDocument doc = start != std::string::npos && text[start] == '<' ? ReadTmx(text, PathFromUtf8(folder)) : ReadJson(text, PathFromUtf8(folder));
   TConverter converter(doc);
   TOrrindelMap map = converter.Convert();
   if (entityPlaces != nullptr) *entityPlaces = std::move(converter.EntityPlaces);

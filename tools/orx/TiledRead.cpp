@@ -9,6 +9,7 @@
 #include "TiledData.h"
 #include "TiledDocument.h"
 #include "TiledNames.h"
+#include "platform/Paths.h"
 
 namespace orr::tiled {
 
@@ -43,8 +44,8 @@ long long CheckedCells(long long width, long long height) {
 
 std::string ReadSmallFile(const std::filesystem::path& path, const std::string& what) {
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) Refuse(what + ": no such file " + path.string());
-  if (std::filesystem::file_size(path, error) > MaxTilesetFile) Refuse(what + ": " + path.string() + " is too large");
+  if (!std::filesystem::is_regular_file(path, error)) Refuse(what + ": no such file " + Utf8FromPath(path));
+  if (std::filesystem::file_size(path, error) > MaxTilesetFile) Refuse(what + ": " + Utf8FromPath(path) + " is too large");
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
@@ -106,7 +107,7 @@ std::vector<std::uint32_t> DecodeLayer(std::string_view text, const std::string&
 
 TTileset ExternalTileset(const std::filesystem::path& folder, const std::string& source, long long firstGid) {
   const std::string where = "tileset " + source;
-  const std::string text = ReadSmallFile(folder / source, where);
+  const std::string text = ReadSmallFile(folder / PathFromUtf8(source), where);
   const std::size_t start = text.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
   if (start != std::string::npos && text[start] == '<') {
     pugi::xml_document doc = ParseXml(text, where);
