@@ -13,6 +13,7 @@
 #include <iterator>
 #include <ctime>
 
+#include "core/CrashLogSignals.h"
 #include "core/UMainModule.h"
 
 namespace orr {
@@ -25,25 +26,8 @@ char LogFile[4096];
 long UtcOffsetSeconds = 0;
 alignas(16) char HandlerStack[64 * 1024];
 
-struct TFatalSignal {
-  int Signal;
-  const char* Text;
-};
 // What handled each signal before (a sanitizer's report, say): it still runs, after the save.
-struct sigaction Previous[5];
-constexpr TFatalSignal FatalSignals[] = {
-    {SIGSEGV, "Fatal signal SIGSEGV (segmentation fault): the game ended"},
-    {SIGABRT, "Fatal signal SIGABRT (abort): the game ended"},
-    {SIGBUS, "Fatal signal SIGBUS (bus error): the game ended"},
-    {SIGILL, "Fatal signal SIGILL (illegal instruction): the game ended"},
-    {SIGFPE, "Fatal signal SIGFPE (floating-point exception): the game ended"},
-};
-
-const char* TextOf(int signal) {
-  for (const auto& s : FatalSignals)
-    if (s.Signal == signal) return s.Text;
-  return "Fatal signal: the game ended";
-}
+struct sigaction Previous[std::size(FatalSignals)];
 
 void WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -96,7 +80,7 @@ void OnFatalSignal(int signal, siginfo_t* info, void* context) {
       WriteAll(fd, "\r\n", 2);
     }
     WriteTimeStamp(fd);
-    const char* text = TextOf(signal);
+    const char* text = FatalSignalText(signal);
     WriteAll(fd, text, std::strlen(text));
     WriteAll(fd, "\r\n", 2);
     ::close(fd);
@@ -134,7 +118,7 @@ void InstallCrashLogSave(const std::string& logFile) {
   }
 }
 
-std::string CrashLogLine(int signal) { return TextOf(signal); }
+std::string CrashLogLine(int signal) { return FatalSignalText(signal); }
 
 }  // namespace orr
 

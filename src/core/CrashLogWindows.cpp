@@ -12,6 +12,7 @@
 #include <iterator>
 
 #include "core/CrashLog.h"
+#include "core/CrashLogSignals.h"
 #include "core/UMainModule.h"
 #include "platform/Paths.h"
 
@@ -22,27 +23,6 @@ namespace {
 wchar_t LogFile[32768];
 LPTOP_LEVEL_EXCEPTION_FILTER Previous = nullptr;
 bool Installed = false;
-
-// Windows has no bus error signal; its number on Linux stands for it here.
-constexpr int SignalBus = 7;
-
-struct TFatalSignal {
-  int Signal;
-  const char* Text;
-};
-constexpr TFatalSignal FatalSignals[] = {
-    {SIGSEGV, "Fatal signal SIGSEGV (segmentation fault): the game ended"},
-    {SIGABRT, "Fatal signal SIGABRT (abort): the game ended"},
-    {SignalBus, "Fatal signal SIGBUS (bus error): the game ended"},
-    {SIGILL, "Fatal signal SIGILL (illegal instruction): the game ended"},
-    {SIGFPE, "Fatal signal SIGFPE (floating-point exception): the game ended"},
-};
-
-const char* TextOf(int signal) {
-  for (const auto& s : FatalSignals)
-    if (s.Signal == signal) return s.Text;
-  return "Fatal signal: the game ended";
-}
 
 // The signal a POSIX system raises for the same fault.
 int SignalOf(DWORD code) {
@@ -94,7 +74,7 @@ void SaveLog(int signal) {
     WriteAll(file, "\r\n", 2);
   }
   WriteTimeStamp(file);
-  const char* text = TextOf(signal);
+  const char* text = FatalSignalText(signal);
   WriteAll(file, text, std::strlen(text));
   WriteAll(file, "\r\n", 2);
   CloseHandle(file);
@@ -129,7 +109,7 @@ void InstallCrashLogSave(const std::string& logFile) {
   SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
 }
 
-std::string CrashLogLine(int signal) { return TextOf(signal); }
+std::string CrashLogLine(int signal) { return FatalSignalText(signal); }
 
 }  // namespace orr
 

@@ -2,49 +2,35 @@
 // `orx play MAP.orx`: plays a map in the game the tool belongs to (the installed one, or
 // the build tree's), without building anything. The game reads no command line; what it
 // plays is its folder, so the map gets a folder of its own: a copy of the game's program
-// (which finds its data beside its own file), a link to the game's pictures, and the map
-// as the episode Episodes/Test/Promo4.orx. The game writes its log there.
+// (which finds its data beside its own file), the game's pictures, and the map as the
+// episode Episodes/Test/Promo4.orx. The game writes its log there.
 //
-// With a display the game simply runs there. Without one it runs on a virtual 1024x768
-// screen (Xvfb): five seconds after the game's window shows, a screenshot is saved into the
-// folder, Escape is pressed, and the screenshot, the log and the game's exit code are
-// printed.
+// On Linux the pictures are a link to the game's. With a display the game simply runs
+// there. Without one it runs on a virtual 1024x768 screen (Xvfb): five seconds after the
+// game's window shows, a screenshot is saved into the folder, Escape is pressed, and the
+// screenshot, the log and the game's exit code are printed.
+//
+// On Windows a link needs rights an ordinary user lacks: the pictures and the fallback
+// fonts (Fonts\) are copied instead, and on a replay only what changed since. There is
+// always a desktop there; orx waits for the game and prints the log and its exit code.
 #include "PlayCommand.h"
 
 #ifdef _WIN32
-
-#include <cstdio>
-
-namespace orr {
-
-// Playing a map starts the game with a folder of its own, through POSIX processes and a
-// virtual X screen: not built for Windows yet; there a map is played by copying it over
-// Episodes\Test\Promo4.orx in a copy of the game's folder.
-const char* const PlayUsage = "  play MAP.orx             (not available in the Windows build)\n";
-
-int PlayCommand(const std::vector<std::string>&, TOrxLoad) {
-  std::fprintf(stderr,
-               "orx: play is not available in the Windows build: copy the map over "
-               "Episodes\\Test\\Promo4.orx in a copy of the game's folder and start orrindel.exe there\n");
-  return 2;
-}
-
-}  // namespace orr
-
+#include <windows.h>
 #else
-
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -53,11 +39,100 @@ int PlayCommand(const std::vector<std::string>&, TOrxLoad) {
 #include "OrxCheck.h"
 #include "platform/Application.h"
 #include "platform/Folders.h"
+#include "platform/Paths.h"
 
 namespace orr {
 namespace {
 
 namespace fs = std::filesystem;
+
+#ifdef _WIN32
+
+const char* const GameProgram = "orrindel.exe";
+const char* const StateVariables = "LOCALAPPDATA";
+
+// The game's data folders beside its program: copied, since links need rights on Windows.
+// Fonts\ holds the fonts the game falls back to (Wine's Fonts folder is empty); a game
+// without one does without.
+bool LayOutData(const fs::path& game, const fs::path& folder, std::error_code& error) {
+  for (const char* data : {"Graphics", "Fonts"}) {
+    if (!fs::is_directory(game / data, error)) {
+      if (std::strcmp(data, "Graphics") == 0) {
+        if (!error) error = std::make_error_code(std::errc::no_such_file_or_directory);
+        return false;
+      }
+      error.clear();
+      continue;
+    }
+    fs::copy(game / data, folder / data, fs::copy_options::recursive | fs::copy_options::update_existing, error);
+    if (error) return false;
+  }
+  return true;
+}
+
+std::string LastErrorText() {
+  wchar_t* text = nullptr;
+  const DWORD code = GetLastError();
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string message = text != nullptr ? Utf8FromWide(text) : "error " + std::to_string(code);
+  if (text != nullptr) LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) message.pop_back();
+  return message;
+}
+
+// Starts the game in `folder` and waits for it to end; its exit code (an exception's code
+// when it crashed), or 1 when it does not start.
+int RunGame(const fs::path& folder) {
+  const std::wstring program = (folder / GameProgram).wstring();
+  std::wstring commandLine = L"\"" + program + L"\"";  // CreateProcessW may write into it
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.wstring().c_str(), &startup, &process)) {
+    std::fprintf(stderr, "orx: play: cannot start %s: %s\n", Utf8FromPath(folder / GameProgram).c_str(),
+                 LastErrorText().c_str());
+    return 1;
+  }
+  CloseHandle(process.hThread);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  // A game folder that takes no writes sends the log to the user's state folder.
+  std::error_code error;
+  fs::path log = folder / "log.txt";
+  const fs::path fallback = PathFromUtf8(UserStateFolder("orrindel")) / "log.txt";
+  if (!fs::exists(log, error) && fs::exists(fallback, error)) log = fallback;
+  std::printf("Log:        %s\n", Utf8FromPath(log).c_str());
+  if (code >= 0x80000000u)  // an exception's code, as the crash log's filter ends the game
+    std::printf("Game exit code: 0x%08lX (it crashed)\n", static_cast<unsigned long>(code));
+  else
+    std::printf("Game exit code: %lu\n", static_cast<unsigned long>(code));
+  return static_cast<int>(code);
+}
+
+}  // namespace
+
+const char* const PlayUsage =
+    "  play MAP.orx [--folder DIR]\n"
+    "                           play the map in this tool's game: checked first (a map\n"
+    "                           with errors is not started), then played from a folder of\n"
+    "                           its own, by default %LOCALAPPDATA%\\Orrindel\\play-map\\NAME\\,\n"
+    "                           with a copy of the game; the game's log goes there\n";
+
+#else
+
+const char* const GameProgram = "orrindel";
+const char* const StateVariables = "HOME or XDG_STATE_HOME";
+
+// The pictures: a link to the game's, made anew.
+bool LayOutData(const fs::path& game, const fs::path& folder, std::error_code& error) {
+  fs::remove(folder / "Graphics", error);
+  fs::create_directory_symlink(fs::canonical(game / "Graphics", error), folder / "Graphics", error);
+  return !error;
+}
 
 // Starts `argv` with standard output into `out` (when given) and standard error
 // silenced when `quiet`; returns its process id, or -1.
@@ -182,6 +257,20 @@ int RunOnVirtualScreen(const fs::path& folder) {
   return code;
 }
 
+// With a display the game replaces this program; without one it runs on a virtual screen.
+// 1 when it does not start.
+int RunGame(const fs::path& folder) {
+  const char* display = std::getenv("DISPLAY");  // the game's window is an X11 one
+  if (display != nullptr && *display != 0) {
+    const std::string path = (folder / GameProgram).string();
+    char* const argv[] = {const_cast<char*>(path.c_str()), nullptr};
+    ::execv(argv[0], argv);
+    std::fprintf(stderr, "orx: play: cannot start %s: %s\n", argv[0], std::strerror(errno));
+    return 1;
+  }
+  return RunOnVirtualScreen(folder);
+}
+
 }  // namespace
 
 const char* const PlayUsage =
@@ -193,6 +282,8 @@ const char* const PlayUsage =
     "                           log goes. Without a display: on a virtual screen, with a\n"
     "                           screenshot in that folder 5 s after the window shows,\n"
     "                           then Escape\n";
+
+#endif  // _WIN32
 
 int PlayCommand(const std::vector<std::string>& args, TOrxLoad load) {
   std::string map, folderArg;
@@ -228,53 +319,42 @@ int PlayCommand(const std::vector<std::string>& args, TOrxLoad load) {
     return 1;
   }
 
-  const std::string gameFolder = GameFolderBeside(ExecutableFileName());
+  const fs::path game = PathFromUtf8(GameFolderBeside(ExecutableFileName()));
   std::error_code error;
-  if (gameFolder.empty() || !fs::is_regular_file(fs::path(gameFolder) / "orrindel", error)) {
+  if (game.empty() || !fs::is_regular_file(game / GameProgram, error)) {
     std::fprintf(stderr, "orx: play: no game beside this program (build it, or install the package)\n");
     return 1;
   }
-  const std::string name = fs::path(map).stem().string();
+  const std::string name = Utf8FromPath(PathFromUtf8(map).stem());
   fs::path folder;
   if (!folderArg.empty()) {
-    folder = fs::absolute(folderArg, error);
+    folder = fs::absolute(PathFromUtf8(folderArg), error);
     fs::create_directories(folder, error);
   } else {
     const std::string state = UserStateFolder("orrindel");
     if (state.empty()) {
-      std::fprintf(stderr, "orx: play: no HOME or XDG_STATE_HOME to put the game's folder in; use --folder DIR\n");
+      std::fprintf(stderr, "orx: play: no %s to put the game's folder in; use --folder DIR\n", StateVariables);
       return 1;
     }
-    folder = fs::path(state) / "play-map" / name;
-    CreateUserFolder(folder.string());
+    folder = PathFromUtf8(state) / "play-map" / PathFromUtf8(name);
+    CreateUserFolder(Utf8FromPath(folder));
   }
   // Only what this command lays out is replaced: --folder may name a folder with other files.
-  const fs::path program = folder / "orrindel", pictures = folder / "Graphics", episode = folder / "Episodes" / "Test";
-  for (const fs::path& old : {program, pictures, episode / "Promo4.orx", folder / "log.txt", folder / "screenshot.png"})
+  const fs::path program = folder / GameProgram, episode = folder / "Episodes" / "Test";
+  for (const fs::path& old : {program, episode / "Promo4.orx", folder / "log.txt", folder / "screenshot.png"})
     fs::remove(old, error);
   fs::create_directories(episode, error);
   bool laidOut = !error;
-  laidOut = laidOut && fs::copy_file(fs::path(gameFolder) / "orrindel", program, error);
-  if (laidOut) fs::create_directory_symlink(fs::canonical(fs::path(gameFolder) / "Graphics", error), pictures, error);
-  laidOut = laidOut && !error && fs::copy_file(map, episode / "Promo4.orx", error);
+  laidOut = laidOut && fs::copy_file(game / GameProgram, program, error);
+  laidOut = laidOut && LayOutData(game, folder, error);
+  laidOut = laidOut && fs::copy_file(PathFromUtf8(map), episode / "Promo4.orx", error);
   if (!laidOut) {
-    std::fprintf(stderr, "orx: play: cannot lay out %s: %s\n", folder.c_str(), error.message().c_str());
+    std::fprintf(stderr, "orx: play: cannot lay out %s: %s\n", Utf8FromPath(folder).c_str(), error.message().c_str());
     return 1;
   }
-  std::printf("orx: playing %s in %s\n", map.c_str(), folder.c_str());
+  std::printf("orx: playing %s in %s\n", map.c_str(), Utf8FromPath(folder).c_str());
   std::fflush(stdout);
-
-  const char* display = std::getenv("DISPLAY");  // the game's window is an X11 one
-  if (display != nullptr && *display != 0) {
-    const std::string path = program.string();
-    char* const argv[] = {const_cast<char*>(path.c_str()), nullptr};
-    ::execv(argv[0], argv);
-    std::fprintf(stderr, "orx: play: cannot start %s: %s\n", argv[0], std::strerror(errno));
-    return 1;
-  }
-  return RunOnVirtualScreen(folder);
+  return RunGame(folder);
 }
 
 }  // namespace orr
-
-#endif  // _WIN32
