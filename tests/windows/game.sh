@@ -9,21 +9,9 @@
 #  - the crash-test build crashing for real leaves the log with the crash's last line.
 # ORR_BUILD is the Windows build, ORR_LINUX_BUILD the Linux one (default: build/).
 set -euo pipefail
-source "$ORR_SOURCE/tests/e2e/lib.sh"
-wine_run=${ORR_WINE_RUN:-$ORR_SOURCE/scripts/wine-run}
+source "$ORR_SOURCE/tests/windows/wine.sh"
 linux=${ORR_LINUX_BUILD:-$ORR_SOURCE/build}
 [ -x "$linux/game/orrindel" ] || fail "no Linux game in $linux to compare with (build it first)"
-
-# Wine's server and its desktop process outlive a program by a few seconds and hold on to
-# the display they started on: a game started on the next display while they still run
-# gets no window ("Couldn't create window"). Each display starts with them ended.
-export WINEPREFIX=${ORR_WINEPREFIX:-${WINEPREFIX:-$HOME/.cache/orrindel-wine}}
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-new_display() {
-  "$wineserver" -k 2>/dev/null || true
-  "$wineserver" -w 2>/dev/null || true
-  start_xvfb "$1"
-}
 
 # normalized LOG: the messages with the game folder as <game>/ and '/' for '\' in its
 # paths, the program's name without .exe.

@@ -5,9 +5,7 @@
 # Start-menu entry; the installed game starts, plays and ends with Escape; uninstalled
 # silently, nothing is left behind but the player's log. The zip holds the same folder.
 set -euo pipefail
-source "$ORR_SOURCE/tests/e2e/lib.sh"
-wine_run=${ORR_WINE_RUN:-$ORR_SOURCE/scripts/wine-run}
-export WINEPREFIX=${ORR_WINEPREFIX:-${WINEPREFIX:-$HOME/.cache/orrindel-wine}}
+source "$ORR_SOURCE/tests/windows/wine.sh"
 installer=$(ls "$ORR_BUILD"/packages/Orrindel-*-windows-x64.exe 2>/dev/null | head -n 1)
 zip=$(ls "$ORR_BUILD"/packages/Orrindel-*-windows-x64.zip 2>/dev/null | head -n 1)
 [ -n "$installer" ] && [ -n "$zip" ] || fail "no packages in $ORR_BUILD/packages (scripts/build-windows makes them)"
@@ -49,7 +47,7 @@ grep -q 'Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Orri
 ! grep -q 'CurrentVersion\\\\Uninstall\\\\Orrindel' "$WINEPREFIX/system.reg" || fail "the installer wrote to the machine's part"
 
 # The installed game plays.
-start_xvfb 1024x768
+new_display 1024x768
 "$wine_run" "$installed/orrindel.exe" >"$E2E_TMP/stdout" 2>"$E2E_TMP/stderr" &
 pid=$!
 E2E_PIDS+=($pid)

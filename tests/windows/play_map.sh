@@ -8,8 +8,7 @@
 # no game starts.
 # ORR_BUILD is the Windows build.
 set -euo pipefail
-source "$ORR_SOURCE/tests/e2e/lib.sh"
-wine_run=${ORR_WINE_RUN:-$ORR_SOURCE/scripts/wine-run}
+source "$ORR_SOURCE/tests/windows/wine.sh"
 orx=$ORR_BUILD/bin/orx.exe
 # Wine reads the command line's bytes in the locale's character set: UTF-8, as a player's
 # Windows takes the names.
@@ -20,7 +19,7 @@ windows() { local p=${1//\//\\}; echo "Z:$p"; }
 
 # The display first: Wine's desktop process, started with the first program, keeps the
 # display it found (none: no window can be made later).
-start_xvfb 1024x768
+new_display 1024x768
 
 dir=$E2E_TMP/Kärtchen
 mkdir -p "$dir"
