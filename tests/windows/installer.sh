@@ -33,7 +33,11 @@ done
 local_app=$("$wine_run" cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
 unix_local=$(winepath -u "$local_app" 2>/dev/null || WINEPREFIX=$WINEPREFIX winepath -u "$local_app")
 installed="$unix_local/Programs/Orrindel"
+# What a run stopped half-way left behind (the installer refuses to install over an install
+# it finds listed).
 rm -rf "$installed" "$unix_local/Orrindel"
+"$wine_run" reg delete 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orrindel' /f >/dev/null 2>&1 || true
+find "$WINEPREFIX/drive_c/users" -path '*Start Menu/Programs/Orrindel' -prune -exec rm -rf {} + 2>/dev/null || true
 
 "$wine_run" "$installer" /S
 wineserver -w
@@ -60,6 +64,46 @@ wait_exit "$pid" 60
 log="$installed/log.txt"
 [ -e "$log" ] || log="$unix_local/Orrindel/log.txt"
 tail -n 1 "$log" | grep -q -- '--End of Log--' || fail "the installed game's log is not complete"
+
+# The installed game in a folder its player cannot write to (as under Program Files): the log
+# goes to the player's %LOCALAPPDATA%\Orrindel\ and is complete. Root writes everywhere, so
+# as root the game runs as nobody, with a Wine prefix of its own.
+ro=$(mktemp -d)
+chmod 755 "$ro"
+cp -r "$installed" "$ro/Orrindel"
+rm -f "$ro/Orrindel/log.txt"
+chmod -R a+rX,a-w "$ro/Orrindel"
+if [ "$(id -u)" = 0 ]; then
+  player_home=$(mktemp -d)
+  # The runner where nobody can read it (the clone may sit in root's home).
+  install -m 755 "$wine_run" "$player_home/wine-run"
+  chown 65534:65534 "$player_home"
+  as_player=(setpriv --reuid=65534 --regid=65534 --clear-groups
+    env HOME="$player_home" ORR_WINEPREFIX="$player_home/wine" WINEPREFIX="$player_home/wine")
+  player_run=$player_home/wine-run
+  player_log="$player_home/wine/drive_c/users/nobody/AppData/Local/Orrindel/log.txt"
+else
+  player_home=""
+  as_player=(env)
+  player_run=$wine_run
+  player_log="$unix_local/Orrindel/log.txt"
+  rm -f "$player_log"
+fi
+"${as_player[@]}" "$player_run" "$ro/Orrindel/orrindel.exe" >"$E2E_TMP/stdout" 2>"$E2E_TMP/stderr" &
+pid=$!
+E2E_PIDS+=($pid)
+win=$(wait_window Orrindel 120) || fail "the game in a read-only folder shows no window; stderr: $(cat "$E2E_TMP/stderr")"
+sleep 2
+xdotool windowfocus --sync "$win" 2>/dev/null || true
+retry xdotool key Escape
+wait_exit "$pid" 60
+[ "$EXIT_CODE" = 0 ] || fail "the game in a read-only folder ended with $EXIT_CODE"
+[ ! -e "$ro/Orrindel/log.txt" ] || fail "the game wrote into its read-only folder"
+[ -f "$player_log" ] || fail "no log in the player's %LOCALAPPDATA%\\Orrindel\\"
+tail -n 1 "$player_log" | grep -q -- '--End of Log--' || fail "the log in %LOCALAPPDATA% is not complete"
+"${as_player[@]}" "$wineserver" -k 2>/dev/null || true
+chmod -R u+w "$ro"
+rm -rf "$ro" ${player_home:+"$player_home"}
 
 "$wine_run" "$installed/Uninstall.exe" /S
 wineserver -w
