@@ -75,14 +75,9 @@ void OnFatalSignal(int signal, siginfo_t* info, void* context) {
   const int savedErrno = errno;
   int fd = ::open(LogFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd >= 0) {
-    for (const std::string& line : EventLog) {
-      WriteAll(fd, line.data(), line.size());
-      WriteAll(fd, "\r\n", 2);
-    }
-    WriteTimeStamp(fd);
-    const char* text = FatalSignalText(signal);
-    WriteAll(fd, text, std::strlen(text));
-    WriteAll(fd, "\r\n", 2);
+    WriteCrashLog(
+        EventLog, signal, [fd](const char* data, std::size_t size) { WriteAll(fd, data, size); },
+        [fd] { WriteTimeStamp(fd); });
     ::close(fd);
   }
   errno = savedErrno;

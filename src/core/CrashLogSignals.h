@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The fatal signals the crash log names, and the last line it writes for each: one table
-// for both sides of the crash log (CrashLog.cpp on POSIX, CrashLogWindows.cpp on Windows).
-// Read from inside a signal handler or an exception filter: constants only, nothing to
-// allocate.
+// The fatal signals the crash log names, the last line it writes for each, and the log it
+// leaves: shared by both sides of the crash log (CrashLog.cpp on POSIX, CrashLogWindows.cpp
+// on Windows). Used from inside a signal handler or an exception filter: nothing here
+// allocates.
 #pragma once
 
 #include <csignal>
+#include <cstring>
+#include <string>
+#include <vector>
 
 namespace orr {
 
@@ -35,6 +38,20 @@ constexpr const char* FatalSignalText(int signal) {
   for (const TFatalSignal& s : FatalSignals)
     if (s.Signal == signal) return s.Text;
   return "Fatal signal: the game ended";
+}
+
+// Writes the log a crash leaves: every line so far, then the crash's own line after its
+// time. `write(data, size)` writes bytes to the open file, `stamp()` the "[HH:MM:SS]" time.
+template <typename Write, typename Stamp>
+void WriteCrashLog(const std::vector<std::string>& lines, int signal, Write write, Stamp stamp) {
+  for (const std::string& line : lines) {
+    write(line.data(), line.size());
+    write("\r\n", 2);
+  }
+  stamp();
+  const char* text = FatalSignalText(signal);
+  write(text, std::strlen(text));
+  write("\r\n", 2);
 }
 
 }  // namespace orr

@@ -69,14 +69,9 @@ void SaveLog(int signal) {
   HANDLE file = CreateFileW(LogFile, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
-  for (const std::string& line : EventLog) {
-    WriteAll(file, line.data(), line.size());
-    WriteAll(file, "\r\n", 2);
-  }
-  WriteTimeStamp(file);
-  const char* text = FatalSignalText(signal);
-  WriteAll(file, text, std::strlen(text));
-  WriteAll(file, "\r\n", 2);
+  WriteCrashLog(
+      EventLog, signal, [file](const char* data, std::size_t size) { WriteAll(file, data, size); },
+      [file] { WriteTimeStamp(file); });
   CloseHandle(file);
 }
 
