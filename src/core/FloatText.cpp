@@ -131,7 +131,7 @@ TDecimal Shortest(T magnitude) {
       fewest = middle + 1;
     }
   }
-  while (best.Digits % 10 == 0) {
+  while (best.Digits != 0 && best.Digits % 10 == 0) {
     best.Digits /= 10;
     ++best.Exponent;
   }
