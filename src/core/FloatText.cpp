@@ -62,22 +62,66 @@ struct TDecimal {
   int Exponent = 0;
 };
 
-// The decimal of `precision` significant digits nearest to magnitude (positive, finite).
-TDecimal Nearest(double magnitude, int precision) {
+// The significant digits of printf("%.*e", precision - 1, magnitude) and the decimal
+// exponent of the first one; magnitude positive and finite.
+int PrintedDigits(double magnitude, int precision, char* digits) {
   char text[64];
   std::snprintf(text, sizeof text, "%.*e", precision - 1, magnitude);
   // "d.ddde+XX", the point in the locale's spelling: take the digits up to the 'e'.
-  TDecimal decimal;
   const char* p = text;
-  for (; *p != 'e'; ++p)
-    if (IsDigit(*p)) decimal.Digits = decimal.Digits * 10 + static_cast<std::uint64_t>(*p - '0');
+  for (int count = 0; *p != 'e'; ++p)
+    if (IsDigit(*p)) digits[count++] = *p;
   ++p;
   const bool negative = *p++ == '-';
   int exponent = 0;
   for (; IsDigit(*p); ++p) exponent = exponent * 10 + (*p - '0');
-  decimal.Exponent = (negative ? -exponent : exponent) - (precision - 1);
-  return decimal;
+  return negative ? -exponent : exponent;
 }
+
+// The nearest decimals to a magnitude of any number of digits up to `most`, from one printf
+// of `most` digits. Rounding those digits again gives the nearest decimal of fewer digits,
+// except where they end in 5 and zeros: then the magnitude itself may lie on either side of
+// that midpoint (or on it, to be rounded to even), and printf is asked again. (A midpoint
+// strictly between the magnitude and its rounded digits would itself be a decimal of `most`
+// digits nearer than those, which cannot be.)
+class TNearestDecimals {
+ public:
+  TNearestDecimals(double magnitude, int most)
+      : magnitude_(magnitude), most_(most), exponent_(PrintedDigits(magnitude, most, digits_)) {}
+
+  TDecimal Nearest(int precision) const {
+    char again[24];
+    const char* digits = digits_;
+    int exponent = exponent_;
+    bool roundUp = false;
+    if (precision < most_) {
+      roundUp = digits_[precision] >= '5';
+      if (digits_[precision] == '5') {
+        bool restZero = true;
+        for (int i = precision + 1; i < most_; ++i) restZero = restZero && digits_[i] == '0';
+        if (restZero) {
+          exponent = PrintedDigits(magnitude_, precision, again);
+          digits = again;
+          roundUp = false;
+        }
+      }
+    }
+    TDecimal decimal;
+    for (int i = 0; i < precision; ++i) decimal.Digits = decimal.Digits * 10 + static_cast<std::uint64_t>(digits[i] - '0');
+    if (roundUp && ++decimal.Digits == PowerOfTen(precision)) {
+      decimal.Digits /= 10;
+      ++exponent;
+    }
+    decimal.Exponent = exponent - (precision - 1);
+    return decimal;
+  }
+
+ private:
+  double magnitude_;
+  int most_;
+  char digits_[24];
+  int exponent_;
+};
 
 template <class T>
 T ReadBack(const TDecimal& decimal) {
@@ -95,8 +139,8 @@ T ReadBack(const TDecimal& decimal) {
 // close as above it, so the nearest decimal can miss on the narrow side where the next one
 // on the wide side hits; any further decimal is further from magnitude on either side.)
 template <class T>
-bool ReadsBackAt(T magnitude, int precision, TDecimal& found) {
-  TDecimal decimal = Nearest(magnitude, precision);
+bool ReadsBackAt(T magnitude, const TNearestDecimals& nearest, int precision, TDecimal& found) {
+  TDecimal decimal = nearest.Nearest(precision);
   const T back = ReadBack<T>(decimal);
   if (back == magnitude) {
     found = decimal;
@@ -119,12 +163,13 @@ bool ReadsBackAt(T magnitude, int precision, TDecimal& found) {
 template <class T>
 TDecimal Shortest(T magnitude) {
   int fewest = 1, most = TFloatKind<T>::MaxDigits;
+  const TNearestDecimals nearest(magnitude, most);
   TDecimal best;
-  ReadsBackAt(magnitude, most, best);
+  ReadsBackAt(magnitude, nearest, most, best);
   while (fewest < most) {
     const int middle = (fewest + most) / 2;
     TDecimal decimal;
-    if (ReadsBackAt(magnitude, middle, decimal)) {
+    if (ReadsBackAt(magnitude, nearest, middle, decimal)) {
       most = middle;
       best = decimal;
     } else {
