@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/FloatText.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -116,11 +117,72 @@ class TNearestDecimals {
     return decimal;
   }
 
+  // The printed digits as one number, in units of their last digit; magnitude lies within
+  // half a unit of it.
+  std::uint64_t Units() const {
+    std::uint64_t units = 0;
+    for (int i = 0; i < most_; ++i) units = units * 10 + static_cast<std::uint64_t>(digits_[i] - '0');
+    return units;
+  }
+  // The decimal exponent of that unit.
+  int UnitExponent() const { return exponent_ - (most_ - 1); }
+
  private:
   double magnitude_;
   int most_;
   char digits_[24];
   int exponent_;
+};
+
+// Most decimals are plainly nearer to magnitude than half the gap to the next float, or
+// plainly further: that is decided from the printed digits, and strtod is asked only
+// within a millionth of the boundary (where a tie may also need its rounding to even).
+// Distances are in units of the printed last digit; the printed digits stand within half a
+// unit of magnitude, and the gaps are estimated to a relative 1e-8 at worst.
+template <class T>
+class TReadBackJudge {
+ public:
+  TReadBackJudge(T magnitude, const TNearestDecimals& nearest)
+      : units_(nearest.Units()), unitExponent_(nearest.UnitExponent()) {
+    const T up = std::nextafter(magnitude, std::numeric_limits<T>::infinity());
+    const T down = std::nextafter(magnitude, T(0));
+    // gap / magnitude first: units / magnitude overflows near the smallest doubles.
+    const double halfUnits = static_cast<double>(units_) / 2;
+    const double value = static_cast<double>(magnitude);
+    // Above the largest float, decimals still round down to it up to a bound not estimated here.
+    halfGapUp_ = std::isinf(up) ? -1 : static_cast<double>(up - magnitude) / value * halfUnits;
+    halfGapDown_ = static_cast<double>(magnitude - down) / value * halfUnits;
+  }
+
+  enum EVerdict { ReadsBack, ReadsOther, Unsure };
+
+  // side: +1 when the decimal lies above magnitude, -1 below, 0 when not known.
+  EVerdict Judge(const TDecimal& decimal, int& side) const {
+    side = 0;
+    const int shift = decimal.Exponent - unitExponent_;
+    if (shift < 0 || shift > 18) return Unsure;
+    const std::uint64_t power = PowerOfTen(shift);
+    if (decimal.Digits > std::numeric_limits<std::int64_t>::max() / power) return Unsure;
+    const std::int64_t difference =
+        static_cast<std::int64_t>(decimal.Digits * power) - static_cast<std::int64_t>(units_);
+    constexpr double Margin = 1e-6;
+    if (difference == 0) {
+      const double nearer = std::min(halfGapUp_, halfGapDown_);
+      return 0.5 < nearer * (1 - Margin) ? ReadsBack : Unsure;
+    }
+    side = difference > 0 ? 1 : -1;
+    const double halfGap = difference > 0 ? halfGapUp_ : halfGapDown_;
+    if (halfGap < 0) return Unsure;
+    const double distance = std::fabs(static_cast<double>(difference));
+    if (distance + 0.5 < halfGap * (1 - Margin)) return ReadsBack;
+    if (distance - 0.5 > halfGap * (1 + Margin)) return ReadsOther;
+    return Unsure;
+  }
+
+ private:
+  std::uint64_t units_;
+  int unitExponent_;
+  double halfGapUp_, halfGapDown_;
 };
 
 template <class T>
@@ -138,22 +200,33 @@ T ReadBack(const TDecimal& decimal) {
 // its neighbour on magnitude's other side. (Below a power of two the floats lie twice as
 // close as above it, so the nearest decimal can miss on the narrow side where the next one
 // on the wide side hits; any further decimal is further from magnitude on either side.)
+// Whether decimal reads back as magnitude; side as TReadBackJudge's, known when it does not.
 template <class T>
-bool ReadsBackAt(T magnitude, const TNearestDecimals& nearest, int precision, TDecimal& found) {
-  TDecimal decimal = nearest.Nearest(precision);
+bool ReadsBack(T magnitude, const TReadBackJudge<T>& judge, const TDecimal& decimal, int& side) {
+  const auto verdict = judge.Judge(decimal, side);
+  if (verdict != TReadBackJudge<T>::Unsure) return verdict == TReadBackJudge<T>::ReadsBack;
   const T back = ReadBack<T>(decimal);
-  if (back == magnitude) {
+  side = back < magnitude ? -1 : 1;
+  return back == magnitude;
+}
+
+template <class T>
+bool ReadsBackAt(T magnitude, const TNearestDecimals& nearest, const TReadBackJudge<T>& judge, int precision,
+                 TDecimal& found) {
+  TDecimal decimal = nearest.Nearest(precision);
+  int side = 0;
+  if (ReadsBack(magnitude, judge, decimal, side)) {
     found = decimal;
     return true;
   }
   const std::uint64_t low = PowerOfTen(precision - 1), high = PowerOfTen(precision);
-  if (back < magnitude) {
+  if (side < 0) {
     if (++decimal.Digits == high) decimal = {low, decimal.Exponent + 1};
   } else {
     if (decimal.Digits == low) decimal = {high - 1, decimal.Exponent - 1};
     else --decimal.Digits;
   }
-  if (ReadBack<T>(decimal) != magnitude) return false;
+  if (!ReadsBack(magnitude, judge, decimal, side)) return false;
   found = decimal;
   return true;
 }
@@ -164,12 +237,13 @@ template <class T>
 TDecimal Shortest(T magnitude) {
   int fewest = 1, most = TFloatKind<T>::MaxDigits;
   const TNearestDecimals nearest(magnitude, most);
+  const TReadBackJudge<T> judge(magnitude, nearest);
   TDecimal best;
-  ReadsBackAt(magnitude, nearest, most, best);
+  ReadsBackAt(magnitude, nearest, judge, most, best);
   while (fewest < most) {
     const int middle = (fewest + most) / 2;
     TDecimal decimal;
-    if (ReadsBackAt(magnitude, nearest, middle, decimal)) {
+    if (ReadsBackAt(magnitude, nearest, judge, middle, decimal)) {
       most = middle;
       best = decimal;
     } else {
