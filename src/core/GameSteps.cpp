@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "core/Replay.h"
 #include "platform/Application.h"
 
 namespace orr {
@@ -44,7 +45,8 @@ void RemoveStepHandler(const TStepHandler& handler) {
 
 void RunStep() {
   ++StepsRun;
-  const TKeySnapshot keys = TakeKeySnapshot();  // every handler of the step sees the same keys
+  TKeySnapshot keys = TakeKeySnapshot();  // every handler of the step sees the same keys
+  StepKeys(keys);                         // recorded, or replaced by a replay's
   struct TLeave {
     int SavedIndex, SavedCount;
     ~TLeave() {
@@ -75,6 +77,7 @@ void RunStep() {
     handler(keys);
     observer->AfterHandler(handler);
   }
+  StepDone();
 }
 
 void AdvanceSteps(double seconds) {
