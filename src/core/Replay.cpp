@@ -442,6 +442,7 @@ void StartRecording(const TReplayHeader& header, const std::string& fileName) {
 
 bool Recording() { return Recorder.On; }
 std::uint64_t RecordedSteps() { return Recorder.Writer.Steps; }
+std::size_t EncodedReplayBytes() { return Recorder.Writer.Bytes.size(); }
 
 bool SaveReplay(TReplayEnd end) {
   if (!Recorder.On) return false;
@@ -499,6 +500,7 @@ void StepKeys(TKeySnapshot& keys) {
 }
 
 void StepDone() {
+  if (ReplaySource != nullptr && ReplaySource->AfterStep != nullptr) ReplaySource->AfterStep(*ReplaySource);
   if (!Recorder.On || StateDigestOf == nullptr) return;
   const std::uint64_t step = Recorder.Writer.Steps;
   if (step % ReplayDigestSteps == 0) Recorder.Writer.Digest(step, StateDigestOf());

@@ -101,8 +101,9 @@ void StopRecording();
 // goes on. False when it could not be written.
 bool SaveReplay(TReplayEnd end);
 bool Recording();
-// Steps recorded so far.
+// Steps recorded so far, and the bytes they take so far.
 std::uint64_t RecordedSteps();
+std::size_t EncodedReplayBytes();
 
 // The crash path: the file name, and the bytes of the replay as they stand in up to three
 // pieces (recorded bytes, then a tail of the pending run, the end record and the check
@@ -127,6 +128,9 @@ struct TReplaySource {
   std::size_t Run = 0;         // the run the next step is in
   std::uint64_t InRun = 0;     // steps of that run already played
   std::uint64_t Played = 0;    // steps played
+  // Called at the end of every step, when all its handlers have run (as the recorder takes
+  // its digests); may be empty.
+  void (*AfterStep)(TReplaySource& source) = nullptr;
   // The snapshot of the next step; false when the replay has no more steps (the keys are
   // then all up).
   bool Next(TKeySnapshot& keys);

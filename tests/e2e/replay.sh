@@ -7,7 +7,9 @@
 # Runs: the episode at 1024x768; an every-feature map at 1366x768 with a pad; a big map
 # at 1920x1080, where the frame rate is low; the episode at 800x600 with the game stopped
 # now and then for up to a second, so that the steps pile up and run many to a frame; and
-# the crash build, which fails in a known step: its replay re-runs to that step.
+# the crash build, which fails in a known step: its replay re-runs to that step. The first
+# two are watched too with orx play --replay, in the window, where the frames fall
+# differently again.
 #
 # ORR_REPLAY_SECONDS sets how long each run is played (default 20); ORR_REPLAY_RUNS picks
 # runs by name (default all).
@@ -83,12 +85,14 @@ for run in $runs; do
     every)
       "$ORR_BUILD/bin/orx" generate "$E2E_TMP/every.orx" --size 40x32 --npcs 30 --items 20 --seed 21 --every-feature \
         >/dev/null || fail "orx generate --every-feature failed"
-      MAP=$E2E_TMP/every.orx EXE=$ORR_BUILD/bin/orrindel-padtest play every 1366x768 pad
+      MAP=$E2E_TMP/every.orx EXE=$ORR_BUILD/bin/orrindel-padtest
+      play every 1366x768 pad
       ;;
     big)
       "$ORR_BUILD/bin/orx" generate "$E2E_TMP/big.orx" --size 256x256 --npcs 1500 --items 500 --seed 7 \
         >/dev/null || fail "orx generate (big) failed"
-      MAP=$E2E_TMP/big.orx play big 1920x1080
+      MAP=$E2E_TMP/big.orx
+      play big 1920x1080
       ;;
     piled)
       play piled 800x600 stops
@@ -125,5 +129,13 @@ for run in $runs; do
   [ "$steps" -ge $((seconds * 20)) ] || fail "$run: only $steps steps were played in ${seconds}s"
   size=$(stat -c %s "$GAME/last-run.replay")
   echo "$run: replay matches: $steps steps, $size bytes"
+  # Watched in the game's window (orx play --replay), the game comes to the same states.
+  if [ "$run" = episode ] || [ "$run" = every ]; then
+    watched=$("$ORR_BUILD/bin/orx" play --replay "$GAME/last-run.replay" ${MAP:+"$MAP"} --folder "$E2E_TMP/watch-$run" \
+      2>"$E2E_TMP/watch.err") || fail "$run: orx play --replay failed: $(tail -n 3 "$E2E_TMP/watch.err")"
+    [ "$(printf '%s\n' "$watched" | tail -n 1)" = "replay matches: $steps steps" ] ||
+      fail "$run: watching the replay: $(printf '%s\n' "$watched" | tail -n 2)"
+    echo "$run: watched in the window: $(printf '%s\n' "$watched" | tail -n 1)"
+  fi
 done
 echo "replay end to end: ok"
