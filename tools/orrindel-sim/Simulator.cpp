@@ -155,6 +155,7 @@ struct TRun {
   const TReplay* Replay = nullptr;
   std::size_t NextDigest = 0;
   bool ReplayDiffers = false;
+  std::string Verdict;  // a replay's: printed last
 
   // After step `step` of a replay: compares the digest recorded there, if one was; on the
   // first difference says where and in what, and the run stops.
@@ -175,7 +176,7 @@ struct TRun {
           fields += (fields.empty() ? "" : ", ") + std::string(ReplayDigestFieldNames[i]);
     if (fields.empty()) return;
     const std::uint64_t from = step == 0 ? 0 : (step - 1) / ReplayDigestSteps * ReplayDigestSteps + 1;
-    Out << "replay differs in steps " << from << "-" << step << ": " << fields << '\n';
+    Verdict = "replay differs in steps " + std::to_string(from) + "-" + std::to_string(step) + ": " + fields;
     Err << "orrindel-sim: the replay differs in steps " << from << "-" << step << " (" << fields << ")\n";
     ReplayDiffers = true;
     if (ExitCode == 0) ExitCode = 1;
@@ -297,10 +298,10 @@ struct TRun {
     if (Replay != nullptr && !ReplayDiffers && ExitCode == 0) {
       if (StepsRun < last) return Fail(1, "the replay's game ended after step " + std::to_string(StepsRun) + " of " +
                                               std::to_string(last));
-      Out << "replay matches: " << last << " steps";
-      if (Replay->End == TReplayEnd::Crash) Out << " (the recorded game crashed in step " << last << ")";
-      if (Replay->End == TReplayEnd::Exception) Out << " (the recorded game met an exception after step " << last << ")";
-      Out << '\n';
+      Verdict = "replay matches: " + std::to_string(last) + " steps";
+      if (Replay->End == TReplayEnd::Crash) Verdict += " (the recorded game crashed in step " + std::to_string(last) + ")";
+      if (Replay->End == TReplayEnd::Exception)
+        Verdict += " (the recorded game met an exception after step " + std::to_string(last) + ")";
     }
   }
 
@@ -455,6 +456,7 @@ int RunSimulation(const TSimOptions& givenOptions, std::ostream& out, std::ostre
   EveryRaisedSide = false;
   StepObserver = nullptr;
   if (options.Timedemo && run.ExitCode == 0) run.WriteTimedemo();
+  if (!run.Verdict.empty()) out << run.Verdict << '\n';
   out.flush();
   if (run.ExitCode != 0) return run.ExitCode;
   return programExit;
