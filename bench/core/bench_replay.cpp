@@ -4,6 +4,7 @@
 // coded, the state digest taken after every 100th step).
 //
 //   BM_Step/N/0   recorder off;   BM_Step/N/1   recorder on
+//   BM_RecordKeys      the recorder alone, per step
 //   BM_StateDigest/N   one state digest (what every 100th step adds)
 // N creatures and N items on a map of rooms and corridors (orx generate).
 #include <benchmark/benchmark.h>
@@ -46,6 +47,26 @@ void BM_Step(benchmark::State& state) {
   std::filesystem::remove(file);
 }
 BENCHMARK(BM_Step)->ArgsProduct({{50, 1500}, {0, 1}})->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+
+// The recorder's own work in a step, without the digests: the keys compared with the step
+// before's, a run counted up or a change written.
+void BM_RecordKeys(benchmark::State& state) {
+  const std::string file = (std::filesystem::temp_directory_path() / "orr-bench.replay").string();
+  ResetReplay();
+  StartRecording({GameVersion, 1, 1024, 768, "bench.orx", 0, 0}, file);
+  std::uint64_t step = 0;
+  for (auto _ : state) {
+    TKeySnapshot keys;
+    keys.Held.set(38, test::WanderingKeys(static_cast<int>(++step)) & 1);
+    keys.Held.set(37, (step / 37) % 3 == 0);
+    StepKeys(keys);
+    StepDone();
+    benchmark::DoNotOptimize(keys);
+  }
+  ResetReplay();
+  std::filesystem::remove(file);
+}
+BENCHMARK(BM_RecordKeys);
 
 void BM_StateDigest(benchmark::State& state) {
   const auto creatures = static_cast<std::int32_t>(state.range(0));

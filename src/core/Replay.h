@@ -65,7 +65,7 @@ struct TReplay {
   bool HasEndDigest = false;                 // a crash leaves none: then the last record
   TStateDigest EndDigest{};                  // of Digests is the last check
 };
-// A replay holds at most this many steps (about 11 days of play).
+// A replay holds at most this many steps (about 15 days of play).
 inline constexpr std::uint64_t ReplayMaxSteps = std::uint64_t{1} << 27;
 
 // The game's version as replays name it.
