@@ -14,7 +14,8 @@
 namespace orr {
 
 const char* const ReplayDigestFieldNames[ReplayDigestFields] = {
-    "seed", "player.position", "player.state", "player.inventory", "camera", "npcs", "items", "other entities"};
+    "seed", "player.position", "player.state", "player.inventory", "camera", "cells", "npcs", "items",
+    "other entities"};
 
 #ifndef ORR_GAME_VERSION
 #define ORR_GAME_VERSION "0"

@@ -26,7 +26,7 @@ inline constexpr std::uint16_t ReplayFormatVersion = 1;
 
 // The state digest: one 32-bit hash per part of the game state, so that a difference can
 // be named.
-inline constexpr std::size_t ReplayDigestFields = 8;
+inline constexpr std::size_t ReplayDigestFields = 9;
 using TStateDigest = std::array<std::uint32_t, ReplayDigestFields>;
 // The names of the parts, in order ("seed", "player.position", ...).
 extern const char* const ReplayDigestFieldNames[ReplayDigestFields];

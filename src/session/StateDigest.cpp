@@ -65,6 +65,7 @@ void Spawn(THash& h, const TMapEntity& e) {
 
 TStateDigest GameStateDigest() {
   THash seed, position, state, inventory, camera, npcs, items, others;
+  std::uint32_t cells = 0;
   seed.Word(RandSeed);
   const TPlayerRecord* record = PlayerRecords.empty() ? nullptr : PlayerRecords.front().get();
   const TLocalPlayer* player = record != nullptr ? record->Player : nullptr;
@@ -86,6 +87,7 @@ TStateDigest GameStateDigest() {
       camera.Int(viewer->Width);
       camera.Int(viewer->Height);
     }
+    if (player->View != nullptr) cells = player->View->BuiltCellsDigest();
   }
   for (std::size_t i = 0; i < MapEntities.size(); ++i) {
     const TMapEntity& entity = *MapEntities[i];
@@ -119,8 +121,8 @@ TStateDigest GameStateDigest() {
       Spawn(others, entity);
     }
   }
-  return {seed.Value(),   position.Value(), state.Value(), inventory.Value(),
-          camera.Value(), npcs.Value(),     items.Value(), others.Value()};
+  return {seed.Value(),   position.Value(), state.Value(), inventory.Value(), camera.Value(),
+          cells,          npcs.Value(),     items.Value(), others.Value()};
 }
 
 }  // namespace orr

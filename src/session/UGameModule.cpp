@@ -32,6 +32,27 @@ class TSceneWindowView : public TPlayerView {
   void SetCameraTarget(const TVector& point) override { window_.SetCameraTarget(point); }
   void RefreshVisibleCells() override { window_.RefreshVisibleCells(); }
   TGLSceneViewer* Viewer() override { return window_.Viewer; }
+  std::uint32_t BuiltCellsDigest() override {
+    const TCellRect& r = window_.VisibleCells;
+    std::uint32_t h = 0x811C9DC5u;
+    const auto add = [&h](std::uint32_t w) {
+      h ^= w;
+      h *= 0x01000193u;
+    };
+    for (std::int32_t v : {r.Left, r.Top, r.Right, r.Bottom}) add(static_cast<std::uint32_t>(v));
+    for (std::int32_t y = r.Top; y <= r.Bottom; ++y) {
+      if (y < 0 || static_cast<std::size_t>(y) >= SceneCells.size()) continue;
+      for (std::int32_t x = r.Left; x <= r.Right; ++x) {
+        if (x < 0 || static_cast<std::size_t>(x) >= SceneCells[static_cast<std::size_t>(y)].size()) continue;
+        const SceneCell& c = SceneCells[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)];
+        std::uint32_t built = (c.Terrain != nullptr ? 1u : 0u) | (c.Decoration != nullptr ? 2u : 0u);
+        for (std::size_t k = 0; k < c.Walls.size(); ++k)
+          if (c.Walls[k] != nullptr) built |= 4u << k;
+        add(built);
+      }
+    }
+    return h;
+  }
 
  private:
   TGLSceneWindow window_;

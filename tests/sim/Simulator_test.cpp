@@ -116,9 +116,9 @@ TEST(SimulatorReplay, ARecordedGameMatchesAndDumpsWhereAsked) {
   const TResult r = Simulate({"--replay", PlayedReplay, "--dump-every", "500"});
   ASSERT_EQ(r.ExitCode, 0) << r.Err;
   const auto lines = r.Lines();
-  ASSERT_EQ(lines.size(), 7u);  // steps 0, 500, 1000, 1500, 2000, 2085 and the verdict
+  ASSERT_EQ(lines.size(), 7u);  // steps 0, 500, 1000, 1500, 2000, 2162 and the verdict
   EXPECT_EQ(lines[1].substr(0, 13), "{\"step\": 500,");
-  EXPECT_EQ(lines.back(), "replay matches: 2085 steps");
+  EXPECT_EQ(lines.back(), "replay matches: 2162 steps");
 }
 
 // A replay changed where the rules would notice: the check names the first window of
@@ -132,7 +132,7 @@ TEST(SimulatorReplay, AChangedReplayIsCaughtInItsFirstDifferingWindow) {
   TReplay digest = replay;
   ASSERT_GT(digest.Digests.size(), 12u);
   ASSERT_EQ(digest.Digests[11].Step, 1200u);
-  digest.Digests[11].Digest[5] ^= 1;  // npcs
+  digest.Digests[11].Digest[6] ^= 1;  // npcs
   TResult r = Simulate({"--replay", WriteTemp("digest.replay", EncodeReplay(digest))});
   EXPECT_EQ(r.ExitCode, 1);
   EXPECT_EQ(r.Lines().back(), "replay differs in steps 1101-1200: npcs");
@@ -174,7 +174,7 @@ TEST(SimulatorReplay, FilesThatCannotBeReRunAreRefusedInOneLine) {
     std::string Err;
   } cases[] = {
       {{"--replay", WriteTemp("cut.replay", {bytes.begin(), bytes.end() - 7})},
-       "the replay is cut short after step 2085 (no end record)"},
+       "the replay is cut short after step 2162 (no end record)"},
       {{"--replay", WriteTemp("damaged.replay", damaged)}, "damaged"},
       {{"--replay", WriteTemp("version.replay", EncodeReplay(other))},
        "recorded by game version 9.9; this is version " + std::string(GameVersion)},
