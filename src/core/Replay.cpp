@@ -2,6 +2,7 @@
 #include "core/Replay.h"
 
 #include <cstring>
+#include <cwchar>
 #include <fstream>
 #include <iterator>
 
