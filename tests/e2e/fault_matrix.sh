@@ -273,7 +273,8 @@ case_xvfb_killed() {
 
 # ---- crashes ---------------------------------------------------------------------------------
 # The test build of the game crashes for real (ORR_CRASH): the log on disk holds the session
-# and ends with a line naming the signal; the process ends with that signal.
+# and ends with a line naming the signal; the process ends with that signal. The replay
+# beside it re-runs in the simulator to the step the game crashed in.
 crash_case() {  # GAME_DIR SIGNAL_NAME
   local dir=$1 name=$2 number
   number=$(kill -l "$name")
@@ -285,6 +286,10 @@ crash_case() {  # GAME_DIR SIGNAL_NAME
   local last; last=$(log_messages "$dir/log.txt" | tail -n 1)
   [[ $last == "Fatal signal SIG$name ("*"): the game ended" ]] || problem "last line '$last'"
   grep -q 'New OpenGL window spawned' "$dir/log.txt" || problem "the log lacks the session"
+  # The replay the crash handler leaves beside the log re-runs to the crash.
+  [ -s "$dir/last-run.replay" ] || { problem "no last-run.replay beside the log"; return; }
+  local verdict; verdict=$("$ORR_BUILD/bin/orrindel-sim" --replay "$dir/last-run.replay" --game "$dir" 2>&1 | tail -n 1)
+  [[ $verdict == "replay matches: "*" (the recorded game crashed in or after step "*")" ]] || problem "replay: $verdict"
 }
 case_crash_segv() { crash_case "$1" SEGV; }
 case_crash_abrt() { crash_case "$1" ABRT; }

@@ -299,7 +299,7 @@ struct TRun {
       if (StepsRun < last) return Fail(1, "the replay's game ended after step " + std::to_string(StepsRun) + " of " +
                                               std::to_string(last));
       Verdict = "replay matches: " + std::to_string(last) + " steps";
-      if (Replay->End == TReplayEnd::Crash) Verdict += " (the recorded game crashed in step " + std::to_string(last) + ")";
+      if (Replay->End == TReplayEnd::Crash) Verdict += " (the recorded game crashed in or after step " + std::to_string(last) + ")";
       if (Replay->End == TReplayEnd::Exception)
         Verdict += " (the recorded game met an exception after step " + std::to_string(last) + ")";
     }
