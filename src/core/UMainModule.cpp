@@ -123,6 +123,7 @@ void TDMMainModule::DataModuleCreate() {
     Application->Backend().OnDisplayLost = [] {
       LogEvent("The display connection was lost");
       SaveLog();
+      SaveReplay(TReplayEnd::Shutdown);  // the process ends at once: no shutdown follows
     };
     Application->OnException = [this](TComponent* sender, const std::exception& e) {
       UnknownException(sender, e);

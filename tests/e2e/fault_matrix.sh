@@ -253,7 +253,8 @@ case_sigterm_box() { signal_case "$1" TERM box; }
 case_sigint_box() { signal_case "$1" INT box; }
 
 # The display goes away under the running game: it ends (never hangs) and the log is on
-# disk with a last line that says why. The worker then starts a new display.
+# disk with a last line that says why, the replay beside it. The worker then starts a new
+# display.
 case_xvfb_killed() {
   setsid "$1/orrindel" >"$1/../stdout" 2>"$1/../stderr" &
   local pid=$!
@@ -269,6 +270,9 @@ case_xvfb_killed() {
   grep -q 'New OpenGL window spawned' "$1/log.txt" || problem "the log lacks the session"
   [ "$(log_messages "$1/log.txt" | tail -n 1)" = "The display connection was lost" ] ||
     problem "last line '$(log_messages "$1/log.txt" | tail -n 1)'"
+  # The replay goes with the log, and re-runs.
+  local verdict; verdict=$("$ORR_BUILD/bin/orrindel-sim" --replay "$1/last-run.replay" --game "$1" 2>&1 | tail -n 1)
+  [[ $verdict == "replay matches: "* ]] || problem "replay: $verdict"
 }
 
 # ---- crashes ---------------------------------------------------------------------------------
