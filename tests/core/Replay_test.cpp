@@ -8,8 +8,10 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <stdexcept>
 
 #include "core/GameSteps.h"
+#include "core/UMainModule.h"
 
 namespace orr {
 namespace {
@@ -226,6 +228,26 @@ TEST_F(ReplayRecording, TheCrashPathLeavesAWholeReplay) {
   std::vector<TKeySnapshot> want = Expand(source);
   want.resize(345);
   ExpectSameSteps(Expand(back), want);
+}
+
+// The exception hook saves the replay so far beside the log, ended by the exception, and
+// recording goes on.
+TEST_F(ReplayRecording, TheExceptionHookSavesTheReplaySoFar) {
+  const TReplay source = RandomReplay(13, 300, false);
+  TReplaySource feed{&source};
+  ReplaySource = &feed;
+  StartRecording(source.Header, file_);
+  for (int i = 0; i < 123; ++i) RunStep();
+  LogSaveEnabled = false;  // the log is another test's
+  TDMMainModule module(nullptr);
+  module.UnknownException(nullptr, std::runtime_error("a step failed"));
+  LogSaveEnabled = true;
+  TReplay back;
+  std::string error;
+  ASSERT_TRUE(ReadReplayFile(file_, back, error)) << error;
+  EXPECT_EQ(back.StepCount, 123u);
+  EXPECT_EQ(back.End, TReplayEnd::Exception);
+  EXPECT_TRUE(Recording());
 }
 
 TEST_F(ReplayRecording, NothingIsRecordedOrReplacedWhenOff) {

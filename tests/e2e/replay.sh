@@ -49,7 +49,7 @@ play() {
   mkfifo "$E2E_TMP/$name.pad"
   "$game/orrindel" <"$E2E_TMP/$name.pad" >"$E2E_TMP/$name.out" 2>&1 &
   local pid=$!
-  E2E_PIDS+=($pid)
+  E2E_PIDS+=("$pid")
   exec 4>"$E2E_TMP/$name.pad"
   wait_window Orrindel 60 >"$E2E_TMP/win" || fail "$name: no game window; $(cat "$E2E_TMP/$name.out")"
   retry xdotool windowfocus --sync "$(cat "$E2E_TMP/win")" 2>/dev/null || true
@@ -104,7 +104,7 @@ for run in $runs; do
       cp "$ORR_BUILD/bin/orrindel-crashtest" "$game/orrindel"
       ORR_CRASH=SEGV ORR_CRASH_STEP=1234 "$game/orrindel" >"$E2E_TMP/crash.out" 2>&1 &
       pid=$!
-      E2E_PIDS+=($pid)
+      E2E_PIDS+=("$pid")
       win=$(wait_window Orrindel 60) || fail "crash: no game window"
       retry xdotool windowfocus --sync "$win" 2>/dev/null || true
       while kill -0 "$pid" 2>/dev/null; do
