@@ -80,11 +80,11 @@ void RunStep() {
   StepDone();
 }
 
-void AdvanceSteps(double seconds) {
+void AdvanceSteps(double seconds, void (*step)()) {
   if (GameHalted) return;
   StepAccumulator = static_cast<float>(StepAccumulator + seconds);
   while (StepAccumulator >= StepSeconds) {
-    RunStep();
+    step();
     StepAccumulator = static_cast<float>(StepAccumulator - StepSeconds);
   }
 }
