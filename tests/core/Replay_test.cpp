@@ -159,7 +159,7 @@ class ReplayRecording : public ::testing::Test {
     ResetReplay();
     GameHalted = false;
     file_ = (std::filesystem::temp_directory_path() /
-             ("orr-replay-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".replay"))
+             ("orr-replay-test-" + std::to_string(std::random_device{}()) + ".replay"))
                 .string();
   }
   void TearDown() override {
