@@ -6,7 +6,7 @@
 #
 # Both hold the same folder:
 #
-#   orrindel.exe, orx.exe, orrindel-sim.exe, orrindel-play.exe
+#   orrindel.exe, orx.exe, orrindel-sim.exe, orrindel-play.exe, orrindel-watch.exe
 #   Episodes\Test\Promo4.orx, Graphics\...        the game's data
 #   Fonts\                                        the fallback fonts (below)
 #   README.md, COPYING.txt, docs\

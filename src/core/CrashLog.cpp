@@ -14,6 +14,7 @@
 #include <ctime>
 
 #include "core/CrashLogSignals.h"
+#include "core/Replay.h"
 #include "core/UMainModule.h"
 
 namespace orr {
@@ -79,6 +80,15 @@ void OnFatalSignal(int signal, siginfo_t* info, void* context) {
         EventLog, signal, [fd](const char* data, std::size_t size) { WriteAll(fd, data, size); },
         [fd] { WriteTimeStamp(fd); });
     ::close(fd);
+  }
+  // The replay so far, beside the log: its bytes are in place, only its tail is made here.
+  TCrashReplay replay{};
+  if (CrashReplay(replay)) {
+    fd = ::open(replay.FileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      for (int i = 0; i < 2; ++i) WriteAll(fd, reinterpret_cast<const char*>(replay.Parts[i]), replay.Sizes[i]);
+      ::close(fd);
+    }
   }
   errno = savedErrno;
   RunPrevious(signal, info, context);

@@ -13,6 +13,7 @@
 
 #include "core/CrashLog.h"
 #include "core/CrashLogSignals.h"
+#include "core/Replay.h"
 #include "core/UMainModule.h"
 #include "platform/Paths.h"
 
@@ -72,6 +73,14 @@ void SaveLog(int signal) {
   WriteCrashLog(
       EventLog, signal, [file](const char* data, std::size_t size) { WriteAll(file, data, size); },
       [file] { WriteTimeStamp(file); });
+  CloseHandle(file);
+  // The replay so far, beside the log: its bytes are in place, only its tail is made here.
+  TCrashReplay replay{};
+  if (!CrashReplay(replay) || CrashReplayFileWide() == nullptr) return;
+  file = CreateFileW(CrashReplayFileWide(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  for (int i = 0; i < 2; ++i) WriteAll(file, reinterpret_cast<const char*>(replay.Parts[i]), replay.Sizes[i]);
   CloseHandle(file);
 }
 

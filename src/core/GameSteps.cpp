@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "core/Replay.h"
 #include "platform/Application.h"
 
 namespace orr {
@@ -44,7 +45,8 @@ void RemoveStepHandler(const TStepHandler& handler) {
 
 void RunStep() {
   ++StepsRun;
-  const TKeySnapshot keys = TakeKeySnapshot();  // every handler of the step sees the same keys
+  TKeySnapshot keys = TakeKeySnapshot();  // every handler of the step sees the same keys
+  StepKeys(keys);                         // recorded, or replaced by a replay's
   struct TLeave {
     int SavedIndex, SavedCount;
     ~TLeave() {
@@ -75,13 +77,14 @@ void RunStep() {
     handler(keys);
     observer->AfterHandler(handler);
   }
+  StepDone();
 }
 
-void AdvanceSteps(double seconds) {
+void AdvanceSteps(double seconds, void (*step)()) {
   if (GameHalted) return;
   StepAccumulator = static_cast<float>(StepAccumulator + seconds);
   while (StepAccumulator >= StepSeconds) {
-    RunStep();
+    step();
     StepAccumulator = static_cast<float>(StepAccumulator - StepSeconds);
   }
 }

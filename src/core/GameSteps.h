@@ -36,8 +36,9 @@ void RemoveStepHandler(const TStepHandler& handler);
 // starts, once, in order, handing each the snapshot.
 void RunStep();
 // Adds `seconds` to StepAccumulator and runs one step per whole StepSeconds it holds,
-// keeping the rest; does nothing while GameHalted.
-void AdvanceSteps(double seconds);
+// keeping the rest; does nothing while GameHalted. `step` runs each step (RunStep, or a
+// layer's own wrapper around it).
+void AdvanceSteps(double seconds, void (*step)() = RunStep);
 
 // Watches every handler a step runs (timing tools); the game sets none.
 class TStepObserver {

@@ -8,6 +8,7 @@
 
 #include "core/CrashLog.h"
 #include "core/Random.h"
+#include "core/Replay.h"
 #include "platform/Application.h"
 #include "platform/Folders.h"
 #include "platform/Paths.h"
@@ -122,6 +123,7 @@ void TDMMainModule::DataModuleCreate() {
     Application->Backend().OnDisplayLost = [] {
       LogEvent("The display connection was lost");
       SaveLog();
+      SaveReplay(TReplayEnd::Shutdown);  // the process ends at once: no shutdown follows
     };
     Application->OnException = [this](TComponent* sender, const std::exception& e) {
       UnknownException(sender, e);
@@ -143,6 +145,7 @@ void TDMMainModule::UnknownException(TComponent*, const std::exception& e) {
   LogEvent("Program exception!");
   LogEvent(std::string("Exception message: ") + e.what());
   SaveLog();
+  SaveReplay(TReplayEnd::Exception);  // the replay so far goes with the log
   if (Application == nullptr) return;
   TModalResult answer = Application->MessageBox(ErrorText, ErrorCaption, TMsgBoxKind::WarningOkCancel);
   if (answer == TModalResult::Ok) Application->Halt(0);

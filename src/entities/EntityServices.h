@@ -2,6 +2,8 @@
 // What the entities use of the render module, filled in by the game session (or a test).
 #pragma once
 
+#include <cstdint>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,6 +29,9 @@ class TPlayerView {
   // The viewer control (parent of the status image; its frame counter feeds the frame-rate
   // text); nullptr when the view has none.
   virtual TGLSceneViewer* Viewer() = 0;
+  // A hash of the scene cells the view keeps built (its cell range, and which floors,
+  // decorations and walls stand there): replays check it, since rays meet those walls.
+  virtual std::uint32_t BuiltCellsDigest() { return 0; }
 };
 
 // What the entities use of the render module. The game session fills it from the render

@@ -15,8 +15,8 @@
 
 namespace orr {
 
-// One-shot: scene windows rebuild their visible cells while it is raised. A frame of
-// progress that starts with it raised lowers it at its end.
+// One-shot: scene windows rebuild their visible cells while it is raised. A step that
+// starts with it raised lowers it at its end (however the steps fall into frames).
 extern bool SceneRefreshPending;
 
 // The scene objects of one map cell; each pointer is empty or a plane owned by the scene.

@@ -34,17 +34,27 @@ void CutTile(const TBitmap32& atlas, int left, int top, TBitmap32& scratch, TGLM
 
 // ---- Frame progress ------------------------------------------------------------------------
 
-void RunFrameSteps(int count) {
+namespace {
+
+// One step with the scene refresh rule: a refresh pending when the step starts ends with
+// it; one raised during the step stays for the next. So every scene window sees a request
+// in the next step it runs, and how many steps see it does not depend on how the steps
+// fall into frames (a frame too short for a step no longer lowers it unseen): the window's
+// game and the simulator build the same cells.
+void RunSceneStep() {
   const bool refreshWasPending = SceneRefreshPending;
-  for (int i = 0; i < count; ++i) RunStep();
+  RunStep();
   if (refreshWasPending && SceneRefreshPending) SceneRefreshPending = false;
 }
 
+}  // namespace
+
+void RunFrameSteps(int count) {
+  for (int i = 0; i < count; ++i) RunSceneStep();
+}
+
 void TDMGameRender::SceneProgressorProgress(TGLCadencer*, double deltaTime, double) {
-  if (GameHalted) return;
-  const bool refreshWasPending = SceneRefreshPending;
-  AdvanceSteps(deltaTime);
-  if (refreshWasPending && SceneRefreshPending) SceneRefreshPending = false;
+  AdvanceSteps(deltaTime, RunSceneStep);
 }
 
 // ---- The module ----------------------------------------------------------------------------

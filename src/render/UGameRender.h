@@ -29,8 +29,9 @@ namespace orr {
 // The render module feeds the game clock (core/GameSteps.h) with the time its cadencer
 // measures; a frame is the steps one progress event runs.
 
-// Runs `count` steps as one frame of progress does (without the clock): a scene refresh
-// pending when the frame starts ends with it. The simulator runs one step per frame.
+// Runs `count` steps as a frame of progress does (without the clock). A scene refresh
+// pending when a step starts ends with that step; one raised during a step lasts through
+// the next: the steps, not the frames, decide which steps see it.
 void RunFrameSteps(int count);
 
 // ---- The module ----------------------------------------------------------------------------

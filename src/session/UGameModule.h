@@ -62,6 +62,9 @@ std::string EpisodeMapPath(const std::string& gameFolder);
 // the game. TearDownSession clears it.
 extern std::string EpisodeMapOverride;
 
+// "last-run.replay": the file each session's replay goes to, in the log's folder.
+extern const char* const ReplayFileName;
+
 // Loads the episode, prepares the scene, spawns the map's entities, creates the local
 // player on the panel the game module's window offers, binds its keys and releases the
 // game. A map that is missing or unreadable shows a message and asks the application to

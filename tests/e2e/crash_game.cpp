@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The game with one addition for the crash tests: with ORR_CRASH set to SEGV, ABRT, BUS,
 // ILL or FPE it fails for real in that way a moment after its message loop starts; with
-// THROW an exception reaches the game's exception hook there instead. Built
+// THROW an exception reaches the game's exception hook there instead. With ORR_CRASH_STEP=N
+// too, it fails in the N-th game step instead (its replay re-runs to that step). Built
 // with the tests only, into build/bin: never installed, never in the game folder, so no
 // player can reach it (the game itself reads no environment).
 #ifdef _WIN32
@@ -18,6 +19,7 @@
 #include <thread>
 
 #include "app/UProgram.h"
+#include "core/GameSteps.h"
 
 namespace {
 
@@ -51,11 +53,27 @@ void Crash(const std::string& how) {
 
 }  // namespace
 
+// Fails in the step its count reaches; registered after the session's own handlers, so the
+// step has run all of them when it fails.
+struct TStepCrash {
+  std::string How;
+  unsigned long At = 0, Steps = 0;
+  void Step() {
+    if (++Steps == At) Crash(How);
+  }
+};
+TStepCrash StepCrash;
+
 int main() {
   auto steps = orr::GameCreationSteps();
   steps.push_back([](orr::TApplication& app) {
     const char* how = std::getenv("ORR_CRASH");
     if (how == nullptr) return;
+    if (const char* at = std::getenv("ORR_CRASH_STEP")) {
+      StepCrash = {how, std::strtoul(at, nullptr, 10), 0};
+      orr::AddStepHandler(orr::StepHandlerOf<&TStepCrash::Step>(&StepCrash));
+      return;
+    }
     std::thread([&app, what = std::string(how)] {
       std::this_thread::sleep_for(std::chrono::milliseconds(1500));
       app.Queue([what] { Crash(what); });

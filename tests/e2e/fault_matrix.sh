@@ -253,7 +253,8 @@ case_sigterm_box() { signal_case "$1" TERM box; }
 case_sigint_box() { signal_case "$1" INT box; }
 
 # The display goes away under the running game: it ends (never hangs) and the log is on
-# disk with a last line that says why. The worker then starts a new display.
+# disk with a last line that says why, the replay beside it. The worker then starts a new
+# display.
 case_xvfb_killed() {
   setsid "$1/orrindel" >"$1/../stdout" 2>"$1/../stderr" &
   local pid=$!
@@ -269,11 +270,15 @@ case_xvfb_killed() {
   grep -q 'New OpenGL window spawned' "$1/log.txt" || problem "the log lacks the session"
   [ "$(log_messages "$1/log.txt" | tail -n 1)" = "The display connection was lost" ] ||
     problem "last line '$(log_messages "$1/log.txt" | tail -n 1)'"
+  # The replay goes with the log, and re-runs.
+  local verdict; verdict=$("$ORR_BUILD/bin/orrindel-sim" --replay "$1/last-run.replay" --game "$1" 2>&1 | tail -n 1)
+  [[ $verdict == "replay matches: "* ]] || problem "replay: $verdict"
 }
 
 # ---- crashes ---------------------------------------------------------------------------------
 # The test build of the game crashes for real (ORR_CRASH): the log on disk holds the session
-# and ends with a line naming the signal; the process ends with that signal.
+# and ends with a line naming the signal; the process ends with that signal. The replay
+# beside it re-runs in the simulator to the step the game crashed in.
 crash_case() {  # GAME_DIR SIGNAL_NAME
   local dir=$1 name=$2 number
   number=$(kill -l "$name")
@@ -285,6 +290,10 @@ crash_case() {  # GAME_DIR SIGNAL_NAME
   local last; last=$(log_messages "$dir/log.txt" | tail -n 1)
   [[ $last == "Fatal signal SIG$name ("*"): the game ended" ]] || problem "last line '$last'"
   grep -q 'New OpenGL window spawned' "$dir/log.txt" || problem "the log lacks the session"
+  # The replay the crash handler leaves beside the log re-runs to the crash.
+  [ -s "$dir/last-run.replay" ] || { problem "no last-run.replay beside the log"; return; }
+  local verdict; verdict=$("$ORR_BUILD/bin/orrindel-sim" --replay "$dir/last-run.replay" --game "$dir" 2>&1 | tail -n 1)
+  [[ $verdict == "replay matches: "*" (the recorded game crashed in or after step "*")" ]] || problem "replay: $verdict"
 }
 case_crash_segv() { crash_case "$1" SEGV; }
 case_crash_abrt() { crash_case "$1" ABRT; }

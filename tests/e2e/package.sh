@@ -55,7 +55,7 @@ desktop-file-validate "$root/usr/share/applications/org.orrindel.orrindel.deskto
   fail "desktop entry"
 appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/org.orrindel.orrindel.metainfo.xml" \
   >"$E2E_TMP/appstream.log" 2>&1 || fail "metainfo: $(cat "$E2E_TMP/appstream.log")"
-pages=(man6/orrindel.6 man1/orx.1 man1/orrindel-sim.1 man1/orrindel-play.1)
+pages=(man6/orrindel.6 man1/orx.1 man1/orrindel-sim.1 man1/orrindel-play.1 man1/orrindel-watch.1)
 
 for page in "${pages[@]}"; do
   out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/$page.gz" 2>&1 >/dev/null) ||

@@ -34,6 +34,9 @@ def read(name):
     runs = {}
     try:
         for line in open(name):
+            if not line.startswith("{"):  # a replay's verdict
+                runs[line.strip()] = {"line": line.strip()}
+                continue
             state = json.loads(line)
             flat = {}
             flatten(state, "", flat)

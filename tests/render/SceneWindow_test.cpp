@@ -225,7 +225,7 @@ TEST_F(SceneWindowTest, ANewMapIsPreparedAtTheNextStep) {
   ASSERT_NE(SceneCells[13][13].Terrain, nullptr);  // the camera was held to 13 (W - 7)
   EXPECT_EQ(SceneCells[15][15].Terrain->Position.Z(), 1);
   Step();
-  EXPECT_FALSE(SceneRefreshPending);  // lowered at the end of the event after the one that raised it
+  EXPECT_FALSE(SceneRefreshPending);  // lowered at the end of the step after the one that raised it
   // Another map of the same size: the camera stays in its cell, the refresh still comes.
   MakeMap(20, 20, "third");
   GameMap.HeightMap[13][13] = 3;
@@ -306,6 +306,41 @@ TEST(SceneWindowGameData, TheEpisodeBuildsAroundTheViewWithKnownMaterials) {
   SceneCells.clear();
   GameHalted = false;
   ResetEventLog();
+}
+
+// The cells a view keeps built follow from its steps alone, however the steps fall into
+// frames: the game's frames (a first one too short for a step, then several steps at once)
+// build what one step per frame builds (the simulator). The camera starts at a target by
+// the map's edge and is held inside at the first step, so the first step moves it.
+TEST_F(SceneWindowTest, TheCellsFollowTheStepsHoweverTheyFallIntoFrames) {
+  TCellRect cells[2];
+  std::uint64_t walls[2] = {0, 0};
+  for (int run = 0; run < 2; ++run) {
+    MakeMap(40, 40);
+    for (int i = 0; i < 40; i += 3) GameMap.HeightMap[i][(i * 7) % 40] = 2;
+    TGLSceneWindow& window = Open();
+    window.SetCameraTarget({2, 20, 15, 0});
+    PrepareScene(GameMap.MapSize);  // as the session's set-up: the refresh is pending
+    window.RefreshVisibleCells();
+    if (run == 0) {
+      for (int i = 0; i < 6; ++i) TDMGameRender::SceneProgressorProgress(nullptr, 0.0100001, 0);
+    } else {
+      TDMGameRender::SceneProgressorProgress(nullptr, 0.004, 0);  // no step yet
+      TDMGameRender::SceneProgressorProgress(nullptr, 0.0560001, 0);
+    }
+    cells[run] = window.VisibleCells;
+    for (int x = 0; x < 40; ++x)
+      for (int y = 0; y < 40; ++y) {
+        const SceneCell& c = SceneCells[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)];
+        walls[run] = walls[run] * 31 + (c.Terrain != nullptr) + 2 * (c.Walls[0] != nullptr) + 4 * (c.Walls[2] != nullptr);
+      }
+    window_.reset();
+    FreeAllCells();
+    SceneRefreshPending = false;
+    StepAccumulator = 0;
+  }
+  EXPECT_EQ(cells[0], cells[1]) << cells[0].Left << " vs " << cells[1].Left;
+  EXPECT_EQ(walls[0], walls[1]);
 }
 
 }  // namespace

@@ -183,22 +183,30 @@ class FrameProgress : public ::testing::Test {
   static void Progress(double seconds) { TDMGameRender::SceneProgressorProgress(nullptr, seconds, 0); }
 };
 
-TEST_F(FrameProgress, ARefreshRequestLastsUntilTheEndOfTheNextProgress) {
-  int sawPending = 0;
-  TRaiser raiser;
-  raiser.During = [&] {
-    if (raiser.Steps == 2) SceneRefreshPending = true;
-    if (SceneRefreshPending) ++sawPending;
-  };
-  AddStepHandler(StepHandlerOf<&TRaiser::Step>(&raiser));
-  Progress(0.0401);  // raised at the 2nd of 4 steps: seen in steps 2..4
-  EXPECT_TRUE(SceneRefreshPending);
-  EXPECT_EQ(sawPending, 3);
-  Progress(0.0201);  // found raised: seen in both steps, lowered at the end
-  EXPECT_FALSE(SceneRefreshPending);
-  EXPECT_EQ(sawPending, 5);
+// A request raised during a step is seen by the rest of that step and by the next step,
+// then lowered; one raised between steps by the next step only. The same steps give the
+// same sightings in one frame or in many, and a frame too short for a step lowers nothing.
+TEST_F(FrameProgress, ARefreshRequestLastsThroughTheNextStepHoweverTheStepsFallIntoFrames) {
+  for (const std::vector<double>& frames : {std::vector<double>{0.0601}, std::vector<double>{0.004, 0.0061, 0.0301, 0.0201},
+                                            std::vector<double>{0.0101, 0.0101, 0.0101, 0.0101, 0.0101, 0.0101}}) {
+    SetUp();
+    std::vector<int> saw;
+    TRaiser raiser;
+    raiser.During = [&] {
+      if (raiser.Steps == 2) SceneRefreshPending = true;
+      if (SceneRefreshPending) saw.push_back(raiser.Steps);
+    };
+    AddStepHandler(StepHandlerOf<&TRaiser::Step>(&raiser));
+    for (double frame : frames) Progress(frame);
+    EXPECT_EQ(raiser.Steps, 6);
+    EXPECT_EQ(saw, (std::vector<int>{2, 3})) << frames.size() << " frames";
+    EXPECT_FALSE(SceneRefreshPending);
+    TearDown();
+  }
   SceneRefreshPending = true;
-  Progress(0.001);  // no step runs, still lowered at the end
+  Progress(0.001);  // no step runs: still pending for the first step that does
+  EXPECT_TRUE(SceneRefreshPending);
+  RunFrameSteps(1);
   EXPECT_FALSE(SceneRefreshPending);
 }
 

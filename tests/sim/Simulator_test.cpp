@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+
+#include "core/Replay.h"
 
 namespace orr::sim {
 namespace {
@@ -91,6 +95,112 @@ TEST(Simulator, TheWindowsAndTheSplitAddUpToTheTimedSteps) {
   const double entities = Figure(timedemo, "entities");
   EXPECT_GT(entities, 0);
   EXPECT_LE(entities + Figure(timedemo, "views") + Figure(timedemo, "flytexts"), seconds);
+}
+
+// A real game of the episode, 20 s in the window (tests/golden/played.replay).
+const std::string PlayedReplay = std::string(ORR_TEST_DATA) + "/../golden/played.replay";
+
+std::vector<std::uint8_t> ReadBytes(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string WriteTemp(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+  const std::string file = ::testing::TempDir() + name;
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+  return file;
+}
+
+TEST(SimulatorReplay, ARecordedGameMatchesAndDumpsWhereAsked) {
+  const TResult r = Simulate({"--replay", PlayedReplay, "--dump-every", "500"});
+  ASSERT_EQ(r.ExitCode, 0) << r.Err;
+  const auto lines = r.Lines();
+  ASSERT_EQ(lines.size(), 7u);  // steps 0, 500, 1000, 1500, 2000, 2162 and the verdict
+  EXPECT_EQ(lines[1].substr(0, 13), "{\"step\": 500,");
+  EXPECT_EQ(lines.back(), "replay matches: 2162 steps");
+}
+
+// A replay changed where the rules would notice: the check names the first window of
+// 100 steps that differs and the parts of the state that differ there.
+TEST(SimulatorReplay, AChangedReplayIsCaughtInItsFirstDifferingWindow) {
+  const std::vector<std::uint8_t> bytes = ReadBytes(PlayedReplay);
+  TReplay replay;
+  std::string error;
+  ASSERT_TRUE(DecodeReplay(bytes.data(), bytes.size(), replay, error)) << error;
+
+  TReplay digest = replay;
+  ASSERT_GT(digest.Digests.size(), 12u);
+  ASSERT_EQ(digest.Digests[11].Step, 1200u);
+  digest.Digests[11].Digest[6] ^= 1;  // npcs
+  TResult r = Simulate({"--replay", WriteTemp("digest.replay", EncodeReplay(digest))});
+  EXPECT_EQ(r.ExitCode, 1);
+  EXPECT_EQ(r.Lines().back(), "replay differs in steps 1101-1200: npcs");
+  EXPECT_EQ(r.Err, "orrindel-sim: the replay differs in steps 1101-1200 (npcs)\n");
+
+  // Up held for the first two seconds besides what was played: the player goes elsewhere.
+  TReplay keys = replay;
+  std::vector<TReplayRun> runs;
+  std::uint64_t step = 0;
+  for (const TReplayRun& run : keys.Runs)
+    for (std::uint64_t i = 0; i < run.Count; ++i) {
+      TKeyStates held = run.Held;
+      if (++step <= 200) held.set(38);
+      runs.push_back({held, i == 0 ? run.Wheel : 0, 1});
+    }
+  keys.Runs = runs;
+  r = Simulate({"--replay", WriteTemp("keys.replay", EncodeReplay(keys))});
+  EXPECT_EQ(r.ExitCode, 1);
+  EXPECT_EQ(r.Lines().back().substr(0, 40), "replay differs in steps 1-100: player.po") << r.Lines().back();
+}
+
+TEST(SimulatorReplay, FilesThatCannotBeReRunAreRefusedInOneLine) {
+  const std::vector<std::uint8_t> bytes = ReadBytes(PlayedReplay);
+  TReplay replay;
+  std::string error;
+  ASSERT_TRUE(DecodeReplay(bytes.data(), bytes.size(), replay, error)) << error;
+  TReplay other = replay;
+  other.Header.GameVersion = "9.9";
+  std::vector<std::uint8_t> damaged = bytes;
+  damaged[bytes.size() / 2] ^= 0x10;
+  const std::string map = ::testing::TempDir() + "other-map.orx";
+  {
+    std::vector<std::uint8_t> episode = ReadBytes(std::string(ORR_GAME_DIR) + "/Episodes/Test/Promo4.orx");
+    episode.push_back(0);
+    WriteTemp("other-map.orx", episode);
+  }
+  const struct {
+    std::vector<std::string> Args;
+    std::string Err;
+  } cases[] = {
+      {{"--replay", WriteTemp("cut.replay", {bytes.begin(), bytes.end() - 7})},
+       "the replay is cut short after step 2162 (no end record)"},
+      {{"--replay", WriteTemp("damaged.replay", damaged)}, "damaged"},
+      {{"--replay", WriteTemp("version.replay", EncodeReplay(other))},
+       "recorded by game version 9.9; this is version " + std::string(GameVersion)},
+      {{"--replay", PlayedReplay, "--map", map},
+       "recorded on map Episodes/Test/Promo4.orx (" + std::to_string(replay.Header.MapBytes) + " bytes"},
+      {{"--replay", PlayedReplay, "--seed", "3"}, "--seed cannot be used with --replay"},
+  };
+  for (const auto& c : cases) {
+    TSimOptions options;
+    std::vector<std::string> args = c.Args;
+    args.insert(args.begin(), {"--game", ORR_GAME_DIR});
+    std::ostringstream out, err;
+    int code = 2;
+    if (ParseSimOptions(args, options, error))
+      code = RunSimulation(options, out, err);
+    else
+      err << "orrindel-sim: " << error << '\n';
+    const std::string said = err.str();
+    EXPECT_EQ(code, 2) << c.Err;
+    EXPECT_NE(said.find(c.Err), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(out.str(), "");
+  }
+  // The other map is named too.
+  TResult r = Simulate({"--replay", PlayedReplay, "--map", map});
+  EXPECT_NE(r.Err.find("not on " + map), std::string::npos) << r.Err;
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ zip=$(ls "$ORR_BUILD"/packages/Orrindel-*-windows-x64.zip 2>/dev/null | head -n 
 # The zip: one folder with the game beside its data and the tools.
 unzip -q "$zip" -d "$E2E_TMP/zip"
 top="$E2E_TMP/zip/$(basename "$zip" .zip)"
-for f in orrindel.exe orx.exe orrindel-sim.exe orrindel-play.exe Episodes/Test/Promo4.orx \
+for f in orrindel.exe orx.exe orrindel-sim.exe orrindel-play.exe orrindel-watch.exe Episodes/Test/Promo4.orx \
   Graphics/Tiles/TerrainTiles.bmp Fonts/DejaVuSans.ttf; do
   [ -e "$top/$f" ] || fail "the zip has no $f"
 done

@@ -18,6 +18,7 @@ const char* const SimUsage =
     "                    [--player-at X,Y[,HEADING]] [--weapon N] [--screen WxH]\n"
     "                    [--dump-every K] [--timedemo] [--windows K] [--log FILE]\n"
     "                    [--no-index]\n"
+    "       orrindel-sim --replay FILE [--game DIR] [--map FILE] [--dump-every K] [--log FILE]\n"
     "\n"
     "Runs a game session without a window: the game's own start-up, N steps of 0.01 s,\n"
     "the game's shutdown. Prints the state as one JSON object per line.\n"
@@ -37,6 +38,11 @@ const char* const SimUsage =
     "  --log FILE          write the event log to FILE (default: none)\n"
     "  --no-index          use plain scans instead of the spatial indexes, and build\n"
     "                      every side of the raised cells\n"
+    "  --replay FILE       re-run a game's replay (last-run.replay beside its log.txt) with\n"
+    "                      its seed, screen and keys, and check its state digests: exit 0\n"
+    "                      and \"replay matches: N steps\" last, 1 and the first 100 steps\n"
+    "                      that differ, 2 for a file cut, damaged, of another version or\n"
+    "                      recorded on another map (--map names the map it was played on)\n"
     "  --help              show this text\n";
 
 namespace {
@@ -166,6 +172,7 @@ bool ParseKeyScriptLines(const std::string& text, std::vector<TKeyEntry>& entrie
 }
 
 bool ParseSimOptions(const std::vector<std::string>& args, TSimOptions& options, std::string& error) {
+  std::vector<std::string> given;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     std::string value;
@@ -187,10 +194,13 @@ bool ParseSimOptions(const std::vector<std::string>& args, TSimOptions& options,
       options.Timedemo = true;
     } else if (arg == "--no-index") {
       options.NoIndex = true;
-    } else if (arg == "--game" || arg == "--map" || arg == "--log") {
+    } else if (arg == "--game" || arg == "--map" || arg == "--log" || arg == "--replay") {
       if (!takeValue()) return false;
       if (value.empty()) return bad("a path");
-      (arg == "--game" ? options.GameFolder : arg == "--map" ? options.MapFile : options.LogFile) = value;
+      (arg == "--game"  ? options.GameFolder
+       : arg == "--map" ? options.MapFile
+       : arg == "--log" ? options.LogFile
+                        : options.Replay) = value;
     } else if (arg == "--seed") {
       std::uint64_t seed = 0;
       if (!takeValue()) return false;
@@ -249,6 +259,16 @@ bool ParseSimOptions(const std::vector<std::string>& args, TSimOptions& options,
       error = "unknown option " + arg;
       return false;
     }
+    if (!arg.empty() && arg[0] == '-') given.push_back(arg);
+  }
+  if (!options.Replay.empty()) {
+    // A replay brings its own start and keys.
+    for (const std::string& arg : given)
+      if (arg == "--seed" || arg == "--steps" || arg == "--keys" || arg == "--screen" || arg == "--player-at" ||
+          arg == "--weapon") {
+        error = arg + " cannot be used with --replay: the replay brings its own start and keys";
+        return false;
+      }
   }
   return true;
 }

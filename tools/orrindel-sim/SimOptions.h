@@ -41,6 +41,7 @@ struct TSimOptions {
   std::uint64_t Windows = 0;    // print a time and memory line every that many steps; 0: none
   std::string LogFile;          // empty: no log written
   bool NoIndex = false;
+  std::string Replay;           // a replay file to re-run and check; empty: none
   bool Help = false;
 };
 

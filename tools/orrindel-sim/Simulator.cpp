@@ -10,6 +10,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -18,6 +19,8 @@
 
 #include "SimState.h"
 #include "app/UProgram.h"
+#include "core/Replay.h"
+#include "session/StateDigest.h"
 #include "core/UMainModule.h"
 #include "entities/UEntityStructures.h"
 #include "session/UGameModule.h"
@@ -148,6 +151,36 @@ struct TRun {
   TStepSplit Split;
   double WindowSeconds = 0, WindowCpuSeconds = 0;  // at the start of the current window
   std::uint64_t WindowRays = 0, WindowScans = 0;
+  // A replay being re-run: its steps' keys come from it, its digests are checked.
+  const TReplay* Replay = nullptr;
+  std::size_t NextDigest = 0;
+  bool ReplayDiffers = false;
+  std::string Verdict;  // a replay's: printed last
+
+  // After step `step` of a replay: compares the digest recorded there, if one was; on the
+  // first difference says where and in what, and the run stops.
+  void CheckReplay(std::uint64_t step) {
+    const std::vector<TReplayDigestRecord>& digests = Replay->Digests;
+    const bool last = step == Replay->StepCount;
+    while (NextDigest < digests.size() && digests[NextDigest].Step < step) ++NextDigest;
+    const bool recorded = NextDigest < digests.size() && digests[NextDigest].Step == step;
+    if (!recorded && !(last && Replay->HasEndDigest)) return;
+    const TStateDigest now = GameStateDigest();
+    const TStateDigest& then = recorded ? digests[NextDigest].Digest : Replay->EndDigest;
+    std::string fields;
+    for (std::size_t i = 0; i < ReplayDigestFields; ++i)
+      if (now[i] != then[i]) fields += (fields.empty() ? "" : ", ") + std::string(ReplayDigestFieldNames[i]);
+    if (fields.empty() && last && recorded && Replay->HasEndDigest)
+      for (std::size_t i = 0; i < ReplayDigestFields; ++i)
+        if (now[i] != Replay->EndDigest[i])
+          fields += (fields.empty() ? "" : ", ") + std::string(ReplayDigestFieldNames[i]);
+    if (fields.empty()) return;
+    const std::uint64_t from = step == 0 ? 0 : (step - 1) / ReplayDigestSteps * ReplayDigestSteps + 1;
+    Verdict = "replay differs in steps " + std::to_string(from) + "-" + std::to_string(step) + ": " + fields;
+    Err << "orrindel-sim: the replay differs in steps " << from << "-" << step << " (" << fields << ")\n";
+    ReplayDiffers = true;
+    if (ExitCode == 0) ExitCode = 1;
+  }
 
   void Fail(int code, const std::string& line) {
     Err << "orrindel-sim: " << line << '\n';
@@ -212,7 +245,7 @@ struct TRun {
   }
 
   void Step(TApplication& app, std::uint64_t step) {
-    HoldKeys(step);
+    if (Replay == nullptr) HoldKeys(step);
     const double cpuBegin = ThreadCpuSeconds();
     const auto begin = TClock::now();
     try {
@@ -242,7 +275,7 @@ struct TRun {
     TPlayerRecord* record = PlayerRecords.empty() ? nullptr : PlayerRecords.front().get();
     if (record == nullptr || record->Player == nullptr) return Fail(1, "the session made no player");
     if (app.MainForm != nullptr) app.MainForm->Show();
-    if (!PlacePlayer(*record)) return;
+    if (Replay == nullptr && !PlacePlayer(*record)) return;
     if (Options.Timedemo) {
       Split.Learn();
       StepObserver = &Split;
@@ -253,14 +286,23 @@ struct TRun {
     for (std::uint64_t step = 0;; ++step) {
       if (step == 1) StartupSeconds = SecondsBetween(Started, TClock::now());
       if (step > 0) Step(app, step);
+      if (Replay != nullptr && !app.Terminated()) CheckReplay(step);
       if (step < last && escapeAt == step + 1) PressEscape(app);
       const bool halted = GameHalted || app.Terminated();
       const bool dumpDue = Options.DumpEvery != 0 && step % Options.DumpEvery == 0;
       if (step == 0 || step == last || halted || dumpDue) Out << StateLine(step, halted) << '\n';
       if (Options.Windows != 0 && step > 0 && step % Options.Windows == 0) WriteWindow(step);
-      if (halted || step == last) break;
+      if (halted || step == last || ReplayDiffers) break;
     }
     StepObserver = nullptr;
+    if (Replay != nullptr && !ReplayDiffers && ExitCode == 0) {
+      if (StepsRun < last) return Fail(1, "the replay's game ended after step " + std::to_string(StepsRun) + " of " +
+                                              std::to_string(last));
+      Verdict = "replay matches: " + std::to_string(last) + " steps";
+      if (Replay->End == TReplayEnd::Crash) Verdict += " (the recorded game crashed in or after step " + std::to_string(last) + ")";
+      if (Replay->End == TReplayEnd::Exception)
+        Verdict += " (the recorded game met an exception after step " + std::to_string(last) + ")";
+    }
   }
 
   // The steps since the last window line: their wall and processor time, and the peak
@@ -292,10 +334,75 @@ struct TRun {
 
 }  // namespace
 
-int RunSimulation(const TSimOptions& options, std::ostream& out, std::ostream& err,
+namespace {
+
+// A replay's start in place of the command line's: its seed, screen, steps and map. False
+// (exit code 2, one line) for a file that cannot be re-run here.
+bool TakeReplay(TSimOptions& options, const fs::path& game, TReplay& replay, std::ostream& err) {
+  std::string error;
+  if (!ReadReplayFile(options.Replay, replay, error)) {
+    err << "orrindel-sim: " << options.Replay << ": " << error << '\n';
+    return false;
+  }
+  const TReplayHeader& h = replay.Header;
+  if (h.GameVersion != GameVersion) {
+    err << "orrindel-sim: " << options.Replay << ": recorded by game version " << h.GameVersion
+        << "; this is version " << GameVersion << '\n';
+    return false;
+  }
+  std::error_code ec;
+  if (options.MapFile.empty()) {
+    const fs::path candidate = game / PathFromUtf8(h.MapName);
+    if (h.MapName.empty() || PathFromUtf8(h.MapName).is_absolute() || !fs::is_regular_file(candidate, ec)) {
+      err << "orrindel-sim: " << options.Replay << ": recorded on map " << h.MapName << ", which the game folder "
+          << Utf8FromPath(game) << " does not hold; name it with --map FILE\n";
+      return false;
+    }
+    options.MapFile = Utf8FromPath(candidate);
+  }
+  std::uint64_t digest = 0, bytes = 0;
+  if (!FileDigest(options.MapFile, digest, bytes)) {
+    err << "orrindel-sim: cannot read the map " << options.MapFile << '\n';
+    return false;
+  }
+  if (digest != h.MapDigest || bytes != h.MapBytes) {
+    char recorded[17], here[17];
+    std::snprintf(recorded, sizeof recorded, "%016llx", static_cast<unsigned long long>(h.MapDigest));
+    std::snprintf(here, sizeof here, "%016llx", static_cast<unsigned long long>(digest));
+    err << "orrindel-sim: " << options.Replay << ": recorded on map " << h.MapName << " (" << h.MapBytes
+        << " bytes, digest " << recorded << "), not on " << options.MapFile << " (" << bytes << " bytes, digest "
+        << here << ")\n";
+    return false;
+  }
+  options.Seed = h.Seed;
+  options.ScreenWidth = h.ScreenWidth;
+  options.ScreenHeight = h.ScreenHeight;
+  options.Steps = replay.StepCount;
+  options.Keys.clear();
+  return true;
+}
+
+}  // namespace
+
+int RunSimulation(const TSimOptions& givenOptions, std::ostream& out, std::ostream& err,
                   TClock::time_point started) {
+  TSimOptions replayOptions;
+  TReplay replay;
+  const TSimOptions& options = givenOptions.Replay.empty() ? givenOptions : replayOptions;
   TRun run{options, out, err, started};
   std::error_code ec;
+  if (!givenOptions.Replay.empty()) {
+    replayOptions = givenOptions;
+    if (replayOptions.GameFolder.empty() || !fs::is_directory(PathFromUtf8(replayOptions.GameFolder), ec)) {
+      run.Fail(2, replayOptions.GameFolder.empty() ? "no game folder beside this program; name one with --game DIR"
+                                                   : "no game folder " + replayOptions.GameFolder);
+      return run.ExitCode;
+    }
+    if (!TakeReplay(replayOptions, fs::absolute(PathFromUtf8(replayOptions.GameFolder), ec).lexically_normal(),
+                    replay, err))
+      return 2;
+    run.Replay = &replay;
+  }
   if (options.GameFolder.empty()) {
     run.Fail(2, "no game folder beside this program; name one with --game DIR");
     return run.ExitCode;
@@ -321,6 +428,10 @@ int RunSimulation(const TSimOptions& options, std::ostream& out, std::ostream& e
   SpatialIndexEnabled = !options.NoIndex;
   EveryRaisedSide = options.NoIndex;  // the plain reference builds the hidden sides too
   RuleCounters = {};
+  RecordReplays = false;  // the simulator leaves no replay of its own
+  TReplaySource source;
+  source.Replay = run.Replay;
+  ReplaySource = run.Replay != nullptr ? &source : nullptr;
 
   auto backend = std::make_unique<THeadlessBackend>(options.ScreenWidth, options.ScreenHeight);
   run.Backend = backend.get();
@@ -339,10 +450,13 @@ int RunSimulation(const TSimOptions& options, std::ostream& out, std::ostream& e
   const int programExit = RunProgram(std::move(backend), steps, [&](TApplication& app) { run.Play(app); });
 
   SetExecutableFileName({});
+  ReplaySource = nullptr;
+  RecordReplays = true;
   SpatialIndexEnabled = true;
   EveryRaisedSide = false;
   StepObserver = nullptr;
   if (options.Timedemo && run.ExitCode == 0) run.WriteTimedemo();
+  if (!run.Verdict.empty()) out << run.Verdict << '\n';
   out.flush();
   if (run.ExitCode != 0) return run.ExitCode;
   return programExit;

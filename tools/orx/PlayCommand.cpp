@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "OrxCheck.h"
+#include "core/Replay.h"
 #include "platform/Application.h"
 #include "platform/Folders.h"
 #include "platform/Paths.h"
@@ -49,6 +50,7 @@ namespace fs = std::filesystem;
 #ifdef _WIN32
 
 const char* const GameProgram = "orrindel.exe";
+const char* const WatchProgram = "orrindel-watch.exe";
 const char* const StateVariables = "LOCALAPPDATA";
 
 // The game's data folders beside its program: copied, since links need rights on Windows.
@@ -81,17 +83,18 @@ std::string LastErrorText() {
   return message;
 }
 
-// Starts the game in `folder` and waits for it to end; its exit code (an exception's code
-// when it crashed), or 1 when it does not start.
-int RunGame(const fs::path& folder) {
-  const std::wstring program = (folder / GameProgram).wstring();
+// Starts the game (or `program` with `argument`) in `folder` and waits for it to end; its
+// exit code (an exception's code when it crashed), or 1 when it does not start.
+int RunGame(const fs::path& folder, const char* programName = GameProgram, const std::string& argument = {}) {
+  const std::wstring program = (folder / programName).wstring();
   std::wstring commandLine = L"\"" + program + L"\"";  // CreateProcessW may write into it
+  if (!argument.empty()) commandLine += L" \"" + WideFromUtf8(argument) + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       folder.wstring().c_str(), &startup, &process)) {
-    std::fprintf(stderr, "orx: play: cannot start %s: %s\n", Utf8FromPath(folder / GameProgram).c_str(),
+    std::fprintf(stderr, "orx: play: cannot start %s: %s\n", Utf8FromPath(folder / programName).c_str(),
                  LastErrorText().c_str());
     return 1;
   }
@@ -120,11 +123,16 @@ const char* const PlayUsage =
     "                           play the map in this tool's game: checked first (a map\n"
     "                           with errors is not started), then played from a folder of\n"
     "                           its own, by default %LOCALAPPDATA%\\Orrindel\\play-map\\NAME\\,\n"
-    "                           with a copy of the game; the game's log goes there\n";
+    "                           with a copy of the game; the game's log goes there\n"
+    "  play --replay FILE [MAP.orx] [--folder DIR]\n"
+    "                           show a replay (last-run.replay beside the game's log) in the\n"
+    "                           game's window at its own speed; MAP.orx is the map it was\n"
+    "                           played on (default: the episode); Escape ends it\n";
 
 #else
 
 const char* const GameProgram = "orrindel";
+const char* const WatchProgram = "orrindel-watch";
 const char* const StateVariables = "HOME or XDG_STATE_HOME";
 
 // The pictures: a link to the game's, made anew.
@@ -196,7 +204,9 @@ bool OnPath(const char* program) {
 }
 
 // The game on a virtual screen: screenshot, Escape, exit code (-1: it had to be stopped).
-int RunOnVirtualScreen(const fs::path& folder) {
+// With a replay to watch: the watcher runs it to its end (at most `seconds`), printing its
+// verdict; the screenshot is taken five seconds in.
+int RunOnVirtualScreen(const fs::path& folder, const std::string& replay = {}, double seconds = 0) {
   for (const char* tool : {"Xvfb", "xdotool", "import"})
     if (!OnPath(tool)) {
       std::fprintf(stderr,
@@ -225,7 +235,8 @@ int RunOnVirtualScreen(const fs::path& folder) {
   ::setenv("DISPLAY", (":" + number).c_str(), 1);
 
   const fs::path screenshot = folder / "screenshot.png";
-  const pid_t game = Start({(folder / "orrindel").string()}, -1, false);
+  const pid_t game = replay.empty() ? Start({(folder / GameProgram).string()}, -1, false)
+                                    : Start({(folder / WatchProgram).string(), replay}, 1, false);
   // The picture is taken five seconds after the game's window shows (a first start on a
   // busy machine, with the driver's caches still empty, takes longer than that to show
   // it at all), or after 30 s without a window.
@@ -239,9 +250,13 @@ int RunOnVirtualScreen(const fs::path& folder) {
   }
   std::this_thread::sleep_for(std::chrono::seconds(5));
   Output({"import", "-window", "root", screenshot.string()}, 30);
-  if (!window.empty()) Output({"xdotool", "windowfocus", "--sync", window}, 10);
-  Output({"xdotool", "key", "Escape"}, 10);
-  int code = ended >= 0 ? ended : WaitFor(game, 10);
+  int code = ended;
+  if (!replay.empty() && code < 0) code = WaitFor(game, seconds);  // the replay ends by itself
+  if (code < 0) {
+    if (!window.empty()) Output({"xdotool", "windowfocus", "--sync", window}, 10);
+    Output({"xdotool", "key", "Escape"}, 10);
+    code = WaitFor(game, 10);
+  }
   if (code < 0) {
     std::fprintf(stderr, "orx: the game did not end after Escape; stopping it\n");
     ::kill(game, SIGKILL);
@@ -258,17 +273,19 @@ int RunOnVirtualScreen(const fs::path& folder) {
 }
 
 // With a display the game replaces this program; without one it runs on a virtual screen.
-// 1 when it does not start.
-int RunGame(const fs::path& folder) {
+// 1 when it does not start. With `replay`, the watcher shows it instead (`seconds`: how long
+// the replay lasts, with room to spare).
+int RunGame(const fs::path& folder, const std::string& replay = {}, double seconds = 0) {
   const char* display = std::getenv("DISPLAY");  // the game's window is an X11 one
   if (display != nullptr && *display != 0) {
-    const std::string path = (folder / GameProgram).string();
-    char* const argv[] = {const_cast<char*>(path.c_str()), nullptr};
+    const std::string path = (folder / (replay.empty() ? GameProgram : WatchProgram)).string();
+    char* const argv[] = {const_cast<char*>(path.c_str()), replay.empty() ? nullptr : const_cast<char*>(replay.c_str()),
+                          nullptr};
     ::execv(argv[0], argv);
     std::fprintf(stderr, "orx: play: cannot start %s: %s\n", argv[0], std::strerror(errno));
     return 1;
   }
-  return RunOnVirtualScreen(folder);
+  return RunOnVirtualScreen(folder, replay, seconds);
 }
 
 }  // namespace
@@ -281,14 +298,25 @@ const char* const PlayUsage =
     "                           ~/.local/state/orrindel/play-map/NAME/, where the game's\n"
     "                           log goes. Without a display: on a virtual screen, with a\n"
     "                           screenshot in that folder 5 s after the window shows,\n"
-    "                           then Escape\n";
+    "                           then Escape\n"
+    "  play --replay FILE [MAP.orx] [--folder DIR]\n"
+    "                           show a replay (last-run.replay beside the game's log) in the\n"
+    "                           game's window at its own speed; MAP.orx is the map it was\n"
+    "                           played on (default: the episode); Escape ends it. The last\n"
+    "                           line says whether the game came to the recorded states\n";
 
 #endif  // _WIN32
 
 int PlayCommand(const std::vector<std::string>& args, TOrxLoad load) {
-  std::string map, folderArg;
+  std::string map, folderArg, replayArg;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--folder") {
+    if (args[i] == "--replay") {
+      if (i + 1 >= args.size()) {
+        std::fprintf(stderr, "orx: play: --replay needs a file\n(orx --help shows how to use it)\n");
+        return 2;
+      }
+      replayArg = args[++i];
+    } else if (args[i] == "--folder") {
       if (i + 1 >= args.size()) {
         std::fprintf(stderr, "orx: play: --folder needs a folder\n(orx --help shows how to use it)\n");
         return 2;
@@ -304,6 +332,23 @@ int PlayCommand(const std::vector<std::string>& args, TOrxLoad load) {
       return 2;
     }
   }
+  const fs::path game = PathFromUtf8(GameFolderBeside(ExecutableFileName()));
+  std::error_code error;
+  TReplay replay;
+  if (!replayArg.empty()) {
+    std::string why;
+    if (!ReadReplayFile(replayArg, replay, why)) {
+      std::fprintf(stderr, "orx: play: %s: %s\n", replayArg.c_str(), why.c_str());
+      return 2;
+    }
+    if (map.empty()) map = Utf8FromPath(game / "Episodes" / "Test" / "Promo4.orx");
+    std::uint64_t digest = 0, bytes = 0;
+    if (!FileDigest(map, digest, bytes) || digest != replay.Header.MapDigest || bytes != replay.Header.MapBytes) {
+      std::fprintf(stderr, "orx: play: %s was recorded on map %s, not on %s; name that map after the replay\n",
+                   replayArg.c_str(), replay.Header.MapName.c_str(), map.c_str());
+      return 2;
+    }
+  }
   if (map.empty()) {
     std::fprintf(stderr, "orx: play: MAP.orx missing\n(orx --help shows how to use it)\n");
     return 2;
@@ -314,15 +359,20 @@ int PlayCommand(const std::vector<std::string>& args, TOrxLoad load) {
   for (const auto& finding : report.Findings)
     std::printf("%s: %s: %s\n", map.c_str(), finding.Severity == TCheckSeverity::Error ? "error" : "warning",
                 finding.Text.c_str());
-  if (report.Errors() > 0) {
+  // A replay was played on its map already: what the check finds is shown, not a reason to stop.
+  if (report.Errors() > 0 && replayArg.empty()) {
     std::fprintf(stderr, "orx: %s: the game would trip over this map; not started\n", map.c_str());
     return 1;
   }
 
-  const fs::path game = PathFromUtf8(GameFolderBeside(ExecutableFileName()));
-  std::error_code error;
   if (game.empty() || !fs::is_regular_file(game / GameProgram, error)) {
     std::fprintf(stderr, "orx: play: no game beside this program (build it, or install the package)\n");
+    return 1;
+  }
+  // The watcher is installed with the tools, beside this program.
+  const fs::path watcher = PathFromUtf8(ExecutableFileName()).parent_path() / WatchProgram;
+  if (!replayArg.empty() && !fs::is_regular_file(watcher, error)) {
+    std::fprintf(stderr, "orx: play: no %s beside this program to show the replay with\n", WatchProgram);
     return 1;
   }
   const std::string name = Utf8FromPath(PathFromUtf8(map).stem());
@@ -351,6 +401,24 @@ int PlayCommand(const std::vector<std::string>& args, TOrxLoad load) {
   if (!laidOut) {
     std::fprintf(stderr, "orx: play: cannot lay out %s: %s\n", Utf8FromPath(folder).c_str(), error.message().c_str());
     return 1;
+  }
+  if (!replayArg.empty()) {
+    const fs::path watched = folder / "watch.replay";
+    fs::remove(folder / WatchProgram, error);
+    if (!fs::copy_file(watcher, folder / WatchProgram, error) ||
+        !fs::copy_file(PathFromUtf8(replayArg), watched, fs::copy_options::overwrite_existing, error)) {
+      std::fprintf(stderr, "orx: play: cannot lay out %s: %s\n", Utf8FromPath(folder).c_str(), error.message().c_str());
+      return 1;
+    }
+    std::printf("orx: showing %s (%llu steps, %.1f s) on %s in %s\n", replayArg.c_str(),
+                static_cast<unsigned long long>(replay.StepCount), static_cast<double>(replay.StepCount) / 100,
+                map.c_str(), Utf8FromPath(folder).c_str());
+    std::fflush(stdout);
+#ifdef _WIN32
+    return RunGame(folder, WatchProgram, Utf8FromPath(watched));
+#else
+    return RunGame(folder, Utf8FromPath(watched), static_cast<double>(replay.StepCount) / 100 * 3 + 60);
+#endif
   }
   std::printf("orx: playing %s in %s\n", map.c_str(), Utf8FromPath(folder).c_str());
   std::fflush(stdout);
