@@ -134,5 +134,8 @@ class THeadlessBackend : public TPlatformBackend {
 
 // The SDL2 backend: one borderless full-screen window with an OpenGL context.
 std::unique_ptr<TPlatformBackend> CreateSdlBackend();
+// The page's backend (built for the browser only): SDL2 on a canvas that fills the page,
+// a WebGL 2 context, the page's dialogs as message boxes; it never waits.
+std::unique_ptr<TPlatformBackend> CreateWebBackend();
 
 }  // namespace orr

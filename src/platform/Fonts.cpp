@@ -3,7 +3,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#else
+#elif !defined(__EMSCRIPTEN__)
 #include <fontconfig/fontconfig.h>
 #endif
 #include <ft2build.h>
@@ -22,7 +22,7 @@
 
 namespace orr {
 
-#ifdef _WIN32
+#if defined(_WIN32) || defined(__EMSCRIPTEN__)
 
 // Windows: the fonts in the Windows Fonts folder, read by FreeType. A name no font there
 // carries falls back as fontconfig falls back on Linux: a monospaced family to Liberation
@@ -72,12 +72,22 @@ std::vector<TFontFile> ScanFonts(const std::string& folder) {
   return fonts;
 }
 
+#ifdef _WIN32
 std::string WindowsFontsFolder() {
   wchar_t windows[MAX_PATH];
   const UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return {};
   return Utf8FromWide(std::wstring(windows, n)) + "\\Fonts";
 }
+#else
+// The page: the browser's own fonts are out of reach; the game's Fonts folder is the
+// system's.
+std::string WindowsFontsFolder() {
+  const std::string exe = ExecutableFileName();
+  const std::size_t cut = LastPathSeparator(exe);
+  return (cut == std::string::npos ? std::string(".") : exe.substr(0, cut)) + "/Fonts";
+}
+#endif
 
 const std::vector<TFontFile>& SystemFonts() {
   static const std::vector<TFontFile> fonts = ScanFonts(WindowsFontsFolder());
@@ -88,7 +98,7 @@ const std::vector<TFontFile>& ShippedFonts() {
   static const std::vector<TFontFile> fonts = [] {
     const std::string exe = ExecutableFileName();
     const std::size_t cut = LastPathSeparator(exe);
-    return ScanFonts((cut == std::string::npos ? std::string(".") : exe.substr(0, cut)) + "\\Fonts");
+    return ScanFonts((cut == std::string::npos ? std::string(".") : exe.substr(0, cut)) + PathSeparator + "Fonts");
   }();
   return fonts;
 }
@@ -196,7 +206,7 @@ TFontFace::~TFontFace() = default;
 std::unique_ptr<TFontFace> TFontFace::Open(const std::string& family, int pixelHeight,
                                            bool bold, std::string& error) {
   auto impl = std::make_unique<TImpl>();
-#ifdef _WIN32
+#if defined(_WIN32) || defined(__EMSCRIPTEN__)
   const TFontFile match = MatchFont(family, bold);
   impl->File = match.File;
 #else
@@ -206,7 +216,7 @@ std::unique_ptr<TFontFace> TFontFace::Open(const std::string& family, int pixelH
     error = "no font file matches \"" + family + "\"";
     return nullptr;
   }
-#ifdef _WIN32
+#if defined(_WIN32) || defined(__EMSCRIPTEN__)
   std::ifstream in(PathFromUtf8(impl->File), std::ios::binary);
   impl->Data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   const bool opened = FT_Init_FreeType(&impl->Library) == 0 &&

@@ -9,6 +9,8 @@
 #include <unistd.h>
 #endif
 
+#include <stdexcept>
+
 #include "platform/Application.h"
 
 namespace orr {
@@ -24,9 +26,15 @@ TThread::~TThread() {
 
 void TThread::Start() {
   if (thread_.joinable() || finished_) return;
+#ifdef ORR_NO_THREADS
+  // The page has no threads: its workers are frame tasks (see ThreadedTimer.h).
+  throw std::logic_error("a worker thread was started where there are no threads");
+#endif
   thread_ = std::thread([this] {
 #ifdef _WIN32
     nativeId_ = static_cast<int>(GetCurrentThreadId());
+#elif defined(ORR_NO_THREADS)
+    nativeId_ = 0;
 #else
     nativeId_ = static_cast<int>(syscall(SYS_gettid));
 #endif
@@ -68,6 +76,7 @@ void TThread::ApplyPriority() {
     SetThreadPriority(thread, levelOf[static_cast<int>(priority_)]);
     CloseHandle(thread);
   }
+#elif defined(ORR_NO_THREADS)
 #else
   static const int niceOf[] = {19, 10, 5, 0, -5, -10, -15};
   // Raising a priority needs privileges; a refusal keeps the thread at its current level.
