@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The SDL2 backend: one borderless full-screen window with an OpenGL 1.x context, SDL's
-// event queue as the message queue, SDL message boxes.
-#define GL_GLEXT_PROTOTYPES 1
+// The SDL2 backend: one borderless full-screen window with an OpenGL context (OpenGL ES 3.0
+// or OpenGL 1.x, as the renderer backend needs), SDL's event queue as the message queue,
+// SDL message boxes.
 #ifdef _WIN32
 #include <windows.h>
 #endif
-#include <GL/gl.h>
-#include <GL/glext.h>
 #include <SDL.h>
 
 #include <signal.h>
@@ -25,6 +23,7 @@
 #include "platform/Fonts.h"
 #include "platform/Gamepad.h"
 #include "platform/Keys.h"
+#include "scene/backend/RenderBackend.h"
 
 namespace orr {
 namespace {
@@ -110,12 +109,6 @@ BOOL CALLBACK CloseIfOurDialog(HWND window, LPARAM) {
 
 void EndChildProcesses() { EnumWindows(CloseIfOurDialog, 0); }
 
-// Windows' OpenGL library exports OpenGL 1.1 only; later entry points come from the driver.
-PFNGLWINDOWPOS2IPROC WindowPos2i = nullptr;
-void LoadGlEntryPoints() {
-  WindowPos2i = reinterpret_cast<PFNGLWINDOWPOS2IPROC>(SDL_GL_GetProcAddress("glWindowPos2i"));
-}
-
 #else
 
 // SIGTERM and SIGINT: SDL turns them into a quit event at its next look at the event
@@ -163,63 +156,31 @@ void EndChildProcesses() {
   }
 }
 
-PFNGLWINDOWPOS2IPROC WindowPos2i = glWindowPos2i;
-void LoadGlEntryPoints() {}
-
 #endif
 
-class TGlPaintContext : public TPaintContext {
+// The window's 2D drawing, all through the renderer.
+class TRendererPaintContext : public TPaintContext {
  public:
-  TGlPaintContext(int width, int height) : width_(width), height_(height) { ResetViewport(); }
+  TRendererPaintContext(TRenderBackend& renderer, int width, int height)
+      : renderer_(renderer), width_(width), height_(height) {
+    renderer_.BeginPaint(width, height);
+  }
   int WindowWidth() const override { return width_; }
   int WindowHeight() const override { return height_; }
-
   void FillRect(int left, int top, int width, int height, unsigned rgb) override {
-    if (width <= 0 || height <= 0) return;
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(left, height_ - top - height, width, height);
-    glClearColor(((rgb >> 16) & 255) / 255.0f, ((rgb >> 8) & 255) / 255.0f, (rgb & 255) / 255.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glDisable(GL_SCISSOR_TEST);
+    renderer_.FillRect(left, top, width, height, rgb);
   }
-
   void DrawImage(int left, int top, int width, int height, const unsigned* pixels) override {
-    if (width <= 0 || height <= 0 || pixels == nullptr) return;
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    // Rows come top first: start at the top row and draw downwards.
-    if (WindowPos2i == nullptr) return;  // a driver without OpenGL 1.4 draws no overlay
-    WindowPos2i(left, height_ - top);
-    glPixelZoom(1.0f, -1.0f);
-    glDrawPixels(width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
-    glPixelZoom(1.0f, 1.0f);
-    glDisable(GL_BLEND);
+    renderer_.DrawImage(left, top, width, height, pixels);
   }
-
   void SetViewport(int left, int top, int width, int height) override {
-    glViewport(left, height_ - top - height, width, height);
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(left, height_ - top - height, width, height);
+    renderer_.SetViewport(left, top, width, height);
   }
-
-  void ResetViewport() override {
-    glViewport(0, 0, width_, height_);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_CULL_FACE);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, width_, height_, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-  }
+  void ResetViewport() override { renderer_.ResetViewport(); }
+  TRenderBackend* Renderer() override { return &renderer_; }
 
  private:
+  TRenderBackend& renderer_;
   int width_, height_;
 };
 
@@ -227,6 +188,11 @@ class TSdlBackend : public TPlatformBackend {
  public:
   ~TSdlBackend() override {
     ForgetDisplayLoss(&OnDisplayLost);
+    if (renderer_ != nullptr) {
+      SetLiveRenderer(nullptr);
+      SDL_GL_MakeCurrent(window_, context_);
+      renderer_.reset();
+    }
     if (context_ != nullptr) SDL_GL_DeleteContext(context_);
     if (window_ != nullptr) SDL_DestroyWindow(window_);
     pads_.Stop();
@@ -358,13 +324,36 @@ class TSdlBackend : public TPlatformBackend {
       error = SDL_GetError();
       return false;
     }
+    // The shader renderer on an OpenGL ES 3.0 context; where the driver gives none (or the
+    // context cannot carry the renderer) the fixed-function one on an ordinary context.
+    if (RequestedRenderer() == TRendererKind::Es3 && CreateContext(TRendererKind::Es3, error)) return true;
+    return CreateContext(TRendererKind::Gl1, error);
+  }
+
+  bool CreateContext(TRendererKind kind, std::string& error) {
+    if (kind == TRendererKind::Es3) {
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+    } else {
+      // SDL's defaults: a compatibility context.
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+    }
     context_ = SDL_GL_CreateContext(window_);
     if (context_ == nullptr) {
       error = std::string("no OpenGL context: ") + SDL_GetError();
       return false;
     }
     SDL_GL_SetSwapInterval(0);  // never wait for the vertical retrace
-    LoadGlEntryPoints();
+    renderer_ = CreateRenderBackend(kind, error);
+    if (renderer_ == nullptr) {
+      SDL_GL_DeleteContext(context_);
+      context_ = nullptr;
+      return false;
+    }
+    SetLiveRenderer(renderer_.get());
     return true;
   }
 
@@ -389,11 +378,11 @@ class TSdlBackend : public TPlatformBackend {
     SDL_GL_MakeCurrent(window_, context_);
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(window_, &w, &h);
-    TGlPaintContext ctx(w, h);
+    TRendererPaintContext ctx(*renderer_, w, h);
     paint(ctx);
     // Starts the rasteriser's threads on the frame; the swap waits for them. Whatever the
     // caller does before PresentFrame overlaps with the drawing.
-    glFlush();
+    renderer_->Flush();
     framePending_ = true;
     return true;
   }
@@ -449,6 +438,7 @@ class TSdlBackend : public TPlatformBackend {
   int screenWidth_ = 0, screenHeight_ = 0;
   SDL_Window* window_ = nullptr;
   SDL_GLContext context_ = nullptr;
+  std::unique_ptr<TRenderBackend> renderer_;  // drawing with context_
   bool framePending_ = false;  // painted and flushed, not yet swapped to the screen
   TGamepads pads_;
 };
