@@ -5,7 +5,9 @@
 #include <windows.h>
 #define ENABLE_SNDFILE_WINDOWS_PROTOTYPES 1
 #endif
+#ifndef __EMSCRIPTEN__
 #include <sndfile.h>
+#endif
 
 #include <algorithm>
 #include <climits>
@@ -58,6 +60,7 @@ int64_t FramesToTime(int64_t frames, int rate) {
   return t > INT64_MAX ? INT64_MAX : static_cast<int64_t>(t);
 }
 
+#ifndef __EMSCRIPTEN__
 // The libsndfile stream: decodes to 16-bit native-endian PCM, one block per update.
 class TSndFileStream : public TAudioMediaStream {
  public:
@@ -136,6 +139,7 @@ class TSndFileStream : public TAudioMediaStream {
   int64_t end_ = 0;
   int state_ = StateStopped;
 };
+#endif  // __EMSCRIPTEN__
 
 }  // namespace
 
@@ -211,6 +215,14 @@ void SeekTo(TAudioFileReader& reader, int64_t position) {
   reader.CurrentPosition = target;
 }
 
+#ifdef __EMSCRIPTEN__
+// The web build decodes no audio files (the game plays none): opening one is an error of
+// its own, as a file the decoder cannot read is.
+std::unique_ptr<TAudioFileReader> OpenAudioFileReader(const std::string& fileName) {
+  throw EAudioReadError("Cannot read the audio file \"" + fileName + "\": this build decodes no audio files",
+                        E_FAIL_RESULT);
+}
+#else
 std::unique_ptr<TAudioFileReader> OpenAudioFileReader(const std::string& fileName) {
   SF_INFO info{};
 #ifdef _WIN32
@@ -248,5 +260,6 @@ std::unique_ptr<TAudioFileReader> OpenAudioFileReader(const std::string& fileNam
   CheckStreamResult(reader->Stream->GetState(&state));
   return reader;
 }
+#endif  // __EMSCRIPTEN__
 
 }  // namespace orr

@@ -98,10 +98,14 @@ void InstallCrashLogSave(const std::string& logFile) {
   localtime_r(&now, &local);
   UtcOffsetSeconds = local.tm_gmtoff;
 
+#ifndef __EMSCRIPTEN__
+  // The web has no alternate signal stack, and raises no signal for a fault: a trap there
+  // ends the program through the page's own handler.
   stack_t stack{};
   stack.ss_sp = HandlerStack;
   stack.ss_size = sizeof HandlerStack;
   ::sigaltstack(&stack, nullptr);
+#endif
   struct sigaction action {};
   action.sa_sigaction = OnFatalSignal;
   sigemptyset(&action.sa_mask);

@@ -5,7 +5,7 @@
 
 namespace orr {
 
-// Windows' display belongs to the session, the page's canvas to the page: neither can go
+// Windows' display belongs to the session, and a page's canvas to the page: neither can go
 // away under a running program, so there is nothing to watch.
 void WatchDisplayLoss(std::function<void()>*) {}
 void ForgetDisplayLoss(std::function<void()>*) {}
@@ -44,4 +44,4 @@ void ForgetDisplayLoss(std::function<void()>* hook) {
 
 }  // namespace orr
 
-#endif  // _WIN32
+#endif  // _WIN32 || __EMSCRIPTEN__

@@ -3,7 +3,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#else
+#elif !defined(__EMSCRIPTEN__)
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -33,8 +33,8 @@ void TThread::Start() {
   thread_ = std::thread([this] {
 #ifdef _WIN32
     nativeId_ = static_cast<int>(GetCurrentThreadId());
-#elif defined(ORR_NO_THREADS)
-    nativeId_ = 0;
+#elif defined(__EMSCRIPTEN__)
+    nativeId_ = 0;  // the web has no per-thread priorities to apply
 #else
     nativeId_ = static_cast<int>(syscall(SYS_gettid));
 #endif
@@ -76,8 +76,7 @@ void TThread::ApplyPriority() {
     SetThreadPriority(thread, levelOf[static_cast<int>(priority_)]);
     CloseHandle(thread);
   }
-#elif defined(ORR_NO_THREADS)
-#else
+#elif !defined(__EMSCRIPTEN__)
   static const int niceOf[] = {19, 10, 5, 0, -5, -10, -15};
   // Raising a priority needs privileges; a refusal keeps the thread at its current level.
   setpriority(PRIO_PROCESS, static_cast<id_t>(tid), niceOf[static_cast<int>(priority_)]);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The fixed-function backend: OpenGL 1.x state, client vertex arrays, the overlay drawn
+// The fixed-function backend: OpenGL 1.x state, immediate mode, the overlay drawn
 // with glDrawPixels. Its pictures are the ones the game has always drawn on Mesa.
 #define GL_GLEXT_PROTOTYPES 1
 #ifdef _WIN32
@@ -8,6 +8,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <SDL.h>
+#include <cstring>
 
 #include "scene/backend/RenderBackend.h"
 
@@ -126,10 +127,7 @@ class TGl1Backend : public TRenderBackend {
     glShadeModel(GL_SMOOTH);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_NORMAL_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    arrays_ = true;
+
   }
 
   void EndScene() override {
@@ -143,10 +141,6 @@ class TGl1Backend : public TRenderBackend {
     glBindTexture(GL_TEXTURE_2D, 0);
     glColor4f(1, 1, 1, 1);
     for (int i = 0; i < MaxLights; ++i) glDisable(GL_LIGHT0 + i);
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glDisableClientState(GL_NORMAL_ARRAY);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    arrays_ = false;
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
   }
@@ -283,31 +277,21 @@ class TGl1Backend : public TRenderBackend {
 
   void Draw(TPrimitive primitive, const TRenderVertex* vertices, int count, bool vertexColors) override {
     if (count <= 0) return;
-    if (!arrays_) {
-      glEnableClientState(GL_VERTEX_ARRAY);
-      glEnableClientState(GL_NORMAL_ARRAY);
-      glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    // Immediate mode, a normal only where it changes: Mesa's pictures from client arrays
+    // differ from these by a level in a few pixels.
+    glBegin(PrimitiveOf(primitive));
+    for (int i = 0; i < count; ++i) {
+      const TRenderVertex& v = vertices[i];
+      if (vertexColors) glColor4fv(v.Color);
+      if (i == 0 || std::memcmp(v.Normal, vertices[i - 1].Normal, sizeof v.Normal) != 0) glNormal3fv(v.Normal);
+      glTexCoord2fv(v.TexCoord);
+      glVertex3fv(v.Position);
     }
-    const GLsizei stride = sizeof(TRenderVertex);
-    glVertexPointer(3, GL_FLOAT, stride, vertices->Position);
-    glNormalPointer(GL_FLOAT, stride, vertices->Normal);
-    glTexCoordPointer(2, GL_FLOAT, stride, vertices->TexCoord);
-    if (vertexColors) {
-      glEnableClientState(GL_COLOR_ARRAY);
-      glColorPointer(4, GL_FLOAT, stride, vertices->Color);
-    }
-    glDrawArrays(PrimitiveOf(primitive), 0, count);
-    if (vertexColors) glDisableClientState(GL_COLOR_ARRAY);
-    if (!arrays_) {
-      glDisableClientState(GL_VERTEX_ARRAY);
-      glDisableClientState(GL_NORMAL_ARRAY);
-      glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    }
+    glEnd();
   }
 
  private:
   int width_ = 0, height_ = 0;
-  bool arrays_ = false;  // the client arrays are on (inside a scene)
   PFNGLWINDOWPOS2IPROC windowPos2i_ = nullptr;
 };
 

@@ -2,7 +2,7 @@
 // The renderer: the one narrow interface the scene engine and the window's overlay draw
 // through. Nothing above it includes a GL header; each backend's .cpp does:
 //
-//   Gl1Backend.cpp  OpenGL 1.x fixed function (client vertex arrays, glDrawPixels)
+//   Gl1Backend.cpp  OpenGL 1.x fixed function (immediate mode, glDrawPixels)
 //   Es3Backend.cpp  OpenGL ES 3.0 / WebGL 2 shaders carrying the fixed-function lighting
 //
 // Both draw the same pictures (to a few levels in a few pixels). The platform creates one
