@@ -50,9 +50,8 @@ class TWebBackend : public TPlatformBackend {
   }
 
   bool Initialize(std::string& error) override {
-    // Keys reach SDL from the whole page, not only from a focused canvas, as a full-screen
-    // window gets every key.
-    SDL_SetHint(SDL_HINT_EMSCRIPTEN_KEYBOARD_ELEMENT, "#window");
+    // Without SDL_HINT_EMSCRIPTEN_KEYBOARD_ELEMENT keys reach SDL from the whole page, not
+    // only from a focused canvas, as a full-screen window gets every key.
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
       error = std::string("cannot start the page's video: ") + SDL_GetError();
       return false;

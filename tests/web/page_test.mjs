@@ -169,7 +169,7 @@ async function gameTests(browser) {
 
   if (orxArg) {
     await test("?map= plays a generated map", async () => {
-      execFileSync(orxArg, ["generate", "--seed", "7", "--size", "24x16", path.join(site, "maps", "made.orx")]);
+      execFileSync(orxArg, ["generate", "--seed", "7", "--size", "24x16", "--npcs", "4", "--items", "4", path.join(site, "maps", "made.orx")]);
       const played = await startGame(browser, "?map=maps/made.orx");
       await waitFor("a picture of the map", async () => (await played.canvasPixels()).lit > 1000, 120000);
       assert.deepEqual(played.dialogs, []);
