@@ -5,6 +5,63 @@ import { spawn } from "node:child_process";
 import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
+import zlib from "node:zlib";
+
+// The pixels of a PNG (8-bit RGB or RGBA, not interlaced, as Chromium writes them):
+// { width, height, rgba } with 4 bytes a pixel.
+export function decodePng(png) {
+  if (png.readUInt32BE(0) !== 0x89504e47) throw new Error("not a PNG");
+  let offset = 8, width = 0, height = 0, channels = 0;
+  const idat = [];
+  while (offset < png.length) {
+    const length = png.readUInt32BE(offset);
+    const type = png.toString("latin1", offset + 4, offset + 8);
+    const body = png.subarray(offset + 8, offset + 8 + length);
+    if (type === "IHDR") {
+      width = body.readUInt32BE(0);
+      height = body.readUInt32BE(4);
+      if (body[8] !== 8 || body[12] !== 0 || (body[9] !== 2 && body[9] !== 6)) throw new Error("unsupported PNG");
+      channels = body[9] === 6 ? 4 : 3;
+    } else if (type === "IDAT") idat.push(body);
+    offset += 12 + length;
+  }
+  const raw = zlib.inflateSync(Buffer.concat(idat));
+  const stride = width * channels;
+  const rows = Buffer.alloc(stride * height);
+  for (let y = 0; y < height; ++y) {
+    const filter = raw[y * (stride + 1)];
+    const line = raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1));
+    for (let x = 0; x < stride; ++x) {
+      const a = x >= channels ? rows[y * stride + x - channels] : 0;
+      const b = y > 0 ? rows[(y - 1) * stride + x] : 0;
+      const c = x >= channels && y > 0 ? rows[(y - 1) * stride + x - channels] : 0;
+      let v = line[x];
+      if (filter === 1) v += a;
+      else if (filter === 2) v += b;
+      else if (filter === 3) v += (a + b) >> 1;
+      else if (filter === 4) { const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
+        v += pa <= pb && pa <= pc ? a : pb <= pc ? b : c; }
+      rows[y * stride + x] = v & 255;
+    }
+  }
+  const rgba = Buffer.alloc(width * height * 4);
+  for (let i = 0; i < width * height; ++i) {
+    for (let k = 0; k < 3; ++k) rgba[i * 4 + k] = rows[i * channels + k];
+    rgba[i * 4 + 3] = channels === 4 ? rows[i * channels + 3] : 255;
+  }
+  return { width, height, rgba };
+}
+
+// What a picture shows: how many pixels are not black, and a digest of all of them.
+export function pictureStats({ width, height, rgba }) {
+  let lit = 0, hash = 0;
+  for (let i = 0; i < rgba.length; i += 4) {
+    const v = rgba[i] + rgba[i + 1] + rgba[i + 2];
+    if (v > 24) lit++;
+    hash = (Math.imul(hash, 31) + v) >>> 0;
+  }
+  return { width, height, lit, hash };
+}
 
 // Waits until `check()` gives a truthy value, asking every `everyMs`, for at most
 // `timeoutMs`; throws with `what` after that. The machine may be busy: limits are generous.
@@ -122,6 +179,15 @@ export class Page {
     }
   }
 
+  // Only the tab in front gets animation frames: the game's loop runs there.
+  async front() {
+    await this.send("Page.bringToFront");
+  }
+
+  async close() {
+    await this.browser.send("Target.closeTarget", { targetId: this.targetId }).catch(() => {});
+  }
+
   async goto(url) {
     await this.send("Page.navigate", { url });
   }
@@ -139,20 +205,20 @@ export class Page {
     return Buffer.from(data, "base64");
   }
 
-  // The RGBA pixels of the canvas as the page shows it, read inside the page.
-  async canvasPixels() {
-    return this.eval(`(async () => {
-      const shot = await createImageBitmap(document.getElementById("canvas"));
-      const c = new OffscreenCanvas(shot.width, shot.height);
-      const g = c.getContext("2d");
-      g.drawImage(shot, 0, 0);
-      const d = g.getImageData(0, 0, shot.width, shot.height).data;
-      let lit = 0, sum = 0;
-      for (let i = 0; i < d.length; i += 4) { const v = d[i] + d[i + 1] + d[i + 2]; if (v > 24) lit++; sum = (sum * 31 + v) >>> 0; }
-      return { width: shot.width, height: shot.height, lit, hash: sum };
-    })()`);
+  // What the page shows now (a screenshot): see pictureStats.
+  async picture() {
+    return pictureStats(decodePng(await this.screenshot()));
   }
 
+  async keyDown(code, key, keyCode) {
+    await this.send("Input.dispatchKeyEvent", { type: "rawKeyDown", code, key, windowsVirtualKeyCode: keyCode, nativeVirtualKeyCode: keyCode });
+  }
+
+  async keyUp(code, key, keyCode) {
+    await this.send("Input.dispatchKeyEvent", { type: "keyUp", code, key, windowsVirtualKeyCode: keyCode, nativeVirtualKeyCode: keyCode });
+  }
+
+  // A key pressed and released; `holdMs` is how long it is held (input, not a judgement).
   async key(code, key, keyCode, { holdMs = 0 } = {}) {
     const base = { code, key, windowsVirtualKeyCode: keyCode, nativeVirtualKeyCode: keyCode };
     await this.send("Input.dispatchKeyEvent", { type: "rawKeyDown", ...base });

@@ -1,24 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The game's page in headless Chromium, served by a plain static server.
 //
-//   node --experimental-websocket tests/web/page_test.mjs SITE [--page-only] [--native-log FILE]
+//   node --experimental-websocket tests/web/page_test.mjs SITE [--page-only] [--orx ORX]
+//        [--native-build BUILD]
 //
 // SITE is a built site (build-web/site). --page-only runs what needs the page alone (no
-// WebGL 2, map URLs refused before anything is fetched, a missing map). --native-log names
-// the log.txt of the native game started the same way, whose lines the page's console must
-// hold in the same order (times and the work folder aside).
+// WebGL 2, map URLs refused before anything is fetched, a missing map). --orx (the native
+// map tool) makes the maps of the walk and ?map= tests. --native-build runs that build's
+// game under Xvfb (native_log.sh): the page's console must hold its log's lines in the same
+// order (times, folders and the screen aside).
 import assert from "node:assert/strict";
 import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
 import { execFileSync } from "node:child_process";
-import { Browser, waitFor } from "./cdp.mjs";
+import { Browser, decodePng, waitFor } from "./cdp.mjs";
 import { serve } from "./serve.mjs";
 
 const args = process.argv.slice(2);
 const siteArg = args.find((a) => !a.startsWith("--"));
 const pageOnly = args.includes("--page-only");
-const nativeLogArg = args.includes("--native-log") ? args[args.indexOf("--native-log") + 1] : null;
+const nativeBuildArg = args.includes("--native-build") ? args[args.indexOf("--native-build") + 1] : null;
 const orxArg = args.includes("--orx") ? args[args.indexOf("--orx") + 1] : null;
 if (!siteArg) {
   console.error("usage: page_test.mjs SITE [--page-only] [--native-log FILE] [--orx ORX]");
@@ -103,6 +105,7 @@ if (failures.length > 0) {
 
 async function startGame(browser, query = "") {
   const page = await browser.newPage();
+  await page.front();
   await page.goto(base + "index.html" + query);
   await waitFor("the page ready to start", async () => {
     const state = await pageState(page);
@@ -116,13 +119,29 @@ async function startGame(browser, query = "") {
   return page;
 }
 
+// Share (0..1) of the pixels that differ by more than a few levels between two pictures,
+// the top and bottom bands (frame-rate text, status image) left out.
+function changedShare(a, b) {
+  let changed = 0, count = 0;
+  for (let y = 80; y < Math.min(a.height, b.height) - 88; ++y) {
+    for (let x = 0; x < Math.min(a.width, b.width); ++x) {
+      const i = (y * a.width + x) * 4, j = (y * b.width + x) * 4;
+      const d = Math.abs(a.rgba[i] - b.rgba[j]) + Math.abs(a.rgba[i + 1] - b.rgba[j + 1]) + Math.abs(a.rgba[i + 2] - b.rgba[j + 2]);
+      if (d > 60) changed++;
+      count++;
+    }
+  }
+  return count > 0 ? changed / count : 0;
+}
+
 // The message of a log line, or of a native log line, with what differs by machine masked.
 function messageOf(line) {
   return line.replace(/^\[\d\d:\d\d:\d\d\]/, "")
     .replace(/^(Main module initialization begin, date ).*/, "$1DATE")
     .replace(/^(Work folder set to ).*/, "$1FOLDER")
     .replace(/^(Screen resolution is ).*/, "$1SIZE")
-    .replace(/^(Content Component aligned to rectangle ).*/, "$1RECT");
+    .replace(/^(Content Component aligned to rectangle ).*/, "$1RECT")
+    .replace(/^(MapModule received a map loading request with filename: ).*?(Episodes\/)/, "$1GAME/$2");
 }
 
 async function gameTests(browser) {
@@ -130,48 +149,66 @@ async function gameTests(browser) {
   await test("the episode starts on a plain static server and is drawn", async () => {
     page = await startGame(browser);
     await waitFor("the session's first lines", () => page.logLines().some((l) => l.endsWith("Main module initialized")));
-    await waitFor("a picture on the canvas", async () => (await page.canvasPixels()).lit > 1000, 120000);
+    await waitFor("a picture on the canvas", async () => (await page.picture()).lit > 1000, 120000);
     const lines = page.logLines();
     assert.match(lines[0], /^\[\d\d:\d\d:\d\d\]Main module initialization begin, date \d{4}-\d\d-\d\d$/);
     assert.equal(messageOf(lines[1]), "Application: orrindel");
     assert.deepEqual(page.dialogs, [], "no message box on a good start");
-    if (nativeLogArg) {
-      const native = fs.readFileSync(nativeLogArg, "utf8").split("\r\n").filter((l) => l !== "").map(messageOf);
-      const shown = lines.map(messageOf);
-      // Every start-up line of the native game, up to its first line of play, in order.
-      const startUp = native.slice(0, native.indexOf("MDI initialized") + 1);
-      assert.ok(startUp.length > 5, "the native log has its start-up");
-      assert.deepEqual(shown.slice(0, startUp.length), startUp);
-    }
   });
 
   await test("arrow keys walk", async () => {
-    assert.ok(page, "no game");
-    const before = await page.canvasPixels();
-    const code = { code: "ArrowUp", key: "ArrowUp", windowsVirtualKeyCode: 38, nativeVirtualKeyCode: 38 };
-    await page.send("Input.dispatchKeyEvent", { type: "rawKeyDown", ...code });
-    try {
-      await waitFor("the picture to change while Up is held", async () => (await page.canvasPixels()).hash !== before.hash, 60000);
-    } finally {
-      await page.send("Input.dispatchKeyEvent", { type: "keyUp", ...code });
+    assert.ok(orxArg, "--orx is needed to make the hall map");
+    // An open hall in the middle of a larger map: wherever the player lands, walking moves
+    // the camera, which shifts the whole view (tests/e2e/lib.sh, as the native play test).
+    const hall = execFileSync("bash", ["-c", `source "${path.resolve("tests/e2e/lib.sh")}" && hall_map`]);
+    fs.writeFileSync(path.join(root, "hall.json"), hall);
+    execFileSync(orxArg, ["encode", path.join(root, "hall.json"), "-o", path.join(site, "maps", "hall.orx")]);
+    const walker = await startGame(browser, "?map=maps/hall.orx");
+    await waitFor("a picture of the hall", async () => (await walker.picture()).lit > 1000, 120000);
+    // What the view does on its own between two pictures: the creatures, the frame rate.
+    const still = decodePng(await walker.screenshot());
+    const idle = changedShare(still, decodePng(await walker.screenshot()));
+    const enough = Math.max(0.3, 3 * idle);
+    let moved = 0;
+    for (let attempt = 0; attempt < 4 && moved < enough; ++attempt) {
+      const start = decodePng(await walker.screenshot());
+      await walker.keyDown("ArrowUp", "ArrowUp", 38);
+      try {
+        await waitFor("the view to move while Up is held", async () => {
+          moved = changedShare(start, decodePng(await walker.screenshot()));
+          return moved >= enough;
+        }, 15000).catch(() => {});
+      } finally {
+        await walker.keyUp("ArrowUp", "ArrowUp", 38);
+      }
+      if (moved < enough) await walker.key("ArrowLeft", "ArrowLeft", 37, { holdMs: 400 });  // a wall ahead: turn
     }
+    await walker.close();
+    assert.ok(moved >= enough, `the view moved ${moved.toFixed(3)} of its pixels (on its own ${idle.toFixed(3)})`);
   });
 
   await test("Escape ends the game with the log's last line and offers log.txt", async () => {
     assert.ok(page, "no game");
+    await page.front();
     await page.key("Escape", "Escape", 27);
     await waitFor("the game to end", async () => (await pageState(page)) === "ended", 60000);
     const lines = page.logLines();
     assert.equal(messageOf(lines[lines.length - 1]), "--End of Log--");
     const saved = await page.eval("fetch(document.getElementById('download').href).then((r) => r.text())");
     assert.equal(saved, lines.map((l) => l + "\r\n").join(""), "log.txt holds exactly the console's lines");
+    if (nativeBuildArg) {
+      const native = execFileSync(path.resolve("tests/web/native_log.sh"), { env: { ...process.env, ORR_BUILD: nativeBuildArg } })
+        .toString().split("\r\n").filter((l) => l !== "").map(messageOf);
+      assert.ok(native.length > 20, "the native game logged its run");
+      assert.deepEqual(lines.map(messageOf), native);
+    }
   });
 
   if (orxArg) {
     await test("?map= plays a generated map", async () => {
       execFileSync(orxArg, ["generate", "--seed", "7", "--size", "24x16", "--npcs", "4", "--items", "4", path.join(site, "maps", "made.orx")]);
       const played = await startGame(browser, "?map=maps/made.orx");
-      await waitFor("a picture of the map", async () => (await played.canvasPixels()).lit > 1000, 120000);
+      await waitFor("a picture of the map", async () => (await played.picture()).lit > 1000, 120000);
       assert.deepEqual(played.dialogs, []);
     });
   }
