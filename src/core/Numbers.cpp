@@ -8,6 +8,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "core/FloatText.h"
+
 namespace orr {
 
 namespace {
@@ -68,7 +70,7 @@ float StrToSingle(std::string_view text) {
 
   float value = 0;
   const char* first = text.data() + mantissaStart;
-  auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
+  auto [end, error] = FloatFromChars(first, text.data() + text.size(), value);
   if (error == std::errc::result_out_of_range) {
     // Too large or too small for 32 bits: find the decimal magnitude of the leading digit.
     std::int64_t magnitude = exponent;

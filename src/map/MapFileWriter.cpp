@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "map/MapFileWriter.h"
+#include "core/FloatText.h"
 #include "platform/Paths.h"
 
 #include <charconv>
@@ -81,7 +82,7 @@ std::string TMapFileWriter::Content(int wrap, bool crlf) const {
 
 std::string SingleToText(float value) {
   char text[64];
-  auto result = std::to_chars(text, text + sizeof text, value);
+  auto result = FloatToChars(text, text + sizeof text, value);
   return std::string(text, result.ptr);
 }
 

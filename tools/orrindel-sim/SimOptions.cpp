@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/FloatText.h"
 #include "platform/Keys.h"
 #include "platform/Paths.h"
 
@@ -76,8 +77,10 @@ bool ParseUnsigned(const std::string& text, std::uint64_t max, std::uint64_t& va
 }
 
 bool ParseFinite(const std::string& text, float& value) {
-  // from_chars takes no leading '+'; a plain decimal or exponent form only.
-  return ParseWhole(text, value) && std::isfinite(value);
+  // No leading '+'; a plain decimal or exponent form only.
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = FloatFromChars(text.data(), end, value);
+  return !text.empty() && ec == std::errc() && ptr == end && std::isfinite(value);
 }
 
 std::vector<std::string> Split(const std::string& text, char separator) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/FloatText.h"
 #include "core/Random.h"
 #include "entities/UEntityStructures.h"
 #include "scene/GLViewer.h"
@@ -13,13 +14,13 @@ namespace orr::sim {
 
 std::string ShortestFloat(float value) {
   char buffer[32];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  auto [end, ec] = FloatToChars(buffer, buffer + sizeof buffer, value);
   return std::string(buffer, end);
 }
 
 std::string ShortestDouble(double value) {
   char buffer[32];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  auto [end, ec] = FloatToChars(buffer, buffer + sizeof buffer, value);
   return std::string(buffer, end);
 }
 

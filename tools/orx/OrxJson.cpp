@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "core/FloatText.h"
 #include "map/MapFileWriter.h"
 
 namespace orr {
@@ -21,7 +22,7 @@ namespace {
 double Printable(float value) {
   const std::string text = SingleToText(value);
   double result = 0;
-  std::from_chars(text.data(), text.data() + text.size(), result);
+  FloatFromChars(text.data(), text.data() + text.size(), result);
   return result;
 }
 

@@ -9,6 +9,7 @@
 #include "TiledData.h"
 #include "TiledDocument.h"
 #include "TiledNames.h"
+#include "core/FloatText.h"
 #include "platform/Paths.h"
 
 namespace orr::tiled {
@@ -31,7 +32,7 @@ bool ParseInteger(std::string_view text, long long& value) {
 
 bool ParseReal(std::string_view text, double& value) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  const auto [end, ec] = FloatFromChars(text.data(), text.data() + text.size(), value);
   return ec == std::errc() && end == text.data() + text.size() && !text.empty() && std::isfinite(value);
 }
 
