@@ -141,5 +141,8 @@ class THeadlessBackend : public TPlatformBackend {
 // the renderer backend RequestedRenderer() names (the fixed-function one where the driver
 // has no OpenGL ES 3.0).
 std::unique_ptr<TPlatformBackend> CreateSdlBackend();
+// The page's backend (built for the browser only): SDL2 on a canvas that fills the page,
+// a WebGL 2 context, the page's dialogs as message boxes; it never waits.
+std::unique_ptr<TPlatformBackend> CreateWebBackend();
 
 }  // namespace orr

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The SDL2 backend: one borderless full-screen window with an OpenGL context (OpenGL ES 3.0
 // or OpenGL 1.x, as the renderer backend needs), SDL's event queue as the message queue,
-// SDL message boxes.
+// SDL message boxes. (The page has its own, WebBackend.)
+#ifndef __EMSCRIPTEN__
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -23,59 +24,12 @@
 #include "platform/Fonts.h"
 #include "platform/Gamepad.h"
 #include "platform/Keys.h"
+#include "platform/RendererPaintContext.h"
+#include "platform/SdlKeys.h"
 #include "scene/backend/RenderBackend.h"
 
 namespace orr {
 namespace {
-
-// Virtual-key code -> scancode for the keys the game and its tools may poll.
-SDL_Scancode ScancodeOf(int vk) {
-  if (vk >= 'A' && vk <= 'Z') return static_cast<SDL_Scancode>(SDL_SCANCODE_A + (vk - 'A'));
-  if (vk >= '1' && vk <= '9') return static_cast<SDL_Scancode>(SDL_SCANCODE_1 + (vk - '1'));
-  if (vk == '0') return SDL_SCANCODE_0;
-  if (vk >= VK_F1 && vk < VK_F1 + 12) return static_cast<SDL_Scancode>(SDL_SCANCODE_F1 + (vk - VK_F1));
-  if (vk >= VK_F1 + 12 && vk <= VK_F24) return static_cast<SDL_Scancode>(SDL_SCANCODE_F13 + (vk - VK_F1 - 12));
-  switch (vk) {
-    case 8: return SDL_SCANCODE_BACKSPACE;
-    case 9: return SDL_SCANCODE_TAB;
-    case VK_RETURN: return SDL_SCANCODE_RETURN;
-    case 16: return SDL_SCANCODE_LSHIFT;
-    case 17: return SDL_SCANCODE_LCTRL;
-    case 18: return SDL_SCANCODE_LALT;
-    case VK_ESCAPE: return SDL_SCANCODE_ESCAPE;
-    case VK_SPACE: return SDL_SCANCODE_SPACE;
-    case VK_LEFT: return SDL_SCANCODE_LEFT;
-    case VK_UP: return SDL_SCANCODE_UP;
-    case VK_RIGHT: return SDL_SCANCODE_RIGHT;
-    case VK_DOWN: return SDL_SCANCODE_DOWN;
-    default: return SDL_SCANCODE_UNKNOWN;
-  }
-}
-
-// The right-hand twin of a key that the system reports for either hand (Shift, Ctrl, Alt)
-// and the keypad's Enter; SDL_SCANCODE_UNKNOWN for every other key.
-SDL_Scancode TwinScancodeOf(int vk) {
-  switch (vk) {
-    case VK_RETURN: return SDL_SCANCODE_KP_ENTER;
-    case 16: return SDL_SCANCODE_RSHIFT;
-    case 17: return SDL_SCANCODE_RCTRL;
-    case 18: return SDL_SCANCODE_RALT;
-    default: return SDL_SCANCODE_UNKNOWN;
-  }
-}
-
-int VirtualKeyOf(SDL_Scancode code) {
-  static const std::array<int, SDL_NUM_SCANCODES> table = [] {
-    std::array<int, SDL_NUM_SCANCODES> t{};
-    for (int vk = 1; vk < 256; ++vk) {
-      SDL_Scancode s = ScancodeOf(vk);
-      if (s != SDL_SCANCODE_UNKNOWN && t[s] == 0) t[s] = vk;
-    }
-    for (int vk : {VK_RETURN, 16, 17, 18}) t[TwinScancodeOf(vk)] = vk;
-    return t;
-  }();
-  return code >= 0 && code < SDL_NUM_SCANCODES ? table[code] : 0;
-}
 
 #ifdef _WIN32
 
@@ -157,32 +111,6 @@ void EndChildProcesses() {
 }
 
 #endif
-
-// The window's 2D drawing, all through the renderer.
-class TRendererPaintContext : public TPaintContext {
- public:
-  TRendererPaintContext(TRenderBackend& renderer, int width, int height)
-      : renderer_(renderer), width_(width), height_(height) {
-    renderer_.BeginPaint(width, height);
-  }
-  int WindowWidth() const override { return width_; }
-  int WindowHeight() const override { return height_; }
-  void FillRect(int left, int top, int width, int height, unsigned rgb) override {
-    renderer_.FillRect(left, top, width, height, rgb);
-  }
-  void DrawImage(int left, int top, int width, int height, const unsigned* pixels) override {
-    renderer_.DrawImage(left, top, width, height, pixels);
-  }
-  void SetViewport(int left, int top, int width, int height) override {
-    renderer_.SetViewport(left, top, width, height);
-  }
-  void ResetViewport() override { renderer_.ResetViewport(); }
-  TRenderBackend* Renderer() override { return &renderer_; }
-
- private:
-  TRenderBackend& renderer_;
-  int width_, height_;
-};
 
 class TSdlBackend : public TPlatformBackend {
  public:
@@ -301,17 +229,8 @@ class TSdlBackend : public TPlatformBackend {
   void CloseMessageBoxes() override { EndChildProcesses(); }
 
   TKeyStates KeyStates() override {
-    TKeyStates keys;
     SDL_PumpEvents();
-    const Uint8* state = SDL_GetKeyboardState(nullptr);
-    if (state == nullptr) return keys;
-    for (std::size_t vk = 0; vk < keys.size(); ++vk) {
-      const SDL_Scancode code = ScancodeOf(static_cast<int>(vk));
-      if (code == SDL_SCANCODE_UNKNOWN) continue;
-      const SDL_Scancode twin = TwinScancodeOf(static_cast<int>(vk));
-      keys[vk] = state[code] != 0 || (twin != SDL_SCANCODE_UNKNOWN && state[twin] != 0);
-    }
-    return keys | pads_.HeldKeys();
+    return SdlKeyStates() | pads_.HeldKeys();
   }
 
   bool CreateMainWindow(std::string& error) override {
@@ -448,3 +367,5 @@ class TSdlBackend : public TPlatformBackend {
 std::unique_ptr<TPlatformBackend> CreateSdlBackend() { return std::make_unique<TSdlBackend>(); }
 
 }  // namespace orr
+
+#endif  // !__EMSCRIPTEN__

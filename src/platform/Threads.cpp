@@ -9,6 +9,8 @@
 #include <unistd.h>
 #endif
 
+#include <stdexcept>
+
 #include "platform/Application.h"
 
 namespace orr {
@@ -24,6 +26,10 @@ TThread::~TThread() {
 
 void TThread::Start() {
   if (thread_.joinable() || finished_) return;
+#ifdef ORR_NO_THREADS
+  // The page has no threads: its workers are frame tasks (see ThreadedTimer.h).
+  throw std::logic_error("a worker thread was started where there are no threads");
+#endif
   thread_ = std::thread([this] {
 #ifdef _WIN32
     nativeId_ = static_cast<int>(GetCurrentThreadId());

@@ -208,6 +208,38 @@ TEST_F(OrxTest, CheckReportsWhatWouldMisbehave) {
   }
 }
 
+// What the page says about a map it is given: the loader's message, the check's errors
+// (the game does not start), or nothing with the warnings apart (the map plays).
+TEST_F(OrxTest, AMapFileIsRefusedWithTheLoadersMessageOrTheChecksErrors) {
+  std::vector<std::string> warnings;
+  EXPECT_EQ(RefusalOfMapFile(Path("none.orx"), "maps/none.orx", warnings), "maps/none.orx: no such file");
+  {
+    std::ofstream(Path("broken.orx"), std::ios::binary) << "not a map at all";
+  }
+  EXPECT_THAT(RefusalOfMapFile(Path("broken.orx"), "broken.orx", warnings),
+              ::testing::StartsWith("broken.orx: unreadable: "));
+  EXPECT_THAT(warnings, ::testing::IsEmpty());
+
+  json bad = YardSource();
+  bad["EntitySpawns"].push_back({{"x", 1.5}, {"y", 1.5}, {"Kind", 0}, {"Index", 7}, {"Param1", "0"}, {"Param2", ""}});
+  bad["EntitySpawns"].push_back({{"x", 2.5}, {"y", 2.5}, {"Kind", 4}, {"Index", 0}, {"Param1", "0"}, {"Param2", ""}});
+  bad.erase("EntityCount");
+  LoadSource(bad);
+  EXPECT_EQ(RefusalOfMapFile(Path("map.orx"), "m.orx", warnings),
+            "m.orx: error: entity 3 (kind 0 index 7 at 1.5, 1.5): creature index 7 is outside 0..6: the game has no speed, "
+            "weapon or sprites for it\n"
+            "m.orx: 1 error(s), 1 warning(s)");
+  EXPECT_THAT(warnings, ::testing::ElementsAre(::testing::StartsWith("m.orx: warning: entity 4 (Armor Pad at 2.5, 2.5): amount 0")));
+
+  warnings.clear();
+  json fine = YardSource();
+  fine["EntitySpawns"].push_back({{"x", 2.5}, {"y", 2.5}, {"Kind", 4}, {"Index", 0}, {"Param1", "0"}, {"Param2", ""}});
+  fine.erase("EntityCount");
+  LoadSource(fine);
+  EXPECT_EQ(RefusalOfMapFile(Path("map.orx"), "m.orx", warnings), "");
+  EXPECT_EQ(warnings.size(), 1u);
+}
+
 TEST_F(OrxTest, CheckNamesAnImportedMapsObjectsAndTiledRows) {
   json source = YardSource();
   source["EntitySpawns"].push_back(
