@@ -24,7 +24,9 @@ namespace {
 // segmentation fault too).
 char LogFile[4096];
 long UtcOffsetSeconds = 0;
+#ifndef __EMSCRIPTEN__
 alignas(16) char HandlerStack[64 * 1024];
+#endif
 
 // What handled each signal before (a sanitizer's report, say): it still runs, after the save.
 struct sigaction Previous[std::size(FatalSignals)];
