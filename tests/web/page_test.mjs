@@ -210,6 +210,21 @@ async function gameTests(browser) {
       const played = await startGame(browser, "?map=maps/made.orx");
       await waitFor("a picture of the map", async () => (await played.picture()).lit > 1000, 120000);
       assert.deepEqual(played.dialogs, []);
+      assert.ok(played.logLines().some((l) => l.endsWith("filename: /maps/chosen.orx")), "the session loaded the map");
+      await played.close();
+    });
+
+    await test("orx export-web makes a site that plays the author's map", async () => {
+      execFileSync(orxArg, ["export-web", path.join(site, "maps", "made.orx"), path.join(root, "exported"), "--site", siteArg]);
+      const page = await browser.newPage();
+      await page.front();
+      await page.goto(`http://127.0.0.1:${port}/exported/`);
+      await waitFor("the exported page ready", async () => (await pageState(page)) === "ready", 300000);
+      assert.match(await panelText(page), /Ready to play episode\.orx/);
+      await page.eval("orrindelPage.startGame()");
+      await waitFor("the map's picture", async () => (await page.picture()).lit > 1000, 120000);
+      assert.ok(page.logLines().some((l) => l.endsWith("filename: /maps/chosen.orx")), "the session loaded the map");
+      await page.close();
     });
   }
 
