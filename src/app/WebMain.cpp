@@ -8,6 +8,7 @@
 #include <emscripten.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,11 +55,12 @@ void RunFrame() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string mapFile, mapName;
+  std::string mapFile, mapName, seed;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--map") mapFile = argv[i + 1];
     if (option == "--map-name") mapName = argv[i + 1];
+    if (option == "--seed") seed = argv[i + 1];
   }
   if (!mapFile.empty()) {
     // Judged before the game starts, as `orx check` judges it: a map the game cannot play
@@ -75,7 +77,11 @@ int main(int argc, char** argv) {
   }
   EventLogEcho = EchoLogLine;
   Program = std::make_unique<TProgramRun>(CreateWebBackend());
-  if (!Program->Start(GameCreationSteps())) {
+  // index.html?seed=N: the start the simulator and the draw check make for seed N (the
+  // page's picture compared with the native game's), silent.
+  TCreationExtras extras;
+  if (!seed.empty()) extras = ReproducibleStart(static_cast<std::uint32_t>(std::strtoul(seed.c_str(), nullptr, 10)));
+  if (!Program->Start(GameCreationSteps(extras))) {
     EndProgram();
     return 0;
   }
