@@ -51,6 +51,7 @@ constexpr TStreamMessage StreamMessages[] = {
     {0x80070057, "One of the parameters is invalid."},
 };
 
+#ifndef __EMSCRIPTEN__
 constexpr int StateStopped = 0;
 constexpr int StateRunning = 2;
 
@@ -60,7 +61,6 @@ int64_t FramesToTime(int64_t frames, int rate) {
   return t > INT64_MAX ? INT64_MAX : static_cast<int64_t>(t);
 }
 
-#ifndef __EMSCRIPTEN__
 // The libsndfile stream: decodes to 16-bit native-endian PCM, one block per update.
 class TSndFileStream : public TAudioMediaStream {
  public:

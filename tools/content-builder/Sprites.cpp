@@ -246,9 +246,14 @@ void DrawFlash(TFigure& f, const TStyle& w, TVec m, std::uint32_t seed) {
     f.Glow(pts, m, 18, white, orange, red);
   } else if (kind == "launcher") {
     star(9, 4.0f, 4, 140);
-    for (int i = 0; i < 5; ++i)
-      f.Circle(m + TVec{dice.Range(-5, 5), dice.Range(-2, 3)}, dice.Range(1.8f, 2.8f),
-               TPaint(Hex(0xb8b2a6), 1.0f, 0.0f, 0.2f));
+    for (int i = 0; i < 5; ++i) {
+      // One throw per statement: the order a compiler evaluates a call's arguments in is
+      // its own, and the puffs would land elsewhere with another compiler.
+      const float radius = dice.Range(1.8f, 2.8f);
+      const float x = dice.Range(-5, 5);
+      const float y = dice.Range(-2, 3);
+      f.Circle(m + TVec{x, y}, radius, TPaint(Hex(0xb8b2a6), 1.0f, 0.0f, 0.2f));
+    }
   } else if (kind == "detonator") {
     // Radio burst: arcs in front of the antenna.
     for (int i = 0; i < 3; ++i) {
