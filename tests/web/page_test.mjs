@@ -272,6 +272,21 @@ async function gameTests(browser) {
     });
   }
 
+  await test("a missing episode is the game's message box in the page, and the game ends", async () => {
+    const page = await browser.newPage();
+    await page.front();
+    await page.goto(base + "index.html");
+    await waitFor("the page ready to start", async () => (await pageState(page)) === "ready", 300000);
+    await page.eval("Module.FS.unlink('/game/Episodes/Test/Promo4.orx')");
+    await page.eval("orrindelPage.startGame()");
+    await waitFor("the game to end", async () => (await pageState(page)) === "ended", 120000);
+    assert.deepEqual(page.dialogs.map((d) => d.type + ": " + d.message), ["alert: Orrindel\n\nDefault map file not found! Aborting..."]);
+    assert.match(await panelText(page), /Default map file not found! Aborting\.\.\./);
+    const lines = page.logLines();
+    assert.equal(messageOf(lines[lines.length - 1]), "--End of Log--");
+    await page.close();
+  });
+
   await test("a broken map is refused with the loader's message and nothing runs", async () => {
     const refused = await browser.newPage();
     await refused.goto(base + "index.html?map=maps/broken.orx");
