@@ -6,6 +6,9 @@
 #else
 #include <unistd.h>
 #endif
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 
 #include <chrono>
 #include <climits>
@@ -17,6 +20,19 @@
 namespace orr {
 
 TApplication* Application = nullptr;
+
+#ifdef __EMSCRIPTEN__
+namespace {
+
+// Under node, the program's file is the script node runs (build-web/bin/orrindel-sim.js), the
+// absolute path written into `buffer`; its length, or 0 in a page.
+EM_JS(int, NodeScriptFileName, (char* buffer, int size), {
+  if (typeof process === 'undefined' || !process.argv || process.argv.length < 2) return 0;
+  return stringToUTF8(require('path').resolve(process.argv[1]), buffer, size);
+});
+
+}  // namespace
+#endif
 
 namespace {
 
@@ -65,6 +81,9 @@ std::string ExecutableFileName() {
     buffer.resize(buffer.size() * 2);  // cut short: a longer buffer
   }
 #elif defined(__EMSCRIPTEN__)
+  char buffer[PATH_MAX + 1];
+  const int n = NodeScriptFileName(buffer, sizeof buffer);
+  if (n > 0 && n < PATH_MAX) return std::string(buffer, static_cast<size_t>(n));
   return "/game/orrindel";  // the page mounts the game's folder there
 #else
   char buffer[PATH_MAX + 1];
