@@ -81,12 +81,12 @@ function(orr_add_unit_test name)
     ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/scripts/lsan.supp")
 endfunction()
 
-# orr_add_e2e_test(NAME SCRIPT): a shell script that drives the real game, label "e2e".
+# orr_add_e2e_test(NAME SCRIPT [ARGS...]): a shell script that drives the real game, label "e2e".
 function(orr_add_e2e_test name script)
   if(WIN32)
     return()  # the Windows build's end-to-end tests run under Wine: tests/windows/
   endif()
-  add_test(NAME ${name} COMMAND bash ${script})
+  add_test(NAME ${name} COMMAND bash ${script} ${ARGN})
   set_tests_properties(${name} PROPERTIES LABELS e2e TIMEOUT 300 RUN_SERIAL TRUE
     ENVIRONMENT "ORR_BUILD=${CMAKE_BINARY_DIR};ORR_SOURCE=${CMAKE_SOURCE_DIR}")
 endfunction()
@@ -107,6 +107,9 @@ function(orr_add_tool name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ORR_BIN_DIR})
+  if(EMSCRIPTEN)
+    orr_web_node_tool(${name})
+  endif()
   if(NOT T_BUILD_ONLY)
     # Windows keeps the tools beside the game (cmake/Windows.cmake).
     if(NOT DEFINED ORR_INSTALL_TOOL_DIR)

@@ -48,33 +48,77 @@ TCreationExtras ReproducibleStart(std::uint32_t seed) {
   };
 }
 
-int RunProgram(std::unique_ptr<TPlatformBackend> backend, const std::vector<TCreationStep>& steps,
-               const TProgramBody& body) {
-  TApplication app(std::move(backend));
-  std::string error;
-  if (!app.Initialize(error)) {
-    std::fprintf(stderr, "orrindel: %s\n", error.c_str());
-    return 1;
-  }
-  int exitCode = 0;
+TProgramRun::TProgramRun(std::unique_ptr<TPlatformBackend> backend)
+    : app_(std::make_unique<TApplication>(std::move(backend))) {}
+
+TProgramRun::~TProgramRun() { Finish(); }
+
+template <class F>
+bool TProgramRun::Guarded(const F& part) {
   try {
-    for (const auto& step : steps) step(app);
-    if (body) {
-      body(app);
-    } else {
-      app.Run();
-    }
+    part();
+    return true;
   } catch (const EApplicationHalt& halt) {
-    exitCode = halt.ExitCode;
+    exitCode_ = halt.ExitCode;
   } catch (const std::exception& e) {
     // Only a constructor can get here (creation handlers are caught by the application).
     std::fprintf(stderr, "orrindel: start-up failed: %s\n", e.what());
-    exitCode = 1;
+    exitCode_ = 1;
   }
-  // Shutdown: every owned object, last created first, then the units' global state.
-  app.Shutdown();
-  RunFinalizations();
-  return exitCode;
+  ended_ = true;
+  return false;
+}
+
+bool TProgramRun::Start(const std::vector<TCreationStep>& steps) {
+  std::string error;
+  if (!app_->Initialize(error)) {
+    std::fprintf(stderr, "orrindel: %s\n", error.c_str());
+    exitCode_ = 1;
+    ended_ = true;
+    return false;
+  }
+  initialized_ = true;
+  return Guarded([&] {
+    for (const auto& step : steps) step(*app_);
+  });
+}
+
+void TProgramRun::RunBody(const TProgramBody& body) {
+  if (ended_) return;
+  Guarded([&] {
+    if (body) {
+      body(*app_);
+    } else {
+      app_->Run();
+    }
+  });
+  ended_ = true;
+}
+
+bool TProgramRun::Frame() {
+  if (ended_) return false;
+  Guarded([&] {
+    if (!app_->RunFrame()) ended_ = true;
+  });
+  return !ended_;
+}
+
+int TProgramRun::Finish() {
+  if (finished_) return exitCode_;
+  finished_ = true;
+  ended_ = true;
+  if (initialized_) {
+    app_->Shutdown();
+    RunFinalizations();
+  }
+  return exitCode_;
+}
+
+int RunProgram(std::unique_ptr<TPlatformBackend> backend, const std::vector<TCreationStep>& steps,
+               const TProgramBody& body) {
+  TProgramRun run(std::move(backend));
+  if (run.Start(steps)) run.RunBody(body);
+  return run.Finish();
 }
 
 }  // namespace orr

@@ -41,4 +41,35 @@ using TProgramBody = std::function<void(TApplication&)>;
 int RunProgram(std::unique_ptr<TPlatformBackend> backend, const std::vector<TCreationStep>& steps,
                const TProgramBody& body = {});
 
+// The same program in three parts, for a host that owns the loop and calls back once per
+// frame (the page: a browser never lets a program wait). Start runs the creation steps,
+// each Frame one turn of the loop (TApplication::RunFrame), Finish the shutdown; the exit
+// code and the start-up failure line are RunProgram's.
+class TProgramRun {
+ public:
+  explicit TProgramRun(std::unique_ptr<TPlatformBackend> backend);
+  ~TProgramRun();
+  // Opens the backend and runs the steps; false when the program ended already (no
+  // display, a halt, a constructor that failed): Finish then gives the code.
+  bool Start(const std::vector<TCreationStep>& steps);
+  // Runs `body` (without one, the message loop) to its end instead of frames.
+  void RunBody(const TProgramBody& body);
+  // One frame; false once the program has ended (the terminate request, a halt).
+  bool Frame();
+  // Shuts down once (every owned object, last created first, then the units' global
+  // state) and returns the exit code.
+  int Finish();
+  bool Ended() const { return ended_; }
+  TApplication& App() { return *app_; }
+
+ private:
+  template <class F>
+  bool Guarded(const F& part);
+  std::unique_ptr<TApplication> app_;
+  bool initialized_ = false;
+  bool ended_ = false;
+  bool finished_ = false;
+  int exitCode_ = 0;
+};
+
 }  // namespace orr

@@ -5,7 +5,9 @@
 #include <windows.h>
 #define ENABLE_SNDFILE_WINDOWS_PROTOTYPES 1
 #endif
+#ifndef __EMSCRIPTEN__
 #include <sndfile.h>
+#endif
 
 #include <algorithm>
 #include <climits>
@@ -49,6 +51,7 @@ constexpr TStreamMessage StreamMessages[] = {
     {0x80070057, "One of the parameters is invalid."},
 };
 
+#ifndef __EMSCRIPTEN__
 constexpr int StateStopped = 0;
 constexpr int StateRunning = 2;
 
@@ -136,6 +139,7 @@ class TSndFileStream : public TAudioMediaStream {
   int64_t end_ = 0;
   int state_ = StateStopped;
 };
+#endif  // __EMSCRIPTEN__
 
 }  // namespace
 
@@ -211,6 +215,14 @@ void SeekTo(TAudioFileReader& reader, int64_t position) {
   reader.CurrentPosition = target;
 }
 
+#ifdef __EMSCRIPTEN__
+// The web build decodes no audio files (the game plays none): opening one is an error of
+// its own, as a file the decoder cannot read is.
+std::unique_ptr<TAudioFileReader> OpenAudioFileReader(const std::string& fileName) {
+  throw EAudioReadError("Cannot read the audio file \"" + fileName + "\": this build decodes no audio files",
+                        E_FAIL_RESULT);
+}
+#else
 std::unique_ptr<TAudioFileReader> OpenAudioFileReader(const std::string& fileName) {
   SF_INFO info{};
 #ifdef _WIN32
@@ -248,5 +260,6 @@ std::unique_ptr<TAudioFileReader> OpenAudioFileReader(const std::string& fileNam
   CheckStreamResult(reader->Stream->GetState(&state));
   return reader;
 }
+#endif  // __EMSCRIPTEN__
 
 }  // namespace orr

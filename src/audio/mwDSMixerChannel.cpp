@@ -35,6 +35,55 @@ void TPositionTimes::Record(uint32_t startOffset, uint32_t endOffset, int64_t st
 // ---------------------------------------------------------------------------------------
 // TmwUpdateChannelThread
 
+#ifdef ORR_NO_THREADS
+
+namespace {
+std::uint64_t SteadyMs() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+}
+}  // namespace
+
+TmwUpdateChannelThread::TmwUpdateChannelThread(TmwDSMixerChannel* channel, const std::string& mutexName)
+    : channel_(channel), mutex_(OpenNamedMutex(mutexName)) {}
+
+TmwUpdateChannelThread::~TmwUpdateChannelThread() { Shutdown(); }
+
+void TmwUpdateChannelThread::Start() {
+  if (taskId_ != 0 || Application == nullptr) return;
+  taskId_ = Application->AddFrameTask([this](std::uint64_t nowMs) { RunTask(nowMs); });
+}
+
+void TmwUpdateChannelThread::Shutdown() {
+  active_ = false;
+  if (taskId_ != 0 && Application != nullptr) Application->RemoveFrameTask(taskId_);
+  taskId_ = 0;
+  mutex_.reset();
+}
+
+void TmwUpdateChannelThread::Activate() {
+  active_ = true;
+  const std::uint64_t now = SteadyMs();
+  schedule_.Restart(now);
+  schedule_.Resume(now);
+}
+
+void TmwUpdateChannelThread::RunTask(std::uint64_t nowMs) {
+  if (!active_ || !schedule_.Due(nowMs, static_cast<int>(UpdatePeriod.load()))) return;
+  if (!mutex_ || !mutex_->try_lock()) return;
+  try {
+    channel_->UpdateTick();
+  } catch (const std::exception& e) {
+    channel_->TickFailed(e.what());
+  } catch (...) {
+    channel_->TickFailed("Unknown failure");
+  }
+  mutex_->unlock();
+}
+
+#else
+
 TmwUpdateChannelThread::TmwUpdateChannelThread(TmwDSMixerChannel* channel, const std::string& mutexName)
     : channel_(channel), mutex_(OpenNamedMutex(mutexName)) {}
 
@@ -90,6 +139,8 @@ void TmwUpdateChannelThread::Execute() {
     mutex_->unlock();
   }
 }
+
+#endif
 
 // ---------------------------------------------------------------------------------------
 // TmwDSMixerChannel

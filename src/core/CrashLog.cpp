@@ -25,7 +25,9 @@ namespace {
 // segmentation fault too).
 char LogFile[4096];
 long UtcOffsetSeconds = 0;
+#ifndef __EMSCRIPTEN__
 alignas(16) char HandlerStack[64 * 1024];
+#endif
 
 // What handled each signal before (a sanitizer's report, say): it still runs, after the save.
 struct sigaction Previous[std::size(FatalSignals)];
@@ -108,10 +110,14 @@ void InstallCrashLogSave(const std::string& logFile) {
   localtime_r(&now, &local);
   UtcOffsetSeconds = local.tm_gmtoff;
 
+#ifndef __EMSCRIPTEN__
+  // The web has no alternate signal stack, and raises no signal for a fault: a trap there
+  // ends the program through the page's own handler.
   stack_t stack{};
   stack.ss_sp = HandlerStack;
   stack.ss_size = sizeof HandlerStack;
   ::sigaltstack(&stack, nullptr);
+#endif
   struct sigaction action {};
   action.sa_sigaction = OnFatalSignal;
   sigemptyset(&action.sa_mask);

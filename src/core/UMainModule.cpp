@@ -56,8 +56,11 @@ std::uint32_t MillisecondsSinceMidnightUtc() {
 
 }  // namespace
 
+void (*EventLogEcho)(const std::string& line) = nullptr;
+
 void LogEvent(const std::string& message) {
   EventLog.push_back("[" + FormatNow("%H:%M:%S") + "]" + message);
+  if (EventLogEcho != nullptr) EventLogEcho(EventLog.back());
 }
 
 std::string LogFolder() {

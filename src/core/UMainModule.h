@@ -25,6 +25,10 @@ extern bool LogSaveEnabled;
 
 // Appends "[HH:MM:SS]message" to EventLog (no file access).
 void LogEvent(const std::string& message);
+// Called with every line as it is added to the event log, exactly as log.txt will hold it
+// (the page prints each to the browser's console). None by default; a host sets it once,
+// before the main module is created.
+extern void (*EventLogEcho)(const std::string& line);
 // The folder of the game's log.txt: WorkFolder, unless the system refuses the user to write
 // there (a game installed into a system folder); then the user's state folder,
 // $XDG_STATE_HOME/orrindel/ or ~/.local/state/orrindel/ (see UserStateFolder), made here

@@ -6,6 +6,9 @@
 #else
 #include <unistd.h>
 #endif
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 
 #include <chrono>
 #include <climits>
@@ -17,6 +20,19 @@
 namespace orr {
 
 TApplication* Application = nullptr;
+
+#ifdef __EMSCRIPTEN__
+namespace {
+
+// Under node, the program's file is the script node runs (build-web/bin/orrindel-sim.js), the
+// absolute path written into `buffer`; its length, or 0 in a page.
+EM_JS(int, NodeScriptFileName, (char* buffer, int size), {
+  if (typeof process === 'undefined' || !process.argv || process.argv.length < 2) return 0;
+  return stringToUTF8(require('path').resolve(process.argv[1]), buffer, size);
+});
+
+}  // namespace
+#endif
 
 namespace {
 
@@ -64,6 +80,11 @@ std::string ExecutableFileName() {
     if (n < buffer.size()) return Utf8FromWide(buffer.substr(0, n));
     buffer.resize(buffer.size() * 2);  // cut short: a longer buffer
   }
+#elif defined(__EMSCRIPTEN__)
+  char buffer[PATH_MAX + 1];
+  const int n = NodeScriptFileName(buffer, sizeof buffer);
+  if (n > 0 && n < PATH_MAX) return std::string(buffer, static_cast<size_t>(n));
+  return "/game/orrindel";  // the page mounts the game's folder there
 #else
   char buffer[PATH_MAX + 1];
   ssize_t n = readlink("/proc/self/exe", buffer, PATH_MAX);
@@ -102,6 +123,65 @@ void TApplication::Run() {
 }
 
 void TApplication::Terminate() { backend_->PostQuit(); }
+
+bool TApplication::RunFrame() {
+  if (!running_) {
+    running_ = true;
+    if (MainForm != nullptr) MainForm->Show();
+  }
+  TPlatformEvent event;
+  while (!terminated_ && backend_->PollEvent(event)) Dispatch(event);
+  if (terminated_) return false;
+  RunFrameTasks();
+  CheckSynchronize();
+  if (terminated_) return false;
+  PaintIfNeeded();
+  // The idle turn of the loop without its wait: the host calls again next frame.
+  bool done = true;
+  if (OnIdle) {
+    try {
+      OnIdle(done);
+    } catch (const EApplicationHalt&) {
+      throw;
+    } catch (...) {
+      HandleCurrentException(this);
+    }
+  }
+  CheckSynchronize();
+  backend_->PresentFrame();
+  return !terminated_;
+}
+
+int TApplication::AddFrameTask(std::function<void(std::uint64_t nowMs)> task) {
+  const int id = nextFrameTaskId_++;
+  frameTasks_.push_back({id, std::move(task)});
+  return id;
+}
+
+void TApplication::RemoveFrameTask(int id) {
+  for (auto& task : frameTasks_)
+    if (task.Id == id) task.Run = nullptr;  // erased after the pass: a task may remove itself
+}
+
+void TApplication::RunFrameTasks() {
+  const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::steady_clock::now().time_since_epoch())
+                       .count();
+  // By index: a task may add tasks (they run from the next pass on).
+  const std::size_t count = frameTasks_.size();
+  for (std::size_t i = 0; i < count && i < frameTasks_.size(); ++i) {
+    if (!frameTasks_[i].Run) continue;
+    auto run = frameTasks_[i].Run;  // a copy: the task may remove itself while it runs
+    try {
+      run(static_cast<std::uint64_t>(now));
+    } catch (const EApplicationHalt&) {
+      throw;
+    } catch (...) {
+      HandleCurrentException(this);
+    }
+  }
+  std::erase_if(frameTasks_, [](const TFrameTask& task) { return !task.Run; });
+}
 
 void TApplication::ProcessMessages() {
   TPlatformEvent event;
@@ -204,6 +284,10 @@ TModalResult TApplication::MessageBox(const std::string& text, const std::string
                                       TMsgBoxKind kind) {
   // Once the process is asked to end, nobody is there to answer: the box answers as closed.
   if (backend_->TerminationRequested()) return kind == TMsgBoxKind::Plain ? TModalResult::Ok : TModalResult::Cancel;
+#ifdef ORR_NO_THREADS
+  // No threads: the page's box is modal by itself and nothing can be handed over meanwhile.
+  return backend_->ShowMessageBox(caption, text, kind);
+#else
   // The box runs on a thread of its own; the main thread meanwhile serves hand-overs, as
   // a modal loop would, and takes the box down when the process is asked to end.
   bool done = false;
@@ -236,6 +320,7 @@ TModalResult TApplication::MessageBox(const std::string& text, const std::string
   }
   box.join();
   return result;
+#endif
 }
 
 void TApplication::ShowMessage(const std::string& text) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -77,6 +78,19 @@ class TApplication : public TComponent {
   void ProcessMessages();
   // Handles one message, or paints, or idles; what one turn of the loop does.
   void HandleMessage();
+  // One frame of a loop that the host drives (a browser calls it once per animation
+  // frame): the first call shows the main form; each handles every pending message, runs
+  // the frame tasks that are due, paints if needed and gives the idle handler one turn,
+  // never waiting. The loop of Run and this one run the same handlers in the same order;
+  // false once a terminate request was handled (Terminated).
+  bool RunFrame();
+  // Frame tasks: work that a worker thread does where threads exist, run by the frame loop
+  // where they do not (the page has no threads). `task` is called with the milliseconds of
+  // a steady clock once per frame until removed; the id removes it.
+  int AddFrameTask(std::function<void(std::uint64_t nowMs)> task);
+  void RemoveFrameTask(int id);
+  // Runs every frame task once; the frame loop calls it, tests may too.
+  void RunFrameTasks();
 
   // Central exception handling: drops EAbort, else calls OnException, else shows the
   // message in a plain box. Call from inside a catch block.
@@ -148,6 +162,13 @@ class TApplication : public TComponent {
   std::condition_variable syncDone_;     // a blocking call ran
   std::condition_variable syncPending_;  // a call was queued
   std::deque<std::shared_ptr<TSyncCall>> syncQueue_;
+
+  struct TFrameTask {
+    int Id;
+    std::function<void(std::uint64_t)> Run;
+  };
+  std::vector<TFrameTask> frameTasks_;
+  int nextFrameTaskId_ = 1;
 };
 
 // The one application object of the process (set by its constructor, cleared by its

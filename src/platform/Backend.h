@@ -13,6 +13,8 @@
 
 namespace orr {
 
+class TRenderBackend;
+
 struct TPlatformEvent {
   enum class TKind { None, Quit, KeyDown, MouseWheel, Expose, Wake };
   TKind Kind = TKind::None;
@@ -36,6 +38,9 @@ class TPaintContext {
   virtual void SetViewport(int left, int top, int width, int height) = 0;
   // Restores the whole-window 2D state after a 3D draw.
   virtual void ResetViewport() = 0;
+  // The renderer 3D drawing goes through (scene/backend/RenderBackend.h); nullptr where
+  // nothing is drawn.
+  virtual TRenderBackend* Renderer() { return nullptr; }
 };
 
 class TPlatformBackend {
@@ -132,7 +137,12 @@ class THeadlessBackend : public TPlatformBackend {
   bool windowShown_ = false;
 };
 
-// The SDL2 backend: one borderless full-screen window with an OpenGL context.
+// The SDL2 backend: one borderless full-screen window with an OpenGL context, drawn through
+// the renderer backend RequestedRenderer() names (the fixed-function one where the driver
+// has no OpenGL ES 3.0).
 std::unique_ptr<TPlatformBackend> CreateSdlBackend();
+// The page's backend (built for the browser only): SDL2 on a canvas that fills the page,
+// a WebGL 2 context, the page's dialogs as message boxes; it never waits.
+std::unique_ptr<TPlatformBackend> CreateWebBackend();
 
 }  // namespace orr

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/DisplayLoss.h"
 
-#ifdef _WIN32
+#if defined(_WIN32) || defined(__EMSCRIPTEN__)
 
 namespace orr {
 
-// Windows' display belongs to the session: it cannot go away under a running program, so
-// there is nothing to watch.
+// Windows' display belongs to the session, and a page's canvas to the page: neither can go
+// away under a running program, so there is nothing to watch.
 void WatchDisplayLoss(std::function<void()>*) {}
 void ForgetDisplayLoss(std::function<void()>*) {}
 
@@ -44,4 +44,4 @@ void ForgetDisplayLoss(std::function<void()>* hook) {
 
 }  // namespace orr
 
-#endif  // _WIN32
+#endif  // _WIN32 || __EMSCRIPTEN__

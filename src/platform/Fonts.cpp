@@ -3,7 +3,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#else
+#elif !defined(__EMSCRIPTEN__)
 #include <fontconfig/fontconfig.h>
 #endif
 #include <ft2build.h>
@@ -22,12 +22,13 @@
 
 namespace orr {
 
-#ifdef _WIN32
+#if defined(_WIN32) || defined(__EMSCRIPTEN__)
+#define ORR_FONTS_BY_FREETYPE 1
 
 // Windows: the fonts in the Windows Fonts folder, read by FreeType. A name no font there
 // carries falls back as fontconfig falls back on Linux: a monospaced family to Liberation
 // Mono, any other to DejaVu Sans, both shipped in the game's own Fonts folder (Wine's
-// Fonts folder is empty).
+// Fonts folder is empty). The web has no fonts of its own: only the shipped ones.
 namespace {
 
 struct TFontFile {
@@ -45,6 +46,7 @@ std::string Lowered(std::string text) {
 // The faces of every font file in `folder`, in file-name order.
 std::vector<TFontFile> ScanFonts(const std::string& folder) {
   std::vector<TFontFile> fonts;
+  if (folder.empty()) return fonts;
   FT_Library library = nullptr;
   if (FT_Init_FreeType(&library) != 0) return fonts;
   std::vector<std::string> files;
@@ -73,10 +75,14 @@ std::vector<TFontFile> ScanFonts(const std::string& folder) {
 }
 
 std::string WindowsFontsFolder() {
+#ifdef __EMSCRIPTEN__
+  return {};
+#else
   wchar_t windows[MAX_PATH];
   const UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return {};
   return Utf8FromWide(std::wstring(windows, n)) + "\\Fonts";
+#endif
 }
 
 const std::vector<TFontFile>& SystemFonts() {
@@ -88,7 +94,11 @@ const std::vector<TFontFile>& ShippedFonts() {
   static const std::vector<TFontFile> fonts = [] {
     const std::string exe = ExecutableFileName();
     const std::size_t cut = LastPathSeparator(exe);
+#ifdef _WIN32
     return ScanFonts((cut == std::string::npos ? std::string(".") : exe.substr(0, cut)) + "\\Fonts");
+#else
+    return ScanFonts((cut == std::string::npos ? std::string(".") : exe.substr(0, cut)) + "/Fonts");
+#endif
   }();
   return fonts;
 }
@@ -181,7 +191,7 @@ struct TFontFace::TImpl {
   FT_Library Library = nullptr;
   FT_Face Face = nullptr;
   std::string File;
-  std::vector<unsigned char> Data;  // the font file, on Windows (FreeType opens no wide names)
+  std::vector<unsigned char> Data;  // the font file, on Windows (FreeType opens no wide names) and the web
   int Ascent = 0;
   int Descent = 0;
   ~TImpl() {
@@ -196,7 +206,7 @@ TFontFace::~TFontFace() = default;
 std::unique_ptr<TFontFace> TFontFace::Open(const std::string& family, int pixelHeight,
                                            bool bold, std::string& error) {
   auto impl = std::make_unique<TImpl>();
-#ifdef _WIN32
+#ifdef ORR_FONTS_BY_FREETYPE
   const TFontFile match = MatchFont(family, bold);
   impl->File = match.File;
 #else
@@ -206,7 +216,7 @@ std::unique_ptr<TFontFace> TFontFace::Open(const std::string& family, int pixelH
     error = "no font file matches \"" + family + "\"";
     return nullptr;
   }
-#ifdef _WIN32
+#ifdef ORR_FONTS_BY_FREETYPE
   std::ifstream in(PathFromUtf8(impl->File), std::ios::binary);
   impl->Data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   const bool opened = FT_Init_FreeType(&impl->Library) == 0 &&

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The SDL2 backend: one borderless full-screen window with an OpenGL 1.x context, SDL's
-// event queue as the message queue, SDL message boxes.
-#define GL_GLEXT_PROTOTYPES 1
+// The SDL2 backend: one borderless full-screen window with an OpenGL context (OpenGL ES 3.0
+// or OpenGL 1.x, as the renderer backend needs), SDL's event queue as the message queue,
+// SDL message boxes. (The page has its own, WebBackend.)
+#ifndef __EMSCRIPTEN__
 #ifdef _WIN32
 #include <windows.h>
 #endif
-#include <GL/gl.h>
-#include <GL/glext.h>
 #include <SDL.h>
 
 #include <signal.h>
@@ -25,58 +24,12 @@
 #include "platform/Fonts.h"
 #include "platform/Gamepad.h"
 #include "platform/Keys.h"
+#include "platform/RendererPaintContext.h"
+#include "platform/SdlKeys.h"
+#include "scene/backend/RenderBackend.h"
 
 namespace orr {
 namespace {
-
-// Virtual-key code -> scancode for the keys the game and its tools may poll.
-SDL_Scancode ScancodeOf(int vk) {
-  if (vk >= 'A' && vk <= 'Z') return static_cast<SDL_Scancode>(SDL_SCANCODE_A + (vk - 'A'));
-  if (vk >= '1' && vk <= '9') return static_cast<SDL_Scancode>(SDL_SCANCODE_1 + (vk - '1'));
-  if (vk == '0') return SDL_SCANCODE_0;
-  if (vk >= VK_F1 && vk < VK_F1 + 12) return static_cast<SDL_Scancode>(SDL_SCANCODE_F1 + (vk - VK_F1));
-  if (vk >= VK_F1 + 12 && vk <= VK_F24) return static_cast<SDL_Scancode>(SDL_SCANCODE_F13 + (vk - VK_F1 - 12));
-  switch (vk) {
-    case 8: return SDL_SCANCODE_BACKSPACE;
-    case 9: return SDL_SCANCODE_TAB;
-    case VK_RETURN: return SDL_SCANCODE_RETURN;
-    case 16: return SDL_SCANCODE_LSHIFT;
-    case 17: return SDL_SCANCODE_LCTRL;
-    case 18: return SDL_SCANCODE_LALT;
-    case VK_ESCAPE: return SDL_SCANCODE_ESCAPE;
-    case VK_SPACE: return SDL_SCANCODE_SPACE;
-    case VK_LEFT: return SDL_SCANCODE_LEFT;
-    case VK_UP: return SDL_SCANCODE_UP;
-    case VK_RIGHT: return SDL_SCANCODE_RIGHT;
-    case VK_DOWN: return SDL_SCANCODE_DOWN;
-    default: return SDL_SCANCODE_UNKNOWN;
-  }
-}
-
-// The right-hand twin of a key that the system reports for either hand (Shift, Ctrl, Alt)
-// and the keypad's Enter; SDL_SCANCODE_UNKNOWN for every other key.
-SDL_Scancode TwinScancodeOf(int vk) {
-  switch (vk) {
-    case VK_RETURN: return SDL_SCANCODE_KP_ENTER;
-    case 16: return SDL_SCANCODE_RSHIFT;
-    case 17: return SDL_SCANCODE_RCTRL;
-    case 18: return SDL_SCANCODE_RALT;
-    default: return SDL_SCANCODE_UNKNOWN;
-  }
-}
-
-int VirtualKeyOf(SDL_Scancode code) {
-  static const std::array<int, SDL_NUM_SCANCODES> table = [] {
-    std::array<int, SDL_NUM_SCANCODES> t{};
-    for (int vk = 1; vk < 256; ++vk) {
-      SDL_Scancode s = ScancodeOf(vk);
-      if (s != SDL_SCANCODE_UNKNOWN && t[s] == 0) t[s] = vk;
-    }
-    for (int vk : {VK_RETURN, 16, 17, 18}) t[TwinScancodeOf(vk)] = vk;
-    return t;
-  }();
-  return code >= 0 && code < SDL_NUM_SCANCODES ? table[code] : 0;
-}
 
 #ifdef _WIN32
 
@@ -109,12 +62,6 @@ BOOL CALLBACK CloseIfOurDialog(HWND window, LPARAM) {
 }
 
 void EndChildProcesses() { EnumWindows(CloseIfOurDialog, 0); }
-
-// Windows' OpenGL library exports OpenGL 1.1 only; later entry points come from the driver.
-PFNGLWINDOWPOS2IPROC WindowPos2i = nullptr;
-void LoadGlEntryPoints() {
-  WindowPos2i = reinterpret_cast<PFNGLWINDOWPOS2IPROC>(SDL_GL_GetProcAddress("glWindowPos2i"));
-}
 
 #else
 
@@ -163,70 +110,17 @@ void EndChildProcesses() {
   }
 }
 
-PFNGLWINDOWPOS2IPROC WindowPos2i = glWindowPos2i;
-void LoadGlEntryPoints() {}
-
 #endif
-
-class TGlPaintContext : public TPaintContext {
- public:
-  TGlPaintContext(int width, int height) : width_(width), height_(height) { ResetViewport(); }
-  int WindowWidth() const override { return width_; }
-  int WindowHeight() const override { return height_; }
-
-  void FillRect(int left, int top, int width, int height, unsigned rgb) override {
-    if (width <= 0 || height <= 0) return;
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(left, height_ - top - height, width, height);
-    glClearColor(((rgb >> 16) & 255) / 255.0f, ((rgb >> 8) & 255) / 255.0f, (rgb & 255) / 255.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glDisable(GL_SCISSOR_TEST);
-  }
-
-  void DrawImage(int left, int top, int width, int height, const unsigned* pixels) override {
-    if (width <= 0 || height <= 0 || pixels == nullptr) return;
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    // Rows come top first: start at the top row and draw downwards.
-    if (WindowPos2i == nullptr) return;  // a driver without OpenGL 1.4 draws no overlay
-    WindowPos2i(left, height_ - top);
-    glPixelZoom(1.0f, -1.0f);
-    glDrawPixels(width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
-    glPixelZoom(1.0f, 1.0f);
-    glDisable(GL_BLEND);
-  }
-
-  void SetViewport(int left, int top, int width, int height) override {
-    glViewport(left, height_ - top - height, width, height);
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(left, height_ - top - height, width, height);
-  }
-
-  void ResetViewport() override {
-    glViewport(0, 0, width_, height_);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_CULL_FACE);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, width_, height_, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-  }
-
- private:
-  int width_, height_;
-};
 
 class TSdlBackend : public TPlatformBackend {
  public:
   ~TSdlBackend() override {
     ForgetDisplayLoss(&OnDisplayLost);
+    if (renderer_ != nullptr) {
+      SetLiveRenderer(nullptr);
+      SDL_GL_MakeCurrent(window_, context_);
+      renderer_.reset();
+    }
     if (context_ != nullptr) SDL_GL_DeleteContext(context_);
     if (window_ != nullptr) SDL_DestroyWindow(window_);
     pads_.Stop();
@@ -335,17 +229,8 @@ class TSdlBackend : public TPlatformBackend {
   void CloseMessageBoxes() override { EndChildProcesses(); }
 
   TKeyStates KeyStates() override {
-    TKeyStates keys;
     SDL_PumpEvents();
-    const Uint8* state = SDL_GetKeyboardState(nullptr);
-    if (state == nullptr) return keys;
-    for (std::size_t vk = 0; vk < keys.size(); ++vk) {
-      const SDL_Scancode code = ScancodeOf(static_cast<int>(vk));
-      if (code == SDL_SCANCODE_UNKNOWN) continue;
-      const SDL_Scancode twin = TwinScancodeOf(static_cast<int>(vk));
-      keys[vk] = state[code] != 0 || (twin != SDL_SCANCODE_UNKNOWN && state[twin] != 0);
-    }
-    return keys | pads_.HeldKeys();
+    return SdlKeyStates() | pads_.HeldKeys();
   }
 
   bool CreateMainWindow(std::string& error) override {
@@ -358,13 +243,36 @@ class TSdlBackend : public TPlatformBackend {
       error = SDL_GetError();
       return false;
     }
+    // The shader renderer on an OpenGL ES 3.0 context; where the driver gives none (or the
+    // context cannot carry the renderer) the fixed-function one on an ordinary context.
+    if (RequestedRenderer() == TRendererKind::Es3 && CreateContext(TRendererKind::Es3, error)) return true;
+    return CreateContext(TRendererKind::Gl1, error);
+  }
+
+  bool CreateContext(TRendererKind kind, std::string& error) {
+    if (kind == TRendererKind::Es3) {
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+    } else {
+      // SDL's defaults: a compatibility context.
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+    }
     context_ = SDL_GL_CreateContext(window_);
     if (context_ == nullptr) {
       error = std::string("no OpenGL context: ") + SDL_GetError();
       return false;
     }
     SDL_GL_SetSwapInterval(0);  // never wait for the vertical retrace
-    LoadGlEntryPoints();
+    renderer_ = CreateRenderBackend(kind, error);
+    if (renderer_ == nullptr) {
+      SDL_GL_DeleteContext(context_);
+      context_ = nullptr;
+      return false;
+    }
+    SetLiveRenderer(renderer_.get());
     return true;
   }
 
@@ -389,11 +297,11 @@ class TSdlBackend : public TPlatformBackend {
     SDL_GL_MakeCurrent(window_, context_);
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(window_, &w, &h);
-    TGlPaintContext ctx(w, h);
+    TRendererPaintContext ctx(*renderer_, w, h);
     paint(ctx);
     // Starts the rasteriser's threads on the frame; the swap waits for them. Whatever the
     // caller does before PresentFrame overlaps with the drawing.
-    glFlush();
+    renderer_->Flush();
     framePending_ = true;
     return true;
   }
@@ -449,6 +357,7 @@ class TSdlBackend : public TPlatformBackend {
   int screenWidth_ = 0, screenHeight_ = 0;
   SDL_Window* window_ = nullptr;
   SDL_GLContext context_ = nullptr;
+  std::unique_ptr<TRenderBackend> renderer_;  // drawing with context_
   bool framePending_ = false;  // painted and flushed, not yet swapped to the screen
   TGamepads pads_;
 };
@@ -458,3 +367,5 @@ class TSdlBackend : public TPlatformBackend {
 std::unique_ptr<TPlatformBackend> CreateSdlBackend() { return std::make_unique<TSdlBackend>(); }
 
 }  // namespace orr
+
+#endif  // !__EMSCRIPTEN__

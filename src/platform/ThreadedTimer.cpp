@@ -7,6 +7,30 @@
 
 namespace orr {
 
+void TTimerSchedule::Restart(std::uint64_t nowMs) {
+  start_ = nowMs;
+  if (suspended_) suspendedAt_ = nowMs;
+}
+
+void TTimerSchedule::Suspend(std::uint64_t nowMs) {
+  if (suspended_) return;
+  suspended_ = true;
+  suspendedAt_ = nowMs;
+}
+
+void TTimerSchedule::Resume(std::uint64_t nowMs) {
+  if (!suspended_) return;
+  suspended_ = false;
+  start_ += nowMs - suspendedAt_;  // the time parked does not count
+}
+
+bool TTimerSchedule::Due(std::uint64_t nowMs, int intervalMs) {
+  if (suspended_ || intervalMs < 0) return false;
+  if (nowMs - start_ < static_cast<std::uint64_t>(intervalMs)) return false;
+  start_ = nowMs;
+  return true;
+}
+
 TTimerThread::TTimerThread(TThreadedTimer* owner) : Owner(owner) {}
 
 void TTimerThread::SignalWakeUp() {
@@ -77,6 +101,58 @@ void TTimerThread::Execute() {
   }
 }
 
+#ifdef ORR_NO_THREADS
+
+namespace {
+std::uint64_t SteadyMs() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+}
+}  // namespace
+
+TThreadedTimer::TThreadedTimer(TComponent* owner) : TComponent(owner) {
+  if (Application != nullptr)
+    taskId_ = Application->AddFrameTask([this](std::uint64_t nowMs) { RunTask(nowMs); });
+}
+
+TThreadedTimer::~TThreadedTimer() {
+  enabled_ = false;
+  if (Application != nullptr && taskId_ != 0) Application->RemoveFrameTask(taskId_);
+}
+
+void TThreadedTimer::RunTask(std::uint64_t nowMs) {
+  if (schedule_.Due(nowMs, interval_)) Tick();
+}
+
+void TThreadedTimer::UpdateTimer() {
+  const std::uint64_t now = SteadyMs();
+  if (enabled_) {
+    if (interval_ != 0 || AllowZero) {
+      schedule_.Restart(now);
+      schedule_.Resume(now);
+    }
+  } else {
+    schedule_.Suspend(now);
+  }
+}
+
+void TThreadedTimer::SetEnabled(bool value) {
+  if (value == enabled_) return;
+  enabled_ = value;
+  UpdateTimer();
+}
+
+void TThreadedTimer::SetInterval(int value) {
+  if (value == interval_) return;
+  bool wasEnabled = enabled_;
+  SetEnabled(false);
+  interval_ = value;
+  SetEnabled(wasEnabled);
+}
+
+#else
+
 TThreadedTimer::TThreadedTimer(TComponent* owner)
     : TComponent(owner), thread_(std::make_unique<TTimerThread>(this)) {
   thread_->Interval = 1000;
@@ -117,6 +193,8 @@ void TThreadedTimer::SetInterval(int value) {
   thread_->Interval = value;
   SetEnabled(wasEnabled);
 }
+
+#endif
 
 void TThreadedTimer::Tick() {
   if (!enabled_ || !OnTimer || IsDestroying()) return;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -16,6 +17,26 @@
 namespace orr {
 
 class TThreadedTimer;
+
+// When a timer without a thread of its own ticks (the page has no threads: its timers are
+// frame tasks). The same rules as the worker's: a period starts in full when the timer is
+// (re)enabled or woken and after each tick; time spent suspended does not count; a
+// negative period never runs out. Times are milliseconds of a steady clock.
+class TTimerSchedule {
+ public:
+  // Starts a new full period at `nowMs` (enable, wake-up).
+  void Restart(std::uint64_t nowMs);
+  void Suspend(std::uint64_t nowMs);
+  void Resume(std::uint64_t nowMs);
+  bool Suspended() const { return suspended_; }
+  // True once when the period has run out; the next period starts at `nowMs`.
+  bool Due(std::uint64_t nowMs, int intervalMs);
+
+ private:
+  std::uint64_t start_ = 0;
+  std::uint64_t suspendedAt_ = 0;
+  bool suspended_ = true;
+};
 
 class TTimerThread : public TThread {
  public:
@@ -44,6 +65,37 @@ class TTimerThread : public TThread {
   bool suspended_ = true;
 };
 
+#ifdef ORR_NO_THREADS
+
+// Without threads the period is measured by a frame task of the application.
+class TThreadedTimer : public TComponent {
+ public:
+  explicit TThreadedTimer(TComponent* owner);
+  ~TThreadedTimer() override;
+
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool value);
+  int Interval() const { return interval_; }
+  void SetInterval(int value);
+  bool AllowZero = false;
+  TThreadPriority ThreadPriority() const { return priority_; }
+  void SetThreadPriority(TThreadPriority priority) { priority_ = priority; }
+  std::function<void(TThreadedTimer* sender)> OnTimer;
+
+  void Tick();
+
+ private:
+  void UpdateTimer();
+  void RunTask(std::uint64_t nowMs);
+  bool enabled_ = false;
+  int interval_ = 1000;
+  TThreadPriority priority_ = TThreadPriority::Normal;
+  TTimerSchedule schedule_;
+  int taskId_ = 0;
+};
+
+#else
+
 class TThreadedTimer : public TComponent {
  public:
   explicit TThreadedTimer(TComponent* owner);
@@ -67,5 +119,7 @@ class TThreadedTimer : public TComponent {
   bool enabled_ = false;
   std::unique_ptr<TTimerThread> thread_;
 };
+
+#endif
 
 }  // namespace orr

@@ -3,11 +3,13 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#else
+#elif !defined(__EMSCRIPTEN__)
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #endif
+
+#include <stdexcept>
 
 #include "platform/Application.h"
 
@@ -24,9 +26,15 @@ TThread::~TThread() {
 
 void TThread::Start() {
   if (thread_.joinable() || finished_) return;
+#ifdef ORR_NO_THREADS
+  // The page has no threads: its workers are frame tasks (see ThreadedTimer.h).
+  throw std::logic_error("a worker thread was started where there are no threads");
+#endif
   thread_ = std::thread([this] {
 #ifdef _WIN32
     nativeId_ = static_cast<int>(GetCurrentThreadId());
+#elif defined(__EMSCRIPTEN__)
+    nativeId_ = 0;  // the web has no per-thread priorities to apply
 #else
     nativeId_ = static_cast<int>(syscall(SYS_gettid));
 #endif
@@ -68,7 +76,7 @@ void TThread::ApplyPriority() {
     SetThreadPriority(thread, levelOf[static_cast<int>(priority_)]);
     CloseHandle(thread);
   }
-#else
+#elif !defined(__EMSCRIPTEN__)
   static const int niceOf[] = {19, 10, 5, 0, -5, -10, -15};
   // Raising a priority needs privileges; a refusal keeps the thread at its current level.
   setpriority(PRIO_PROCESS, static_cast<id_t>(tid), niceOf[static_cast<int>(priority_)]);

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "scene/GLBitmapFont.h"
 
-#include <GL/gl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -289,15 +288,15 @@ void TGLFlatText::BuildList(TGLRenderContext& context) {
   context.SetColor(ModulateColor);
   font_->Texture.Apply(context);
   context.BindTexture(font_->Texture.Handle(), tmModulate);
-  glBegin(GL_QUADS);
-  glNormal3f(0, 0, 1);
+  TRenderVertex* v = context.Vertices(int(quads.size()) * 4);
+  TRenderVertex* out = v;
   for (const TGlyphQuad& q : quads) {
-    glTexCoord2f(q.U0, q.V0); glVertex2f(q.Left, q.Bottom);
-    glTexCoord2f(q.U1, q.V0); glVertex2f(q.Right, q.Bottom);
-    glTexCoord2f(q.U1, q.V1); glVertex2f(q.Right, q.Top);
-    glTexCoord2f(q.U0, q.V1); glVertex2f(q.Left, q.Top);
+    *out++ = {{q.Left, q.Bottom, 0}, {0, 0, 1}, {q.U0, q.V0}, {1, 1, 1, 1}};
+    *out++ = {{q.Right, q.Bottom, 0}, {0, 0, 1}, {q.U1, q.V0}, {1, 1, 1, 1}};
+    *out++ = {{q.Right, q.Top, 0}, {0, 0, 1}, {q.U1, q.V1}, {1, 1, 1, 1}};
+    *out++ = {{q.Left, q.Top, 0}, {0, 0, 1}, {q.U0, q.V1}, {1, 1, 1, 1}};
   }
-  glEnd();
+  context.Renderer->Draw(TPrimitive::Quads, v, int(quads.size()) * 4, false);
 }
 
 }  // namespace orr

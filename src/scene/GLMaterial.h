@@ -28,6 +28,7 @@ class TGLMaterial;
 class TGLMaterialLibrary;
 class TGLLibMaterial;
 struct TGLRenderContext;
+class TRenderBackend;
 
 class ETexture : public std::runtime_error {
  public:
@@ -100,12 +101,12 @@ class TGLTexture {
   // Render time: binds (uploading first when needed) and sets the texture mode. A texture
   // whose image is empty is never uploaded and leaves texturing off.
   void Apply(TGLRenderContext& context);
-  // OpenGL name, 0 before the first upload.
+  // The renderer's name of the texture, 0 before the first upload.
   unsigned Handle() const { return handle_; }
 
  private:
   void Changed(bool imageChanged);
-  void Upload();
+  void Upload(TRenderBackend& renderer);
 
   TGLMaterial* owner_;
   TPicture image_;
@@ -118,6 +119,7 @@ class TGLTexture {
   bool texelsValid_ = false;
   bool uploadValid_ = false;
   unsigned handle_ = 0;
+  TRenderBackend* renderer_ = nullptr;  // the backend handle_ belongs to
 };
 
 struct TGLFaceProperties {

@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The OpenGL side of the scene: state cache, tree traversal, materials and textures.
-#include <GL/gl.h>
-#include <GL/glu.h>
-
-#include <SDL.h>
-
+// The scene's drawing: state cache, tree traversal, materials, textures and the objects'
+// geometry, all through the renderer backend (no GL here).
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <numbers>
 
 #include "scene/GLObjects.h"
 #include "scene/GLRenderContext.h"
+#include "scene/backend/TextureLevels.h"
 
 namespace orr {
 
@@ -21,14 +20,7 @@ void TGLRenderContext::ResetState() {
   boundTexture_ = ~0u;
   identityLoaded_ = false;
   color_ = {-1, -1, -1, -1};
-  glDisable(GL_CULL_FACE);
-  glEnable(GL_NORMALIZE);
-  glDepthFunc(GL_LEQUAL);
-  glColorMaterial(GL_FRONT_AND_BACK, GL_DIFFUSE);
-  glEnable(GL_COLOR_MATERIAL);
-  glShadeModel(GL_SMOOTH);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  Renderer->BeginScene();
   DepthWanted = true;
   SetLighting(true);
   SetDepthTest(true);
@@ -36,112 +28,64 @@ void TGLRenderContext::ResetState() {
   DisableTexture();
 }
 
-void TGLRenderContext::FinishState() {
-  glDisable(GL_LIGHTING);
-  glDisable(GL_BLEND);
-  glDisable(GL_ALPHA_TEST);
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_COLOR_MATERIAL);
-  glDepthMask(GL_TRUE);
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glColor4f(1, 1, 1, 1);
-  for (int i = 0; i < 8; ++i) glDisable(GL_LIGHT0 + i);
-}
+void TGLRenderContext::FinishState() { Renderer->EndScene(); }
 
 void TGLRenderContext::SetLighting(bool on) {
   if (lighting_ == int(on)) return;
   lighting_ = on;
-  if (on) glEnable(GL_LIGHTING);
-  else glDisable(GL_LIGHTING);
+  Renderer->SetLighting(on);
 }
 
 void TGLRenderContext::SetDepthTest(bool on) {
   if (depthTest_ == int(on)) return;
   depthTest_ = on;
-  if (on) glEnable(GL_DEPTH_TEST);
-  else glDisable(GL_DEPTH_TEST);
+  Renderer->SetDepthTest(on);
 }
 
 void TGLRenderContext::SetBlending(TGLBlendingMode mode) {
   if (blending_ == int(mode)) return;
   blending_ = mode;
-  switch (mode) {
-    case bmOpaque:
-      glDisable(GL_BLEND);
-      glDisable(GL_ALPHA_TEST);
-      break;
-    case bmTransparency:
-      glEnable(GL_BLEND);
-      glEnable(GL_ALPHA_TEST);
-      glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-      glAlphaFunc(GL_GREATER, 0);
-      break;
-    case bmAdditive:
-      glEnable(GL_BLEND);
-      glEnable(GL_ALPHA_TEST);
-      glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-      glAlphaFunc(GL_GREATER, 0);
-      break;
-    case bmAlphaTest50:
-      glDisable(GL_BLEND);
-      glEnable(GL_ALPHA_TEST);
-      glAlphaFunc(GL_GEQUAL, 0.5f);
-      break;
-    case bmAlphaTest100:
-      glDisable(GL_BLEND);
-      glEnable(GL_ALPHA_TEST);
-      glAlphaFunc(GL_GEQUAL, 1.0f);
-      break;
-    case bmModulate:
-      glEnable(GL_BLEND);
-      glEnable(GL_ALPHA_TEST);
-      glBlendFunc(GL_DST_COLOR, GL_ZERO);
-      glAlphaFunc(GL_GREATER, 0);
-      break;
-  }
+  Renderer->SetBlending(static_cast<TBlendState>(mode));
 }
 
 void TGLRenderContext::SetColor(const TVector& color) {
   if (std::memcmp(&color, &color_, sizeof color) == 0) return;
   color_ = color;
-  glColor4f(color.X, color.Y, color.Z, color.W);
+  Renderer->SetColor(&color.X);
 }
 
 void TGLRenderContext::BindTexture(unsigned handle, TGLTextureMode mode) {
   if (handle == 0) {
     if (texturing_ != 0) {
       texturing_ = 0;
-      glDisable(GL_TEXTURE_2D);
+      Renderer->BindTexture(0, TTextureEnv::Modulate);
     }
     return;
   }
-  if (texturing_ != 1) {
+  if (texturing_ != 1 || boundTexture_ != handle || texMode_ != int(mode)) {
     texturing_ = 1;
-    glEnable(GL_TEXTURE_2D);
-  }
-  if (boundTexture_ != handle) {
     boundTexture_ = handle;
-    glBindTexture(GL_TEXTURE_2D, handle);
-  }
-  if (texMode_ != int(mode)) {
     texMode_ = mode;
-    static const GLint modes[] = {GL_DECAL, GL_MODULATE, GL_BLEND, GL_REPLACE};
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, modes[mode]);
+    Renderer->BindTexture(handle, static_cast<TTextureEnv>(mode));
   }
 }
 
 void TGLRenderContext::LoadObjectMatrix(TGLBaseSceneObject& object) {
   ModelView = MatrixMultiply(object.AbsoluteMatrix(), ViewMatrix);
-  glLoadMatrixf(ModelView.Data());
+  Renderer->SetModelView(ModelView.Data());
   identityLoaded_ = false;
 }
 
 void TGLRenderContext::UseEyeSpace(TGLBaseSceneObject& object) {
   ModelView = MatrixMultiply(object.AbsoluteMatrix(), ViewMatrix);
   if (identityLoaded_) return;
-  glLoadIdentity();
+  Renderer->SetModelView(TMatrix::Identity().Data());
   identityLoaded_ = true;
+}
+
+TRenderVertex* TGLRenderContext::Vertices(int count) {
+  if (VertexScratch.size() < size_t(count)) VertexScratch.resize(size_t(count));
+  return VertexScratch.data();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -160,13 +104,17 @@ void DrawAxes(TGLRenderContext& context) {
   context.SetLighting(false);
   context.DisableTexture();
   context.SetBlending(bmOpaque);
-  glBegin(GL_LINES);
-  glColor3f(1, 0, 0); glVertex3f(0, 0, 0); glVertex3f(1, 0, 0);
-  glColor3f(0, 1, 0); glVertex3f(0, 0, 0); glVertex3f(0, 1, 0);
-  glColor3f(0, 0, 1); glVertex3f(0, 0, 0); glVertex3f(0, 0, 1);
-  glEnd();
-  context.SetColor({-1, -1, -1, -1});  // the cache no longer knows the colour
-  glColor4f(1, 1, 1, 1);
+  TRenderVertex* v = context.Vertices(6);
+  for (int axis = 0; axis < 3; ++axis) {
+    TRenderVertex from{{0, 0, 0}, {0, 0, 1}, {0, 0}, {0, 0, 0, 1}};
+    from.Color[axis] = 1;
+    TRenderVertex to = from;
+    to.Position[axis] = 1;
+    v[2 * axis] = from;
+    v[2 * axis + 1] = to;
+  }
+  context.Renderer->Draw(TPrimitive::Lines, v, 6, true);
+  context.SetColor({1, 1, 1, 1});  // the vertex colours left the current colour undefined
 }
 
 // The object's own geometry and axes, unless culled.
@@ -248,14 +196,27 @@ void TGLMaterial::Apply(TGLRenderContext& context) {
   else context.DisableTexture();
 }
 
+static_assert(int(TBlendState::Modulate) == bmModulate && int(TBlendState::AlphaTest50) == bmAlphaTest50,
+              "the backend's blend states follow the blending modes");
+static_assert(int(TTextureEnv::Replace) == tmReplace && int(TTextureEnv::Decal) == tmDecal,
+              "the backend's texture environments follow the texture modes");
+static_assert(int(TTextureMinFilter::LinearMipmapLinear) == miLinearMipmapLinear &&
+              int(TTextureMagFilter::Linear) == maLinear, "the backend's filters follow ours");
+
 TGLTexture::~TGLTexture() {
-  // Without a current context there is nothing to delete from (it went with the window).
-  if (handle_ != 0 && SDL_GL_GetCurrentContext() != nullptr) glDeleteTextures(1, &handle_);
+  // Without its renderer there is nothing to delete from (it went with the window).
+  if (handle_ != 0 && renderer_ != nullptr && renderer_ == LiveRenderer()) renderer_->DeleteTexture(handle_);
 }
 
 void TGLTexture::Apply(TGLRenderContext& context) {
+  if (renderer_ != context.Renderer) {
+    // A name from another renderer (a window before this one) means nothing here.
+    handle_ = 0;
+    renderer_ = context.Renderer;
+    uploadValid_ = false;
+  }
   if (!uploadValid_) {
-    Upload();
+    Upload(*context.Renderer);
     context.TextureBound(handle_);
   }
   if (handle_ == 0 || texels_.Width == 0) {
@@ -265,94 +226,75 @@ void TGLTexture::Apply(TGLRenderContext& context) {
   context.BindTexture(handle_, textureMode_);
 }
 
-void TGLTexture::Upload() {
+void TGLTexture::Upload(TRenderBackend& renderer) {
   uploadValid_ = true;
   const TTexels& t = Texels();
   if (t.Width <= 0 || t.Height <= 0) return;  // zero-size images are not uploaded
-  if (handle_ == 0) glGenTextures(1, &handle_);
-  glBindTexture(GL_TEXTURE_2D, handle_);
-  GLint maxSize = 1024;
-  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-  int w = TexturePowerOfTwo(t.Width, maxSize);
-  int h = TexturePowerOfTwo(t.Height, maxSize);
-  const std::uint8_t* data = t.Rgba.data();
-  std::vector<std::uint8_t> scaled;
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  if (w != t.Width || h != t.Height) {
-    scaled.resize(static_cast<size_t>(w) * h * 4);
-    gluScaleImage(GL_RGBA, t.Width, t.Height, GL_UNSIGNED_BYTE, data, w, h,
-                  GL_UNSIGNED_BYTE, scaled.data());
-    data = scaled.data();
-  }
-  if (MinFilterNeedsMipmaps(minFilter_))
-    gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA, w, h, GL_RGBA, GL_UNSIGNED_BYTE, data);
-  else
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, data);
-  static const GLint minFilters[] = {GL_NEAREST, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST,
-                                     GL_LINEAR_MIPMAP_NEAREST, GL_NEAREST_MIPMAP_LINEAR,
-                                     GL_LINEAR_MIPMAP_LINEAR};
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilters[minFilter_]);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER,
-                  magFilter_ == maNearest ? GL_NEAREST : GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  const int maxSize = renderer.MaxTextureSize();
+  TTextureUpload upload = BuildTextureUpload(t.Width, t.Height, t.Rgba.data(), TexturePowerOfTwo(t.Width, maxSize),
+                                             TexturePowerOfTwo(t.Height, maxSize), MinFilterNeedsMipmaps(minFilter_));
+  upload.MinFilter = static_cast<TTextureMinFilter>(minFilter_);
+  upload.MagFilter = static_cast<TTextureMagFilter>(magFilter_);
+  handle_ = renderer.UploadTexture(handle_, upload);
 }
 
 // ---------------------------------------------------------------------------------------
 // Object geometry
 
+namespace {
+
+void Put(TRenderVertex& v, float x, float y, float z, const TVector& n, float s, float t) {
+  v = {{x, y, z}, {n.X, n.Y, n.Z}, {s, t}, {1, 1, 1, 1}};
+}
+
+}  // namespace
+
 // In eye space (DrawsInEyeSpace): the corners through the object's modelview (affine, row
 // vectors), and the normal OpenGL would give +Z, the inverse transpose's direction: the
 // cross product of the transformed X and Y axes, turned back when the frame is mirrored
-// (OpenGL normalises it).
+// (the renderer normalises it).
 void TGLPlane::BuildList(TGLRenderContext& context) {
   Material.Apply(context);
   const TMatrix& m = context.ModelView;
   const float hw = Width() * 0.5f, hh = Height() * 0.5f;
   TVector normal = VectorCross(m.Row[0], m.Row[1]);
   if (VectorDot(normal, m.Row[2]) < 0) normal = VectorScale(normal, -1);
-  auto corner = [&m](float s, float t, float x, float y) {
-    glTexCoord2f(s, t);
-    glVertex3f(x * m.Row[0].X + y * m.Row[1].X + m.Row[3].X,
-               x * m.Row[0].Y + y * m.Row[1].Y + m.Row[3].Y,
-               x * m.Row[0].Z + y * m.Row[1].Z + m.Row[3].Z);
+  TRenderVertex* v = context.Vertices(4);
+  auto corner = [&m, &normal](TRenderVertex& out, float s, float t, float x, float y) {
+    Put(out, x * m.Row[0].X + y * m.Row[1].X + m.Row[3].X, x * m.Row[0].Y + y * m.Row[1].Y + m.Row[3].Y,
+        x * m.Row[0].Z + y * m.Row[1].Z + m.Row[3].Z, normal, s, t);
   };
-  glBegin(GL_QUADS);
-  glNormal3f(normal.X, normal.Y, normal.Z);
-  corner(0, 0, -hw, -hh);
-  corner(XTiles(), 0, hw, -hh);
-  corner(XTiles(), YTiles(), hw, hh);
-  corner(0, YTiles(), -hw, hh);
-  glEnd();
+  corner(v[0], 0, 0, -hw, -hh);
+  corner(v[1], XTiles(), 0, hw, -hh);
+  corner(v[2], XTiles(), YTiles(), hw, hh);
+  corner(v[3], 0, YTiles(), -hw, hh);
+  context.Renderer->Draw(TPrimitive::Quads, v, 4, false);
 }
 
 void TGLCube::BuildList(TGLRenderContext& context) {
   Material.Apply(context);
-  float x = CubeWidth() * 0.5f, y = CubeHeight() * 0.5f, z = CubeDepth() * 0.5f;
-  glBegin(GL_QUADS);
-  // +Z, -Z, +Y, -Y, +X, -X; counter-clockwise seen from outside.
-  glNormal3f(0, 0, 1);
-  glTexCoord2f(0, 0); glVertex3f(-x, -y, z); glTexCoord2f(1, 0); glVertex3f(x, -y, z);
-  glTexCoord2f(1, 1); glVertex3f(x, y, z);   glTexCoord2f(0, 1); glVertex3f(-x, y, z);
-  glNormal3f(0, 0, -1);
-  glTexCoord2f(0, 0); glVertex3f(x, -y, -z); glTexCoord2f(1, 0); glVertex3f(-x, -y, -z);
-  glTexCoord2f(1, 1); glVertex3f(-x, y, -z); glTexCoord2f(0, 1); glVertex3f(x, y, -z);
-  glNormal3f(0, 1, 0);
-  glTexCoord2f(0, 0); glVertex3f(-x, y, z);  glTexCoord2f(1, 0); glVertex3f(x, y, z);
-  glTexCoord2f(1, 1); glVertex3f(x, y, -z);  glTexCoord2f(0, 1); glVertex3f(-x, y, -z);
-  glNormal3f(0, -1, 0);
-  glTexCoord2f(0, 0); glVertex3f(-x, -y, -z); glTexCoord2f(1, 0); glVertex3f(x, -y, -z);
-  glTexCoord2f(1, 1); glVertex3f(x, -y, z);   glTexCoord2f(0, 1); glVertex3f(-x, -y, z);
-  glNormal3f(1, 0, 0);
-  glTexCoord2f(0, 0); glVertex3f(x, -y, z);  glTexCoord2f(1, 0); glVertex3f(x, -y, -z);
-  glTexCoord2f(1, 1); glVertex3f(x, y, -z);  glTexCoord2f(0, 1); glVertex3f(x, y, z);
-  glNormal3f(-1, 0, 0);
-  glTexCoord2f(0, 0); glVertex3f(-x, -y, -z); glTexCoord2f(1, 0); glVertex3f(-x, -y, z);
-  glTexCoord2f(1, 1); glVertex3f(-x, y, z);   glTexCoord2f(0, 1); glVertex3f(-x, y, -z);
-  glEnd();
+  const float x = CubeWidth() * 0.5f, y = CubeHeight() * 0.5f, z = CubeDepth() * 0.5f;
+  // +Z, -Z, +Y, -Y, +X, -X; counter-clockwise seen from outside; texture (0,0) (1,0)
+  // (1,1) (0,1) on each face's corners in order.
+  const float corners[6][4][3] = {
+      {{-x, -y, z}, {x, -y, z}, {x, y, z}, {-x, y, z}},
+      {{x, -y, -z}, {-x, -y, -z}, {-x, y, -z}, {x, y, -z}},
+      {{-x, y, z}, {x, y, z}, {x, y, -z}, {-x, y, -z}},
+      {{-x, -y, -z}, {x, -y, -z}, {x, -y, z}, {-x, -y, z}},
+      {{x, -y, z}, {x, -y, -z}, {x, y, -z}, {x, y, z}},
+      {{-x, -y, -z}, {-x, -y, z}, {-x, y, z}, {-x, y, -z}}};
+  const TVector normals[6] = {{0, 0, 1, 0}, {0, 0, -1, 0}, {0, 1, 0, 0},
+                              {0, -1, 0, 0}, {1, 0, 0, 0}, {-1, 0, 0, 0}};
+  const float st[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  TRenderVertex* v = context.Vertices(24);
+  for (int f = 0; f < 6; ++f)
+    for (int k = 0; k < 4; ++k)
+      Put(v[f * 4 + k], corners[f][k][0], corners[f][k][1], corners[f][k][2], normals[f], st[k][0], st[k][1]);
+  context.Renderer->Draw(TPrimitive::Quads, v, 24, false);
 }
 
+// Flat normals belong to the quad a pair of vertices closes; the first pair takes the first
+// quad's (it once kept whatever normal was given last, from another object).
 void TGLCylinder::BuildList(TGLRenderContext& context) {
   Material.Apply(context);
   const int slices = Slices(), stacks = Stacks();
@@ -361,38 +303,36 @@ void TGLCylinder::BuildList(TGLRenderContext& context) {
   const bool smooth = Normals() == nsSmooth, flat = Normals() == nsFlat;
   const float slope = (rb - rt) / (Height() != 0 ? Height() : 1);
   if (Parts().Contains(cySides)) {
+    TRenderVertex* v = context.Vertices(2 * (slices + 1));
     for (int st = 0; st < stacks; ++st) {
       float y0 = -half + Height() * st / stacks, y1 = -half + Height() * (st + 1) / stacks;
       float r0 = rb + (rt - rb) * st / stacks, r1 = rb + (rt - rb) * (st + 1) / stacks;
-      glBegin(GL_QUAD_STRIP);
+      TVector normal{0, 0, 1, 0};  // without normals (nsNone): +Z
       for (int i = 0; i <= slices; ++i) {
         float a = 2 * std::numbers::pi_v<float> * i / slices;
         float c = std::cos(a), s = std::sin(a);
-        if (flat && i > 0) {
-          float am = 2 * std::numbers::pi_v<float> * (i - 0.5f) / slices;
-          glNormal3f(std::cos(am), slope, -std::sin(am));
+        if (flat) {
+          float am = 2 * std::numbers::pi_v<float> * (std::max(i, 1) - 0.5f) / slices;
+          normal = {std::cos(am), slope, -std::sin(am), 0};
         } else if (smooth) {
-          glNormal3f(c, slope, -s);
+          normal = {c, slope, -s, 0};
         }
-        glTexCoord2f(float(i) / slices, float(st) / stacks);
-        glVertex3f(r0 * c, y0, -r0 * s);
-        glTexCoord2f(float(i) / slices, float(st + 1) / stacks);
-        glVertex3f(r1 * c, y1, -r1 * s);
+        Put(v[2 * i], r0 * c, y0, -r0 * s, normal, float(i) / slices, float(st) / stacks);
+        Put(v[2 * i + 1], r1 * c, y1, -r1 * s, normal, float(i) / slices, float(st + 1) / stacks);
       }
-      glEnd();
+      context.Renderer->Draw(TPrimitive::QuadStrip, v, 2 * (slices + 1), false);
     }
   }
   auto disc = [&](float y, float r, float ny) {
-    glBegin(GL_TRIANGLE_FAN);
-    glNormal3f(0, ny, 0);
-    glTexCoord2f(0.5f, 0.5f);
-    glVertex3f(0, y, 0);
+    TRenderVertex* v = context.Vertices(slices + 2);
+    const TVector normal{0, ny, 0, 0};
+    Put(v[0], 0, y, 0, normal, 0.5f, 0.5f);
     for (int i = 0; i <= slices; ++i) {
       float a = 2 * std::numbers::pi_v<float> * (ny > 0 ? i : slices - i) / slices;
-      glTexCoord2f(0.5f + 0.5f * std::cos(a), 0.5f + 0.5f * std::sin(a));
-      glVertex3f(r * std::cos(a), y, -r * std::sin(a));
+      Put(v[i + 1], r * std::cos(a), y, -r * std::sin(a), normal, 0.5f + 0.5f * std::cos(a),
+          0.5f + 0.5f * std::sin(a));
     }
-    glEnd();
+    context.Renderer->Draw(TPrimitive::TriangleFan, v, slices + 2, false);
   };
   if (Parts().Contains(cyTop)) disc(half, rt, 1);
   if (Parts().Contains(cyBottom)) disc(-half, rb, -1);
@@ -403,33 +343,36 @@ void TGLLines::BuildList(TGLRenderContext& context) {
   context.DisableTexture();
   context.SetBlending(LineColor.W < 1 ? bmTransparency : bmOpaque);
   context.SetColor(LineColor);
-  glLineWidth(LineWidth);
+  context.Renderer->SetLineWidth(LineWidth);
+  const TVector none{0, 0, 1, 0};
   if (NodeCount() >= 2) {
-    glBegin(GL_LINE_STRIP);
+    TRenderVertex* v = context.Vertices((NodeCount() - 1) * Division() + 1);
+    int n = 0;
     for (int i = 0; i + 1 < NodeCount(); ++i) {
       const TVector& a = Node(i);
       const TVector& b = Node(i + 1);
       for (int k = 0; k < Division(); ++k) {
         float f = float(k) / Division();
-        glVertex3f(a.X + (b.X - a.X) * f, a.Y + (b.Y - a.Y) * f, a.Z + (b.Z - a.Z) * f);
+        Put(v[n++], a.X + (b.X - a.X) * f, a.Y + (b.Y - a.Y) * f, a.Z + (b.Z - a.Z) * f, none, 0, 0);
       }
     }
     const TVector& last = Node(NodeCount() - 1);
-    glVertex3f(last.X, last.Y, last.Z);
-    glEnd();
+    Put(v[n++], last.X, last.Y, last.Z, none, 0, 0);
+    context.Renderer->Draw(TPrimitive::LineStrip, v, n, false);
   }
-  if (NodesAspect != lnaInvisible) {
-    float s = NodeSize() * 0.5f;
-    glBegin(GL_LINES);
+  if (NodesAspect != lnaInvisible && NodeCount() > 0) {
+    const float s = NodeSize() * 0.5f;
+    TRenderVertex* v = context.Vertices(6 * NodeCount());
+    int k = 0;
     for (int i = 0; i < NodeCount(); ++i) {
       const TVector& n = Node(i);
-      glVertex3f(n.X - s, n.Y, n.Z); glVertex3f(n.X + s, n.Y, n.Z);
-      glVertex3f(n.X, n.Y - s, n.Z); glVertex3f(n.X, n.Y + s, n.Z);
-      glVertex3f(n.X, n.Y, n.Z - s); glVertex3f(n.X, n.Y, n.Z + s);
+      Put(v[k++], n.X - s, n.Y, n.Z, none, 0, 0); Put(v[k++], n.X + s, n.Y, n.Z, none, 0, 0);
+      Put(v[k++], n.X, n.Y - s, n.Z, none, 0, 0); Put(v[k++], n.X, n.Y + s, n.Z, none, 0, 0);
+      Put(v[k++], n.X, n.Y, n.Z - s, none, 0, 0); Put(v[k++], n.X, n.Y, n.Z + s, none, 0, 0);
     }
-    glEnd();
+    context.Renderer->Draw(TPrimitive::Lines, v, k, false);
   }
-  glLineWidth(1);
+  context.Renderer->SetLineWidth(1);
 }
 
 }  // namespace orr

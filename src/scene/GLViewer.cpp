@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "scene/GLViewer.h"
 
-#include <GL/gl.h>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -113,42 +111,42 @@ void TGLSceneBuffer::FrameDone() {
                                           double(now - firstFrameCounter_));
 }
 
-void TGLSceneBuffer::SetupLights(const TMatrix& view) {
-  glMatrixMode(GL_MODELVIEW);
-  glLoadMatrixf(view.Data());
-  int index = 0;
+void TGLSceneBuffer::SetupLights(TRenderBackend& renderer, const TMatrix& view) {
+  TRenderLight lights[TRenderBackend::MaxLights];
+  int count = 0;
   if (listenedScene_ != nullptr) {
     for (TGLLightSource* light : listenedScene_->Lights()) {
-      if (index >= 8) break;
+      if (count >= TRenderBackend::MaxLights) break;
       if (!light->Shining || !light->Visible()) continue;
-      GLenum id = GL_LIGHT0 + index++;
+      TRenderLight& l = lights[count++];
       TVector pos = light->AbsolutePosition();
       if (light->LightStyle == lsParallel) {
         TVector d = light->AbsoluteDirection();
         pos = {-d.X, -d.Y, -d.Z, 0};
       }
-      glLightfv(id, GL_POSITION, &pos.X);
-      glLightfv(id, GL_AMBIENT, &light->Ambient.X);
-      glLightfv(id, GL_DIFFUSE, &light->Diffuse.X);
-      glLightfv(id, GL_SPECULAR, &light->Specular.X);
-      glLightf(id, GL_CONSTANT_ATTENUATION, light->ConstAttenuation);
-      glLightf(id, GL_LINEAR_ATTENUATION, light->LinearAttenuation);
-      glLightf(id, GL_QUADRATIC_ATTENUATION, light->QuadraticAttenuation);
+      auto copy4 = [](float* to, const TVector& v) { to[0] = v.X; to[1] = v.Y; to[2] = v.Z; to[3] = v.W; };
+      copy4(l.Position, pos);
+      copy4(l.Ambient, light->Ambient);
+      copy4(l.Diffuse, light->Diffuse);
+      copy4(l.Specular, light->Specular);
+      l.ConstantAttenuation = light->ConstAttenuation;
+      l.LinearAttenuation = light->LinearAttenuation;
+      l.QuadraticAttenuation = light->QuadraticAttenuation;
+      l.SpotCutoff = 180;
       if (light->LightStyle == lsSpot && light->SpotCutOff != 180) {
         TVector d = light->AbsoluteDirection();
-        glLightfv(id, GL_SPOT_DIRECTION, &d.X);
-        glLightf(id, GL_SPOT_CUTOFF, light->SpotCutOff);
-        glLightf(id, GL_SPOT_EXPONENT, light->SpotExponent);
-      } else {
-        glLightf(id, GL_SPOT_CUTOFF, 180);
+        l.SpotDirection[0] = d.X;
+        l.SpotDirection[1] = d.Y;
+        l.SpotDirection[2] = d.Z;
+        l.SpotCutoff = light->SpotCutOff;
+        l.SpotExponent = light->SpotExponent;
       }
-      glEnable(id);
     }
   }
-  for (; index < 8; ++index) glDisable(GL_LIGHT0 + index);
+  renderer.SetLights(view.Data(), lights, count);
 }
 
-void TGLSceneBuffer::Render(int width, int height) {
+void TGLSceneBuffer::Render(TRenderBackend& renderer, int width, int height) {
   rendering_ = true;
   struct TLeave {
     bool& Flag;
@@ -156,28 +154,24 @@ void TGLSceneBuffer::Render(int width, int height) {
   } leave{rendering_};
   BeginFrame();
   context_.ObjectsDrawn = 0;
+  context_.Renderer = &renderer;
 
   bool colour = !ContextOptions.Contains(roNoColorBuffer);
-  glColorMask(colour, colour, colour, colour);
-  glDepthMask(GL_TRUE);
-  GLbitfield clear = GL_DEPTH_BUFFER_BIT;
-  if (ContextOptions.Contains(roStencilBuffer)) clear |= GL_STENCIL_BUFFER_BIT;
-  if (colour && !ContextOptions.Contains(roNoColorBufferClear)) {
-    glClearColor(((BackgroundColor >> 16) & 255) / 255.0f, ((BackgroundColor >> 8) & 255) / 255.0f,
-                 (BackgroundColor & 255) / 255.0f, 1);
-    clear |= GL_COLOR_BUFFER_BIT;
-  }
-  glClear(clear);
+  renderer.SetColorMask(colour);
+  renderer.SetDepthMask(true);
+  const bool clearColour = colour && !ContextOptions.Contains(roNoColorBufferClear);
+  const float background[4] = {((BackgroundColor >> 16) & 255) / 255.0f, ((BackgroundColor >> 8) & 255) / 255.0f,
+                               (BackgroundColor & 255) / 255.0f, 1};
+  renderer.Clear(clearColour, true, ContextOptions.Contains(roStencilBuffer), background);
   if (camera_ == nullptr || listenedScene_ == nullptr) {
-    glColorMask(1, 1, 1, 1);
+    renderer.SetColorMask(true);
     return;
   }
 
   TFrustumSize f = PerspectiveFor(*camera_, width, height);
   TMatrix projection = ProjectionMatrix(f);
   TMatrix view = CameraViewMatrix(*camera_);
-  glMatrixMode(GL_PROJECTION);
-  glLoadMatrixf(projection.Data());
+  renderer.SetProjection(projection.Data());
 
   context_.CameraPosition = camera_->AbsolutePosition();
   context_.ViewMatrix = view;
@@ -187,13 +181,11 @@ void TGLSceneBuffer::Render(int width, int height) {
   context_.View = ViewVolumeOf(MatrixMultiply(view, projection));
 
   context_.ResetState();
-  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, ContextOptions.Contains(roTwoSideLighting));
-  SetupLights(view);
+  renderer.SetTwoSidedLighting(ContextOptions.Contains(roTwoSideLighting));
+  SetupLights(renderer, view);
   RenderSceneTree(*listenedScene_, context_);
   context_.FinishState();
-  glColorMask(1, 1, 1, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  renderer.SetColorMask(true);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -211,8 +203,13 @@ void TGLSceneViewer::Paint(TPaintContext& context) {
   if (Width <= 0 || Height <= 0) return;
   TRect r = ScreenRect();
   context.SetViewport(r.Left, r.Top, r.Width(), r.Height());
+  TRenderBackend* renderer = context.Renderer();
+  if (renderer == nullptr) {
+    context.ResetViewport();
+    return;
+  }
   try {
-    Buffer.Render(r.Width(), r.Height());
+    Buffer.Render(*renderer, r.Width(), r.Height());
   } catch (...) {
     context.ResetViewport();
     throw;

@@ -74,8 +74,8 @@ class TGLSceneBuffer : public TGLSceneChangeListener {
   // Told on every change notification (the viewer invalidates itself).
   std::function<void()> OnChange;
 
-  // Paints the scene into the current viewport (GL context current).
-  void Render(int width, int height);
+  // Paints the scene into the current viewport through `renderer`.
+  void Render(TRenderBackend& renderer, int width, int height);
   // Start of a frame: the first frame after a reset records the counter value.
   void BeginFrame();
   // After the painted frame was presented: counts it.
@@ -90,7 +90,7 @@ class TGLSceneBuffer : public TGLSceneChangeListener {
   void SceneDestroyed(TGLScene* scene) override;
 
  private:
-  void SetupLights(const TMatrix& view);
+  void SetupLights(TRenderBackend& renderer, const TMatrix& view);
 
   TTimeSource& timeSource_;
   TGLCamera* camera_ = nullptr;

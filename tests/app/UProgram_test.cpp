@@ -239,5 +239,55 @@ TEST(Program, AnExtraStepRunsRightAfterTheStepThatMakesItsObject) {
   }
 }
 
+// The page runs start-up, the loop and shutdown one browser frame at a time: the same
+// handlers in the same order, so the same log as the message loop's.
+TEST(Program, RunFrameByFrameItLogsWhatTheMessageLoopLogs) {
+  auto escape = [] {
+    TPlatformEvent e;
+    e.Kind = TPlatformEvent::TKind::KeyDown;
+    e.Key = 27;
+    return e;
+  };
+  ResetProbes();
+  auto loopBackend = std::make_unique<THeadlessBackend>(1024, 768);
+  loopBackend->PushEvent(escape());
+  ASSERT_EQ(RunProgram(std::move(loopBackend), GameCreationSteps()), 0);
+  const auto loopLog = LogMessages();
+
+  ResetProbes();
+  auto frameBackend = std::make_unique<THeadlessBackend>(1024, 768);
+  THeadlessBackend* headless = frameBackend.get();
+  TProgramRun run(std::move(frameBackend));
+  ASSERT_TRUE(run.Start(GameCreationSteps()));
+  int frames = 0;
+  while (run.Frame()) {
+    if (++frames == 5) headless->PushEvent(escape());
+    ASSERT_LT(frames, 1000) << "Escape did not end the frames";
+  }
+  EXPECT_EQ(run.Finish(), 0);
+  EXPECT_EQ(run.Finish(), 0) << "a second Finish shuts nothing down twice";
+  EXPECT_EQ(LogMessages(), loopLog);
+  ASSERT_FALSE(loopLog.empty());
+  EXPECT_EQ(loopLog.back(), "--End of Log--");
+}
+
+// A halt in a frame (OK in the exception dialog) ends the frames with the halt's code.
+TEST(Program, AHaltInAFrameEndsTheFramesWithItsCode) {
+  ResetProbes();
+  auto backend = MakeBackend(TModalResult::Ok, nullptr, false);
+  THeadlessBackend* headless = backend.get();
+  TProgramRun run(std::move(backend));
+  ASSERT_TRUE(run.Start(MainAndFourProbes()));
+  run.App().Queue([] { throw std::runtime_error("broken in a frame"); });
+  EXPECT_FALSE(run.Frame());
+  (void)headless;
+  EXPECT_EQ(run.Finish(), 0);
+  auto log = LogMessages();
+  EXPECT_NE(std::find(log.begin(), log.end(), "Exception message: broken in a frame"), log.end());
+  EXPECT_EQ(log.back(), "--End of Log--");
+  EXPECT_THAT(Trace, ElementsAre("create 2", "create 3", "create 4", "create 5", "destroy 5", "destroy 4",
+                                 "destroy 3", "destroy 2"));
+}
+
 }  // namespace
 }  // namespace orr::test

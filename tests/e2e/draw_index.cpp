@@ -12,7 +12,7 @@
 // cell wide or high) are checked too: there the index may take most objects and a view
 // may hold no hidden side.
 //
-//   orrindel-drawcheck GAME_FOLDER MAP.orx
+//   orrindel-drawcheck GAME_FOLDER MAP.orx [gl1|es3]
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +24,7 @@
 #include "entities/UEntityStructures.h"
 #include "session/UGameModule.h"
 #include "render/UGameRender.h"
+#include "scene/backend/RenderBackend.h"
 #include "scene/GLViewer.h"
 
 namespace orr {
@@ -93,6 +94,10 @@ void Play(TApplication& app) {
     Check(false, "the session did not start");
     return;
   }
+  if (LiveRenderer() == nullptr || LiveRenderer()->Kind() != RequestedRenderer()) {
+    Check(false, std::string("the window did not get the ") + RendererKindName(RequestedRenderer()) + " renderer");
+    return;
+  }
   TForm& form = *app.MainForm;
   form.Show();
   auto* snapshot = TComponent::Create<test::TGlSnapshot>(&form, form.Width, form.Height);
@@ -151,10 +156,12 @@ void Play(TApplication& app) {
 
 int main(int argc, char** argv) {
   using namespace orr;
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: orrindel-drawcheck GAME_FOLDER MAP.orx\n");
+  TRendererKind renderer = RequestedRenderer();
+  if ((argc != 3 && argc != 4) || (argc == 4 && !ParseRendererKind(argv[3], renderer))) {
+    std::fprintf(stderr, "usage: orrindel-drawcheck GAME_FOLDER MAP.orx [gl1|es3]\n");
     return 2;
   }
+  RequestRenderer(renderer);
   SetExecutableFileName(std::string(argv[1]) + "/orrindel");
   LogSaveEnabled = false;
   EpisodeMapOverride = argv[2];

@@ -208,6 +208,38 @@ TEST_F(OrxTest, CheckReportsWhatWouldMisbehave) {
   }
 }
 
+// What the page says about a map it is given: the loader's message, the check's errors
+// (the game does not start), or nothing with the warnings apart (the map plays).
+TEST_F(OrxTest, AMapFileIsRefusedWithTheLoadersMessageOrTheChecksErrors) {
+  std::vector<std::string> warnings;
+  EXPECT_EQ(RefusalOfMapFile(Path("none.orx"), "maps/none.orx", warnings), "maps/none.orx: no such file");
+  {
+    std::ofstream(Path("broken.orx"), std::ios::binary) << "not a map at all";
+  }
+  EXPECT_THAT(RefusalOfMapFile(Path("broken.orx"), "broken.orx", warnings),
+              ::testing::StartsWith("broken.orx: unreadable: "));
+  EXPECT_THAT(warnings, ::testing::IsEmpty());
+
+  json bad = YardSource();
+  bad["EntitySpawns"].push_back({{"x", 1.5}, {"y", 1.5}, {"Kind", 0}, {"Index", 7}, {"Param1", "0"}, {"Param2", ""}});
+  bad["EntitySpawns"].push_back({{"x", 2.5}, {"y", 2.5}, {"Kind", 4}, {"Index", 0}, {"Param1", "0"}, {"Param2", ""}});
+  bad.erase("EntityCount");
+  LoadSource(bad);
+  EXPECT_EQ(RefusalOfMapFile(Path("map.orx"), "m.orx", warnings),
+            "m.orx: error: entity 3 (kind 0 index 7 at 1.5, 1.5): creature index 7 is outside 0..6: the game has no speed, "
+            "weapon or sprites for it\n"
+            "m.orx: 1 error(s), 1 warning(s)");
+  EXPECT_THAT(warnings, ::testing::ElementsAre(::testing::StartsWith("m.orx: warning: entity 4 (Armor Pad at 2.5, 2.5): amount 0")));
+
+  warnings.clear();
+  json fine = YardSource();
+  fine["EntitySpawns"].push_back({{"x", 2.5}, {"y", 2.5}, {"Kind", 4}, {"Index", 0}, {"Param1", "0"}, {"Param2", ""}});
+  fine.erase("EntityCount");
+  LoadSource(fine);
+  EXPECT_EQ(RefusalOfMapFile(Path("map.orx"), "m.orx", warnings), "");
+  EXPECT_EQ(warnings.size(), 1u);
+}
+
 TEST_F(OrxTest, CheckNamesAnImportedMapsObjectsAndTiledRows) {
   json source = YardSource();
   source["EntitySpawns"].push_back(
@@ -354,6 +386,55 @@ TEST_F(OrxTest, EveryFeatureMapsHoldTheWholeMapLanguage) {
   EXPECT_EQ(Run("generate " + Path("n.orx") + " --size 1x40 --npcs 2 --items 2 --every-feature"), 0);
   EXPECT_EQ(Run("generate " + Path("n.orx") + " --size 1x40 --npcs 2 --items 2", nullptr, &err), 1);
   EXPECT_THAT(err, HasSubstr("5..4096"));
+}
+
+// `orx export-web`: the built site with the map beside it, or nothing at all.
+TEST_F(OrxTest, ExportWebWritesTheSiteWithTheMapOrNothing) {
+  const fs::path site = folder_ / "site";
+  fs::create_directories(site);
+  for (const char* file : {"orrindel.js", "orrindel.wasm", "orrindel.data", "orrindel-data.js"})
+    std::ofstream(site / file, std::ios::binary) << "built " << file;
+  std::ofstream(site / "index.html", std::ios::binary) << "<body data-episode=\"\">page</body>";
+  std::ofstream(Path("yard.json")) << YardSource().dump();
+  ASSERT_EQ(Run("encode " + Path("yard.json") + " -o " + Path("yard.orx")), 0);
+  auto slurp = [](const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string siteOption = " --site " + site.string();
+
+  std::string out, err;
+  ASSERT_EQ(Run("export-web " + Path("yard.orx") + " " + Path("out") + "-site" + siteOption, &out, &err), 0) << err;
+  const fs::path written = Path("out") + "-site";
+  EXPECT_EQ(slurp(written / "index.html"), "<body data-episode=\"episode.orx\">page</body>");
+  EXPECT_EQ(slurp(written / "episode.orx"), slurp(Path("yard.orx")));
+  EXPECT_EQ(slurp(written / "orrindel.wasm"), "built orrindel.wasm");
+  EXPECT_EQ(std::distance(fs::directory_iterator(written), fs::directory_iterator()), 6);
+
+  // Refusals: each leaves DIR as it was (absent, or the author's file untouched).
+  std::ofstream(Path("bad.orx"), std::ios::binary) << "#\x97" "abc\xFE";
+  fs::create_directories(Path("full"));
+  std::ofstream(Path("full") + "/keep.txt") << "mine";
+  const fs::path half = folder_ / "half";
+  fs::create_directories(half);
+  std::ofstream(half / "index.html") << "<body data-episode=\"\">";
+  struct TCase {
+    std::string Args, Error, Dir;
+  };
+  const std::vector<TCase> cases = {
+      {Path("bad.orx") + " " + Path("d1") + siteOption, "unreadable: field 1 (MapVersion)", Path("d1")},
+      {Path("none.orx") + " " + Path("d2") + siteOption, "none.orx: no such file", Path("d2")},
+      {Path("yard.orx") + " " + Path("full") + siteOption, "exists and is not an empty folder", ""},
+      {Path("yard.orx") + " " + Path("d3") + " --site " + half.string(), "is not a built site", Path("d3")},
+  };
+  for (const TCase& c : cases) {
+    EXPECT_EQ(Run("export-web " + c.Args, &out, &err), 1) << c.Args;
+    EXPECT_THAT(err, HasSubstr(c.Error)) << c.Args;
+    if (!c.Dir.empty()) EXPECT_FALSE(fs::exists(c.Dir)) << c.Args;
+  }
+  EXPECT_EQ(slurp(Path("full") + "/keep.txt"), "mine");
+  EXPECT_EQ(std::distance(fs::directory_iterator(Path("full")), fs::directory_iterator()), 1);
+  EXPECT_EQ(Run("export-web " + Path("yard.orx")), 2) << "no DIR";
 }
 
 TEST_F(OrxTest, CommandLineExitCodes) {

@@ -284,5 +284,54 @@ TEST(Controls, ZOrderFollowsAttachmentAndCanBeChanged) {
   EXPECT_EQ(r.Right, 25);
 }
 
+// What the page's frame loop runs in place of worker threads.
+TEST(FrameTasks, RunInOrderEachFrameAndMayRemoveThemselvesOrOthers) {
+  TApplication app(std::make_unique<THeadlessBackend>());
+  std::vector<std::string> ran;
+  int second = 0;
+  const int first = app.AddFrameTask([&](std::uint64_t) {
+    ran.push_back("first");
+    app.RemoveFrameTask(first);
+  });
+  second = app.AddFrameTask([&](std::uint64_t) {
+    ran.push_back("second");
+    if (ran.size() > 3) app.RemoveFrameTask(second);
+  });
+  app.AddFrameTask([&](std::uint64_t) { throw std::runtime_error("task failed"); });
+  std::vector<std::string> reported;
+  app.OnException = [&](TComponent*, const std::exception& e) { reported.push_back(e.what()); };
+  for (int frame = 0; frame < 4; ++frame) app.RunFrameTasks();
+  EXPECT_EQ(ran, (std::vector<std::string>{"first", "second", "second", "second"}));
+  EXPECT_EQ(reported.size(), 4u) << "a failing task is reported each frame and the others go on";
+}
+
+// One frame: the pending messages, the paint, one idle turn, and no wait; false once the
+// terminate request was handled.
+TEST(RunFrame, HandlesEveryPendingMessageIdlesOnceAndNeverWaits) {
+  auto backend = std::make_unique<THeadlessBackend>();
+  THeadlessBackend* headless = backend.get();
+  TApplication app(std::move(backend));
+  int idles = 0;
+  app.OnIdle = [&](bool& done) {
+    ++idles;
+    done = true;  // the loop of Run would wait here for ever
+  };
+  std::vector<std::string> order;
+  app.Queue([&] { order.push_back("hand-over"); });
+  EXPECT_TRUE(app.RunFrame());
+  EXPECT_TRUE(app.RunFrame());
+  EXPECT_EQ(idles, 2);
+  EXPECT_EQ(order, (std::vector<std::string>{"hand-over"}));
+  // Every message waiting is handled in the frame: input never lags behind by frames.
+  TPlatformEvent wake;
+  wake.Kind = TPlatformEvent::TKind::Wake;
+  headless->PushEvent(wake);
+  headless->PushEvent(wake);
+  headless->PostQuit();
+  EXPECT_FALSE(app.RunFrame());
+  EXPECT_EQ(idles, 2) << "no idle turn once the loop ends";
+  EXPECT_TRUE(app.Terminated());
+}
+
 }  // namespace
 }  // namespace orr

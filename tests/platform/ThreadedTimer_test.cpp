@@ -170,5 +170,31 @@ TEST_F(ThreadedTimerTest, NoTickRunsOnceTheOwnerIsBeingDestroyed) {
   EXPECT_TRUE(ticks_.empty());
 }
 
+// The page's timers have no thread: a frame task asks the schedule each frame. The same
+// rules as the worker's, on a clock the test sets: a full period after every (re)start and
+// every tick, no ticks while suspended, suspended time not counted, a negative period never.
+TEST(TimerSchedule, TicksLikeTheWorkerOnAFrameClock) {
+  TTimerSchedule s;
+  EXPECT_FALSE(s.Due(5000, 100)) << "created suspended";
+  s.Restart(1000);
+  s.Resume(1000);
+  EXPECT_FALSE(s.Due(1099, 100));
+  EXPECT_TRUE(s.Due(1100, 100));
+  EXPECT_FALSE(s.Due(1100, 100)) << "once per period";
+  EXPECT_FALSE(s.Due(1199, 100));
+  EXPECT_TRUE(s.Due(1250, 100)) << "a late frame ticks once";
+  EXPECT_FALSE(s.Due(1349, 100)) << "and the next period starts at that tick";
+  s.Suspend(1300);
+  EXPECT_FALSE(s.Due(9000, 100));
+  s.Resume(9000);
+  EXPECT_FALSE(s.Due(9049, 100)) << "50 ms were left when suspended";
+  EXPECT_TRUE(s.Due(9050, 100));
+  s.Restart(9060);
+  EXPECT_FALSE(s.Due(9150, 100)) << "a restart starts a full period";
+  EXPECT_TRUE(s.Due(9160, 100));
+  EXPECT_FALSE(s.Due(99999, -1)) << "a negative period never runs out";
+  EXPECT_TRUE(s.Due(9160, 0)) << "a zero period is due every frame";
+}
+
 }  // namespace
 }  // namespace orr

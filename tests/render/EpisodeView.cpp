@@ -4,7 +4,6 @@
 // player's start, the fixed steps run, and the painted view is checked and saved.
 //
 //   render_episode_view <game folder> <picture.bmp>
-#include <GL/gl.h>
 
 #include <cstdio>
 #include <set>

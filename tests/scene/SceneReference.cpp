@@ -6,7 +6,6 @@
 //
 //   scene_reference <reference.bmp>            compare (exit 0 when it matches)
 //   scene_reference --write <reference.bmp>    paint and write a new reference
-#include <GL/gl.h>
 
 #include <cmath>
 #include <cstdio>

@@ -4,13 +4,12 @@
 // it last on the form to capture what the viewer drew.
 #pragma once
 
-#include <GL/gl.h>
-
 #include <cstdint>
 #include <vector>
 
 #include "platform/Forms.h"
 #include "raster/TBitmap32.h"
+#include "scene/backend/RenderBackend.h"
 
 namespace orr::test {
 
@@ -20,12 +19,13 @@ class TGlSnapshot : public TControl {
   TBitmap32 Picture;
 
   void Paint(TPaintContext& context) override {
-    glFinish();
+    TRenderBackend* renderer = context.Renderer();
+    if (renderer == nullptr) return;
+    renderer->Finish();
     std::vector<std::uint8_t> rgba(size_t(width_) * height_ * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, context.WindowHeight() - height_, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    renderer->ReadPixels(0, context.WindowHeight() - height_, width_, height_, rgba.data());
     Picture.SetSize(width_, height_);
-    // OpenGL rows come bottom first; the picture's top row first.
+    // Rows come bottom first; the picture's top row first.
     for (int y = 0; y < height_; ++y)
       for (int x = 0; x < width_; ++x) {
         const std::uint8_t* p = &rgba[(size_t(height_ - 1 - y) * width_ + x) * 4];

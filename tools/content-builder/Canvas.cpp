@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Canvas.h"
+#include "core/PortableMath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,7 +38,7 @@ float Length(TVec v) { return std::sqrt(v.X * v.X + v.Y * v.Y); }
 
 TVec Rotate(TVec v, float degrees) {
   float a = degrees * Pi / 180.0f;
-  float c = std::cos(a), s = std::sin(a);
+  float c = CosF(a), s = SinF(a);
   return {v.X * c - v.Y * s, v.X * s + v.Y * c};
 }
 

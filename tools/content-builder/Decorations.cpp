@@ -10,6 +10,7 @@
 
 #include "Art.h"
 #include "Noise.h"
+#include "core/PortableMath.h"
 
 namespace orr::content {
 
@@ -148,8 +149,8 @@ TCanvas Cables(const TStyle& s) {
     // One period of a sine across the cell, so cells in a row join.
     for (int i = 0; i < 32; ++i) {
       float xa = i, xb = i + 1;
-      TVec a{xa, y0 + amp * std::sin(xa / 32 * 6.2831853f + phase)};
-      TVec b{xb, y0 + amp * std::sin(xb / 32 * 6.2831853f + phase)};
+      TVec a{xa, y0 + amp * SinF(xa / 32 * 6.2831853f + phase)};
+      TVec b{xb, y0 + amp * SinF(xb / 32 * 6.2831853f + phase)};
       c.FillShape(xa - 3, a.Y - 4, xb + 3, a.Y + 4, [=](TVec p) { return Capsule(p, a, b, 1.3f); },
                   TPaint(col, 1.0f, 0.5f));
     }

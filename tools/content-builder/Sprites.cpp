@@ -23,6 +23,7 @@
 
 #include "Art.h"
 #include "Noise.h"
+#include "core/PortableMath.h"
 
 namespace orr::content {
 
@@ -115,9 +116,9 @@ struct TPose {
   float Phase = 0;   // walking cycle, radians
   bool Aiming = false;
   bool Firing = false;
-  float Stride() const { return Walking ? std::sin(Phase) : 0.0f; }
+  float Stride() const { return Walking ? SinF(Phase) : 0.0f; }
   // > 0 while the right foot swings forward (lifted, nearer the camera), < 0 for the left.
-  float Lift() const { return Walking ? std::cos(Phase) : 0.0f; }
+  float Lift() const { return Walking ? CosF(Phase) : 0.0f; }
 };
 
 TPose PoseOf(int frame) {
@@ -245,9 +246,14 @@ void DrawFlash(TFigure& f, const TStyle& w, TVec m, std::uint32_t seed) {
     f.Glow(pts, m, 18, white, orange, red);
   } else if (kind == "launcher") {
     star(9, 4.0f, 4, 140);
-    for (int i = 0; i < 5; ++i)
-      f.Circle(m + TVec{dice.Range(-5, 5), dice.Range(-2, 3)}, dice.Range(1.8f, 2.8f),
-               TPaint(Hex(0xb8b2a6), 1.0f, 0.0f, 0.2f));
+    for (int i = 0; i < 5; ++i) {
+      // One throw per statement: the order a compiler evaluates a call's arguments in is
+      // its own, and the puffs would land elsewhere with another compiler.
+      const float radius = dice.Range(1.8f, 2.8f);
+      const float x = dice.Range(-5, 5);
+      const float y = dice.Range(-2, 3);
+      f.Circle(m + TVec{x, y}, radius, TPaint(Hex(0xb8b2a6), 1.0f, 0.0f, 0.2f));
+    }
   } else if (kind == "detonator") {
     // Radio burst: arcs in front of the antenna.
     for (int i = 0; i < 3; ++i) {
@@ -404,7 +410,7 @@ void Reaver(TFigure& f, const TStyle& b, const TStyle& w, const TPose& pose) {
 void Angel(TFigure& f, const TStyle& b, const TStyle& w, const TPose& pose) {
   TBodyColors k = ColorsOf(b);
   float twist = pose.Stride() * 3;
-  float flap = pose.Walking ? 1.5f * std::cos(pose.Phase * 2) : 0.0f;
+  float flap = pose.Walking ? 1.5f * CosF(pose.Phase * 2) : 0.0f;
   Feet(f, pose, 4, 9, 2.6f, 4.2f, TPaint(k.Feet, 1.0f, 0.4f, 0.2f));
   // Coat tails swept back like folded wings, feathered at the ends.
   for (float side : {1.0f, -1.0f}) {

@@ -12,6 +12,7 @@
 
 #include "Art.h"
 #include "Noise.h"
+#include "core/PortableMath.h"
 
 namespace orr::content {
 
@@ -488,7 +489,7 @@ TCanvas Corrugated(const TStyle& s) {
   TCanvas c(T, T);
   TRgba metal = s.Color("base", Hex(0x80786c)), rust = s.Color("rust", Hex(0x8a4520));
   PerPixel(c, [&](int x, int y) {
-    float wave = std::sin((x + 0.5f) * 2.0f * 3.14159265f / 8.0f);
+    float wave = SinF((x + 0.5f) * 2.0f * 3.14159265f / 8.0f);
     TRgba col = Scale(metal, 1.0f - 0.25f * wave);
     float n = TileFbm(x, y, 16, T, 5, s.Seed);
     col = Mix(col, Scale(rust, 1.0f - 0.2f * wave), std::clamp((n - 0.45f) * 2.5f, 0.0f, 1.0f));

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "map/MapFileWriter.h"
+#include "map/MapLoader.h"
 
 namespace orr {
 
@@ -311,6 +312,33 @@ std::string DescribeGameMap() {
     }
   }
   return out.str();
+}
+
+std::string RefusalOfMapFile(const std::string& path, const std::string& shownName,
+                             std::vector<std::string>& warnings) {
+  std::string failure;
+  TMapLoadResult result = TMapLoadResult::Unreadable;
+  try {
+    result = LoadMap(path, &failure);
+  } catch (const EInOutError& e) {
+    failure = e.what();
+  }
+  if (result == TMapLoadResult::Missing) return shownName + ": no such file";
+  if (result == TMapLoadResult::Unreadable) return shownName + ": unreadable: " + failure;
+  const TCheckReport report = CheckGameMap();
+  std::string errors;
+  for (const auto& finding : report.Findings) {
+    const bool error = finding.Severity == TCheckSeverity::Error;
+    std::string line = shownName + (error ? ": error: " : ": warning: ") + finding.Text;
+    if (error) {
+      errors += line + "\n";
+    } else {
+      warnings.push_back(std::move(line));
+    }
+  }
+  if (report.Errors() == 0) return {};
+  return errors + shownName + ": " + std::to_string(report.Errors()) + " error(s), " +
+         std::to_string(report.Warnings()) + " warning(s)";
 }
 
 }  // namespace orr

@@ -37,6 +37,13 @@ struct TCheckNames {
 // placement, and room for the player. `names`, when given, names the places.
 TCheckReport CheckGameMap(const TCheckNames* names = nullptr);
 
+// Loads the map file `path` into GameMap and judges it as `orx check` does, naming it
+// `shownName` in the messages, in orx's words. Returns why it cannot be played, empty when
+// it can: the loader's message for a file missing or unreadable, else the check's errors,
+// one a line, with the count. The check's warnings (the map plays) go to `warnings`.
+std::string RefusalOfMapFile(const std::string& path, const std::string& shownName,
+                             std::vector<std::string>& warnings);
+
 // A short summary of GameMap: name, id, version, size, entity counts by kind and index.
 std::string DescribeGameMap();
 

@@ -12,6 +12,7 @@
 #include "OrxCheck.h"
 #include "OrxGenerate.h"
 #include "OrxJson.h"
+#include "ExportWeb.h"
 #include "PlayCommand.h"
 #include "core/UMainModule.h"
 #include "map/MapFileWriter.h"
@@ -46,6 +47,7 @@ constexpr const char* Usage =
     "  generate OUT.orx --size WxH --npcs N --items M [--seed S] [--every-feature]\n"
     "                           write a playable map of rooms and corridors with N\n"
     "                           creatures and M items (test maps; same options, same file)\n"
+    "%s"
     "%s"
     "%s"
     "  help, --help, -h         this text\n"
@@ -240,13 +242,13 @@ int main(int argc, char** argv) {
   orr::UseBinaryStandardStreams();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
-    std::fprintf(stderr, Usage, TiledUsage, PlayUsage);
+    std::fprintf(stderr, Usage, TiledUsage, PlayUsage, ExportWebUsage);
     return 2;
   }
   const std::string command = args.front();
   args.erase(args.begin());
   if (command == "help" || command == "--help" || command == "-h" || WantsHelp(args)) {
-    std::printf(Usage, TiledUsage, PlayUsage);
+    std::printf(Usage, TiledUsage, PlayUsage, ExportWebUsage);
     return 0;
   }
   if (command == "decode") return Decode(args);
@@ -258,5 +260,6 @@ int main(int argc, char** argv) {
   if (command == "import-tiled") return ImportTiledCommand(args, Load);
   if (command == "render") return RenderCommand(args, Load);
   if (command == "play") return PlayCommand(args, Load);
+  if (command == "export-web") return ExportWebCommand(args);
   return UsageError("unknown command " + command);
 }

@@ -1,0 +1,721 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The shader backend: OpenGL ES 3.0 (WebGL 2 in a browser). One program carries what the
+// scene used of fixed-function OpenGL: per-vertex lighting with positional, directional and
+// spot lights and their attenuation, colour material on the diffuse term, the ambient terms,
+// two-sided lighting, normalised normals; the texture environments; the alpha test. Vertices
+// stream through one buffer (glBufferSubData only: WebGL 2 maps no buffers). The overlay's
+// pictures are textured quads drawn 1:1 with nearest sampling, texel for pixel.
+//
+// On Linux and Windows the entry points come from SDL_GL_GetProcAddress (no link against
+// a GLES library); under Emscripten they are linked directly.
+#ifndef __EMSCRIPTEN__
+#define GL_GLES_PROTOTYPES 0
+#endif
+#include <GLES3/gl3.h>
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "scene/backend/RenderBackend.h"
+
+namespace orr {
+namespace {
+
+#define ORR_GLES_FUNCTIONS(X)                                                                     \
+  X(ActiveTexture, ACTIVETEXTURE) X(AttachShader, ATTACHSHADER) X(BindBuffer, BINDBUFFER)         \
+  X(BindTexture, BINDTEXTURE) X(BindVertexArray, BINDVERTEXARRAY) X(BlendFunc, BLENDFUNC)         \
+  X(BufferData, BUFFERDATA) X(BufferSubData, BUFFERSUBDATA) X(Clear, CLEAR)                       \
+  X(ClearColor, CLEARCOLOR) X(ColorMask, COLORMASK) X(CompileShader, COMPILESHADER)               \
+  X(CreateProgram, CREATEPROGRAM) X(CreateShader, CREATESHADER) X(DeleteBuffers, DELETEBUFFERS)   \
+  X(DeleteProgram, DELETEPROGRAM) X(DeleteShader, DELETESHADER) X(DeleteTextures, DELETETEXTURES) \
+  X(DeleteVertexArrays, DELETEVERTEXARRAYS) X(DepthFunc, DEPTHFUNC) X(DepthMask, DEPTHMASK)       \
+  X(Disable, DISABLE) X(DrawArrays, DRAWARRAYS) X(Enable, ENABLE)                                 \
+  X(EnableVertexAttribArray, ENABLEVERTEXATTRIBARRAY) X(Finish, FINISH) X(Flush, FLUSH)           \
+  X(GenBuffers, GENBUFFERS) X(GenTextures, GENTEXTURES) X(GenVertexArrays, GENVERTEXARRAYS)       \
+  X(GetError, GETERROR) X(GetIntegerv, GETINTEGERV) X(GetProgramInfoLog, GETPROGRAMINFOLOG)       \
+  X(GetProgramiv, GETPROGRAMIV) X(GetShaderInfoLog, GETSHADERINFOLOG) X(GetShaderiv, GETSHADERIV) \
+  X(GetString, GETSTRING) X(GetUniformLocation, GETUNIFORMLOCATION) X(LineWidth, LINEWIDTH)       \
+  X(LinkProgram, LINKPROGRAM) X(PixelStorei, PIXELSTOREI) X(ReadPixels, READPIXELS)               \
+  X(Scissor, SCISSOR) X(ShaderSource, SHADERSOURCE) X(TexImage2D, TEXIMAGE2D)                     \
+  X(TexSubImage2D, TEXSUBIMAGE2D) X(TexParameteri, TEXPARAMETERI) X(Uniform1i, UNIFORM1I)         \
+  X(Uniform1f, UNIFORM1F) X(Uniform4fv, UNIFORM4FV) X(Uniform3fv, UNIFORM3FV)                     \
+  X(Uniform2fv, UNIFORM2FV) X(UniformMatrix3fv, UNIFORMMATRIX3FV)                                 \
+  X(UniformMatrix4fv, UNIFORMMATRIX4FV) X(UseProgram, USEPROGRAM)                                 \
+  X(VertexAttribPointer, VERTEXATTRIBPOINTER) X(Viewport, VIEWPORT)
+
+#ifndef __EMSCRIPTEN__
+#define ORR_DECLARE_GLES(name, upper) PFNGL##upper##PROC gl##name = nullptr;
+ORR_GLES_FUNCTIONS(ORR_DECLARE_GLES)
+#undef ORR_DECLARE_GLES
+
+// False with the missing function's name when the driver lacks one.
+bool LoadEntryPoints(std::string& missing) {
+#define ORR_LOAD_GLES(name, upper)                                                             \
+  gl##name = reinterpret_cast<PFNGL##upper##PROC>(SDL_GL_GetProcAddress("gl" #name));        \
+  if (gl##name == nullptr) {                                                                   \
+    missing = "gl" #name;                                                                      \
+    return false;                                                                              \
+  }
+  ORR_GLES_FUNCTIONS(ORR_LOAD_GLES)
+#undef ORR_LOAD_GLES
+  return true;
+}
+#else
+bool LoadEntryPoints(std::string&) { return true; }
+#endif
+
+// Lighting per vertex, as fixed-function OpenGL lights: the material is the default one
+// with the colour on its diffuse term (ambient 0.2, no specular, no emission) under the
+// light model's ambient 0.2.
+const char* const VertexShader = R"(#version 300 es
+precision highp float;
+layout(location = 0) in vec3 aPosition;
+layout(location = 1) in vec3 aNormal;
+layout(location = 2) in vec2 aTexCoord;
+layout(location = 3) in vec4 aColor;
+uniform mat4 uModelView;
+uniform mat4 uProjection;
+uniform mat3 uNormalMatrix;
+uniform vec4 uColor;
+uniform bool uVertexColors;
+uniform bool uLighting;
+uniform bool uTwoSided;
+uniform int uLightCount;
+uniform vec4 uLightPosition[8];
+uniform vec3 uLightAmbient[8];
+uniform vec3 uLightDiffuse[8];
+uniform vec3 uLightAttenuation[8];
+uniform vec3 uSpotDirection[8];
+uniform vec2 uSpot[8];
+out vec4 vFront;
+out vec4 vBack;
+out vec2 vTexCoord;
+
+vec4 Lit(vec3 eye, vec3 n, vec4 color) {
+  vec3 sum = vec3(0.2 * 0.2);
+  for (int i = 0; i < uLightCount; ++i) {
+    vec3 toLight;
+    float factor = 1.0;
+    if (uLightPosition[i].w != 0.0) {
+      toLight = uLightPosition[i].xyz - eye;
+      float d = length(toLight);
+      toLight /= d;
+      vec3 k = uLightAttenuation[i];
+      factor = 1.0 / (k.x + k.y * d + k.z * d * d);
+      if (uSpot[i].x > -2.0) {
+        float s = dot(-toLight, normalize(uSpotDirection[i]));
+        factor *= s >= uSpot[i].x ? pow(max(s, 0.0), uSpot[i].y) : 0.0;
+      }
+    } else {
+      toLight = normalize(uLightPosition[i].xyz);
+    }
+    float diffuse = max(dot(n, toLight), 0.0);
+    sum += factor * (0.2 * uLightAmbient[i] + diffuse * color.rgb * uLightDiffuse[i]);
+  }
+  return vec4(clamp(sum, 0.0, 1.0), clamp(color.a, 0.0, 1.0));
+}
+
+void main() {
+  vec4 eye = uModelView * vec4(aPosition, 1.0);
+  gl_Position = uProjection * eye;
+  vTexCoord = aTexCoord;
+  vec4 color = uVertexColors ? aColor : uColor;
+  if (!uLighting) {
+    vFront = clamp(color, 0.0, 1.0);
+    vBack = vFront;
+    return;
+  }
+  vec3 n = normalize(uNormalMatrix * aNormal);
+  vFront = Lit(eye.xyz, n, color);
+  vBack = uTwoSided ? Lit(eye.xyz, -n, color) : vFront;
+}
+)";
+
+// uTexEnv: -1 no texture, then decal, modulate, blend, replace. uAlphaTest: 0 none,
+// 1 alpha > ref, 2 alpha >= ref.
+const char* const FragmentShader = R"(#version 300 es
+precision highp float;
+in vec4 vFront;
+in vec4 vBack;
+in vec2 vTexCoord;
+uniform sampler2D uTexture;
+uniform int uTexEnv;
+uniform int uAlphaTest;
+uniform float uAlphaRef;
+out vec4 fragColor;
+
+void main() {
+  vec4 c = gl_FrontFacing ? vFront : vBack;
+  if (uTexEnv >= 0) {
+    vec4 t = texture(uTexture, vTexCoord);
+    if (uTexEnv == 1) c *= t;
+    else if (uTexEnv == 3) c = t;
+    else if (uTexEnv == 0) c = vec4(mix(c.rgb, t.rgb, t.a), c.a);
+    else c = vec4(c.rgb * (vec3(1.0) - t.rgb), c.a * t.a);
+  }
+  if (uAlphaTest == 1 && !(c.a > uAlphaRef)) discard;
+  if (uAlphaTest == 2 && !(c.a >= uAlphaRef)) discard;
+  fragColor = c;
+}
+)";
+
+// The vertex stream: room for this many vertices before the buffer is orphaned.
+constexpr int StreamVertices = 1 << 16;
+
+const float Identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+// The inverse transpose's direction of the modelview's upper 3 x 3 (its cofactors; the
+// shader normalises), column-major for glUniformMatrix3fv.
+void NormalMatrixOf(const float* m, float* out) {
+  auto a = [m](int row, int col) { return m[col * 4 + row]; };
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) {
+      const int r1 = (r + 1) % 3, r2 = (r + 2) % 3, c1 = (c + 1) % 3, c2 = (c + 2) % 3;
+      out[c * 3 + r] = a(r1, c1) * a(r2, c2) - a(r1, c2) * a(r2, c1);
+    }
+}
+
+// (x, y, z, w) through a column-major matrix.
+void Transform(const float* m, const float* v, float* out, int components) {
+  for (int i = 0; i < 4; ++i) {
+    float s = 0;
+    for (int j = 0; j < components; ++j) s += m[j * 4 + i] * v[j];
+    out[i] = s;
+  }
+}
+
+class TEs3Backend : public TRenderBackend {
+ public:
+  ~TEs3Backend() override {
+    if (program_ != 0) glDeleteProgram(program_);
+    if (buffer_ != 0) glDeleteBuffers(1, &buffer_);
+    if (vertexArray_ != 0) glDeleteVertexArrays(1, &vertexArray_);
+    for (TImageSlot& slot : images_)
+      if (slot.Texture != 0) glDeleteTextures(1, &slot.Texture);
+  }
+
+  bool Start(std::string& error) {
+    std::string missing;
+    if (!LoadEntryPoints(missing)) {
+      error = "the OpenGL ES 3.0 driver lacks " + missing;
+      return false;
+    }
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    if (version == nullptr || std::strncmp(version, "OpenGL ES 3", 11) != 0) {
+      error = std::string("not an OpenGL ES 3 context: ") + (version != nullptr ? version : "none");
+      return false;
+    }
+    program_ = LinkProgram(error);
+    if (program_ == 0) return false;
+    glUseProgram(program_);
+    LocateUniforms();
+    glUniform1i(glGetUniformLocation(program_, "uTexture"), 0);
+    glGenVertexArrays(1, &vertexArray_);
+    glBindVertexArray(vertexArray_);
+    glGenBuffers(1, &buffer_);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer_);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(StreamVertices * sizeof(TRenderVertex)), nullptr, GL_STREAM_DRAW);
+    const GLsizei stride = sizeof(TRenderVertex);
+    auto attribute = [stride](GLuint index, GLint size, std::size_t offset) {
+      glEnableVertexAttribArray(index);
+      glVertexAttribPointer(index, size, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
+    };
+    attribute(0, 3, offsetof(TRenderVertex, Position));
+    attribute(1, 3, offsetof(TRenderVertex, Normal));
+    attribute(2, 2, offsetof(TRenderVertex, TexCoord));
+    attribute(3, 4, offsetof(TRenderVertex, Color));
+    glActiveTexture(GL_TEXTURE0);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
+    glDepthFunc(GL_LEQUAL);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    SetLights(Identity, nullptr, 0);
+    // The uniforms as the cache below believes them sent.
+    glUniform4fv(uniform_.Color, 1, sent_.Color);
+    glUniform1i(uniform_.Lighting, 0);
+    glUniform1i(uniform_.TexEnv, -1);
+    glUniform1i(uniform_.AlphaTest, 0);
+    glUniform1f(uniform_.AlphaRef, 0);
+    glUniform1i(uniform_.VertexColors, 0);
+    glUniform1i(uniform_.TwoSided, 0);
+    if (glGetError() != GL_NO_ERROR) {
+      error = "an OpenGL ES error while setting up the renderer";
+      return false;
+    }
+    return true;
+  }
+
+  TRendererKind Kind() const override { return TRendererKind::Es3; }
+
+  std::string Description() override {
+    auto text = [](GLenum name) {
+      const GLubyte* s = glGetString(name);
+      return s != nullptr ? std::string(reinterpret_cast<const char*>(s)) : std::string("?");
+    };
+    return "OpenGL ES 3.0 shaders on " + text(GL_RENDERER) + ", " + text(GL_VERSION);
+  }
+
+  // --- frame and overlay -------------------------------------------------------------
+
+  void BeginPaint(int width, int height) override {
+    width_ = width;
+    height_ = height;
+    imagesUsed_ = 0;
+    ResetViewport();
+  }
+
+  void SetViewport(int left, int top, int width, int height) override {
+    glViewport(left, height_ - top - height, width, height);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(left, height_ - top - height, width, height);
+  }
+
+  void ResetViewport() override {
+    glViewport(0, 0, width_, height_);
+    glDisable(GL_SCISSOR_TEST);
+    SetDepthTest(false);
+    SetLighting(false);
+    BindTexture(0, TTextureEnv::Modulate);
+    alphaTest_ = 0;
+    uniformsDirty_ = true;
+    // Window pixels, y downwards, as glOrtho(0, w, h, 0, -1, 1).
+    const float w = float(std::max(width_, 1)), h = float(std::max(height_, 1));
+    const float ortho[16] = {2 / w, 0, 0, 0, 0, -2 / h, 0, 0, 0, 0, -1, 0, -1, 1, 0, 1};
+    SetProjection(ortho);
+    SetModelView(Identity);
+  }
+
+  void FillRect(int left, int top, int width, int height, unsigned rgb) override {
+    if (width <= 0 || height <= 0) return;
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(left, height_ - top - height, width, height);
+    glClearColor(((rgb >> 16) & 255) / 255.0f, ((rgb >> 8) & 255) / 255.0f, (rgb & 255) / 255.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+  }
+
+  void DrawImage(int left, int top, int width, int height, const unsigned* pixels) override {
+    if (width <= 0 || height <= 0 || pixels == nullptr) return;
+    // The n-th picture of a paint has a texture of its own: a texture the frame already
+    // drew with is never written again before the frame is done (that would wait for it).
+    if (imagesUsed_ == images_.size()) images_.emplace_back();
+    TImageSlot& slot = images_[imagesUsed_++];
+    const std::size_t count = std::size_t(width) * height;
+    const bool sameSize = slot.Texture != 0 && slot.Width == width && slot.Height == height;
+    if (!sameSize || std::memcmp(slot.Pixels.data(), pixels, count * 4) != 0) {
+      slot.Pixels.assign(pixels, pixels + count);
+      slot.Rgba.resize(count * 4);
+      for (std::size_t i = 0; i < count; ++i) {  // 0xAARRGGBB -> R, G, B, A bytes
+        const unsigned p = pixels[i];
+        slot.Rgba[i * 4 + 0] = std::uint8_t(p >> 16);
+        slot.Rgba[i * 4 + 1] = std::uint8_t(p >> 8);
+        slot.Rgba[i * 4 + 2] = std::uint8_t(p);
+        slot.Rgba[i * 4 + 3] = std::uint8_t(p >> 24);
+      }
+      if (slot.Texture == 0) glGenTextures(1, &slot.Texture);
+      glBindTexture(GL_TEXTURE_2D, slot.Texture);
+      if (sameSize) {
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, slot.Rgba.data());
+      } else {
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, slot.Rgba.data());
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+      }
+      slot.Width = width;
+      slot.Height = height;
+      boundTexture_ = slot.Texture;
+    }
+    // The quad in the 2D state's window pixels; texel centres fall on pixel centres.
+    const float l = float(left), t = float(top), r = float(left + width), b = float(top + height);
+    const TRenderVertex quad[4] = {{{l, t, 0}, {0, 0, 1}, {0, 0}, {1, 1, 1, 1}},
+                                   {{l, b, 0}, {0, 0, 1}, {0, 1}, {1, 1, 1, 1}},
+                                   {{r, b, 0}, {0, 0, 1}, {1, 1}, {1, 1, 1, 1}},
+                                   {{r, t, 0}, {0, 0, 1}, {1, 0}, {1, 1, 1, 1}}};
+    const TState saved = state_;
+    const int savedAlphaTest = alphaTest_;
+    const float savedRef = alphaRef_;
+    state_.Lighting = false;
+    state_.TexEnv = int(TTextureEnv::Replace);
+    alphaTest_ = 0;
+    uniformsDirty_ = true;
+    BindRaw(slot.Texture);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    Submit(GL_TRIANGLE_FAN, quad, 4, false);
+    glDisable(GL_BLEND);
+    state_ = saved;
+    alphaTest_ = savedAlphaTest;
+    alphaRef_ = savedRef;
+    uniformsDirty_ = true;
+    if (state_.TexEnv >= 0) BindRaw(state_.Texture);
+  }
+
+  void ReadPixels(int x, int y, int width, int height, std::uint8_t* rgba) override {
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+  }
+
+  void Flush() override { glFlush(); }
+  void Finish() override { glFinish(); }
+
+  // --- the 3D scene -------------------------------------------------------------------
+
+  void Clear(bool color, bool depth, bool stencil, const float rgba[4]) override {
+    GLbitfield mask = 0;
+    if (color) {
+      glClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
+      mask |= GL_COLOR_BUFFER_BIT;
+    }
+    if (depth) mask |= GL_DEPTH_BUFFER_BIT;
+    if (stencil) mask |= GL_STENCIL_BUFFER_BIT;
+    glClear(mask);
+  }
+
+  void SetColorMask(bool on) override { glColorMask(on, on, on, on); }
+  void SetDepthMask(bool on) override { glDepthMask(on ? GL_TRUE : GL_FALSE); }
+
+  void BeginScene() override { glDepthFunc(GL_LEQUAL); }
+
+  void EndScene() override {
+    SetLighting(false);
+    SetBlending(TBlendState::Opaque);
+    BindTexture(0, TTextureEnv::Modulate);
+    SetDepthTest(false);
+    glDepthMask(GL_TRUE);
+    const float white[4] = {1, 1, 1, 1};
+    SetColor(white);
+    SetLights(Identity, nullptr, 0);
+    SetModelView(Identity);
+  }
+
+  void SetProjection(const float* matrix) override {
+    std::memcpy(state_.Projection, matrix, sizeof state_.Projection);
+    projectionDirty_ = true;
+  }
+
+  void SetModelView(const float* matrix) override {
+    std::memcpy(state_.ModelView, matrix, sizeof state_.ModelView);
+    modelViewDirty_ = true;
+  }
+
+  void SetLights(const float* view, const TRenderLight* lights, int count) override {
+    float position[MaxLights][4] = {}, ambient[MaxLights][3] = {}, diffuse[MaxLights][3] = {};
+    float attenuation[MaxLights][3] = {}, spotDirection[MaxLights][3] = {}, spot[MaxLights][2] = {};
+    count = std::clamp(count, 0, int(MaxLights));
+    for (int i = 0; i < count; ++i) {
+      const TRenderLight& l = lights[i];
+      Transform(view, l.Position, position[i], 4);
+      float direction[4];
+      Transform(view, l.SpotDirection, direction, 3);
+      for (int k = 0; k < 3; ++k) {
+        ambient[i][k] = l.Ambient[k];
+        diffuse[i][k] = l.Diffuse[k];
+        spotDirection[i][k] = direction[k];
+      }
+      attenuation[i][0] = l.ConstantAttenuation;
+      attenuation[i][1] = l.LinearAttenuation;
+      attenuation[i][2] = l.QuadraticAttenuation;
+      constexpr float DegreesToRadians = 3.14159265358979f / 180;
+      spot[i][0] = l.SpotCutoff != 180 ? std::cos(l.SpotCutoff * DegreesToRadians) : -3.0f;
+      spot[i][1] = l.SpotExponent;
+    }
+    glUniform1i(uniform_.LightCount, count);
+    if (count == 0) return;
+    glUniform4fv(uniform_.LightPosition, count, &position[0][0]);
+    glUniform3fv(uniform_.LightAmbient, count, &ambient[0][0]);
+    glUniform3fv(uniform_.LightDiffuse, count, &diffuse[0][0]);
+    glUniform3fv(uniform_.LightAttenuation, count, &attenuation[0][0]);
+    glUniform3fv(uniform_.SpotDirection, count, &spotDirection[0][0]);
+    glUniform2fv(uniform_.Spot, count, &spot[0][0]);
+  }
+
+  void SetTwoSidedLighting(bool on) override { glUniform1i(uniform_.TwoSided, on ? 1 : 0); }
+
+  void SetLighting(bool on) override {
+    state_.Lighting = on;
+    uniformsDirty_ = true;
+  }
+
+  void SetDepthTest(bool on) override {
+    if (on) glEnable(GL_DEPTH_TEST);
+    else glDisable(GL_DEPTH_TEST);
+  }
+
+  void SetBlending(TBlendState blend) override {
+    switch (blend) {
+      case TBlendState::Opaque:
+        glDisable(GL_BLEND);
+        alphaTest_ = 0;
+        break;
+      case TBlendState::Transparency:
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        alphaTest_ = 1;
+        alphaRef_ = 0;
+        break;
+      case TBlendState::Additive:
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        alphaTest_ = 1;
+        alphaRef_ = 0;
+        break;
+      case TBlendState::AlphaTest50:
+        glDisable(GL_BLEND);
+        alphaTest_ = 2;
+        alphaRef_ = 0.5f;
+        break;
+      case TBlendState::AlphaTest100:
+        glDisable(GL_BLEND);
+        alphaTest_ = 2;
+        alphaRef_ = 1.0f;
+        break;
+      case TBlendState::Modulate:
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_DST_COLOR, GL_ZERO);
+        alphaTest_ = 1;
+        alphaRef_ = 0;
+        break;
+    }
+    uniformsDirty_ = true;
+  }
+
+  void SetColor(const float rgba[4]) override {
+    std::memcpy(state_.Color, rgba, sizeof state_.Color);
+    uniformsDirty_ = true;
+  }
+
+  void SetLineWidth(float width) override { glLineWidth(width); }
+
+  // --- textures -----------------------------------------------------------------------
+
+  int MaxTextureSize() override { return maxTextureSize_; }
+
+  unsigned UploadTexture(unsigned handle, const TTextureUpload& upload) override {
+    GLuint name = handle;
+    if (name == 0) glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    boundTexture_ = name;
+    for (std::size_t level = 0; level < upload.Levels.size(); ++level) {
+      const TTextureLevel& l = upload.Levels[level];
+      glTexImage2D(GL_TEXTURE_2D, GLint(level), GL_RGBA8, l.Width, l.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                   l.Rgba.data());
+    }
+    static const GLint minFilters[] = {GL_NEAREST, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST,
+                                       GL_LINEAR_MIPMAP_NEAREST, GL_NEAREST_MIPMAP_LINEAR,
+                                       GL_LINEAR_MIPMAP_LINEAR};
+    // A filter that samples levels the upload does not have would leave the texture
+    // incomplete (black): one level samples as its own filter does.
+    int minFilter = int(upload.MinFilter);
+    if (upload.Levels.size() <= 1 && minFilter > 1) minFilter = (minFilter == 2 || minFilter == 4) ? 0 : 1;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilters[minFilter]);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER,
+                    upload.MagFilter == TTextureMagFilter::Nearest ? GL_NEAREST : GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(std::max<std::size_t>(upload.Levels.size(), 1) - 1));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    return name;
+  }
+
+  void DeleteTexture(unsigned handle) override {
+    GLuint name = handle;
+    if (name == 0) return;
+    glDeleteTextures(1, &name);
+    if (boundTexture_ == name) boundTexture_ = 0;
+    if (state_.Texture == name) state_.Texture = 0;
+  }
+
+  void BindTexture(unsigned handle, TTextureEnv env) override {
+    state_.Texture = handle;
+    state_.TexEnv = handle == 0 ? -1 : int(env);
+    uniformsDirty_ = true;
+    if (handle != 0) BindRaw(handle);
+  }
+
+  // --- geometry -----------------------------------------------------------------------
+
+  void Draw(TPrimitive primitive, const TRenderVertex* vertices, int count, bool vertexColors) override {
+    if (count <= 0) return;
+    switch (primitive) {
+      case TPrimitive::Lines: return Submit(GL_LINES, vertices, count, vertexColors);
+      case TPrimitive::LineStrip: return Submit(GL_LINE_STRIP, vertices, count, vertexColors);
+      case TPrimitive::Triangles: return Submit(GL_TRIANGLES, vertices, count, vertexColors);
+      case TPrimitive::TriangleStrip: return Submit(GL_TRIANGLE_STRIP, vertices, count, vertexColors);
+      case TPrimitive::TriangleFan: return Submit(GL_TRIANGLE_FAN, vertices, count, vertexColors);
+      case TPrimitive::Quads:
+      case TPrimitive::QuadStrip: break;
+    }
+    // Split as OpenGL splits them: quad a b c d as a b d and b c d; a quad strip's quad
+    // (i, i+1, i+2, i+3) as the quad i+2, i, i+1, i+3.
+    triangles_.clear();
+    auto quad = [this, vertices](int a, int b, int c, int d) {
+      for (int k : {a, b, d, b, c, d}) triangles_.push_back(vertices[k]);
+    };
+    if (primitive == TPrimitive::Quads) {
+      for (int i = 0; i + 3 < count; i += 4) quad(i, i + 1, i + 2, i + 3);
+    } else {
+      for (int i = 0; i + 3 < count; i += 2) quad(i + 2, i, i + 1, i + 3);
+    }
+    Submit(GL_TRIANGLES, triangles_.data(), int(triangles_.size()), vertexColors);
+  }
+
+ private:
+  struct TState {
+    float Projection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    float ModelView[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    float Color[4] = {1, 1, 1, 1};
+    bool Lighting = false;
+    int TexEnv = -1;  // -1: no texture
+    unsigned Texture = 0;
+  };
+
+  struct TImageSlot {
+    GLuint Texture = 0;
+    int Width = 0, Height = 0;
+    std::vector<unsigned> Pixels;     // what the texture holds, as given
+    std::vector<std::uint8_t> Rgba;  // the same as uploaded
+  };
+
+  struct TUniforms {
+    GLint ModelView, Projection, NormalMatrix, Color, VertexColors, Lighting, TwoSided, LightCount,
+        LightPosition, LightAmbient, LightDiffuse, LightAttenuation, SpotDirection, Spot, TexEnv,
+        AlphaTest, AlphaRef;
+  };
+
+  static GLuint CompileShader(GLenum type, const char* source, std::string& error) {
+    GLuint shader = glCreateShader(type);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint ok = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (ok == 0) {
+      char log[1024] = {};
+      glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+      error = std::string("shader does not compile: ") + log;
+      glDeleteShader(shader);
+      return 0;
+    }
+    return shader;
+  }
+
+  static GLuint LinkProgram(std::string& error) {
+    GLuint vertex = CompileShader(GL_VERTEX_SHADER, VertexShader, error);
+    if (vertex == 0) return 0;
+    GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, FragmentShader, error);
+    if (fragment == 0) {
+      glDeleteShader(vertex);
+      return 0;
+    }
+    GLuint program = glCreateProgram();
+    glAttachShader(program, vertex);
+    glAttachShader(program, fragment);
+    glLinkProgram(program);
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    GLint ok = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    if (ok == 0) {
+      char log[1024] = {};
+      glGetProgramInfoLog(program, sizeof log, nullptr, log);
+      error = std::string("shaders do not link: ") + log;
+      glDeleteProgram(program);
+      return 0;
+    }
+    return program;
+  }
+
+  void LocateUniforms() {
+    auto at = [this](const char* name) { return glGetUniformLocation(program_, name); };
+    uniform_ = {at("uModelView"), at("uProjection"), at("uNormalMatrix"), at("uColor"),
+                at("uVertexColors"), at("uLighting"), at("uTwoSided"), at("uLightCount"),
+                at("uLightPosition"), at("uLightAmbient"), at("uLightDiffuse"), at("uLightAttenuation"),
+                at("uSpotDirection"), at("uSpot"), at("uTexEnv"), at("uAlphaTest"), at("uAlphaRef")};
+  }
+
+  void BindRaw(unsigned handle) {
+    if (boundTexture_ == handle) return;
+    boundTexture_ = handle;
+    glBindTexture(GL_TEXTURE_2D, handle);
+  }
+
+  void SendUniforms(bool vertexColors) {
+    if (projectionDirty_) {
+      glUniformMatrix4fv(uniform_.Projection, 1, GL_FALSE, state_.Projection);
+      projectionDirty_ = false;
+    }
+    if (modelViewDirty_) {
+      glUniformMatrix4fv(uniform_.ModelView, 1, GL_FALSE, state_.ModelView);
+      float normal[9];
+      NormalMatrixOf(state_.ModelView, normal);
+      glUniformMatrix3fv(uniform_.NormalMatrix, 1, GL_FALSE, normal);
+      modelViewDirty_ = false;
+    }
+    if (vertexColors != sentVertexColors_) {
+      glUniform1i(uniform_.VertexColors, vertexColors ? 1 : 0);
+      sentVertexColors_ = vertexColors;
+    }
+    if (!uniformsDirty_) return;
+    uniformsDirty_ = false;
+    if (std::memcmp(sent_.Color, state_.Color, sizeof sent_.Color) != 0) glUniform4fv(uniform_.Color, 1, state_.Color);
+    if (sent_.Lighting != state_.Lighting) glUniform1i(uniform_.Lighting, state_.Lighting ? 1 : 0);
+    if (sent_.TexEnv != state_.TexEnv) glUniform1i(uniform_.TexEnv, state_.TexEnv);
+    if (sentAlphaTest_ != alphaTest_) glUniform1i(uniform_.AlphaTest, alphaTest_);
+    if (sentAlphaRef_ != alphaRef_) glUniform1f(uniform_.AlphaRef, alphaRef_);
+    std::memcpy(sent_.Color, state_.Color, sizeof sent_.Color);
+    sent_.Lighting = state_.Lighting;
+    sent_.TexEnv = state_.TexEnv;
+    sentAlphaTest_ = alphaTest_;
+    sentAlphaRef_ = alphaRef_;
+  }
+
+  // Appends the vertices to the stream (orphaning it when full) and draws them.
+  void Submit(GLenum mode, const TRenderVertex* vertices, int count, bool vertexColors) {
+    SendUniforms(vertexColors);
+    while (count > 0) {
+      if (streamAt_ + count > StreamVertices) {
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(StreamVertices * sizeof(TRenderVertex)), nullptr, GL_STREAM_DRAW);
+        streamAt_ = 0;
+      }
+      // Only lists of separate lines or triangles may be cut into pieces.
+      int piece = std::min(count, StreamVertices);
+      if (piece < count) piece -= mode == GL_TRIANGLES ? piece % 3 : piece % 2;
+      glBufferSubData(GL_ARRAY_BUFFER, GLintptr(streamAt_ * sizeof(TRenderVertex)),
+                      GLsizeiptr(piece * sizeof(TRenderVertex)), vertices);
+      glDrawArrays(mode, streamAt_, piece);
+      streamAt_ += piece;
+      vertices += piece;
+      count -= piece;
+    }
+  }
+
+  GLuint program_ = 0, buffer_ = 0, vertexArray_ = 0;
+  TUniforms uniform_{};
+  GLint maxTextureSize_ = 1024;
+  int width_ = 0, height_ = 0;
+  int streamAt_ = 0;  // next free vertex of the stream buffer
+  TState state_, sent_;
+  bool uniformsDirty_ = true, projectionDirty_ = true, modelViewDirty_ = true;
+  bool sentVertexColors_ = false;
+  int alphaTest_ = 0, sentAlphaTest_ = 0;
+  float alphaRef_ = 0, sentAlphaRef_ = 0;
+  unsigned boundTexture_ = 0;
+  std::vector<TImageSlot> images_;
+  std::size_t imagesUsed_ = 0;
+  std::vector<TRenderVertex> triangles_;
+};
+
+}  // namespace
+
+std::unique_ptr<TRenderBackend> CreateEs3Backend(std::string& error) {
+  auto backend = std::make_unique<TEs3Backend>();
+  if (!backend->Start(error)) return nullptr;
+  return backend;
+}
+
+}  // namespace orr
