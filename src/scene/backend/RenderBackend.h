@@ -34,8 +34,8 @@ bool ParseRendererKind(const std::string& name, TRendererKind& kind);
 const char* RendererKindName(TRendererKind kind);
 
 // What the old immediate-mode primitives drew. Quads and quad strips are split into
-// triangles by the backends that need it, the way OpenGL splits them (a quad v0 v1 v2 v3 as
-// v0 v1 v3 and v1 v2 v3, provoking vertex last).
+// triangles by the backends that need it, the way Mesa splits them (a quad v0 v1 v2 v3 as
+// v0 v1 v2 and v0 v2 v3): lit colours are interpolated over the triangles.
 enum class TPrimitive { Lines, LineStrip, Triangles, TriangleStrip, TriangleFan, Quads, QuadStrip };
 
 // Blending and alpha test together, in the scene's blending modes' order.
