@@ -4,9 +4,13 @@
 namespace orr {
 namespace {
 
-// The desktop's default: the faster of the two on Mesa's software renderer with equal
-// pictures (docs/render.md has the figures).
+// The desktop's default: the faster of the two on Mesa's software renderer, with equal
+// pictures (docs/render.md has the figures). The web build has only es3.
+#ifdef __EMSCRIPTEN__
 TRendererKind requested = TRendererKind::Es3;
+#else
+TRendererKind requested = TRendererKind::Gl1;
+#endif
 TRenderBackend* live = nullptr;
 
 }  // namespace

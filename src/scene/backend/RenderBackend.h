@@ -24,8 +24,9 @@ namespace orr {
 
 enum class TRendererKind { Gl1, Es3 };
 
-// The backend a window gets: Es3 unless a test or tool asked otherwise (RequestRenderer).
-// The game itself never asks: it reads no command line and no configuration for it.
+// The backend a window gets: on the desktop Gl1 (the faster on Mesa's software renderer),
+// on the web Es3, unless a test or tool asked otherwise (RequestRenderer). The game itself
+// never asks: it reads no command line and no configuration for it.
 TRendererKind RequestedRenderer();
 // Test and tool entry points only, before the window is created.
 void RequestRenderer(TRendererKind kind);
