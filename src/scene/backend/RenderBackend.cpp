@@ -12,8 +12,11 @@ TRendererKind requested = TRendererKind::Es3;
 TRendererKind requested = TRendererKind::Gl1;
 #endif
 TRenderBackend* live = nullptr;
+unsigned backendsMade = 0;
 
 }  // namespace
+
+TRenderBackend::TRenderBackend() : serial_(++backendsMade) {}
 
 TRendererKind RequestedRenderer() { return requested; }
 void RequestRenderer(TRendererKind kind) { requested = kind; }

@@ -106,7 +106,11 @@ class TRenderBackend {
  public:
   static constexpr int MaxLights = 8;
 
+  TRenderBackend();
   virtual ~TRenderBackend() = default;
+  // Different for every backend this process made: a texture name belongs to one of them,
+  // and a backend made later at the same address must not take it for its own.
+  unsigned Serial() const { return serial_; }
   virtual TRendererKind Kind() const = 0;
   // What the log says: the backend and the driver's own name and version.
   virtual std::string Description() = 0;
@@ -164,6 +168,9 @@ class TRenderBackend {
   // Color instead of the current colour.
   virtual void Draw(TPrimitive primitive, const TRenderVertex* vertices, int count,
                     bool vertexColors) = 0;
+
+ private:
+  unsigned serial_;
 };
 
 // A backend for the context current on this thread; nullptr with a reason in `error` when
