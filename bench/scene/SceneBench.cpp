@@ -3,10 +3,11 @@
 // floor planes, a third of them raised with four wall planes, 200 entities each with an
 // anchor, a sprite plane and an invisible hit cylinder; camera 15 above, focal length 100.
 //
-// BM_Frame_GameScene paints it through the viewer; BM_Frame_IdealBaseline draws the same
-// textured triangles (those the viewer's culling keeps) from prebuilt world-space vertex
-// arrays, one draw call per texture and state, as few calls as OpenGL 1.x allows. Both
-// run in the same 1024 x 768 window (run under Xvfb with Mesa) and end with glFinish.
+// BM_Frame_GameScene paints it through the viewer, with the fixed-function renderer backend
+// (gl1) and the shader one (es3); BM_Frame_IdealBaseline draws the same textured triangles
+// (those the viewer's culling keeps) from prebuilt world-space vertex arrays, one draw call
+// per texture and state, as few calls as OpenGL 1.x allows, in the gl1 window. Each runs in
+// a 1024 x 768 window (run under Xvfb with Mesa) of its backend and ends with Finish.
 //
 // The LargeMap cases do the same for a scene shaped like the game on a generated 256 x 256
 // map with 1,000 creatures and 1,000 items: the cells around the camera built (as the
@@ -25,6 +26,7 @@
 #include "platform/Forms.h"
 #include "raster/TBitmap32.h"
 #include "scene/GLViewer.h"
+#include "scene/backend/RenderBackend.h"
 
 namespace orr {
 namespace {
@@ -312,6 +314,7 @@ class TIdealBaseline : public TControl {
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     TGLRenderContext scratch;  // only to upload textures through the engine
+    scratch.Renderer = context.Renderer();
     for (TBatch& b : Batches) {
       if (b.Texture != nullptr) {
         if (b.Texture->Handle() == 0) b.Texture->Apply(scratch);
@@ -376,29 +379,43 @@ void AddCase(TForm* form, TCase& c, const TShape& shape) {
   c.Baseline->Build(WindowW, WindowH);
 }
 
-TWindow& Window() {
-  static TWindow w = [] {
-    TWindow win;
-    win.App = std::make_unique<TApplication>(CreateSdlBackend());
-    if (!win.App->Initialize(win.Error)) return win;
-    win.App->CreateForm(win.Form);
-    win.Form->PlaceWindow(0, 0, WindowW, WindowH);
-    AddCase(win.Form, win.Game, GameShape);
-    AddCase(win.Form, win.Large, LargeShape);
-    win.Form->Show();
+// The window of one renderer backend; asking for the other closes it first (one window,
+// one context at a time).
+TWindow& Window(TRendererKind kind) {
+  static std::unique_ptr<TWindow> current;
+  static TRendererKind currentKind = TRendererKind::Gl1;
+  if (current != nullptr && currentKind == kind) return *current;
+  current.reset();
+  RequestRenderer(kind);
+  currentKind = kind;
+  current = std::make_unique<TWindow>();
+  TWindow& win = *current;
+  win.App = std::make_unique<TApplication>(CreateSdlBackend());
+  if (!win.App->Initialize(win.Error)) {
+    win.Form = nullptr;
     return win;
-  }();
-  return w;
+  }
+  win.App->CreateForm(win.Form);
+  win.Form->PlaceWindow(0, 0, WindowW, WindowH);
+  AddCase(win.Form, win.Game, GameShape);
+  AddCase(win.Form, win.Large, LargeShape);
+  win.Form->Show();
+  if (LiveRenderer() == nullptr || LiveRenderer()->Kind() != kind) {
+    win.Error = std::string("the window did not get the ") + RendererKindName(kind) + " renderer";
+    win.Form = nullptr;
+  }
+  return win;
 }
 
 enum class TPainter { Viewer, WholeWalk, Baseline };
 
-void PaintFrames(benchmark::State& state, TCase TWindow::*which, TPainter painter) {
-  TWindow& w = Window();
+void PaintFrames(benchmark::State& state, TCase TWindow::*which, TPainter painter, TRendererKind kind) {
+  TWindow& w = Window(kind);
   if (w.Form == nullptr) {
-    state.SkipWithError(("no display: " + w.Error).c_str());
+    state.SkipWithError(("no window: " + w.Error).c_str());
     return;
   }
+  TRenderBackend& renderer = *LiveRenderer();
   TCase& c = w.*which;
   for (TCase* each : {&w.Game, &w.Large}) {
     each->Viewer->Visible = each == &c && painter != TPainter::Baseline;
@@ -406,10 +423,10 @@ void PaintFrames(benchmark::State& state, TCase TWindow::*which, TPainter painte
   }
   c.Game->Scene.IndexedDrawing = painter != TPainter::WholeWalk;
   w.Form->PaintAll();  // warm-up: texture uploads
-  glFinish();
+  renderer.Finish();
   for (auto _ : state) {
     w.Form->PaintAll();
-    glFinish();
+    renderer.Finish();
   }
   c.Game->Scene.IndexedDrawing = true;
   state.SetItemsProcessed(state.iterations());
@@ -421,20 +438,30 @@ void PaintFrames(benchmark::State& state, TCase TWindow::*which, TPainter painte
   }
 }
 
-void BM_Frame_GameScene(benchmark::State& state) { PaintFrames(state, &TWindow::Game, TPainter::Viewer); }
-void BM_Frame_IdealBaseline(benchmark::State& state) { PaintFrames(state, &TWindow::Game, TPainter::Baseline); }
-void BM_Frame_LargeMap(benchmark::State& state) { PaintFrames(state, &TWindow::Large, TPainter::Viewer); }
-void BM_Frame_LargeMapWholeWalk(benchmark::State& state) {
-  PaintFrames(state, &TWindow::Large, TPainter::WholeWalk);
+constexpr TRendererKind Gl1 = TRendererKind::Gl1, Es3 = TRendererKind::Es3;
+void BM_Frame_GameScene_gl1(benchmark::State& state) { PaintFrames(state, &TWindow::Game, TPainter::Viewer, Gl1); }
+void BM_Frame_IdealBaseline(benchmark::State& state) { PaintFrames(state, &TWindow::Game, TPainter::Baseline, Gl1); }
+void BM_Frame_LargeMap_gl1(benchmark::State& state) { PaintFrames(state, &TWindow::Large, TPainter::Viewer, Gl1); }
+void BM_Frame_LargeMapWholeWalk_gl1(benchmark::State& state) {
+  PaintFrames(state, &TWindow::Large, TPainter::WholeWalk, Gl1);
 }
 void BM_Frame_LargeMapIdealBaseline(benchmark::State& state) {
-  PaintFrames(state, &TWindow::Large, TPainter::Baseline);
+  PaintFrames(state, &TWindow::Large, TPainter::Baseline, Gl1);
 }
-BENCHMARK(BM_Frame_GameScene)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+void BM_Frame_GameScene_es3(benchmark::State& state) { PaintFrames(state, &TWindow::Game, TPainter::Viewer, Es3); }
+void BM_Frame_LargeMap_es3(benchmark::State& state) { PaintFrames(state, &TWindow::Large, TPainter::Viewer, Es3); }
+void BM_Frame_LargeMapWholeWalk_es3(benchmark::State& state) {
+  PaintFrames(state, &TWindow::Large, TPainter::WholeWalk, Es3);
+}
+// The gl1 window's cases first, then the es3 window's: each window is opened once.
+BENCHMARK(BM_Frame_GameScene_gl1)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
 BENCHMARK(BM_Frame_IdealBaseline)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
-BENCHMARK(BM_Frame_LargeMap)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
-BENCHMARK(BM_Frame_LargeMapWholeWalk)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+BENCHMARK(BM_Frame_LargeMap_gl1)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+BENCHMARK(BM_Frame_LargeMapWholeWalk_gl1)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
 BENCHMARK(BM_Frame_LargeMapIdealBaseline)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+BENCHMARK(BM_Frame_GameScene_es3)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+BENCHMARK(BM_Frame_LargeMap_es3)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+BENCHMARK(BM_Frame_LargeMapWholeWalk_es3)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
 
 }  // namespace
 }  // namespace orr

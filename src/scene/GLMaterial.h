@@ -120,6 +120,7 @@ class TGLTexture {
   bool uploadValid_ = false;
   unsigned handle_ = 0;
   TRenderBackend* renderer_ = nullptr;  // the backend handle_ belongs to
+  unsigned rendererSerial_ = 0;         // and its serial
 };
 
 struct TGLFaceProperties {

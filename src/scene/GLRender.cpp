@@ -205,14 +205,16 @@ static_assert(int(TTextureMinFilter::LinearMipmapLinear) == miLinearMipmapLinear
 
 TGLTexture::~TGLTexture() {
   // Without its renderer there is nothing to delete from (it went with the window).
-  if (handle_ != 0 && renderer_ != nullptr && renderer_ == LiveRenderer()) renderer_->DeleteTexture(handle_);
+  if (handle_ != 0 && renderer_ != nullptr && renderer_ == LiveRenderer() && renderer_->Serial() == rendererSerial_)
+    renderer_->DeleteTexture(handle_);
 }
 
 void TGLTexture::Apply(TGLRenderContext& context) {
-  if (renderer_ != context.Renderer) {
+  if (renderer_ != context.Renderer || context.Renderer->Serial() != rendererSerial_) {
     // A name from another renderer (a window before this one) means nothing here.
     handle_ = 0;
     renderer_ = context.Renderer;
+    rendererSerial_ = context.Renderer->Serial();
     uploadValid_ = false;
   }
   if (!uploadValid_) {

@@ -4,8 +4,17 @@
 // colour-keyed texture, an additive glow, the alpha test, blended sorting, lit geometry
 // and flat text drawn without depth test on top of everything.
 //
-//   scene_reference <reference.bmp>            compare (exit 0 when it matches)
-//   scene_reference --write <reference.bmp>    paint and write a new reference
+// With --lights it paints a second scene instead, made of what the renderer backends must
+// light alike though the game itself does not use it: a spot light with linear and
+// quadratic attenuation over a fine floor, a directional light, a light's ambient, two-sided
+// lighting of a plane seen from behind, a non-uniformly scaled cube, smooth cylinders, the
+// decal and blend texture modes, the modulate and full-alpha-test blending modes, lines
+// with their nodes and an object's axes. Its reference is the other backend's picture, held
+// to the frame comparison's limits (at most 0.5 % of the pixels differ, one in 10,000 by
+// more than 8 levels).
+//
+//   scene_reference [--renderer gl1|es3] [--lights] <reference.bmp>          compare
+//   scene_reference [--renderer gl1|es3] [--lights] --write <reference.bmp>  paint and write
 
 #include <cmath>
 #include <cstdio>
@@ -19,6 +28,7 @@
 #include "raster/TBitmap32.h"
 #include "scene/GLBitmapFont.h"
 #include "scene/GLViewer.h"
+#include "scene/backend/RenderBackend.h"
 
 namespace orr {
 namespace {
@@ -158,12 +168,128 @@ void BuildScene(TGLScene& scene, TGLMaterialLibrary& lib, TGLWindowsBitmapFont& 
   text->ModulateColor = {1, 1, 0.3f, 1};
 }
 
+TBitmap32 Bands() {
+  TBitmap32 b(32, 32);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x)
+      b.SetPixel(x, y, Color32(x * 8, 255 - y * 8, 128, (x / 8) % 2 ? 255 : 96));
+  return b;
+}
+
+void BuildLightsScene(TGLScene& scene, TGLMaterialLibrary& lib) {
+  auto* spot = NewChildObject<TGLLightSource>(scene.Objects());
+  spot->LightStyle = lsSpot;
+  spot->Position.SetPoint(-1, 0.5f, 4);
+  spot->Direction.SetVector({0.25f, -0.1f, -1, 0});
+  spot->SpotCutOff = 35;
+  spot->SpotExponent = 6;
+  spot->ConstAttenuation = 0.2f;
+  spot->LinearAttenuation = 0.15f;
+  spot->QuadraticAttenuation = 0.05f;
+  spot->Diffuse = {1, 0.9f, 0.7f, 1};
+  auto* sun = NewChildObject<TGLLightSource>(scene.Objects());
+  sun->LightStyle = lsParallel;
+  sun->Direction.SetVector({0.6f, 0.5f, -0.6f, 0});
+  sun->Diffuse = {0.25f, 0.3f, 0.45f, 1};
+  auto* lamp = NewChildObject<TGLLightSource>(scene.Objects());
+  lamp->LightStyle = lsOmni;
+  lamp->Position.SetPoint(3, -2, 1.5f);
+  lamp->Ambient = {0.3f, 0.1f, 0.1f, 1};
+  lamp->Diffuse = {0.6f, 0.2f, 0.9f, 1};
+  lamp->QuadraticAttenuation = 0.4f;
+
+  // A fine floor: lighting is per vertex, so the spot's circle needs vertices to show.
+  for (int y = 0; y < 18; ++y)
+    for (int x = 0; x < 24; ++x) {
+      TGLPlane* tile = AddPlane(scene, -4 + (x + 0.5f) / 3, -3 + (y + 0.5f) / 3, 0, 1 / 3.0f);
+      tile->Material.FrontProperties.Diffuse = {0.85f, 0.85f, 0.8f, 1};
+    }
+  TGLLibMaterial* decal = lib.Materials.Add();
+  decal->SetName("decal");
+  decal->Material.Texture.AssignFromBitmap(Bands());
+  decal->Material.Texture.SetEnabled(true);
+  decal->Material.Texture.SetTextureMode(tmDecal);
+  decal->Material.FrontProperties.Diffuse = {0.2f, 0.6f, 0.9f, 1};
+  TGLPlane* decalPlane = AddPlane(scene, -2.8f, 1.8f, 0.3f, 1.6f);
+  decalPlane->Material.SetMaterialLibrary(&lib);
+  decalPlane->Material.SetLibMaterialName("decal");
+  TGLPlane* blendPlane = AddPlane(scene, -0.9f, 1.8f, 0.3f, 1.6f);
+  blendPlane->Material.Texture.AssignFromBitmap(Bands());
+  blendPlane->Material.Texture.SetEnabled(true);
+  blendPlane->Material.Texture.SetTextureMode(tmBlend);
+  blendPlane->Material.BlendingMode = bmTransparency;
+  blendPlane->Material.FrontProperties.Diffuse = {1, 0.8f, 0.3f, 0.9f};
+  TGLPlane* shade = AddPlane(scene, 1.0f, 1.8f, 0.4f, 1.4f);
+  shade->Material.BlendingMode = bmModulate;
+  shade->Material.FrontProperties.Diffuse = {0.9f, 0.5f, 0.5f, 1};
+  TGLPlane* solid = AddPlane(scene, 2.8f, 1.8f, 0.3f, 1.4f);
+  solid->Material.Texture.AssignFromBitmap(Bands());
+  solid->Material.Texture.SetEnabled(true);
+  solid->Material.Texture.SetTextureMode(tmModulate);
+  solid->Material.BlendingMode = bmAlphaTest100;
+  // Seen from behind: lit on its back only with two-sided lighting.
+  TGLPlane* back = AddPlane(scene, -2.5f, -1.6f, 0.8f, 1.5f);
+  back->PitchBy(160);
+  back->Material.FrontProperties.Diffuse = {0.3f, 0.9f, 0.4f, 1};
+
+  auto* cube = NewChildObject<TGLCube>(scene.Objects());
+  cube->Position.SetPoint(0.2f, -1.2f, 0.6f);
+  cube->Scale.SetVector({1.6f, 0.7f, 1.1f, 0});
+  cube->SetTurnAngle(25);
+  cube->PitchBy(20);
+  cube->Material.FrontProperties.Diffuse = {0.9f, 0.9f, 0.9f, 1};
+  cube->SetShowAxes(true);
+  for (int i = 0; i < 2; ++i) {
+    auto* cyl = NewChildObject<TGLCylinder>(scene.Objects());
+    cyl->Position.SetPoint(2.0f + 1.3f * i, -1.6f + 0.4f * i, 0.6f);
+    cyl->PitchBy(i == 0 ? 270 : 200);
+    cyl->SetHeight(1.2f);
+    cyl->SetTopRadius(0.2f + 0.2f * i);
+    cyl->SetBottomRadius(0.5f);
+    cyl->SetSlices(16);
+    cyl->SetStacks(3);
+    cyl->SetParts({cySides, cyTop, cyBottom});
+    cyl->Material.FrontProperties.Diffuse = {0.95f, 0.75f, 0.3f, 1};
+  }
+  auto* lines = NewChildObject<TGLLines>(scene.Objects());
+  lines->AddNode(-3.5f, -2.7f, 0.2f);
+  lines->AddNode(-1.0f, -2.2f, 0.5f);
+  lines->AddNode(1.5f, -2.7f, 0.2f);
+  lines->LineColor = {0.2f, 1, 1, 1};
+  lines->LineWidth = 3;
+  lines->NodesAspect = lnaAxes;
+  lines->SetDivision(4);
+}
+
+// How many pixels differ at all and by more than 8 levels.
+void CountDifferences(const TBitmap32& a, const TBitmap32& b, int& differing, int& far) {
+  differing = far = 0;
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width(); ++x) {
+      TColor32 p = a.Pixel(x, y), q = b.Pixel(x, y);
+      int d = std::max({std::abs(int(RedComponent(p)) - int(RedComponent(q))),
+                        std::abs(int(GreenComponent(p)) - int(GreenComponent(q))),
+                        std::abs(int(BlueComponent(p)) - int(BlueComponent(q)))});
+      differing += d > 0;
+      far += d > 8;
+    }
+}
+
 int Run(int argc, char** argv) {
-  bool write = argc == 3 && std::strcmp(argv[1], "--write") == 0;
-  if (argc != 2 && !write) {
-    std::fprintf(stderr, "usage: scene_reference [--write] <reference.bmp>\n");
+  bool write = false, lights = false;
+  int at = 1;
+  TRendererKind renderer = RequestedRenderer();
+  for (; at + 1 < argc; ++at) {
+    if (std::strcmp(argv[at], "--write") == 0) write = true;
+    else if (std::strcmp(argv[at], "--lights") == 0) lights = true;
+    else if (std::strcmp(argv[at], "--renderer") == 0 && at + 2 < argc && ParseRendererKind(argv[at + 1], renderer)) ++at;
+    else break;
+  }
+  if (at + 1 != argc) {
+    std::fprintf(stderr, "usage: scene_reference [--renderer gl1|es3] [--lights] [--write] <reference.bmp>\n");
     return 2;
   }
+  RequestRenderer(renderer);
   std::string refPath = argv[argc - 1];
   TApplication app(CreateSdlBackend());
   std::string error;
@@ -180,6 +306,10 @@ int Run(int argc, char** argv) {
   viewer->Buffer.BackgroundColor = 0x202040;
   auto* snapshot = TComponent::Create<TSnapshot>(form, ViewWidth, ViewHeight);
   snapshot->SetParent(form);
+  if (LiveRenderer() == nullptr || LiveRenderer()->Kind() != renderer) {
+    std::fprintf(stderr, "the window did not get the %s renderer\n", RendererKindName(renderer));
+    return 1;
+  }
 
   TGLScene scene;
   TGLMaterialLibrary lib;
@@ -190,7 +320,12 @@ int Run(int argc, char** argv) {
   f.Style = {fsBold};
   font.SetFont(f);
   font.SetMinFilter(miNearest);
-  BuildScene(scene, lib, font);
+  if (lights) {
+    viewer->Buffer.ContextOptions.Include(roTwoSideLighting);
+    BuildLightsScene(scene, lib);
+  } else {
+    BuildScene(scene, lib, font);
+  }
   auto* camera = NewChildObject<TGLCamera>(scene.Objects());
   camera->Position.SetPoint(0, 0, 10);
   camera->SetFocalLength(50);
@@ -213,6 +348,17 @@ int Run(int argc, char** argv) {
   if (ref.Width() != got.Width() || ref.Height() != got.Height()) {
     std::fprintf(stderr, "size differs from the reference\n");
     return 1;
+  }
+  if (lights) {
+    int differing = 0, far = 0;
+    CountDifferences(ref, got, differing, far);
+    const int pixels = ref.Width() * ref.Height();
+    std::printf("%d of %d pixels differ, %d by more than 8 levels\n", differing, pixels, far);
+    if (differing * 200 > pixels || far * 10000 > pixels) {
+      std::fprintf(stderr, "the lights scene differs from the other backend's\n");
+      return 1;
+    }
+    return 0;
   }
   // Tolerance: rasterisation and font hinting may move a few edge pixels.
   int bad = 0;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The shader backend: OpenGL ES 3.0 (WebGL 2 in a browser). One program carries what the
+// The shader backend: OpenGL ES 3.0 (WebGL 2 in a browser). Its shaders, built for each
+// state the scene uses, carry what the
 // scene used of fixed-function OpenGL: per-vertex lighting with positional, directional and
 // spot lights and their attenuation, colour material on the diffuse term, the ambient terms,
 // two-sided lighting, normalised normals; the texture environments; the alpha test. Vertices
@@ -69,10 +70,14 @@ bool LoadEntryPoints(std::string& missing) {
 bool LoadEntryPoints(std::string&) { return true; }
 #endif
 
+// The shaders are built for each combination of state the scene uses (texture mode, alpha
+// test, lighting, two-sided lighting, vertex colours, number of lights), as fixed-function
+// drivers do: on a software rasteriser a branch per fragment costs what the work costs.
+//
 // Lighting per vertex, as fixed-function OpenGL lights: the material is the default one
 // with the colour on its diffuse term (ambient 0.2, no specular, no emission) under the
 // light model's ambient 0.2.
-const char* const VertexShader = R"(#version 300 es
+const char* const VertexShader = R"(
 precision highp float;
 layout(location = 0) in vec3 aPosition;
 layout(location = 1) in vec3 aNormal;
@@ -82,23 +87,27 @@ uniform mat4 uModelView;
 uniform mat4 uProjection;
 uniform mat3 uNormalMatrix;
 uniform vec4 uColor;
-uniform bool uVertexColors;
-uniform bool uLighting;
-uniform bool uTwoSided;
-uniform int uLightCount;
-uniform vec4 uLightPosition[8];
-uniform vec3 uLightAmbient[8];
-uniform vec3 uLightDiffuse[8];
-uniform vec3 uLightAttenuation[8];
-uniform vec3 uSpotDirection[8];
-uniform vec2 uSpot[8];
+#if LIGHT_COUNT > 0
+uniform vec4 uLightPosition[LIGHT_COUNT];
+uniform vec3 uLightAmbient[LIGHT_COUNT];
+uniform vec3 uLightDiffuse[LIGHT_COUNT];
+uniform vec3 uLightAttenuation[LIGHT_COUNT];
+uniform vec3 uSpotDirection[LIGHT_COUNT];
+uniform vec2 uSpot[LIGHT_COUNT];
+#endif
 out vec4 vFront;
+#if TWO_SIDED
 out vec4 vBack;
+#endif
+#if TEX_ENV >= 0
 out vec2 vTexCoord;
+#endif
 
+#if LIGHTING
 vec4 Lit(vec3 eye, vec3 n, vec4 color) {
   vec3 sum = vec3(0.2 * 0.2);
-  for (int i = 0; i < uLightCount; ++i) {
+#if LIGHT_COUNT > 0
+  for (int i = 0; i < LIGHT_COUNT; ++i) {
     vec3 toLight;
     float factor = 1.0;
     if (uLightPosition[i].w != 0.0) {
@@ -117,52 +126,96 @@ vec4 Lit(vec3 eye, vec3 n, vec4 color) {
     float diffuse = max(dot(n, toLight), 0.0);
     sum += factor * (0.2 * uLightAmbient[i] + diffuse * color.rgb * uLightDiffuse[i]);
   }
+#endif
   return vec4(clamp(sum, 0.0, 1.0), clamp(color.a, 0.0, 1.0));
 }
+#endif
 
 void main() {
   vec4 eye = uModelView * vec4(aPosition, 1.0);
   gl_Position = uProjection * eye;
+#if TEX_ENV >= 0
   vTexCoord = aTexCoord;
-  vec4 color = uVertexColors ? aColor : uColor;
-  if (!uLighting) {
-    vFront = clamp(color, 0.0, 1.0);
-    vBack = vFront;
-    return;
-  }
+#endif
+#if VERTEX_COLORS
+  vec4 color = aColor;
+#else
+  vec4 color = uColor;
+#endif
+#if LIGHTING
   vec3 n = normalize(uNormalMatrix * aNormal);
   vFront = Lit(eye.xyz, n, color);
-  vBack = uTwoSided ? Lit(eye.xyz, -n, color) : vFront;
+#if TWO_SIDED
+  vBack = Lit(eye.xyz, -n, color);
+#endif
+#else
+  vFront = clamp(color, 0.0, 1.0);
+#endif
 }
 )";
 
-// uTexEnv: -1 no texture, then decal, modulate, blend, replace. uAlphaTest: 0 none,
+// TEX_ENV: -1 no texture, then decal, modulate, blend, replace. ALPHA_TEST: 0 none,
 // 1 alpha > ref, 2 alpha >= ref.
-const char* const FragmentShader = R"(#version 300 es
+const char* const FragmentShader = R"(
 precision highp float;
 in vec4 vFront;
+#if TWO_SIDED
 in vec4 vBack;
+#endif
+#if TEX_ENV >= 0
 in vec2 vTexCoord;
 uniform sampler2D uTexture;
-uniform int uTexEnv;
-uniform int uAlphaTest;
+#endif
 uniform float uAlphaRef;
 out vec4 fragColor;
 
 void main() {
+#if TWO_SIDED
   vec4 c = gl_FrontFacing ? vFront : vBack;
-  if (uTexEnv >= 0) {
-    vec4 t = texture(uTexture, vTexCoord);
-    if (uTexEnv == 1) c *= t;
-    else if (uTexEnv == 3) c = t;
-    else if (uTexEnv == 0) c = vec4(mix(c.rgb, t.rgb, t.a), c.a);
-    else c = vec4(c.rgb * (vec3(1.0) - t.rgb), c.a * t.a);
-  }
-  if (uAlphaTest == 1 && !(c.a > uAlphaRef)) discard;
-  if (uAlphaTest == 2 && !(c.a >= uAlphaRef)) discard;
+#else
+  vec4 c = vFront;
+#endif
+#if TEX_ENV >= 0
+  vec4 t = texture(uTexture, vTexCoord);
+#if TEX_ENV == 0
+  c = vec4(mix(c.rgb, t.rgb, t.a), c.a);
+#elif TEX_ENV == 1
+  c *= t;
+#elif TEX_ENV == 2
+  c = vec4(c.rgb * (vec3(1.0) - t.rgb), c.a * t.a);
+#else
+  c = t;
+#endif
+#endif
+#if ALPHA_TEST == 1
+  if (!(c.a > uAlphaRef)) discard;
+#elif ALPHA_TEST == 2
+  // At or above: within half a level, as an 8-bit alpha compares (an alpha of 1 carried
+  // through interpolation can come out a hair below 1).
+  if (!(c.a * 255.0 >= uAlphaRef * 255.0 - 0.5)) discard;
+#endif
   fragColor = c;
 }
 )";
+
+// What decides which shaders draw.
+struct TShaderKey {
+  int TexEnv = -1;  // -1: no texture
+  int AlphaTest = 0;
+  bool Lighting = false, TwoSided = false, VertexColors = false;
+  int Lights = 0;
+  int Index() const {
+    return (((((TexEnv + 1) * 3 + AlphaTest) * 2 + Lighting) * 2 + TwoSided) * 2 + VertexColors) *
+               (TRenderBackend::MaxLights + 1) + Lights;
+  }
+  static constexpr int Count = 5 * 3 * 2 * 2 * 2 * (TRenderBackend::MaxLights + 1);
+  std::string Defines() const {
+    return "#version 300 es\n#define TEX_ENV " + std::to_string(TexEnv) + "\n#define ALPHA_TEST " +
+           std::to_string(AlphaTest) + "\n#define LIGHTING " + std::to_string(int(Lighting)) +
+           "\n#define TWO_SIDED " + std::to_string(int(TwoSided)) + "\n#define VERTEX_COLORS " +
+           std::to_string(int(VertexColors)) + "\n#define LIGHT_COUNT " + std::to_string(Lights) + "\n";
+  }
+};
 
 // The vertex stream: room for this many vertices before the buffer is orphaned.
 constexpr int StreamVertices = 1 << 16;
@@ -192,7 +245,8 @@ void Transform(const float* m, const float* v, float* out, int components) {
 class TEs3Backend : public TRenderBackend {
  public:
   ~TEs3Backend() override {
-    if (program_ != 0) glDeleteProgram(program_);
+    for (TProgram& program : programs_)
+      if (program.Id != 0) glDeleteProgram(program.Id);
     if (buffer_ != 0) glDeleteBuffers(1, &buffer_);
     if (vertexArray_ != 0) glDeleteVertexArrays(1, &vertexArray_);
     for (TImageSlot& slot : images_)
@@ -210,11 +264,14 @@ class TEs3Backend : public TRenderBackend {
       error = std::string("not an OpenGL ES 3 context: ") + (version != nullptr ? version : "none");
       return false;
     }
-    program_ = LinkProgram(error);
-    if (program_ == 0) return false;
-    glUseProgram(program_);
-    LocateUniforms();
-    glUniform1i(glGetUniformLocation(program_, "uTexture"), 0);
+    programs_.resize(TShaderKey::Count);
+    // The richest shaders the scene may ask for must build here, not in the middle of a frame.
+    TShaderKey richest;
+    richest.TexEnv = int(TTextureEnv::Modulate);
+    richest.AlphaTest = 2;
+    richest.Lighting = richest.TwoSided = richest.VertexColors = true;
+    richest.Lights = MaxLights;
+    if (Program(richest, error) == nullptr) return false;
     glGenVertexArrays(1, &vertexArray_);
     glBindVertexArray(vertexArray_);
     glGenBuffers(1, &buffer_);
@@ -234,15 +291,6 @@ class TEs3Backend : public TRenderBackend {
     glDepthFunc(GL_LEQUAL);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    SetLights(Identity, nullptr, 0);
-    // The uniforms as the cache below believes them sent.
-    glUniform4fv(uniform_.Color, 1, sent_.Color);
-    glUniform1i(uniform_.Lighting, 0);
-    glUniform1i(uniform_.TexEnv, -1);
-    glUniform1i(uniform_.AlphaTest, 0);
-    glUniform1f(uniform_.AlphaRef, 0);
-    glUniform1i(uniform_.VertexColors, 0);
-    glUniform1i(uniform_.TwoSided, 0);
     if (glGetError() != GL_NO_ERROR) {
       error = "an OpenGL ES error while setting up the renderer";
       return false;
@@ -282,7 +330,6 @@ class TEs3Backend : public TRenderBackend {
     SetLighting(false);
     BindTexture(0, TTextureEnv::Modulate);
     alphaTest_ = 0;
-    uniformsDirty_ = true;
     // Window pixels, y downwards, as glOrtho(0, w, h, 0, -1, 1).
     const float w = float(std::max(width_, 1)), h = float(std::max(height_, 1));
     const float ortho[16] = {2 / w, 0, 0, 0, 0, -2 / h, 0, 0, 0, 0, -1, 0, -1, 1, 0, 1};
@@ -318,7 +365,7 @@ class TEs3Backend : public TRenderBackend {
         slot.Rgba[i * 4 + 3] = std::uint8_t(p >> 24);
       }
       if (slot.Texture == 0) glGenTextures(1, &slot.Texture);
-      glBindTexture(GL_TEXTURE_2D, slot.Texture);
+      BindRaw(slot.Texture);
       if (sameSize) {
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, slot.Rgba.data());
       } else {
@@ -330,7 +377,6 @@ class TEs3Backend : public TRenderBackend {
       }
       slot.Width = width;
       slot.Height = height;
-      boundTexture_ = slot.Texture;
     }
     // The quad in the 2D state's window pixels; texel centres fall on pixel centres.
     const float l = float(left), t = float(top), r = float(left + width), b = float(top + height);
@@ -338,23 +384,21 @@ class TEs3Backend : public TRenderBackend {
                                    {{l, b, 0}, {0, 0, 1}, {0, 1}, {1, 1, 1, 1}},
                                    {{r, b, 0}, {0, 0, 1}, {1, 1}, {1, 1, 1, 1}},
                                    {{r, t, 0}, {0, 0, 1}, {1, 0}, {1, 1, 1, 1}}};
-    const TState saved = state_;
-    const int savedAlphaTest = alphaTest_;
-    const float savedRef = alphaRef_;
-    state_.Lighting = false;
-    state_.TexEnv = int(TTextureEnv::Replace);
+    const bool lighting = lighting_;
+    const int texEnv = texEnv_, alphaTest = alphaTest_;
+    const unsigned texture = texture_;
+    lighting_ = false;
+    texEnv_ = int(TTextureEnv::Replace);
     alphaTest_ = 0;
-    uniformsDirty_ = true;
     BindRaw(slot.Texture);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     Submit(GL_TRIANGLE_FAN, quad, 4, false);
     glDisable(GL_BLEND);
-    state_ = saved;
-    alphaTest_ = savedAlphaTest;
-    alphaRef_ = savedRef;
-    uniformsDirty_ = true;
-    if (state_.TexEnv >= 0) BindRaw(state_.Texture);
+    lighting_ = lighting;
+    texEnv_ = texEnv;
+    alphaTest_ = alphaTest;
+    if (texture != 0) BindRaw(texture);
   }
 
   void ReadPixels(int x, int y, int width, int height, std::uint8_t* rgba) override {
@@ -396,52 +440,40 @@ class TEs3Backend : public TRenderBackend {
   }
 
   void SetProjection(const float* matrix) override {
-    std::memcpy(state_.Projection, matrix, sizeof state_.Projection);
-    projectionDirty_ = true;
+    std::memcpy(projection_, matrix, sizeof projection_);
+    ++projectionVersion_;
   }
 
   void SetModelView(const float* matrix) override {
-    std::memcpy(state_.ModelView, matrix, sizeof state_.ModelView);
-    modelViewDirty_ = true;
+    std::memcpy(modelView_, matrix, sizeof modelView_);
+    NormalMatrixOf(modelView_, normalMatrix_);
+    ++modelViewVersion_;
   }
 
   void SetLights(const float* view, const TRenderLight* lights, int count) override {
-    float position[MaxLights][4] = {}, ambient[MaxLights][3] = {}, diffuse[MaxLights][3] = {};
-    float attenuation[MaxLights][3] = {}, spotDirection[MaxLights][3] = {}, spot[MaxLights][2] = {};
-    count = std::clamp(count, 0, int(MaxLights));
-    for (int i = 0; i < count; ++i) {
+    lightCount_ = std::clamp(count, 0, int(MaxLights));
+    for (int i = 0; i < lightCount_; ++i) {
       const TRenderLight& l = lights[i];
-      Transform(view, l.Position, position[i], 4);
+      Transform(view, l.Position, lightPosition_[i], 4);
       float direction[4];
       Transform(view, l.SpotDirection, direction, 3);
       for (int k = 0; k < 3; ++k) {
-        ambient[i][k] = l.Ambient[k];
-        diffuse[i][k] = l.Diffuse[k];
-        spotDirection[i][k] = direction[k];
+        lightAmbient_[i][k] = l.Ambient[k];
+        lightDiffuse_[i][k] = l.Diffuse[k];
+        spotDirection_[i][k] = direction[k];
       }
-      attenuation[i][0] = l.ConstantAttenuation;
-      attenuation[i][1] = l.LinearAttenuation;
-      attenuation[i][2] = l.QuadraticAttenuation;
+      lightAttenuation_[i][0] = l.ConstantAttenuation;
+      lightAttenuation_[i][1] = l.LinearAttenuation;
+      lightAttenuation_[i][2] = l.QuadraticAttenuation;
       constexpr float DegreesToRadians = 3.14159265358979f / 180;
-      spot[i][0] = l.SpotCutoff != 180 ? std::cos(l.SpotCutoff * DegreesToRadians) : -3.0f;
-      spot[i][1] = l.SpotExponent;
+      spot_[i][0] = l.SpotCutoff != 180 ? std::cos(l.SpotCutoff * DegreesToRadians) : -3.0f;
+      spot_[i][1] = l.SpotExponent;
     }
-    glUniform1i(uniform_.LightCount, count);
-    if (count == 0) return;
-    glUniform4fv(uniform_.LightPosition, count, &position[0][0]);
-    glUniform3fv(uniform_.LightAmbient, count, &ambient[0][0]);
-    glUniform3fv(uniform_.LightDiffuse, count, &diffuse[0][0]);
-    glUniform3fv(uniform_.LightAttenuation, count, &attenuation[0][0]);
-    glUniform3fv(uniform_.SpotDirection, count, &spotDirection[0][0]);
-    glUniform2fv(uniform_.Spot, count, &spot[0][0]);
+    ++lightsVersion_;
   }
 
-  void SetTwoSidedLighting(bool on) override { glUniform1i(uniform_.TwoSided, on ? 1 : 0); }
-
-  void SetLighting(bool on) override {
-    state_.Lighting = on;
-    uniformsDirty_ = true;
-  }
+  void SetTwoSidedLighting(bool on) override { twoSided_ = on; }
+  void SetLighting(bool on) override { lighting_ = on; }
 
   void SetDepthTest(bool on) override {
     if (on) glEnable(GL_DEPTH_TEST);
@@ -449,6 +481,7 @@ class TEs3Backend : public TRenderBackend {
   }
 
   void SetBlending(TBlendState blend) override {
+    float ref = 0;
     switch (blend) {
       case TBlendState::Opaque:
         glDisable(GL_BLEND);
@@ -458,37 +491,37 @@ class TEs3Backend : public TRenderBackend {
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         alphaTest_ = 1;
-        alphaRef_ = 0;
         break;
       case TBlendState::Additive:
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE);
         alphaTest_ = 1;
-        alphaRef_ = 0;
         break;
       case TBlendState::AlphaTest50:
         glDisable(GL_BLEND);
         alphaTest_ = 2;
-        alphaRef_ = 0.5f;
+        ref = 0.5f;
         break;
       case TBlendState::AlphaTest100:
         glDisable(GL_BLEND);
         alphaTest_ = 2;
-        alphaRef_ = 1.0f;
+        ref = 1.0f;
         break;
       case TBlendState::Modulate:
         glEnable(GL_BLEND);
         glBlendFunc(GL_DST_COLOR, GL_ZERO);
         alphaTest_ = 1;
-        alphaRef_ = 0;
         break;
     }
-    uniformsDirty_ = true;
+    if (ref != alphaRef_) {
+      alphaRef_ = ref;
+      ++alphaRefVersion_;
+    }
   }
 
   void SetColor(const float rgba[4]) override {
-    std::memcpy(state_.Color, rgba, sizeof state_.Color);
-    uniformsDirty_ = true;
+    std::memcpy(color_, rgba, sizeof color_);
+    ++colorVersion_;
   }
 
   void SetLineWidth(float width) override { glLineWidth(width); }
@@ -500,8 +533,8 @@ class TEs3Backend : public TRenderBackend {
   unsigned UploadTexture(unsigned handle, const TTextureUpload& upload) override {
     GLuint name = handle;
     if (name == 0) glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    boundTexture_ = name;
+    BindRaw(name);
+    texture_ = name;  // left bound, as the fixed-function backend leaves it
     for (std::size_t level = 0; level < upload.Levels.size(); ++level) {
       const TTextureLevel& l = upload.Levels[level];
       glTexImage2D(GL_TEXTURE_2D, GLint(level), GL_RGBA8, l.Width, l.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
@@ -528,13 +561,12 @@ class TEs3Backend : public TRenderBackend {
     if (name == 0) return;
     glDeleteTextures(1, &name);
     if (boundTexture_ == name) boundTexture_ = 0;
-    if (state_.Texture == name) state_.Texture = 0;
+    if (texture_ == name) texture_ = 0;
   }
 
   void BindTexture(unsigned handle, TTextureEnv env) override {
-    state_.Texture = handle;
-    state_.TexEnv = handle == 0 ? -1 : int(env);
-    uniformsDirty_ = true;
+    texture_ = handle;
+    texEnv_ = handle == 0 ? -1 : int(env);
     if (handle != 0) BindRaw(handle);
   }
 
@@ -551,30 +583,23 @@ class TEs3Backend : public TRenderBackend {
       case TPrimitive::Quads:
       case TPrimitive::QuadStrip: break;
     }
-    // Split as OpenGL splits them: quad a b c d as a b d and b c d; a quad strip's quad
-    // (i, i+1, i+2, i+3) as the quad i+2, i, i+1, i+3.
+    // Split as Mesa splits them, which decides how lit colours spread over a quad: quad
+    // a b c d as a b c and a c d; a quad strip's quad of vertices i .. i+3 as i i+1 i+3 and
+    // i i+3 i+2 (checked by scene_reference --lights: the other diagonals left 40 % of its
+    // pixels a few levels apart).
     triangles_.clear();
     auto quad = [this, vertices](int a, int b, int c, int d) {
-      for (int k : {a, b, d, b, c, d}) triangles_.push_back(vertices[k]);
+      for (int k : {a, b, c, a, c, d}) triangles_.push_back(vertices[k]);
     };
     if (primitive == TPrimitive::Quads) {
       for (int i = 0; i + 3 < count; i += 4) quad(i, i + 1, i + 2, i + 3);
     } else {
-      for (int i = 0; i + 3 < count; i += 2) quad(i + 2, i, i + 1, i + 3);
+      for (int i = 0; i + 3 < count; i += 2) quad(i, i + 1, i + 3, i + 2);
     }
     Submit(GL_TRIANGLES, triangles_.data(), int(triangles_.size()), vertexColors);
   }
 
  private:
-  struct TState {
-    float Projection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    float ModelView[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    float Color[4] = {1, 1, 1, 1};
-    bool Lighting = false;
-    int TexEnv = -1;  // -1: no texture
-    unsigned Texture = 0;
-  };
-
   struct TImageSlot {
     GLuint Texture = 0;
     int Width = 0, Height = 0;
@@ -583,14 +608,22 @@ class TEs3Backend : public TRenderBackend {
   };
 
   struct TUniforms {
-    GLint ModelView, Projection, NormalMatrix, Color, VertexColors, Lighting, TwoSided, LightCount,
-        LightPosition, LightAmbient, LightDiffuse, LightAttenuation, SpotDirection, Spot, TexEnv,
-        AlphaTest, AlphaRef;
+    GLint ModelView, Projection, NormalMatrix, Color, LightPosition, LightAmbient, LightDiffuse,
+        LightAttenuation, SpotDirection, Spot, AlphaRef;
   };
 
-  static GLuint CompileShader(GLenum type, const char* source, std::string& error) {
+  // One built program and the versions of the state it last got.
+  struct TProgram {
+    GLuint Id = 0;
+    bool Failed = false;
+    TUniforms At{};
+    unsigned Projection = 0, ModelView = 0, Color = 0, Lights = 0, AlphaRef = 0;
+  };
+
+  static GLuint CompileShader(GLenum type, const std::string& defines, const char* body, std::string& error) {
     GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
+    const char* sources[2] = {defines.c_str(), body};
+    glShaderSource(shader, 2, sources, nullptr);
     glCompileShader(shader);
     GLint ok = 0;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
@@ -604,10 +637,11 @@ class TEs3Backend : public TRenderBackend {
     return shader;
   }
 
-  static GLuint LinkProgram(std::string& error) {
-    GLuint vertex = CompileShader(GL_VERTEX_SHADER, VertexShader, error);
+  static GLuint LinkProgram(const TShaderKey& key, std::string& error) {
+    const std::string defines = key.Defines();
+    GLuint vertex = CompileShader(GL_VERTEX_SHADER, defines, VertexShader, error);
     if (vertex == 0) return 0;
-    GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, FragmentShader, error);
+    GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, defines, FragmentShader, error);
     if (fragment == 0) {
       glDeleteShader(vertex);
       return 0;
@@ -630,12 +664,24 @@ class TEs3Backend : public TRenderBackend {
     return program;
   }
 
-  void LocateUniforms() {
-    auto at = [this](const char* name) { return glGetUniformLocation(program_, name); };
-    uniform_ = {at("uModelView"), at("uProjection"), at("uNormalMatrix"), at("uColor"),
-                at("uVertexColors"), at("uLighting"), at("uTwoSided"), at("uLightCount"),
-                at("uLightPosition"), at("uLightAmbient"), at("uLightDiffuse"), at("uLightAttenuation"),
-                at("uSpotDirection"), at("uSpot"), at("uTexEnv"), at("uAlphaTest"), at("uAlphaRef")};
+  // The program for `key`, built on first use; nullptr when it cannot be built.
+  TProgram* Program(const TShaderKey& key, std::string& error) {
+    TProgram& p = programs_[key.Index()];
+    if (p.Id != 0) return &p;
+    if (p.Failed) return nullptr;
+    p.Id = LinkProgram(key, error);
+    if (p.Id == 0) {
+      p.Failed = true;
+      return nullptr;
+    }
+    auto at = [&p](const char* name) { return glGetUniformLocation(p.Id, name); };
+    p.At = {at("uModelView"), at("uProjection"), at("uNormalMatrix"), at("uColor"), at("uLightPosition"),
+            at("uLightAmbient"), at("uLightDiffuse"), at("uLightAttenuation"), at("uSpotDirection"),
+            at("uSpot"), at("uAlphaRef")};
+    glUseProgram(p.Id);
+    glUniform1i(at("uTexture"), 0);
+    current_ = &p;
+    return &p;
   }
 
   void BindRaw(unsigned handle) {
@@ -644,39 +690,54 @@ class TEs3Backend : public TRenderBackend {
     glBindTexture(GL_TEXTURE_2D, handle);
   }
 
-  void SendUniforms(bool vertexColors) {
-    if (projectionDirty_) {
-      glUniformMatrix4fv(uniform_.Projection, 1, GL_FALSE, state_.Projection);
-      projectionDirty_ = false;
+  // The program for the current state, in use, with the state it reads sent.
+  bool UseProgram(bool vertexColors) {
+    TShaderKey key;
+    key.TexEnv = texEnv_;
+    key.AlphaTest = alphaTest_;
+    key.Lighting = lighting_;
+    key.TwoSided = lighting_ && twoSided_;
+    key.VertexColors = vertexColors;
+    key.Lights = lighting_ ? lightCount_ : 0;
+    std::string error;
+    TProgram* p = Program(key, error);
+    if (p == nullptr) return false;
+    if (p != current_) {
+      glUseProgram(p->Id);
+      current_ = p;
     }
-    if (modelViewDirty_) {
-      glUniformMatrix4fv(uniform_.ModelView, 1, GL_FALSE, state_.ModelView);
-      float normal[9];
-      NormalMatrixOf(state_.ModelView, normal);
-      glUniformMatrix3fv(uniform_.NormalMatrix, 1, GL_FALSE, normal);
-      modelViewDirty_ = false;
+    if (p->Projection != projectionVersion_) {
+      glUniformMatrix4fv(p->At.Projection, 1, GL_FALSE, projection_);
+      p->Projection = projectionVersion_;
     }
-    if (vertexColors != sentVertexColors_) {
-      glUniform1i(uniform_.VertexColors, vertexColors ? 1 : 0);
-      sentVertexColors_ = vertexColors;
+    if (p->ModelView != modelViewVersion_) {
+      glUniformMatrix4fv(p->At.ModelView, 1, GL_FALSE, modelView_);
+      if (key.Lighting) glUniformMatrix3fv(p->At.NormalMatrix, 1, GL_FALSE, normalMatrix_);
+      p->ModelView = modelViewVersion_;
     }
-    if (!uniformsDirty_) return;
-    uniformsDirty_ = false;
-    if (std::memcmp(sent_.Color, state_.Color, sizeof sent_.Color) != 0) glUniform4fv(uniform_.Color, 1, state_.Color);
-    if (sent_.Lighting != state_.Lighting) glUniform1i(uniform_.Lighting, state_.Lighting ? 1 : 0);
-    if (sent_.TexEnv != state_.TexEnv) glUniform1i(uniform_.TexEnv, state_.TexEnv);
-    if (sentAlphaTest_ != alphaTest_) glUniform1i(uniform_.AlphaTest, alphaTest_);
-    if (sentAlphaRef_ != alphaRef_) glUniform1f(uniform_.AlphaRef, alphaRef_);
-    std::memcpy(sent_.Color, state_.Color, sizeof sent_.Color);
-    sent_.Lighting = state_.Lighting;
-    sent_.TexEnv = state_.TexEnv;
-    sentAlphaTest_ = alphaTest_;
-    sentAlphaRef_ = alphaRef_;
+    if (!vertexColors && p->Color != colorVersion_) {
+      glUniform4fv(p->At.Color, 1, color_);
+      p->Color = colorVersion_;
+    }
+    if (key.Lights > 0 && p->Lights != lightsVersion_) {
+      glUniform4fv(p->At.LightPosition, key.Lights, &lightPosition_[0][0]);
+      glUniform3fv(p->At.LightAmbient, key.Lights, &lightAmbient_[0][0]);
+      glUniform3fv(p->At.LightDiffuse, key.Lights, &lightDiffuse_[0][0]);
+      glUniform3fv(p->At.LightAttenuation, key.Lights, &lightAttenuation_[0][0]);
+      glUniform3fv(p->At.SpotDirection, key.Lights, &spotDirection_[0][0]);
+      glUniform2fv(p->At.Spot, key.Lights, &spot_[0][0]);
+      p->Lights = lightsVersion_;
+    }
+    if (key.AlphaTest != 0 && p->AlphaRef != alphaRefVersion_) {
+      glUniform1f(p->At.AlphaRef, alphaRef_);
+      p->AlphaRef = alphaRefVersion_;
+    }
+    return true;
   }
 
   // Appends the vertices to the stream (orphaning it when full) and draws them.
   void Submit(GLenum mode, const TRenderVertex* vertices, int count, bool vertexColors) {
-    SendUniforms(vertexColors);
+    if (!UseProgram(vertexColors)) return;
     while (count > 0) {
       if (streamAt_ + count > StreamVertices) {
         glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(StreamVertices * sizeof(TRenderVertex)), nullptr, GL_STREAM_DRAW);
@@ -694,17 +755,28 @@ class TEs3Backend : public TRenderBackend {
     }
   }
 
-  GLuint program_ = 0, buffer_ = 0, vertexArray_ = 0;
-  TUniforms uniform_{};
+  std::vector<TProgram> programs_;
+  TProgram* current_ = nullptr;
+  GLuint buffer_ = 0, vertexArray_ = 0;
   GLint maxTextureSize_ = 1024;
   int width_ = 0, height_ = 0;
   int streamAt_ = 0;  // next free vertex of the stream buffer
-  TState state_, sent_;
-  bool uniformsDirty_ = true, projectionDirty_ = true, modelViewDirty_ = true;
-  bool sentVertexColors_ = false;
-  int alphaTest_ = 0, sentAlphaTest_ = 0;
-  float alphaRef_ = 0, sentAlphaRef_ = 0;
-  unsigned boundTexture_ = 0;
+
+  // The state the next draw uses; each uniform group counts its changes (programs start
+  // at 0, so the first use of a program sends everything).
+  float projection_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  float modelView_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  float normalMatrix_[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+  float color_[4] = {1, 1, 1, 1};
+  float alphaRef_ = 0;
+  unsigned projectionVersion_ = 1, modelViewVersion_ = 1, colorVersion_ = 1, lightsVersion_ = 1, alphaRefVersion_ = 1;
+  bool lighting_ = false, twoSided_ = false;
+  int texEnv_ = -1, alphaTest_ = 0;
+  unsigned texture_ = 0, boundTexture_ = 0;
+  int lightCount_ = 0;
+  float lightPosition_[MaxLights][4] = {}, lightAmbient_[MaxLights][3] = {}, lightDiffuse_[MaxLights][3] = {};
+  float lightAttenuation_[MaxLights][3] = {}, spotDirection_[MaxLights][3] = {}, spot_[MaxLights][2] = {};
+
   std::vector<TImageSlot> images_;
   std::size_t imagesUsed_ = 0;
   std::vector<TRenderVertex> triangles_;

@@ -4,12 +4,19 @@
 namespace orr {
 namespace {
 
-// The desktop's default: the faster of the two on Mesa's software renderer with equal
-// pictures (docs/render.md has the figures).
+// The desktop's default: the faster of the two on Mesa's software renderer, with equal
+// pictures (docs/render.md has the figures). The web build has only es3.
+#ifdef __EMSCRIPTEN__
 TRendererKind requested = TRendererKind::Es3;
+#else
+TRendererKind requested = TRendererKind::Gl1;
+#endif
 TRenderBackend* live = nullptr;
+unsigned backendsMade = 0;
 
 }  // namespace
+
+TRenderBackend::TRenderBackend() : serial_(++backendsMade) {}
 
 TRendererKind RequestedRenderer() { return requested; }
 void RequestRenderer(TRendererKind kind) { requested = kind; }

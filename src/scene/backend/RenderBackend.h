@@ -24,8 +24,9 @@ namespace orr {
 
 enum class TRendererKind { Gl1, Es3 };
 
-// The backend a window gets: Es3 unless a test or tool asked otherwise (RequestRenderer).
-// The game itself never asks: it reads no command line and no configuration for it.
+// The backend a window gets: on the desktop Gl1 (the faster on Mesa's software renderer),
+// on the web Es3, unless a test or tool asked otherwise (RequestRenderer). The game itself
+// never asks: it reads no command line and no configuration for it.
 TRendererKind RequestedRenderer();
 // Test and tool entry points only, before the window is created.
 void RequestRenderer(TRendererKind kind);
@@ -34,8 +35,8 @@ bool ParseRendererKind(const std::string& name, TRendererKind& kind);
 const char* RendererKindName(TRendererKind kind);
 
 // What the old immediate-mode primitives drew. Quads and quad strips are split into
-// triangles by the backends that need it, the way OpenGL splits them (a quad v0 v1 v2 v3 as
-// v0 v1 v3 and v1 v2 v3, provoking vertex last).
+// triangles by the backends that need it, the way Mesa splits them (a quad v0 v1 v2 v3 as
+// v0 v1 v2 and v0 v2 v3): lit colours are interpolated over the triangles.
 enum class TPrimitive { Lines, LineStrip, Triangles, TriangleStrip, TriangleFan, Quads, QuadStrip };
 
 // Blending and alpha test together, in the scene's blending modes' order.
@@ -105,7 +106,11 @@ class TRenderBackend {
  public:
   static constexpr int MaxLights = 8;
 
+  TRenderBackend();
   virtual ~TRenderBackend() = default;
+  // Different for every backend this process made: a texture name belongs to one of them,
+  // and a backend made later at the same address must not take it for its own.
+  unsigned Serial() const { return serial_; }
   virtual TRendererKind Kind() const = 0;
   // What the log says: the backend and the driver's own name and version.
   virtual std::string Description() = 0;
@@ -163,6 +168,9 @@ class TRenderBackend {
   // Color instead of the current colour.
   virtual void Draw(TPrimitive primitive, const TRenderVertex* vertices, int count,
                     bool vertexColors) = 0;
+
+ private:
+  unsigned serial_;
 };
 
 // A backend for the context current on this thread; nullptr with a reason in `error` when
