@@ -174,6 +174,7 @@ TEST(GameSession, SetUpBuildsTheWorldAndTheKeysWalkThePlayerThroughTheSteps) {
     EXPECT_TRUE(GameHalted);
     auto* window = TComponent::Create<TSessionWindow>(&root);
     TPanel* panel = window->Panel;
+    EpisodeMapOverride = EpisodeMapPath(WorkFolder);  // as the tools name a map
     DMGameModule = TComponent::Create<TDMGameModule>(&root, window);
     DMGameModule->AfterConstruction();
 
@@ -211,6 +212,7 @@ TEST(GameSession, SetUpBuildsTheWorldAndTheKeysWalkThePlayerThroughTheSteps) {
     EXPECT_TRUE(MapEntities.empty());
     EXPECT_TRUE(PlayerRecords.empty());
     EXPECT_EQ(StepHandlers.size(), 0u);
+    EXPECT_EQ(EpisodeMapOverride, "");  // the next session in the process loads its own map
     root.DestroyComponents();
     DMGameRender = nullptr;
   }
