@@ -182,6 +182,8 @@ TEST_F(OrxTest, CheckReportsWhatWouldMisbehave) {
        "warning: entity 3 (Patroller at 1.5, 2.5): the straight walk from its place to route step 0 (4, 2) runs into a wall"},
       {entity(4.5, 1.5, 0, 1, "2", "010040010100200301001001"),
        "warning: entity 3 (Patroller at 4.5, 1.5): the straight walk from route step 0 (4, 1) to step 1 (2, 3) runs into a wall"},
+      {entity(4.5, 3.5, 0, 1, "2", "010040030100400101002001"),  // only the closing leg, back to step 0
+       "warning: entity 3 (Patroller at 4.5, 3.5): the straight walk from route step 2 (2, 1) to step 0 (4, 3) runs into a wall"},
       {entity(3.5, 2.5, 0, 0, "0", ""), "warning: entity 3 (Civilian at 3.5, 2.5): placed on the blocked cell (3, 2): it cannot move"},
       {entity(1.1, 1.5, 0, 0, "0", ""), "warning: entity 3 (Civilian at 1.1, 1.5): stands within 0.4 of a wall"},
       {entity(-1, 2.5, 0, 0, "0", ""), "warning: entity 3 (Civilian at -1, 2.5): placed off the map, in cell (-2, 2) (only both"},

@@ -218,6 +218,8 @@ TEST(TiledMap, WhatTheMapCannotHoldIsRefusedWithOneLineNamingIt) {
       {"decoration tile in terrain", [](json& d) { d["layers"][0]["data"][0] = 17; },
        "layer terrain, cell 0,1 (Tiled column 0, row 0): a tile of the tileset decoration"},
       {"tile no tileset holds", [](json& d) { d["layers"][2]["data"][0] = 99; }, "layer height, cell 0,1"},
+      {"one past the last tileset's count", [](json& d) { d["layers"][2]["data"][0] = 44; },
+       "layer height, cell 0,1 (Tiled column 0, row 0): a tile of no tileset"},
       {"placeholder without kept tile", [](json& d) { d["layers"][0]["data"][0] = 15; },
        "shows the placeholder tile but \"kept cells\" holds no tile number"},
       {"bad kept entry", [](json& d) { d["layers"][0]["properties"] = {Prop("kept cells", "0,1,5")}; },
@@ -431,14 +433,20 @@ TEST(TiledMap, RectanglesCountByTheirCentreAndViewOnlyLayersAreSkipped) {
   box.erase("point");
   box["width"] = 32, box["height"] = 16;
   doc["layers"][3]["objects"].push_back(box);
+  json tile = Object(0, 32, {Prop("kind", 2, "int"), Prop("index", 0, "int")});  // placed by its lower left corner
+  tile.erase("point");
+  tile["gid"] = 1, tile["width"] = 32, tile["height"] = 32;
+  doc["layers"][3]["objects"].push_back(tile);
   doc["layers"].push_back({{"type", "objectgroup"},
                            {"name", "routes"},
                            {"properties", {Prop("view only", true, "bool")}},
                            {"objects", {{{"id", 9}, {"polyline", json::array()}}}}});
   const TOrrindelMap map = Import(doc);
-  ASSERT_EQ(map.EntitySpawns.size(), 1u);
+  ASSERT_EQ(map.EntitySpawns.size(), 2u);
   EXPECT_FLOAT_EQ(map.EntitySpawns[0].Position.X, 0.5f);
   EXPECT_FLOAT_EQ(map.EntitySpawns[0].Position.Y, 1.75f);
+  EXPECT_FLOAT_EQ(map.EntitySpawns[1].Position.X, 0.5f);
+  EXPECT_FLOAT_EQ(map.EntitySpawns[1].Position.Y, 1.5f);
 }
 
 TEST(TiledMap, ExternalTilesetsAreReadInBothForms) {
