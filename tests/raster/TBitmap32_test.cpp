@@ -34,6 +34,11 @@ TEST(TBitmap32, SetSizeClearsEveryPixelAndZeroSidesEmptyIt) {
     EXPECT_EQ(bitmap.Width(), 0);
     EXPECT_EQ(bitmap.Height(), 0);
   }
+  for (auto [w, h] : {std::pair{0, 5}, std::pair{5, 0}}) {  // a picture of no pixels empties it too
+    bitmap.SetSize(2, 2);
+    bitmap.Assign(TPicture{w, h, {}});
+    EXPECT_TRUE(bitmap.Empty()) << w << " x " << h;
+  }
   EXPECT_THROW(bitmap.SetSize(32769, 1), EPictureError);
   EXPECT_THROW(bitmap.SetSize(20000, 20000), EPictureError);
   EXPECT_NO_THROW(bitmap.SetSize(32768, 1));
@@ -100,6 +105,9 @@ TEST(TBitmap32, RectanglesFarOutsideDrawNothing) {
   dst.Draw({-2000000000, 0, 2, 2}, {0, 0, 2000000002, 2}, source);
   dst.Draw({0, 0, 2, 2}, {-2147483647 - 1, 0, 2147483647, 2}, source);
   EXPECT_EQ(PixelsOf(dst), std::vector<TColor32>(4, 0));
+  // 2^29 out is the farthest taken: a rectangle from there still draws its visible part.
+  dst.Draw({-(1 << 29), 0, 2, 2}, {-(1 << 29), 0, 2, 2}, source);
+  EXPECT_EQ(PixelsOf(dst), PixelsOf(source));
 }
 
 TEST(TBitmap32, AtlasRowsCutIntoTilesKeepTheirOwnPixels) {
@@ -165,6 +173,11 @@ TEST(TBitmap32, CustomCombineSeesSourceDestinationAndMasterAlpha) {
   EXPECT_EQ(calls[0].M, 77u);
   EXPECT_EQ(calls[1].F, 0xAA000002u);
   EXPECT_EQ(PixelsOf(dst), (std::vector<TColor32>{0x0000FF00, 0xAA00FF01, 0xAA00FF02}));
+
+  source.MasterAlpha = 1000;  // the combine sees at most 255
+  dst.Draw(1, 0, source);
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls[3].M, 255u);
 
   source.OnPixelCombine = nullptr;  // dmCustom without a handler draws nothing
   dst.Draw(0, 0, source);
