@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <regex>
+#include <sstream>
 #include <pugixml.hpp>
 #include <fstream>
 
@@ -70,6 +72,30 @@ TEST(TiledMap, EveryLayerEncodingCarriesTheWholeMapThereAndBack) {
     const TOrrindelMap back = ImportTiled(ExportTiled(map, Sets(), encoding), ".");
     EXPECT_EQ(Decoded(back).dump(1), Decoded(map).dump(1));
   }
+  // The editor may save the pixels rounded: the places come back exact all the same.
+  const std::string exported = ExportTiled(map, Sets(), TTiledEncoding::Csv);
+  const std::regex pixel("( (x|y)=\")(-?[0-9.e+-]+)\"");
+  std::string rounded;
+  auto at = exported.cbegin();
+  for (std::sregex_iterator m(exported.begin(), exported.end(), pixel), end; m != end; ++m) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", std::stod((*m)[3].str()));
+    rounded.append(at, (*m)[0].first).append((*m)[1].str()).append(text).append("\"");
+    at = (*m)[0].second;
+  }
+  rounded.append(at, exported.cend());
+  EXPECT_EQ(Decoded(ImportTiled(rounded, ".")).dump(1), Decoded(map).dump(1));
+  // The CSV rows are the map's rows, a line each (4 cells wide).
+  const std::size_t data = exported.find("<data encoding=\"csv\">");
+  ASSERT_NE(data, std::string::npos);
+  const std::size_t from = exported.find('>', data) + 1;
+  std::istringstream csv(exported.substr(from, exported.find("</data>", from) - from));
+  std::vector<std::string> rows;
+  for (std::string row; std::getline(csv, row);)
+    if (!row.empty()) rows.push_back(row);
+  ASSERT_EQ(rows.size(), 3u);
+  for (const std::string& row : rows)
+    EXPECT_EQ(std::count(row.begin(), row.end(), ',') + (row.back() == ',' ? 0 : 1), 4) << row;
 }
 
 // ---- a small hand-made editor map in the JSON form ----------------------------------------
