@@ -394,6 +394,8 @@ TEST_F(OrxTest, CommandLineExitCodes) {
   EXPECT_THAT(err, HasSubstr("MapName: a blank at character 4 cannot be stored"));
   EXPECT_FALSE(fs::exists(Path("blank.orx"))) << "nothing is written for a refused source";
   EXPECT_EQ(Run("encode " + Path("yard.json")), 2) << "no output named";
+  EXPECT_EQ(Run("encode " + Path("none.json") + " -o " + Path("none.orx"), nullptr, &err), 1);
+  EXPECT_THAT(err, HasSubstr("none.json: cannot open"));
   EXPECT_EQ(Run("encode " + Path("yard.json") + " -o " + Path("no-folder/yard.orx"), nullptr, &err), 1);
   EXPECT_THAT(err, HasSubstr("no-folder/yard.orx"));
   // A good scale is taken (the missing game folder fails the picture next); 65 is refused.
