@@ -179,6 +179,10 @@ TEST(GameSession, SetUpBuildsTheWorldAndTheKeysWalkThePlayerThroughTheSteps) {
     DMGameModule->AfterConstruction();
 
     EXPECT_FALSE(GameHalted);
+    // The entities draw into the render module's scene, with its font.
+    EXPECT_EQ(EntityServices.Scene, DMGameRender->MainScene.get());
+    EXPECT_EQ(EntityServices.Font, DMGameRender->WindowsBitmapFontLib.get());
+    EXPECT_NE(EntityServices.Font, nullptr);
     ASSERT_EQ(MapEntities.size(), 2u);
     EXPECT_NE(dynamic_cast<TNPC*>(MapEntities[0].get()), nullptr);
     ASSERT_EQ(PlayerRecords.size(), 1u);
