@@ -57,6 +57,7 @@ TEST(GameInterface, PanelWidthRoundsHalvesToEven) {
   EXPECT_EQ(TFGameInterface::PanelWidthFor(1024), 1365);
   EXPECT_EQ(TFGameInterface::PanelWidthFor(1080), 1440);
   EXPECT_EQ(TFGameInterface::PanelWidthFor(600), 800);
+  EXPECT_EQ(TFGameInterface::PanelWidthFor(800), 1067);  // 1066.67: rounded, not cut
   EXPECT_EQ(TFGameInterface::PanelWidthFor(3), 4);
   EXPECT_EQ(TFGameInterface::PanelWidthFor(9), 12);
   // 1.5 / 0.75 = 2 exactly; 4.5 / 0.75 = 6; 0.375 would be 0.5 -> 0 (not reachable with ints).
@@ -106,6 +107,24 @@ TEST(GameInterface, FrameRateTickNeedsALocalPlayersViewer) {
     captions.push_back(FGameInterface->StaticText1->Caption());
   });
   EXPECT_EQ(captions, (std::vector<std::string>{"StaticText1", "StaticText1"}));
+
+  // With a viewer, each tick shows its rate and starts the count again.
+  struct TOneViewer : TLocalViewerSource {
+    TGLSceneViewer Viewer{nullptr};
+    TGLSceneViewer* LocalPlayerViewer() override { return &Viewer; }
+  } oneViewer;
+  std::uint32_t framesAfterTick = 1;
+  RunWindow(1024, 768, {}, [&] {
+    for (int i = 0; i < 3; ++i) {
+      oneViewer.Viewer.Buffer.BeginFrame();
+      oneViewer.Viewer.Buffer.FrameDone();
+    }
+    FGameInterface->LocalViewers = &oneViewer;
+    FGameInterface->FPSTimerTimer(FGameInterface->FPSTimer);
+    framesAfterTick = oneViewer.Viewer.Buffer.FrameCount();
+    FGameInterface->LocalViewers = nullptr;
+  });
+  EXPECT_EQ(framesAfterTick, 0u);
 }
 
 TEST(GameInterface, EscapeHaltsTheGameAndEndsTheLoopOtherKeysDoNothing) {

@@ -124,6 +124,12 @@ TEST(SoftwareMix, ConvertsRateChannelsAndSampleWidth) {
   mono.Mix(list, 1, out8, 2);
   EXPECT_EQ(out8[0], 128);
   EXPECT_EQ(out8[1], 128 + 50);
+
+  // The same into a 16-bit mono output: the average, not the left side.
+  TSoftwareMix mono16;
+  mono16.SetOutput(Format(44100, 1, 16), 16);
+  stereo.Position = 0;
+  EXPECT_EQ(Mix16(mono16, {&stereo}, 2), (std::vector<int16_t>{0, 12800}));
 }
 
 }  // namespace

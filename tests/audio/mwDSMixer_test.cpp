@@ -359,6 +359,13 @@ TEST_F(MixerTest, RefillsRewriteExactlyThePlayedBytes) {
   EXPECT_EQ(0, std::memcmp(staging.data() + 423360, bytes.data() + 705600 + 423360, 282240));
   EXPECT_EQ(0, std::memcmp(staging.data(), bytes.data() + 2 * 705600, 70560));
   EXPECT_EQ(DeviceBuffer()->Contents(), staging);
+  // The device stalls with the play position at the write position: nothing was played,
+  // so nothing is rewritten (the whole buffer still waits to be heard).
+  DeviceBuffer()->Stop();
+  Advance(400);
+  channel->UpdateTick();
+  EXPECT_EQ(channel->WritePosition(), 70560u);
+  EXPECT_EQ(channel->Staging(), staging);
 }
 
 TEST_F(MixerTest, AnEndWrittenLessThanATickAheadEndsAtTheNextTick) {
@@ -427,20 +434,27 @@ TEST_F(MixerTest, FadeReachesItsTargetAndPostsFadeEnd) {
   channel->OnFadeEnd = [&](TmwDSMixerChannel*) { ++fadeEnds; };
   channel->StartFade(-10000, 0, 1000);
   EXPECT_EQ(DeviceBuffer()->Volume(), -10000);
-  const int32_t expected[] = {-6000, -2000, 0};
-  for (int32_t volume : expected) {
-    Advance(400);
+  const std::pair<uint64_t, int32_t> expected[] = {{400, -6000}, {400, -2000}, {200, 0}};
+  for (auto [ms, volume] : expected) {
+    Advance(ms);
     channel->UpdateTick();
     EXPECT_EQ(channel->Volume(), volume);
     EXPECT_EQ(DeviceBuffer()->Volume(), volume);
   }
-  EXPECT_FALSE(channel->Fading());
+  EXPECT_FALSE(channel->Fading());  // ended on the update at its end time, not one later
   app.CheckSynchronize();
   EXPECT_EQ(fadeEnds, 1);
   Advance(400);
   channel->UpdateTick();
   app.CheckSynchronize();
   EXPECT_EQ(fadeEnds, 1);
+  // A fade of no length ends on an update in the same millisecond.
+  channel->StartFade(-500, -100, 0);
+  channel->UpdateTick();
+  EXPECT_FALSE(channel->Fading());
+  EXPECT_EQ(channel->Volume(), -100);
+  app.CheckSynchronize();
+  EXPECT_EQ(fadeEnds, 2);
 }
 
 TEST_F(MixerTest, LongFadesStepWithoutOverflow) {

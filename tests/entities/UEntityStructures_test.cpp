@@ -161,11 +161,12 @@ TEST_F(MapEntityTest, ItemsSpinAndDoNotCountDownARespawn) {
   TItem* item = Spawn<TItem>(Record(6, 0, 2, 2, "10"));
   EXPECT_FLOAT_EQ(item->Sprite->Position.Z(), 0.1f);
   item->SetRespawnDelay(1);
+  item->Take(4);
   item->Take(10);
   Step(200);
   EXPECT_TRUE(item->Hidden);
   item->SetHidden(false);
-  EXPECT_EQ(item->Amount, 10);
+  EXPECT_EQ(item->Amount, 10);  // full again, not the 6 it held when last taken
   Step(100);
   EXPECT_NEAR(std::fabs(item->Sprite->RollAngle()), 45, 0.1);
 }
@@ -404,13 +405,18 @@ TEST_F(CreatureTest, ThePlayerPicksUpWhatItNeeds) {
   TItem* crate = Spawn<TItem>(Record(5, 2, 2.5f, 2.5f, "1"));
   TItem* ammo = Spawn<TItem>(Record(6, 0, 2.5f, 2.5f, "60"));
   TItem* badAmmo = Spawn<TItem>(Record(6, 9, 2.5f, 2.5f, "60"));
+  TItem* armour = Spawn<TItem>(Record(4, 1, 2.5f, 2.5f, "30"));
   TBasicPlayer player(&record);
   player.SetPosition({2.5f, 2.5f, 0, 0});
   player.SetHealth(90);
+  player.SetArmour(80);
   player.Progress();
   EXPECT_EQ(player.Health, 100);
   EXPECT_EQ(record.Health, 100);
   EXPECT_EQ(health->Amount, 15);
+  EXPECT_EQ(player.Armour, 100);  // what armour lacks, whatever health lacks
+  EXPECT_EQ(record.Armour, 100);
+  EXPECT_EQ(armour->Amount, 10);
   EXPECT_FALSE(health->Hidden);
   EXPECT_FALSE(crate->Hidden);
   EXPECT_EQ(record.Weapons[2], 1);
@@ -455,6 +461,38 @@ TEST_F(CreatureTest, APlayerCannotFireAWeaponWithoutItsAmmunition) {
   for (auto& a : record.Ammo) a = 0;
   player.RequestAction(TCreatureAction::Fire);
   EXPECT_TRUE(player.Requested(TCreatureAction::Fire));
+  // Every weapon that uses ammunition, type 0 too, is refused without it and fires with it.
+  player.SetPosition({5, 5, 0, 0});  // nothing close ahead
+  for (int w = 1; w < WeaponCount; ++w) {
+    record.SelectedWeapon = static_cast<std::uint8_t>(w);
+    player.WeaponChanged();
+    player.ActionRequests = 0;
+    player.RequestAction(TCreatureAction::Fire);
+    EXPECT_FALSE(player.Requested(TCreatureAction::Fire)) << w;
+    record.Ammo[static_cast<std::size_t>(WeaponTable[w].AmmoType)] = 1;
+    player.RequestAction(TCreatureAction::Fire);
+    EXPECT_TRUE(player.Requested(TCreatureAction::Fire)) << w;
+    record.Ammo[static_cast<std::size_t>(WeaponTable[w].AmmoType)] = 0;
+  }
+}
+
+// The indexed search finds an item on the far side of a grid cell's edge (the grids' cells
+// are 2 units a side) as near as the plain distance test says: the player at distances
+// either side of the reach, across the edge x = 4 and the corner (4, 4).
+TEST_F(CreatureTest, AnItemAcrossAGridCellEdgeIsPickedUpAtTheSameDistance) {
+  MakeRoom(12, 12);
+  TPlayerRecord record;
+  TBasicPlayer player(&record);
+  for (const float dy : {0.0f, 0.3f})
+    for (const float dx : {0.05f, 0.2f, 0.45f, 0.55f, 0.9f}) {
+      TItem* item = Spawn<TItem>(Record(3, 1, 4.02f, 4 - dy / 2, "5"));
+      player.SetPosition({4.02f - dx, 4 + dy / 2, 0, 0});
+      player.SetHealth(50);
+      player.Progress();
+      const bool near = std::hypot(dx, dy) < player.Radius / 2 + item->Radius / 2;
+      EXPECT_EQ(item->Hidden, near) << dx << " " << dy;
+      item->SetHidden(true);
+    }
 }
 
 TEST_F(CreatureTest, TheLocalPlayerWalksAndTurnsWithTheArrowKeys) {

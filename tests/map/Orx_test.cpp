@@ -182,6 +182,8 @@ TEST_F(OrxTest, CheckReportsWhatWouldMisbehave) {
        "warning: entity 3 (Patroller at 1.5, 2.5): the straight walk from its place to route step 0 (4, 2) runs into a wall"},
       {entity(4.5, 1.5, 0, 1, "2", "010040010100200301001001"),
        "warning: entity 3 (Patroller at 4.5, 1.5): the straight walk from route step 0 (4, 1) to step 1 (2, 3) runs into a wall"},
+      {entity(4.5, 3.5, 0, 1, "2", "010040030100400101002001"),  // only the closing leg, back to step 0
+       "warning: entity 3 (Patroller at 4.5, 3.5): the straight walk from route step 2 (2, 1) to step 0 (4, 3) runs into a wall"},
       {entity(3.5, 2.5, 0, 0, "0", ""), "warning: entity 3 (Civilian at 3.5, 2.5): placed on the blocked cell (3, 2): it cannot move"},
       {entity(1.1, 1.5, 0, 0, "0", ""), "warning: entity 3 (Civilian at 1.1, 1.5): stands within 0.4 of a wall"},
       {entity(-1, 2.5, 0, 0, "0", ""), "warning: entity 3 (Civilian at -1, 2.5): placed off the map, in cell (-2, 2) (only both"},
@@ -473,6 +475,16 @@ TEST_F(OrxTest, CommandLineExitCodes) {
   EXPECT_THAT(err, HasSubstr("MapName: a blank at character 4 cannot be stored"));
   EXPECT_FALSE(fs::exists(Path("blank.orx"))) << "nothing is written for a refused source";
   EXPECT_EQ(Run("encode " + Path("yard.json")), 2) << "no output named";
+  EXPECT_EQ(Run("encode " + Path("none.json") + " -o " + Path("none.orx"), nullptr, &err), 1);
+  EXPECT_THAT(err, HasSubstr("none.json: cannot open"));
+  EXPECT_EQ(Run("encode " + Path("yard.json") + " -o " + Path("no-folder/yard.orx"), nullptr, &err), 1);
+  EXPECT_THAT(err, HasSubstr("no-folder/yard.orx"));
+  // A good scale is taken (the missing game folder fails the picture next); 65 is refused.
+  EXPECT_EQ(Run("render " + Path("yard.orx") + " " + Path("yard.png") + " --scale 4 --game " + Path("no-game"),
+                nullptr, &err), 1);
+  EXPECT_THAT(err, HasSubstr("game folder"));
+  EXPECT_EQ(Run("render " + Path("yard.orx") + " " + Path("yard.png") + " --scale 65", nullptr, &err), 2);
+  EXPECT_THAT(err, HasSubstr("--scale needs a number of pixels a cell, 1..64"));
 }
 
 }  // namespace

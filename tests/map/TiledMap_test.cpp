@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <regex>
+#include <sstream>
 #include <pugixml.hpp>
 #include <fstream>
 
@@ -70,6 +72,30 @@ TEST(TiledMap, EveryLayerEncodingCarriesTheWholeMapThereAndBack) {
     const TOrrindelMap back = ImportTiled(ExportTiled(map, Sets(), encoding), ".");
     EXPECT_EQ(Decoded(back).dump(1), Decoded(map).dump(1));
   }
+  // The editor may save the pixels rounded: the places come back exact all the same.
+  const std::string exported = ExportTiled(map, Sets(), TTiledEncoding::Csv);
+  const std::regex pixel("( (x|y)=\")(-?[0-9.e+-]+)\"");
+  std::string rounded;
+  auto at = exported.cbegin();
+  for (std::sregex_iterator m(exported.begin(), exported.end(), pixel), end; m != end; ++m) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", std::stod((*m)[3].str()));
+    rounded.append(at, (*m)[0].first).append((*m)[1].str()).append(text).append("\"");
+    at = (*m)[0].second;
+  }
+  rounded.append(at, exported.cend());
+  EXPECT_EQ(Decoded(ImportTiled(rounded, ".")).dump(1), Decoded(map).dump(1));
+  // The CSV rows are the map's rows, a line each (4 cells wide).
+  const std::size_t data = exported.find("<data encoding=\"csv\">");
+  ASSERT_NE(data, std::string::npos);
+  const std::size_t from = exported.find('>', data) + 1;
+  std::istringstream csv(exported.substr(from, exported.find("</data>", from) - from));
+  std::vector<std::string> rows;
+  for (std::string row; std::getline(csv, row);)
+    if (!row.empty()) rows.push_back(row);
+  ASSERT_EQ(rows.size(), 3u);
+  for (const std::string& row : rows)
+    EXPECT_EQ(std::count(row.begin(), row.end(), ',') + (row.back() == ',' ? 0 : 1), 4) << row;
 }
 
 // ---- a small hand-made editor map in the JSON form ----------------------------------------
@@ -218,6 +244,8 @@ TEST(TiledMap, WhatTheMapCannotHoldIsRefusedWithOneLineNamingIt) {
       {"decoration tile in terrain", [](json& d) { d["layers"][0]["data"][0] = 17; },
        "layer terrain, cell 0,1 (Tiled column 0, row 0): a tile of the tileset decoration"},
       {"tile no tileset holds", [](json& d) { d["layers"][2]["data"][0] = 99; }, "layer height, cell 0,1"},
+      {"one past the last tileset's count", [](json& d) { d["layers"][2]["data"][0] = 44; },
+       "layer height, cell 0,1 (Tiled column 0, row 0): a tile of no tileset"},
       {"placeholder without kept tile", [](json& d) { d["layers"][0]["data"][0] = 15; },
        "shows the placeholder tile but \"kept cells\" holds no tile number"},
       {"bad kept entry", [](json& d) { d["layers"][0]["properties"] = {Prop("kept cells", "0,1,5")}; },
@@ -431,14 +459,20 @@ TEST(TiledMap, RectanglesCountByTheirCentreAndViewOnlyLayersAreSkipped) {
   box.erase("point");
   box["width"] = 32, box["height"] = 16;
   doc["layers"][3]["objects"].push_back(box);
+  json tile = Object(0, 32, {Prop("kind", 2, "int"), Prop("index", 0, "int")});  // placed by its lower left corner
+  tile.erase("point");
+  tile["gid"] = 1, tile["width"] = 32, tile["height"] = 32;
+  doc["layers"][3]["objects"].push_back(tile);
   doc["layers"].push_back({{"type", "objectgroup"},
                            {"name", "routes"},
                            {"properties", {Prop("view only", true, "bool")}},
                            {"objects", {{{"id", 9}, {"polyline", json::array()}}}}});
   const TOrrindelMap map = Import(doc);
-  ASSERT_EQ(map.EntitySpawns.size(), 1u);
+  ASSERT_EQ(map.EntitySpawns.size(), 2u);
   EXPECT_FLOAT_EQ(map.EntitySpawns[0].Position.X, 0.5f);
   EXPECT_FLOAT_EQ(map.EntitySpawns[0].Position.Y, 1.75f);
+  EXPECT_FLOAT_EQ(map.EntitySpawns[1].Position.X, 0.5f);
+  EXPECT_FLOAT_EQ(map.EntitySpawns[1].Position.Y, 1.5f);
 }
 
 TEST(TiledMap, ExternalTilesetsAreReadInBothForms) {

@@ -399,6 +399,9 @@ TEST_F(MapLoaderTest, FilesBeyondTheSizeLimitAndEndlessDevicesAreRefused) {
     EXPECT_THAT(failure, HasSubstr("not a regular file")) << path;
     EXPECT_EQ(LogTexts().back(), FailureLines[1]);
   }
+  // A load that succeeds after one that failed leaves no failure text behind.
+  EXPECT_EQ(LoadMap(Write(content), &failure), TMapLoadResult::Loaded);
+  EXPECT_EQ(failure, "");
 }
 
 // A grid row takes at least its shift byte and characters: 2 x (4W + 1) + (W + 1) bytes a
@@ -559,6 +562,11 @@ TEST(MapSides, ASideShowsWhereTheNeighbourAcrossItsTurnedEdgeIsLower) {
         const int y = static_cast<int>(std::lround(sideX[side] * std::sin(a) + sideY[side] * std::cos(a)));
         const bool shows = lower >= 0 && x == sideX[lower] && y == sideY[lower];
         EXPECT_EQ(RaisedSideShows(map, 1, 1, side), shows) << turns << " turns, side " << side << ", lower " << lower;
+        if (lower >= 0) continue;
+        // Off the map counts as low ground: the corner cells show the sides that face out.
+        map.TerrainGrid[0][0].QuarterTurns = map.TerrainGrid[2][2].QuarterTurns = static_cast<std::uint8_t>(turns);
+        EXPECT_EQ(RaisedSideShows(map, 0, 0, side), x < 0 || y < 0) << turns << " turns, side " << side;
+        EXPECT_EQ(RaisedSideShows(map, 2, 2, side), x > 0 || y > 0) << turns << " turns, side " << side;
       }
     }
 }

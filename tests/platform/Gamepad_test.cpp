@@ -163,6 +163,20 @@ TEST_F(VirtualPads, PlayWhilePluggedInAndStopWhenPulledOut) {
   EXPECT_EQ(Held(pads_.HeldKeys()), "Right");
 }
 
+// Stopped, the pads' subsystem can be started again; a second stop leaves alone what
+// others still hold of it.
+TEST_F(VirtualPads, AStoppedSubsystemStartsAgainAndASecondStopQuitsNothing) {
+  pads_.Stop();
+  EXPECT_EQ(SDL_WasInit(SDL_INIT_GAMECONTROLLER), 0u);
+  ASSERT_TRUE(pads_.Start());
+  EXPECT_NE(SDL_WasInit(SDL_INIT_GAMECONTROLLER), 0u);
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();  // another holder
+  pads_.Stop();
+  pads_.Stop();
+  EXPECT_NE(SDL_WasInit(SDL_INIT_GAMECONTROLLER), 0u);
+  SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+}
+
 TEST(Gamepads, WithoutTheirSubsystemFollowNothing) {
   TGamepads pads;
   SDL_Event added{};

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <cmath>
 #include <filesystem>
+#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -31,6 +33,11 @@ TEST(TBitmap32, SetSizeClearsEveryPixelAndZeroSidesEmptyIt) {
     EXPECT_TRUE(bitmap.Empty());
     EXPECT_EQ(bitmap.Width(), 0);
     EXPECT_EQ(bitmap.Height(), 0);
+  }
+  for (auto [w, h] : {std::pair{0, 5}, std::pair{5, 0}}) {  // a picture of no pixels empties it too
+    bitmap.SetSize(2, 2);
+    bitmap.Assign(TPicture{w, h, {}});
+    EXPECT_TRUE(bitmap.Empty()) << w << " x " << h;
   }
   EXPECT_THROW(bitmap.SetSize(32769, 1), EPictureError);
   EXPECT_THROW(bitmap.SetSize(20000, 20000), EPictureError);
@@ -83,6 +90,12 @@ TEST(TBitmap32, PlainCopyMovesExactlyTheOverlappingPixels) {
               << "dst (" << c.Dst.Left << "," << c.Dst.Top << ") src (" << c.Src.Left << "," << c.Src.Top
               << ") at " << x << "," << y;
         }
+      if (c.Dst.Width() == c.Src.Width() && c.Dst.Height() == c.Src.Height()) {
+        TBitmap32 at(w, h);  // drawn at a point: the same rectangle, sized by the source's
+        at.Clear(0x11111111);
+        at.Draw(c.Dst.Left, c.Dst.Top, c.Src, source);
+        EXPECT_EQ(PixelsOf(at), PixelsOf(dst)) << "at (" << c.Dst.Left << "," << c.Dst.Top << ")";
+      }
     }
 }
 
@@ -92,6 +105,9 @@ TEST(TBitmap32, RectanglesFarOutsideDrawNothing) {
   dst.Draw({-2000000000, 0, 2, 2}, {0, 0, 2000000002, 2}, source);
   dst.Draw({0, 0, 2, 2}, {-2147483647 - 1, 0, 2147483647, 2}, source);
   EXPECT_EQ(PixelsOf(dst), std::vector<TColor32>(4, 0));
+  // 2^29 out is the farthest taken: a rectangle from there still draws its visible part.
+  dst.Draw({-(1 << 29), 0, 2, 2}, {-(1 << 29), 0, 2, 2}, source);
+  EXPECT_EQ(PixelsOf(dst), PixelsOf(source));
 }
 
 TEST(TBitmap32, AtlasRowsCutIntoTilesKeepTheirOwnPixels) {
@@ -158,6 +174,11 @@ TEST(TBitmap32, CustomCombineSeesSourceDestinationAndMasterAlpha) {
   EXPECT_EQ(calls[1].F, 0xAA000002u);
   EXPECT_EQ(PixelsOf(dst), (std::vector<TColor32>{0x0000FF00, 0xAA00FF01, 0xAA00FF02}));
 
+  source.MasterAlpha = 1000;  // the combine sees at most 255
+  dst.Draw(1, 0, source);
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls[3].M, 255u);
+
   source.OnPixelCombine = nullptr;  // dmCustom without a handler draws nothing
   dst.Draw(0, 0, source);
   EXPECT_EQ(dst.Pixel(0, 0), 0x0000FF00u);
@@ -207,6 +228,30 @@ TEST(TBitmap32, BlendMixesBySourceAlphaTimesMasterAlpha) {
   dst.Clear(0xFF0000FF);
   dst.Draw(0, 0, source);
   EXPECT_EQ(dst.Pixel(0, 0), 0xFF80007Fu);
+}
+
+// Against the blend worked out in real numbers, each result rounded to the nearest: the
+// source's weight a = alpha x master / 255, the result's alpha a + d x (255 - a) / 255, and
+// each colour the mean of the two weighed by a x 255 and d x (255 - a).
+TEST(TBitmap32, BlendAgreesWithTheRealNumberMeanRounded) {
+  std::mt19937 random(20261210);
+  auto round = [](double v) { return static_cast<unsigned>(std::floor(v + 0.5)); };
+  for (int i = 0; i < 20000; ++i) {
+    const TColor32 source = random(), destination = random();
+    const unsigned master = i % 3 == 0 ? 255 : random() % 256;
+    const unsigned a = round((source >> 24) * master / 255.0), d = destination >> 24;
+    TColor32 want = destination;
+    if (a == 255) {
+      want = source;
+    } else if (a > 0) {
+      const double wf = a * 255.0, wb = d * (255.0 - a);
+      want = round((wf + wb) / 255) << 24;
+      for (int shift : {0, 8, 16})
+        want |= round((((source >> shift) & 255) * wf + ((destination >> shift) & 255) * wb) / (wf + wb)) << shift;
+    }
+    ASSERT_EQ(BlendOver(source, destination, master), want)
+        << std::hex << source << " over " << destination << " at " << std::dec << master;
+  }
 }
 
 TEST(TBitmap32, DrawingOntoItselfReadsTheSourceFirst) {

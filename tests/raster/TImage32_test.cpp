@@ -58,6 +58,12 @@ TEST(TImage32, KeyPixelsAndTheAreaBeyondTheBitmapAreTransparent) {
   EXPECT_EQ(stretched.Pixel(0, 0), 0u);
   EXPECT_EQ(stretched.Pixel(2, 1), 0xFFFF0000u);
   EXPECT_EQ(stretched.Pixel(5, 3), 0xFFFFFFFFu);
+
+  // A new picture at the same size: nothing of the last render is left beyond it.
+  image->ScaleMode = smNormal;
+  image->SetBitmap(TBitmap32(1, 1));
+  const TBitmap32& again = image->RenderedImage();
+  EXPECT_EQ(std::vector<TColor32>(again.Bits(), again.Bits() + 24), std::vector<TColor32>(24, 0));
 }
 
 TEST(TImage32, PaintsAtItsPlaceInsideTheParentClippedToParentAndWindow) {

@@ -323,6 +323,9 @@ TEST(SceneRayCast, EachKindReportsItsHitPointAndNormal) {
       // cube from -X and from +Z
       {{{5, 0.1f, 0, 1}, {1, 0, 0, 0}}, cube, 9.5f, 0.1f, 0, -1, 0, 0},
       {{{10, 0, 5, 1}, {0, 0, -1, 0}}, cube, 10, 0, 0.5f, 0, 0, 1},
+      // cube: within a ten-thousandth of an edge still hits (rounding), beyond it misses
+      {{{10.50004f, 0, 5, 1}, {0, 0, -1, 0}}, cube, 10.50004f, 0, 0.5f, 0, 0, 1},
+      {{{10.5002f, 0, 5, 1}, {0, 0, -1, 0}}, nullptr, 0, 0, 0, 0, 0, 0},
       // cylinder side (axis along Y) and top cap
       {{{15, 0, 0, 1}, {1, 0, 0, 0}}, cyl, 19.5f, 0, 0, -1, 0, 0},
       {{{20, 5, 0, 1}, {0, -1, 0, 0}}, cyl, 20, 0.5f, 0, 0, 1, 0},
@@ -400,6 +403,11 @@ TEST(SceneRayCast, UprightHitCylinderIsHitFromTheSideAndThroughItsCap) {
   ASSERT_EQ(scene.RayCastIntersect({5.1f, 5, 3, 1}, {0, 0, -1, 0}, &p, &n), cyl);
   ExpectVec(p, 5.1f, 5, 0.5f, 1e-4f);
   ExpectVec(n, 0, 0, 1, 1e-4f);
+  // Without the cap at the lower end, a ray from below enters there and meets the upper
+  // end's cap from inside.
+  cyl->SetParts({cySides, cyBottom});
+  ASSERT_EQ(scene.RayCastIntersect({5.1f, 5, -3, 1}, {0, 0, 1, 0}, &p, &n), cyl);
+  ExpectVec(p, 5.1f, 5, 0.5f, 1e-4f);
 }
 
 // A ray that enters through a cap and leaves through the side reports the cap, where it

@@ -174,10 +174,15 @@ TEST(GameSession, SetUpBuildsTheWorldAndTheKeysWalkThePlayerThroughTheSteps) {
     EXPECT_TRUE(GameHalted);
     auto* window = TComponent::Create<TSessionWindow>(&root);
     TPanel* panel = window->Panel;
+    EpisodeMapOverride = EpisodeMapPath(WorkFolder);  // as the tools name a map
     DMGameModule = TComponent::Create<TDMGameModule>(&root, window);
     DMGameModule->AfterConstruction();
 
     EXPECT_FALSE(GameHalted);
+    // The entities draw into the render module's scene, with its font.
+    EXPECT_EQ(EntityServices.Scene, DMGameRender->MainScene.get());
+    EXPECT_EQ(EntityServices.Font, DMGameRender->WindowsBitmapFontLib.get());
+    EXPECT_NE(EntityServices.Font, nullptr);
     ASSERT_EQ(MapEntities.size(), 2u);
     EXPECT_NE(dynamic_cast<TNPC*>(MapEntities[0].get()), nullptr);
     ASSERT_EQ(PlayerRecords.size(), 1u);
@@ -211,6 +216,7 @@ TEST(GameSession, SetUpBuildsTheWorldAndTheKeysWalkThePlayerThroughTheSteps) {
     EXPECT_TRUE(MapEntities.empty());
     EXPECT_TRUE(PlayerRecords.empty());
     EXPECT_EQ(StepHandlers.size(), 0u);
+    EXPECT_EQ(EpisodeMapOverride, "");  // the next session in the process loads its own map
     root.DestroyComponents();
     DMGameRender = nullptr;
   }

@@ -83,15 +83,23 @@ TEST(Simulator, TheWindowsAndTheSplitAddUpToTheTimedSteps) {
   const TResult r = Simulate({"--steps", "300", "--windows", "100", "--timedemo", "--keys", "Up@1-300"});
   ASSERT_EQ(r.ExitCode, 0) << r.Err;
   std::vector<double> windows;
+  double rays = 0, scans = 0;  // each window counts its own
   std::string timedemo;
   for (const std::string& line : r.Lines()) {
-    if (line.rfind("{\"window\"", 0) == 0) windows.push_back(Figure(line, "seconds"));
+    if (line.rfind("{\"window\"", 0) == 0) {
+      windows.push_back(Figure(line, "seconds"));
+      rays += Figure(line, "ray_casts");
+      scans += Figure(line, "collision_scans");
+    }
     if (line.rfind("{\"timedemo\"", 0) == 0) timedemo = line;
   }
   ASSERT_EQ(windows.size(), 3u);
   const double seconds = Figure(timedemo, "seconds");
   EXPECT_GT(windows[2], 0);
   EXPECT_NEAR(windows[0] + windows[1] + windows[2], seconds, 1e-9);
+  EXPECT_GT(rays, 0);
+  EXPECT_EQ(rays, Figure(timedemo, "ray_casts"));
+  EXPECT_EQ(scans, Figure(timedemo, "collision_scans"));
   const double entities = Figure(timedemo, "entities");
   EXPECT_GT(entities, 0);
   EXPECT_LE(entities + Figure(timedemo, "views") + Figure(timedemo, "flytexts"), seconds);
