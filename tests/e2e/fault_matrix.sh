@@ -234,7 +234,8 @@ signal_case() {
     sleep 0.1
   done
   [ "$ready" = 1 ] || problem "the game never reached the $when state"
-  sleep 0.5
+  # Running: the signal comes once the session is on screen (its lines are judged below).
+  if [ "$when" = running ]; then wait_world 60 "$dir/../world.png" || problem "the world is not drawn (mean $WORLD)"; fi
   kill "-$signal" "$pid"
   wait_exit "$pid" 20
   [ "$EXIT_CODE" != timeout ] || kill -KILL -- "-$pid" 2>/dev/null || true
@@ -258,7 +259,7 @@ case_xvfb_killed() {
   setsid "$1/orrindel" >"$1/../stdout" 2>"$1/../stderr" &
   local pid=$!
   wait_window Orrindel 30 >/dev/null || problem "no game window"
-  sleep 0.5
+  wait_world 60 "$1/../world.png" || problem "the world is not drawn (mean $WORLD)"
   kill "$XVFB_PID"
   wait "$XVFB_PID" 2>/dev/null || true
   wait_exit "$pid" 20
