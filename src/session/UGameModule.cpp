@@ -6,6 +6,7 @@
 #include "platform/Application.h"
 #include "platform/Forms.h"
 #include "platform/Keys.h"
+#include "platform/Paths.h"
 #include "render/UGameRender.h"
 #include "render/UGraphicsModule.h"
 
@@ -63,7 +64,7 @@ void ConnectRenderServices() {
 }
 
 std::string EpisodeMapPath(const std::string& gameFolder) {
-  return gameFolder + EpisodeFolder + EpisodeMapFile;
+  return gameFolder + NativeSeparators(std::string(EpisodeFolder) + EpisodeMapFile);
 }
 
 void SetUpSession() {
