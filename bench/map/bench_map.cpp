@@ -101,7 +101,8 @@ struct TBenchFile {
 // Where the map file of a wrap width goes: the temporary folder the system names (TMPDIR
 // on Linux, TEMP on Windows), one file per process and width.
 std::string MapFilePath(int wrap) {
-  const std::string name = "orr_bench_map_" + std::to_string(::getpid()) + "_" + std::to_string(wrap) + ".orx";
+  const std::string name =
+      "orr_bench_map_" + std::to_string(::getpid()) + "_" + std::to_string(wrap) + ".orx";
   return (std::filesystem::temp_directory_path() / name).string();
 }
 

@@ -14,8 +14,8 @@
 #include "platform/Forms.h"
 #include "platform/Paths.h"
 #include "raster/TImage32.h"
-#include "scene/GLViewer.h"
 #include "render/UGameRender.h"
+#include "scene/GLViewer.h"
 
 namespace orr {
 namespace {
