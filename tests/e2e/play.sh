@@ -24,6 +24,8 @@ E2E_PIDS+=($pid)
 win=$(wait_window Orrindel 30) || fail "no game window"
 xdotool windowfocus --sync "$win" 2>/dev/null || true
 wait_world || fail "the world is not drawn (mean $WORLD)"
+text=$(convert "$E2E_TMP/world.png" -crop 58x17+0+0 -colorspace Gray -format '%[fx:maxima]' info:)
+awk "BEGIN{exit !($text > 0.9)}" || fail "no text at the top-left with the world (max $text)"
 
 shot() { retry import -window root "$E2E_TMP/$1.png"; }
 # changed A B: share (0..1) of pixels that differ between two shots, the corners (text,

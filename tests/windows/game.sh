@@ -30,6 +30,15 @@ normalized() {
       print line }'
 }
 
+# drawn_with_text PNG: a screenshot showing the world and the white text at the top-left;
+# leaves their measures in WORLD and TEXT.
+drawn_with_text() {
+  TEXT=0
+  world_drawn "$1" || return 1
+  TEXT=$(convert "$1" -crop 58x17+0+0 -colorspace Gray -format '%[fx:maxima]' info:)
+  awk "BEGIN{exit !($TEXT > 0.9)}"
+}
+
 # play PROGRAM SIZE NAME: runs the game until the frame-rate text has changed after its
 # window showed, then Escape; keeps its log as $E2E_TMP/NAME.log and the times to the
 # window in $E2E_TMP/NAME.window.
@@ -48,9 +57,10 @@ play() {
   E2E_PIDS+=($pid)
   local win; win=$(wait_window Orrindel 120) || fail "$name: no game window on $size; stderr: $(cat "$E2E_TMP/stderr")"
   awk -v now="$(date +%s.%N)" -v started="$started" 'BEGIN { printf "%.2f", now - started }' >"$E2E_TMP/$name.window"
-  # The text as first seen, then the wait for a new one: its caption until the first 5 s
-  # tick, or, when the window was seen late, the rate of the next tick.
-  retry import -window root "$E2E_TMP/$name-early.png"
+  # The text as first drawn (over the world), then the wait for a new one: its caption
+  # until the first 5 s tick, or, when the window was seen late, the rate of the next tick.
+  until_ok 120 drawn_with_text "$E2E_TMP/$name-early.png" ||
+    fail "$name: no world and text drawn on $size (world $WORLD, text $TEXT)"
   local changed=1
   wait_text_change "$E2E_TMP/$name-early.png" 90 || changed=0
   xdotool windowfocus --sync "$win" 2>/dev/null || true
