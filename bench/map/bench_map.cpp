@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <new>
@@ -97,6 +98,14 @@ struct TBenchFile {
   std::size_t Bytes = 0;
 };
 
+// Where the map file of a wrap width goes: the temporary folder the system names (TMPDIR
+// on Linux, TEMP on Windows), one file per process and width.
+std::string MapFilePath(int wrap) {
+  const std::string name =
+      "orr_bench_map_" + std::to_string(::getpid()) + "_" + std::to_string(wrap) + ".orx";
+  return (std::filesystem::temp_directory_path() / name).string();
+}
+
 // The map file for a wrap width, written once per process.
 const TBenchFile& MapFile(int wrap) {
   static std::map<int, TBenchFile> files;
@@ -104,7 +113,7 @@ const TBenchFile& MapFile(int wrap) {
   if (found != files.end()) return found->second;
   static const TOrrindelMap map = GenerateMap();
   TBenchFile file;
-  file.Path = "/tmp/orr_bench_map_" + std::to_string(::getpid()) + "_" + std::to_string(wrap) + ".orx";
+  file.Path = MapFilePath(wrap);
   TMapWriteOptions options;
   options.Wrap = wrap;
   options.Seed = 7;
@@ -192,8 +201,7 @@ int main(int argc, char** argv) {
                   load->second / base->second);
   }
   for (int wrap : {1024, 0}) {
-    const std::string path = "/tmp/orr_bench_map_" + std::to_string(::getpid()) + "_" + std::to_string(wrap) + ".orx";
-    std::remove(path.c_str());
+    std::remove(MapFilePath(wrap).c_str());
   }
   benchmark::Shutdown();
   return 0;

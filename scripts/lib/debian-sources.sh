@@ -12,7 +12,7 @@ debian_sources() {
   sources=()
   for dev in "$@"; do
     s=$(dpkg-query -W -f='${source:Package}=${source:Version}' "$dev" 2>/dev/null || true)
-    [ -n "$s" ] || { echo "$tag: $dev is not installed (run scripts/install-deps)" >&2; return 1; }
+    [ -n "$s" ] || { echo "$tag: $dev is not installed (run scripts/install-deps windows or web)" >&2; return 1; }
     sources+=("$s")
   done
 }
@@ -26,7 +26,11 @@ debian_fetch() {
     -o Dir::State::Lists="$work/apt/lists" -o Dir::Cache="$work/apt/cache" -o APT::Get::Only-Source=true
     -o APT::Sandbox::User=root)
   # The deb-src entries of the archive apt already uses.
-  archive=$(sed -n 's/^URIs: *\(http[^ ]*debian\) *$/\1/p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -n 1)
+  # Written either way: deb822 (debian.sources, as Debian 12 installs it) or one-line
+  # (sources.list, as debootstrap and older systems write it).
+  archive=$( { sed -n 's/^URIs: *\(http[^ ]*debian\) *$/\1/p' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true
+    sed -n 's/^deb \(\[[^]]*\] \)\{0,1\}\(http[^ ]*debian\)\/\{0,1\} .*/\2/p' /etc/apt/sources.list 2>/dev/null || true; } |
+    head -n 1)
   archive=${archive:-http://deb.debian.org/debian}
   {
     echo "deb-src $archive bookworm main"

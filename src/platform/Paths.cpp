@@ -26,6 +26,15 @@ std::size_t LastPathSeparator(const std::string& path) {
 #endif
 }
 
+std::string NativeSeparators(std::string path) {
+#ifdef _WIN32
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+#endif
+  return path;
+}
+
 #ifdef _WIN32
 
 std::wstring WideFromUtf8(const std::string& text) {

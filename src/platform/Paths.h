@@ -21,6 +21,10 @@ constexpr char PathSeparator = '/';
 bool IsPathSeparator(char c);
 // Position of the last separator in `path`, std::string::npos when it has none.
 std::size_t LastPathSeparator(const std::string& path);
+// `path` written with the platform's separator: on Windows every '/' becomes '\', so that
+// a path joined from a folder and a relative name reads as one to a player (in the log);
+// elsewhere it is returned as it is.
+std::string NativeSeparators(std::string path);
 
 // The path a UTF-8 name stands for, and back. A name that is not valid UTF-8 fails on
 // Windows as a missing file does; elsewhere it is used as given.

@@ -9,6 +9,7 @@
 #include "platform/Application.h"
 #include "platform/Forms.h"
 #include "platform/Keys.h"
+#include "platform/Paths.h"
 #include "render/UGameRender.h"
 #include "render/UGraphicsModule.h"
 
@@ -119,7 +120,7 @@ void StartSessionRecording(const std::string& mapFile, std::uint32_t seed) {
 const char* const ReplayFileName = "last-run.replay";
 
 std::string EpisodeMapPath(const std::string& gameFolder) {
-  return gameFolder + EpisodeFolder + EpisodeMapFile;
+  return gameFolder + NativeSeparators(std::string(EpisodeFolder) + EpisodeMapFile);
 }
 
 void SetUpSession() {

@@ -38,7 +38,7 @@ FAULTS=(missing empty cut14 cuthalf cutlast random folder pipe loop)
 
 # ---- one run ----------------------------------------------------------------------------
 # run_game GAME_DIR [RUNAS...]: runs the game, answers every message box with a click on
-# OK, presses Escape once the window has shown for a moment (unless it is to crash: see
+# OK, presses Escape once the window shows the world (unless it is to crash: see
 # ORR_CRASH below); ON_BOX, when set, is called with GAME_DIR and the caption of every box
 # before it is answered. Sets BOXES (the captions of the boxes answered, each followed by a
 # space) and EXIT_CODE ("timeout" after 40 s).
@@ -65,7 +65,10 @@ run_game() {
       case "$answered" in *" $key "*) ;; *) answered+="$key "; BOXES+="${box%%|*} " ;; esac
     elif xdotool search --onlyvisible --classname '^orrindel$' >/dev/null 2>&1; then
       shown=$((shown + 1))
-      if [ "$shown" -eq 10 ] && [ "$escaped" -eq 0 ] && [ -z "${ORR_CRASH:-}" ]; then
+      # Escape once the world is on screen (its session set up), or, for a game that never
+      # draws one, after some 150 looks at the screen.
+      if [ "$shown" -ge 10 ] && [ "$escaped" -eq 0 ] && [ -z "${ORR_CRASH:-}" ] &&
+        { [ "$shown" -ge 150 ] || world_drawn "$dir/../world.png"; }; then
         escaped=1
         local win; win=$(xdotool search --onlyvisible --classname '^orrindel$' 2>/dev/null | head -n 1 || true)
         xdotool windowfocus --sync "$win" 2>/dev/null || true
@@ -234,7 +237,8 @@ signal_case() {
     sleep 0.1
   done
   [ "$ready" = 1 ] || problem "the game never reached the $when state"
-  sleep 0.5
+  # Running: the signal comes once the session is on screen (its lines are judged below).
+  if [ "$when" = running ]; then wait_world 60 "$dir/../world.png" || problem "the world is not drawn (mean $WORLD)"; fi
   kill "-$signal" "$pid"
   wait_exit "$pid" 20
   [ "$EXIT_CODE" != timeout ] || kill -KILL -- "-$pid" 2>/dev/null || true
@@ -259,7 +263,7 @@ case_xvfb_killed() {
   setsid "$1/orrindel" >"$1/../stdout" 2>"$1/../stderr" &
   local pid=$!
   wait_window Orrindel 30 >/dev/null || problem "no game window"
-  sleep 0.5
+  wait_world 60 "$1/../world.png" || problem "the world is not drawn (mean $WORLD)"
   kill "$XVFB_PID"
   wait "$XVFB_PID" 2>/dev/null || true
   wait_exit "$pid" 20

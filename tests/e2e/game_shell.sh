@@ -14,8 +14,9 @@ run_once() {  # run_once WIDTHxHEIGHT SHOT: runs the game, screenshots, presses 
   local pid=$!
   E2E_PIDS+=($pid)
   local win; win=$(wait_window Orrindel 30) || fail "no game window on $size"
-  sleep 1.5
-  retry import -window root "$shot"
+  # The picture judged below is the first one with the world, text and status image drawn
+  # (judged after the run, with what the last shot showed if they never came).
+  until_ok 60 shot_complete "$shot" || true
   xdotool windowfocus --sync "$win" 2>/dev/null || true
   retry xdotool key Escape
   wait_exit "$pid" 30
@@ -24,6 +25,18 @@ run_once() {  # run_once WIDTHxHEIGHT SHOT: runs the game, screenshots, presses 
   # A fresh display for the next run.
   kill "${E2E_PIDS[0]}" 2>/dev/null || true; wait "${E2E_PIDS[0]}" 2>/dev/null || true
   E2E_PIDS=()
+}
+
+# shot_complete PNG: a screenshot with the world, the text and the status image (the
+# checks below; on the other sizes, the world alone).
+shot_complete() {
+  retry import -window root "$1" || return 1
+  local world text hud
+  world=$(convert "$1" -crop 1024x700+0+30 -colorspace Gray -format '%[fx:mean]' info:)
+  [ "$(identify -format '%wx%h' "$1")" = 1024x768 ] || { awk "BEGIN{exit !($world > 0.1)}"; return; }
+  text=$(convert "$1" -crop 58x17+0+0 -colorspace Gray -format '%[fx:maxima]' info:)
+  hud=$(convert "$1" -crop 150x50+0+718 -colorspace Gray -format '%[fx:standard_deviation]' info:)
+  awk "BEGIN{exit !($world > 0.1 && $text > 0.9 && $hud > 0.05)}"
 }
 
 run_once 1024x768 "$E2E_TMP/shot.png"

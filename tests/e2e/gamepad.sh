@@ -31,7 +31,7 @@ pad() {
 }
 win=$(wait_window Orrindel 30) || fail "no game window"
 xdotool windowfocus --sync "$win" 2>/dev/null || true
-sleep 1.5
+wait_world || fail "the world is not drawn (mean $WORLD)"
 pad plug
 sleep 0.5
 
@@ -45,16 +45,19 @@ changed() {
 
 shot still1; sleep 1; shot still2
 idle=$(changed still1 still2)
+# walked: a new shot differs from the one before the walk by far more than idling does.
+walked() {
+  shot after
+  walk=$(changed before after)
+  awk "BEGIN{exit !($walk > 0.3 && $walk > 3 * $idle)}"
+}
 moved=0
 for attempt in 1 2 3 4; do
   shot before
   pad axis $LEFTY -32767; sleep 1; pad axis $LEFTY 0
-  sleep 0.5
-  shot after
-  walk=$(changed before after)
-  if awk "BEGIN{exit !($walk > 0.3 && $walk > 3 * $idle)}"; then moved=1; break; fi
+  # The walk's picture may come late on a loaded machine: wait for it, within a limit.
+  if until_ok 10 walked; then moved=1; break; fi
   pad button $DPAD_LEFT 1; sleep 0.3; pad button $DPAD_LEFT 0  # about 90 degrees
-  sleep 0.2
 done
 [ "$moved" = 1 ] || fail "the pad's stick did not move the view (changed $walk, idle $idle); stderr: $(cat "$E2E_TMP/stderr")"
 

@@ -81,6 +81,42 @@ retry() {
   return 1
 }
 
+# until_ok SECONDS COMMAND...: runs COMMAND every 0.2 s until it succeeds (0) or SECONDS have
+# passed (1). A test waits for the event it judges this way, never for a fixed time: on a
+# loaded machine the game can take many times longer than on a quiet one.
+until_ok() {
+  local secs=$1 start=$SECONDS; shift
+  while :; do
+    "$@" && return 0
+    [ $((SECONDS - start)) -lt "$secs" ] || return 1
+    sleep 0.2
+  done
+}
+
+# world_drawn [PNG]: takes a screenshot (into PNG, by default $E2E_TMP/world.png) and
+# succeeds when the play area of a 1024x768 screen shows the world (no longer black); its
+# mean brightness is left in WORLD.
+world_drawn() {
+  local png=${1:-"$E2E_TMP/world.png"}
+  retry import -window root "$png" || return 1
+  WORLD=$(convert "$png" -crop 1024x700+0+30 -colorspace Gray -format '%[fx:mean]' info:)
+  awk "BEGIN{exit !($WORLD > 0.1)}"
+}
+# wait_world [SECONDS] [PNG]: waits (60 s by default) for the world's first picture.
+wait_world() { WORLD=0; until_ok "${1:-60}" world_drawn "${2:-}"; }
+
+# text_changed REF: a screenshot differs from the screenshot REF in the frame-rate text at
+# the top-left (a new caption); the difference's maximum is left in TEXT_DIFF.
+text_changed() {
+  retry import -window root "$E2E_TMP/text-now.png" || return 1
+  TEXT_DIFF=$(convert "$1" "$E2E_TMP/text-now.png" -compose difference -composite \
+    -crop 58x17+0+0 -colorspace Gray -format '%[fx:maxima]' info:)
+  awk "BEGIN{exit !($TEXT_DIFF > 0.5)}"
+}
+# wait_text_change REF [SECONDS]: waits (60 s by default, twelve of the text's 5 s periods)
+# until the frame-rate text differs from the one in the screenshot REF.
+wait_text_change() { TEXT_DIFF=0; until_ok "${2:-60}" text_changed "$1"; }
+
 # wait_box WHAT: waits for a message box of the game, a top-level window of its own named
 # like the game's window but without its class and smaller than the screen
 # ("Orrindel": ()  303x100+360+222); sets BOX_W, BOX_H, BOX_X, BOX_Y, or fails naming WHAT.

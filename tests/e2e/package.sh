@@ -88,13 +88,7 @@ stop_display() {
 # the mean brightness of the play area), then presses Escape; sets EXIT_CODE.
 escape_game() {
   local win; win=$(wait_window Orrindel 30) || fail "no game window; stderr: $(cat "$E2E_TMP/stderr")"
-  WORLD=0
-  for _ in $(seq 40); do
-    sleep 0.5
-    retry import -window root "$E2E_TMP/shot.png"
-    WORLD=$(convert "$E2E_TMP/shot.png" -crop 1024x700+0+30 -colorspace Gray -format '%[fx:mean]' info:)
-    awk "BEGIN{exit !($WORLD > 0.1)}" && break
-  done
+  wait_world 60 "$E2E_TMP/shot.png" || true  # judged below
   xdotool windowfocus --sync "$win" 2>/dev/null || true
   retry xdotool key Escape
   wait_exit "$GAME_PID" 30

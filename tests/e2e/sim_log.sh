@@ -11,7 +11,8 @@ game=$(copy_game)
 pid=$!
 E2E_PIDS+=($pid)
 win=$(wait_window Orrindel 30) || fail "no game window"
-sleep 1
+# Escape once the session is on screen: its lines are in both logs.
+wait_world || fail "the world is not drawn (mean $WORLD)"
 xdotool windowfocus --sync "$win" 2>/dev/null || true
 retry xdotool key Escape
 wait_exit "$pid" 30

@@ -12,14 +12,24 @@
 #include "map/MapFileWriter.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
+#include "platform/Paths.h"
 #include "raster/TImage32.h"
-#include "scene/GLViewer.h"
 #include "render/UGameRender.h"
+#include "scene/GLViewer.h"
 
 namespace orr {
 namespace {
 
 using GameModuleTest = EntityWorld;
+
+// The episode's path is written with one separator throughout, the platform's: a Windows
+// player reading the log sees "...\Episodes\Test\Promo4.orx", never a '/' among '\'.
+TEST(EpisodeMapPath, JoinsTheGameFolderWithThePlatformsSeparatorOnly) {
+  const std::string sep(1, PathSeparator);
+  const std::string folder = "Spiele" + sep + "Orrindel" + sep;
+  EXPECT_EQ(EpisodeMapPath(folder), folder + "Episodes" + sep + "Test" + sep + "Promo4.orx");
+  EXPECT_EQ(NativeSeparators("a/b/c"), "a" + sep + "b" + sep + "c");
+}
 
 TEST_F(GameModuleTest, OnlyCreaturesAndItemsBecomeEntitiesInMapOrder) {
   MakeRoom(10, 10);

@@ -56,7 +56,7 @@ new_display 1024x768
 pid=$!
 E2E_PIDS+=($pid)
 win=$(wait_window Orrindel 120) || fail "the installed game shows no window"
-sleep 2
+wait_world 120 || fail "the installed game draws no world (mean $WORLD)"
 xdotool windowfocus --sync "$win" 2>/dev/null || true
 retry xdotool key Escape
 wait_exit "$pid" 60
@@ -93,7 +93,7 @@ fi
 pid=$!
 E2E_PIDS+=($pid)
 win=$(wait_window Orrindel 120) || fail "the game in a read-only folder shows no window; stderr: $(cat "$E2E_TMP/stderr")"
-sleep 2
+wait_world 120 || fail "the game in a read-only folder draws no world (mean $WORLD)"
 xdotool windowfocus --sync "$win" 2>/dev/null || true
 retry xdotool key Escape
 wait_exit "$pid" 60

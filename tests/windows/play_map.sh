@@ -44,7 +44,8 @@ play() {
     sleep 0.1
   done
   [ -n "$win" ] || { wait_exit "$pid" 10; fail "no game window; orx ended with $EXIT_CODE: $(cat "$out")"; }
-  sleep 2
+  # Escape once the map is on screen (then its name is in the log the check reads).
+  wait_world 120 || fail "the map is not drawn (mean $WORLD); $(cat "$out")"
   xdotool windowfocus --sync "$win" 2>/dev/null || true
   retry xdotool key Escape
   wait_exit "$pid" 60
