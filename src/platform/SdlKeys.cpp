@@ -67,4 +67,41 @@ TKeyStates SdlKeyStates() {
   return keys;
 }
 
+bool TranslateSdlEvent(const SDL_Event& e, Uint32 wakeEvent, TGamepads& pads, TPlatformEvent& out) {
+  using K = TPlatformEvent::TKind;
+  out = TPlatformEvent{};
+  if (e.type == wakeEvent) {
+    out.Kind = K::Wake;
+    return true;
+  }
+  switch (e.type) {
+    case SDL_QUIT:
+      out.Kind = K::Quit;
+      return true;
+    case SDL_KEYDOWN:
+      out.Kind = K::KeyDown;
+      out.Key = VirtualKeyOf(e.key.keysym.scancode);
+      return out.Key != 0;
+    case SDL_CONTROLLERDEVICEADDED:
+    case SDL_CONTROLLERDEVICEREMOVED:
+    case SDL_CONTROLLERBUTTONDOWN:
+      out.Kind = K::KeyDown;
+      out.Key = pads.HandleEvent(e);
+      return out.Key != 0;
+    case SDL_MOUSEWHEEL:
+      out.Kind = K::MouseWheel;
+      out.Wheel = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+      return out.Wheel != 0;
+    case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+          e.window.event == SDL_WINDOWEVENT_SHOWN) {
+        out.Kind = K::Expose;
+        return true;
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
 }  // namespace orr

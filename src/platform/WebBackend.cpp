@@ -67,7 +67,7 @@ class TWebBackend : public TPlatformBackend {
   bool PollEvent(TPlatformEvent& event) override {
     SDL_Event e;
     while (SDL_PollEvent(&e) != 0) {
-      if (Translate(e, event)) return true;
+      if (TranslateSdlEvent(e, wakeEvent_, pads_, event)) return true;
     }
     return false;
   }
@@ -141,43 +141,6 @@ class TWebBackend : public TPlatformBackend {
   }
 
  private:
-  bool Translate(const SDL_Event& e, TPlatformEvent& out) {
-    using K = TPlatformEvent::TKind;
-    out = TPlatformEvent{};
-    if (e.type == wakeEvent_) {
-      out.Kind = K::Wake;
-      return true;
-    }
-    switch (e.type) {
-      case SDL_QUIT:
-        out.Kind = K::Quit;
-        return true;
-      case SDL_KEYDOWN:
-        out.Kind = K::KeyDown;
-        out.Key = VirtualKeyOf(e.key.keysym.scancode);
-        return out.Key != 0;
-      case SDL_CONTROLLERDEVICEADDED:
-      case SDL_CONTROLLERDEVICEREMOVED:
-      case SDL_CONTROLLERBUTTONDOWN:
-        out.Kind = K::KeyDown;
-        out.Key = pads_.HandleEvent(e);
-        return out.Key != 0;
-      case SDL_MOUSEWHEEL:
-        out.Kind = K::MouseWheel;
-        out.Wheel = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
-        return out.Wheel != 0;
-      case SDL_WINDOWEVENT:
-        if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
-            e.window.event == SDL_WINDOWEVENT_SHOWN) {
-          out.Kind = K::Expose;
-          return true;
-        }
-        return false;
-      default:
-        return false;
-    }
-  }
-
   bool initialized_ = false;
   Uint32 wakeEvent_ = 0;
   int screenWidth_ = 0, screenHeight_ = 0;
