@@ -48,7 +48,7 @@ plant packaging/man/orx.1 's/every\\-feature/every\\-kind/g' "leaves out --every
 plant docs/orx.md 's|\[--every-feature\]|[--every-features]|' "names --every-features, which \`orx --help\` does not"
 plant docs/reliability.md 's|scripts/fuzz --fast --runs N TARGET|scripts/fuzz --fast --rounds N TARGET|' "names --rounds, which scripts/fuzz does not take"
 plant docs/performance.md 's|--keys $K --no-index >|--keys $K --no-indexes >|' "names --no-indexes, which \`orrindel-sim --help\` does not"
-plant docs/sim.md 's|holds four scripted runs|holds three scripted runs|' "counts three golden runs"
+plant docs/sim.md 's|holds five golden runs|holds three golden runs|' "counts three golden runs"
 plant docs/packaging.md 's/^\(| `scripts\/install-deps play` | \)[0-9]*/\19/' "packages named by the play set"
 plant docs/content.md 's|"\$d/g"|/tmp/g|' "a path of a particular machine"
 plant docs/shell.md 's|saved beside the program,|saved beside the program, as specified,|' "how the work was organised"
