@@ -180,6 +180,7 @@ function nativeReplaySteps(file, ...more) {
   const m = /^replay matches: (\d+) steps/.exec(last);
   assert.ok(m, "last line: " + last);
   assert.ok(Number(m[1]) > 0, last);
+  console.log(`  # ${path.basename(file)} (${fs.statSync(file).size} bytes): ${last}`);
   return Number(m[1]);
 }
 
