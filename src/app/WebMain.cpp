@@ -3,6 +3,9 @@
 // one frame of the message loop per animation frame, and the shutdown runs after the frame
 // that ends the game. The page (index.html) mounts the game's folder at /game; for
 // index.html?map=URL it fetches the map first and passes "--map FILE --map-name URL".
+// The game's replay goes beside its log (/game/last-run.replay) at shutdown, as in the
+// native game; orr_save_replay writes it as it stands while the game runs, for the page's
+// download link.
 #ifdef __EMSCRIPTEN__
 
 #include <emscripten.h>
@@ -15,6 +18,7 @@
 
 #include "OrxCheck.h"
 #include "app/UProgram.h"
+#include "core/Replay.h"
 #include "core/UMainModule.h"
 #include "session/UGameModule.h"
 
@@ -53,6 +57,12 @@ void RunFrame() {
 }
 
 }  // namespace
+
+// The page's "last-run.replay" link while the game runs: the replay so far, ending with a
+// digest of the state now, written where the shutdown writes it. The page calls it between
+// two frames, never inside a step. 1 when written; 0 when nothing is being recorded (before
+// the session, or after the game ended and left its replay).
+extern "C" EMSCRIPTEN_KEEPALIVE int orr_save_replay() { return SaveReplay(TReplayEnd::Shutdown) ? 1 : 0; }
 
 int main(int argc, char** argv) {
   std::string mapFile, mapName, seed;

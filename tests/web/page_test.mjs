@@ -8,12 +8,13 @@
 // WebGL 2, map URLs refused before anything is fetched, a missing map). --orx (the native
 // map tool) makes the maps of the walk and ?map= tests. --native-build runs that build's
 // game under Xvfb (native_log.sh): the page's console must hold its log's lines in the same
-// order (times, folders and the screen aside).
+// order (times, folders and the screen aside); and that build's simulator re-runs the
+// page's replays (last-run.replay, taken through the page's download link).
 import assert from "node:assert/strict";
 import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
-import { execFileSync } from "node:child_process";
+import { execFileSync, spawnSync } from "node:child_process";
 import { Browser, decodePng, waitFor } from "./cdp.mjs";
 import { serve } from "./serve.mjs";
 
@@ -158,8 +159,34 @@ function messageOf(line) {
     .replace(/^(MapModule received a map loading request with filename: ).*?(Episodes\/)/, "$1GAME/$2");
 }
 
+// The page's last-run.replay as its download link offers it (null when it offers none),
+// saved as FILE.
+async function savePageReplay(page, file) {
+  const base64 = await page.eval("(async () => { orrindelPage.offerFiles();" +
+    " const a = document.getElementById('cornerreplay'); if (!a.href.startsWith('blob:')) return null;" +
+    " const bytes = new Uint8Array(await (await fetch(a.href)).arrayBuffer());" +
+    " let text = ''; for (const b of bytes) text += String.fromCharCode(b); return btoa(text); })()");
+  assert.ok(base64, "the page offers a replay");
+  fs.writeFileSync(file, Buffer.from(base64, "base64"));
+}
+
+// Re-runs a replay in the native simulator: exit 0 and `replay matches: N steps`; returns N.
+function nativeReplaySteps(file, ...more) {
+  const run = spawnSync(path.join(nativeBuildArg, "bin", "orrindel-sim"),
+    ["--replay", file, "--game", path.join(nativeBuildArg, "game"), ...more], { encoding: "utf8" });
+  const lines = run.stdout.trim().split("\n");
+  const last = lines[lines.length - 1];
+  assert.equal(run.status, 0, `orrindel-sim --replay exited ${run.status}: ${last} ${run.stderr.trim()}`);
+  const m = /^replay matches: (\d+) steps/.exec(last);
+  assert.ok(m, "last line: " + last);
+  assert.ok(Number(m[1]) > 0, last);
+  console.log(`  # ${path.basename(file)} (${fs.statSync(file).size} bytes): ${last}`);
+  return Number(m[1]);
+}
+
 async function gameTests(browser) {
   let page = null;
+  let walker = null;
   await test("the episode starts on a plain static server and is drawn", async () => {
     page = await startGame(browser);
     await waitFor("the session's first lines", () => page.logLines().some((l) => l.endsWith("Main module initialized")));
@@ -177,7 +204,7 @@ async function gameTests(browser) {
     const hall = execFileSync("bash", ["-c", `source "${path.resolve("tests/e2e/lib.sh")}" && hall_map`]);
     fs.writeFileSync(path.join(root, "hall.json"), hall);
     execFileSync(orxArg, ["encode", path.join(root, "hall.json"), "-o", path.join(site, "maps", "hall.orx")]);
-    const walker = await startGame(browser, "?map=maps/hall.orx");
+    walker = await startGame(browser, "?map=maps/hall.orx");
     await waitFor("a picture of the hall", async () => (await walker.picture()).lit > 1000, 120000);
     // What the view does on its own between two pictures: the creatures, the frame rate.
     const still = decodePng(await walker.screenshot());
@@ -197,9 +224,29 @@ async function gameTests(browser) {
       }
       if (moved < enough) await walker.key("ArrowLeft", "ArrowLeft", 37, { holdMs: 400 });  // a wall ahead: turn
     }
-    await walker.close();
+    // A turn each way, so that the replay holds more than one key.
+    await walker.key("ArrowRight", "ArrowRight", 39, { holdMs: 300 });
+    await walker.key("ArrowLeft", "ArrowLeft", 37, { holdMs: 300 });
     assert.ok(moved >= enough, `the view moved ${moved.toFixed(3)} of its pixels (on its own ${idle.toFixed(3)})`);
   });
+
+  if (nativeBuildArg) {
+    await test("the page's replay of the walk re-runs in the native simulator, during play and after Escape", async () => {
+      assert.ok(walker, "no walk");
+      const hall = path.join(site, "maps", "hall.orx");
+      const during = path.join(root, "during.replay"), after = path.join(root, "after.replay");
+      await savePageReplay(walker, during);
+      const duringSteps = nativeReplaySteps(during, "--map", hall);
+      await walker.front();
+      await walker.key("Escape", "Escape", 27);
+      await waitFor("the walk to end", async () => (await pageState(walker)) === "ended", 60000);
+      assert.equal(await walker.eval("document.getElementById('replay').hidden"), false, "the end offers the replay");
+      await savePageReplay(walker, after);
+      const afterSteps = nativeReplaySteps(after, "--map", hall);
+      assert.ok(afterSteps >= duringSteps, `${afterSteps} steps at the end, ${duringSteps} during play`);
+    });
+  }
+  if (walker) await walker.close();
 
   await test("Escape ends the game with the log's last line and offers log.txt", async () => {
     assert.ok(page, "no game");
@@ -215,6 +262,10 @@ async function gameTests(browser) {
         .toString().split("\r\n").filter((l) => l !== "").map(messageOf);
       assert.ok(native.length > 20, "the native game logged its run");
       assert.deepEqual(lines.map(messageOf), native);
+      // The episode's replay names its map in the game folder, as the native game's does.
+      const replay = path.join(root, "episode.replay");
+      await savePageReplay(page, replay);
+      nativeReplaySteps(replay);
     }
   });
 
