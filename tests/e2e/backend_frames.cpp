@@ -79,19 +79,19 @@ int Compare(const std::string& a, const std::string& b) {
     return 1;
   }
   const long pixels = long(pa.Width) * pa.Height;
-  long differing = 0, far = 0;
+  long differing = 0, farOff = 0;
   int largest = 0;
   for (long i = 0; i < pixels; ++i) {
     int d = 0;
     for (int k = 0; k < 3; ++k) d = std::max(d, std::abs(int(pa.Rgb[i * 3 + k]) - int(pb.Rgb[i * 3 + k])));
     differing += d > 0;
-    far += d > FewLevels;
+    farOff += d > FewLevels;
     largest = std::max(largest, d);
   }
   const double share = double(differing) / double(pixels);
-  const bool ok = share <= MaxDifferingShare && double(far) <= MaxFarShare * double(pixels);
+  const bool ok = share <= MaxDifferingShare && double(farOff) <= MaxFarShare * double(pixels);
   std::printf("%s %s: %ld of %ld pixels differ (%.4f %%), %ld by more than %d levels, at most %d\n",
-              ok ? "same" : "FAIL:", b.c_str(), differing, pixels, 100 * share, far, FewLevels, largest);
+              ok ? "same" : "FAIL:", b.c_str(), differing, pixels, 100 * share, farOff, FewLevels, largest);
   return ok ? 0 : 1;
 }
 

@@ -489,8 +489,8 @@ TEST_F(CreatureTest, AnItemAcrossAGridCellEdgeIsPickedUpAtTheSameDistance) {
       player.SetPosition({4.02f - dx, 4 + dy / 2, 0, 0});
       player.SetHealth(50);
       player.Progress();
-      const bool near = std::hypot(dx, dy) < player.Radius / 2 + item->Radius / 2;
-      EXPECT_EQ(item->Hidden, near) << dx << " " << dy;
+      const bool touching = std::hypot(dx, dy) < player.Radius / 2 + item->Radius / 2;
+      EXPECT_EQ(item->Hidden, touching) << dx << " " << dy;
       item->SetHidden(true);
     }
 }
