@@ -262,8 +262,8 @@ void BuildLightsScene(TGLScene& scene, TGLMaterialLibrary& lib) {
 }
 
 // How many pixels differ at all and by more than 8 levels.
-void CountDifferences(const TBitmap32& a, const TBitmap32& b, int& differing, int& far) {
-  differing = far = 0;
+void CountDifferences(const TBitmap32& a, const TBitmap32& b, int& differing, int& farOff) {
+  differing = farOff = 0;
   for (int y = 0; y < a.Height(); ++y)
     for (int x = 0; x < a.Width(); ++x) {
       TColor32 p = a.Pixel(x, y), q = b.Pixel(x, y);
@@ -271,7 +271,7 @@ void CountDifferences(const TBitmap32& a, const TBitmap32& b, int& differing, in
                         std::abs(int(GreenComponent(p)) - int(GreenComponent(q))),
                         std::abs(int(BlueComponent(p)) - int(BlueComponent(q)))});
       differing += d > 0;
-      far += d > 8;
+      farOff += d > 8;
     }
 }
 
@@ -350,11 +350,11 @@ int Run(int argc, char** argv) {
     return 1;
   }
   if (lights) {
-    int differing = 0, far = 0;
-    CountDifferences(ref, got, differing, far);
+    int differing = 0, farOff = 0;
+    CountDifferences(ref, got, differing, farOff);
     const int pixels = ref.Width() * ref.Height();
-    std::printf("%d of %d pixels differ, %d by more than 8 levels\n", differing, pixels, far);
-    if (differing * 200 > pixels || far * 10000 > pixels) {
+    std::printf("%d of %d pixels differ, %d by more than 8 levels\n", differing, pixels, farOff);
+    if (differing * 200 > pixels || farOff * 10000 > pixels) {
       std::fprintf(stderr, "the lights scene differs from the other backend's\n");
       return 1;
     }
