@@ -420,6 +420,21 @@ std::from_chars_result Read(const char* first, const char* last, T& value) {
 
 }  // namespace
 
+#ifdef _WIN32
+// mingw-w64's strtod misreads some long decimals (seen at 3.839223843572815e-239, a
+// neighbour of a power of two), which our shortest search leans on. Its C++ library has
+// the floating-point conversions, whose texts the standard fixes to the ones ours give:
+// Windows uses those.
+std::to_chars_result FloatToChars(char* first, char* last, float value) { return std::to_chars(first, last, value); }
+std::to_chars_result FloatToChars(char* first, char* last, double value) { return std::to_chars(first, last, value); }
+
+std::from_chars_result FloatFromChars(const char* first, const char* last, float& value) {
+  return std::from_chars(first, last, value);
+}
+std::from_chars_result FloatFromChars(const char* first, const char* last, double& value) {
+  return std::from_chars(first, last, value);
+}
+#else
 std::to_chars_result FloatToChars(char* first, char* last, float value) { return Write(first, last, value); }
 std::to_chars_result FloatToChars(char* first, char* last, double value) { return Write(first, last, value); }
 
@@ -429,5 +444,6 @@ std::from_chars_result FloatFromChars(const char* first, const char* last, float
 std::from_chars_result FloatFromChars(const char* first, const char* last, double& value) {
   return Read(first, last, value);
 }
+#endif
 
 }  // namespace orr

@@ -107,7 +107,7 @@ rm -rf "$ro" ${player_home:+"$player_home"}
 
 "$wine_run" "$installed/Uninstall.exe" /S
 wineserver -w
-left=$(cd "$installed" 2>/dev/null && find . -type f ! -name log.txt | head -n 5 || true)
+left=$(cd "$installed" 2>/dev/null && find . -type f ! -name log.txt ! -name last-run.replay | head -n 5 || true)
 [ -z "$left" ] || fail "the uninstaller left $left"
 [ ! -e "$menu" ] || fail "the Start-menu entry is left"
 ! grep -q 'CurrentVersion\\\\Uninstall\\\\Orrindel' "$WINEPREFIX/user.reg" || fail "the uninstall entry is left"
