@@ -12,9 +12,16 @@
 # differently again.
 #
 # ORR_REPLAY_SECONDS sets how long each run is played (default 20); ORR_REPLAY_RUNS picks
-# runs by name (default all).
+# runs by name (default all). tests/windows/replay.sh plays the Windows game with the same
+# functions: SIM (and SIM_RUNNER, which runs it), display and launch are its hooks.
 set -euo pipefail
-source "$(dirname "$0")/lib.sh"
+[ -n "${E2E_TMP:-}" ] || source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+SIM=${SIM:-$ORR_BUILD/bin/orrindel-sim}
+# display SIZE: a display for the next game; launch GAME: starts the game program,
+# GAME_EXE, in the game folder GAME.
+GAME_EXE=orrindel
+display() { start_xvfb "$1"; }
+launch() { "$1/$GAME_EXE"; }
 
 seconds=${ORR_REPLAY_SECONDS:-20}
 runs=${ORR_REPLAY_RUNS:-"episode every big piled crash"}
@@ -24,15 +31,19 @@ echo "replay end to end: input seed $seed (ORR_REPLAY_SEED repeats it)"
 trap '' PIPE
 
 # replay_matches GAME [SIM ARGS...]: re-runs GAME's last-run.replay; prints the steps it
-# matched, or fails with the simulator's words.
+# matched, or fails with the simulator's words, or when the player ends where and as he
+# started (the input did not reach the game: its replay proves little).
 replay_matches() {
   local game=$1; shift
   [ -s "$game/last-run.replay" ] || fail "no last-run.replay beside the log in $game"
   local out rc=0
-  out=$("$ORR_BUILD/bin/orrindel-sim" --replay "$game/last-run.replay" --game "$game" "$@" 2>"$E2E_TMP/sim.err") || rc=$?
+  out=$(${SIM_RUNNER:+"$SIM_RUNNER"} "$SIM" --replay "$game/last-run.replay" --game "$game" "$@" 2>"$E2E_TMP/sim.err") || rc=$?
   local last; last=$(printf '%s\n' "$out" | tail -n 1)
   [ "$rc" = 0 ] || fail "the replay of $game does not match (exit $rc): $last $(cat "$E2E_TMP/sim.err")"
   [[ "$last" =~ ^replay\ matches:\ ([0-9]+)\ steps ]] || fail "last line: $last"
+  local places; places=$(printf '%s\n' "$out" |
+    sed -n 's/.*"player": {"class": "[A-Za-z]*", \("Position": \[[^]]*\], "Heading": [^,]*\).*/\1/p' | sort -u | wc -l)
+  [ "$places" -ge 2 ] || fail "the player of $game never moved nor turned: did the input reach the game?"
   echo "${BASH_REMATCH[1]}"
 }
 
@@ -42,16 +53,16 @@ play() {
   local name=$1 size=$2; shift 2
   local pad=0 stops=0
   for a in "$@"; do case $a in pad) pad=1 ;; stops) stops=1 ;; esac; done
-  start_xvfb "$size"
+  display "$size"
   local game; game=$(copy_game "$E2E_TMP/$name")
   [ -n "${MAP:-}" ] && cp "$MAP" "$game/Episodes/Test/Promo4.orx"
-  [ -n "${EXE:-}" ] && cp "$EXE" "$game/orrindel"
+  [ -n "${EXE:-}" ] && cp "$EXE" "$game/$GAME_EXE"
   mkfifo "$E2E_TMP/$name.pad"
-  "$game/orrindel" <"$E2E_TMP/$name.pad" >"$E2E_TMP/$name.out" 2>&1 &
+  launch "$game" <"$E2E_TMP/$name.pad" >"$E2E_TMP/$name.out" 2>&1 &
   local pid=$!
   E2E_PIDS+=("$pid")
   exec 4>"$E2E_TMP/$name.pad"
-  wait_window Orrindel 60 >"$E2E_TMP/win" || fail "$name: no game window; $(cat "$E2E_TMP/$name.out")"
+  wait_window Orrindel 120 >"$E2E_TMP/win" || fail "$name: no game window; $(cat "$E2E_TMP/$name.out")"
   retry xdotool windowfocus --sync "$(cat "$E2E_TMP/win")" 2>/dev/null || true
   local w=${size%x*} h=${size#*x}
   retry xdotool mousemove $((w / 2)) $((h / 2))
@@ -76,6 +87,7 @@ play() {
   GAME=$game
 }
 
+[ "${BASH_SOURCE[0]}" = "$0" ] || return 0
 for run in $runs; do
   MAP="" EXE=""
   case $run in
