@@ -17,7 +17,8 @@ namespace orr::fuzz {
 // /dev/shm, else TMPDIR, else /tmp.
 inline std::string ScratchFolder() {
   struct stat info {};
-  if (::stat("/dev/shm", &info) == 0 && S_ISDIR(info.st_mode) && ::access("/dev/shm", W_OK) == 0) return "/dev/shm";
+  if (::stat("/dev/shm", &info) == 0 && S_ISDIR(info.st_mode) && ::access("/dev/shm", W_OK) == 0)
+    return "/dev/shm";
   const char* folder = std::getenv("TMPDIR");
   return folder != nullptr ? folder : "/tmp";
 }

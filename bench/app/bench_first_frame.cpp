@@ -84,7 +84,8 @@ int main(int argc, char** argv) {
     for (size_t g = 0; g < games.size(); ++g) {
       const double ms = RunOnce(games[g], probe);
       if (ms < 0) {
-        std::fprintf(stderr, "bench_first_frame: %s showed no frame (is there a display?)\n", games[g].c_str());
+        std::fprintf(stderr, "bench_first_frame: %s showed no frame (is there a display?)\n",
+                     games[g].c_str());
         return 1;
       }
       times[g].push_back(ms);
@@ -97,10 +98,8 @@ int main(int argc, char** argv) {
     if (g == 0) baseline = median;
     std::printf("%-48s median %7.1f ms  min %7.1f  max %7.1f  (n=%zu)", games[g].c_str(), median, t.front(),
                 t.back(), t.size());
-    if (g == 0)
-      std::printf("  baseline\n");
-    else
-      std::printf("  %+.1f %% against the baseline\n", (median / baseline - 1) * 100);
+    if (g == 0) std::printf("  baseline\n");
+    else std::printf("  %+.1f %% against the baseline\n", (median / baseline - 1) * 100);
   }
   return 0;
 }

@@ -91,7 +91,8 @@ TReport RunBaselineChild() {
   SDL_Init(SDL_INIT_VIDEO);
   SDL_DisplayMode mode;
   SDL_GetDesktopDisplayMode(0, &mode);
-  SDL_Window* window = SDL_CreateWindow("baseline", 0, 0, mode.w, mode.h, SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS);
+  SDL_Window* window =
+      SDL_CreateWindow("baseline", 0, 0, mode.w, mode.h, SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS);
   SDL_GLContext context = SDL_GL_CreateContext(window);
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT);
@@ -155,7 +156,8 @@ std::string PrepareGameFolder() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1 && (std::strcmp(argv[1], "--child-game") == 0 || std::strcmp(argv[1], "--child-baseline") == 0)) {
+  if (argc > 1 &&
+      (std::strcmp(argv[1], "--child-game") == 0 || std::strcmp(argv[1], "--child-baseline") == 0)) {
     TReport report = std::strcmp(argv[1], "--child-game") == 0 ? RunGameChild() : RunBaselineChild();
     return write(3, &report, sizeof report) == static_cast<ssize_t>(sizeof report) ? 0 : 1;
   }

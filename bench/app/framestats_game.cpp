@@ -34,9 +34,9 @@ struct TStatistics {
     std::fprintf(stderr,
                  "frame statistics: %.2f s, %u frames, %.1f FPS, longest frame %.1f ms, "
                  "%llu steps, %.1f steps per second\n",
-                 seconds, static_cast<unsigned>(viewer.Buffer.FrameCount()),
-                 double(viewer.FramesPerSecond()), viewer.Buffer.LongestFrameSeconds() * 1000,
-                 static_cast<unsigned long long>(steps), seconds > 0 ? double(steps) / seconds : 0.0);
+                 seconds, static_cast<unsigned>(viewer.Buffer.FrameCount()), double(viewer.FramesPerSecond()),
+                 viewer.Buffer.LongestFrameSeconds() * 1000, static_cast<unsigned long long>(steps),
+                 seconds > 0 ? double(steps) / seconds : 0.0);
     std::fflush(stderr);
   }
 };

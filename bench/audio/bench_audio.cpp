@@ -141,7 +141,8 @@ void BM_BaselineRawReadAndSum(benchmark::State& state) {
   const double cpuStart = ThreadCpuSeconds();
   for (auto _ : state) {
     for (int i = 0; i < Channels; ++i) {
-      size_t got = static_cast<size_t>(sf_readf_short(files[i], data[i].data(), static_cast<sf_count_t>(frames)));
+      size_t got =
+          static_cast<size_t>(sf_readf_short(files[i], data[i].data(), static_cast<sf_count_t>(frames)));
       if (got < frames) {
         sf_seek(files[i], 0, SEEK_SET);
         sf_readf_short(files[i], data[i].data() + got * 2, static_cast<sf_count_t>(frames - got));

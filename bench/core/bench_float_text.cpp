@@ -50,7 +50,8 @@ void BM_Write(benchmark::State& state) {
   char text[64];
   for (auto _ : state)
     for (T value : Values<T>()) {
-      const auto result = Ours ? orr::FloatToChars(text, text + sizeof text, value) : std::to_chars(text, text + sizeof text, value);
+      const auto result = Ours ? orr::FloatToChars(text, text + sizeof text, value)
+                               : std::to_chars(text, text + sizeof text, value);
       benchmark::DoNotOptimize(result.ptr);
     }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(Values<T>().size()));

@@ -29,10 +29,8 @@ struct TWorld : test::TEntityWorld {
     RandSeed = 2024;
   }
   void Add(std::uint16_t kind, std::uint16_t index, std::string param1) {
-    if (kind == 0)
-      Spawn<TNPC>(Record(kind, index, -1, -1, std::move(param1)));
-    else
-      Spawn<TItem>(Record(kind, index, -1, -1, std::move(param1)));
+    if (kind == 0) Spawn<TNPC>(Record(kind, index, -1, -1, std::move(param1)));
+    else Spawn<TItem>(Record(kind, index, -1, -1, std::move(param1)));
   }
 };
 

@@ -71,7 +71,8 @@ orr::TOrrindelMap GenerateMap() {
   map.HeightMap.SetSize(Side, Side);
   for (std::size_t x = 0; x < Side; ++x)
     for (std::size_t y = 0; y < Side; ++y) {
-      map.TerrainGrid[x][y] = {static_cast<std::uint16_t>(random() % 1000), static_cast<std::uint8_t>(random() % 4)};
+      map.TerrainGrid[x][y] = {static_cast<std::uint16_t>(random() % 1000),
+                               static_cast<std::uint8_t>(random() % 4)};
       map.DecorationGrid[x][y] = {static_cast<std::uint16_t>(random() % 8 ? 0 : random() % 1000),
                                   static_cast<std::uint8_t>(random() % 4)};
       map.HeightMap[x][y] = static_cast<THeightMapCell>(random() % 5 ? 0 : 1 + random() % 4);
@@ -179,7 +180,8 @@ class TRatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration) Seconds[run.run_name.function_name + "/" + run.run_name.args] = run.GetAdjustedRealTime();
+      if (run.run_type == Run::RT_Iteration)
+        Seconds[run.run_name.function_name + "/" + run.run_name.args] = run.GetAdjustedRealTime();
     ConsoleReporter::ReportRuns(runs);
   }
   std::map<std::string, double> Seconds;

@@ -274,7 +274,8 @@ class TIdealBaseline : public TControl {
             for (int k : {0, 1, 2, 0, 2, 3}) emit(b, *o, q[k], 0, 0, n);
             Triangles += 2;
           }
-          TVector t[3] = {{0, h, 0, 1}, {r * std::cos(a0), h, -r * std::sin(a0), 1},
+          TVector t[3] = {{0, h, 0, 1},
+                          {r * std::cos(a0), h, -r * std::sin(a0), 1},
                           {r * std::cos(a1), h, -r * std::sin(a1), 1}};
           for (int k = 0; k < 3; ++k) emit(b, *o, t[k], 0, 0, {0, 1, 0, 0});
           Triangles += 1;
@@ -439,17 +440,27 @@ void PaintFrames(benchmark::State& state, TCase TWindow::*which, TPainter painte
 }
 
 constexpr TRendererKind Gl1 = TRendererKind::Gl1, Es3 = TRendererKind::Es3;
-void BM_Frame_GameScene_gl1(benchmark::State& state) { PaintFrames(state, &TWindow::Game, TPainter::Viewer, Gl1); }
-void BM_Frame_IdealBaseline(benchmark::State& state) { PaintFrames(state, &TWindow::Game, TPainter::Baseline, Gl1); }
-void BM_Frame_LargeMap_gl1(benchmark::State& state) { PaintFrames(state, &TWindow::Large, TPainter::Viewer, Gl1); }
+void BM_Frame_GameScene_gl1(benchmark::State& state) {
+  PaintFrames(state, &TWindow::Game, TPainter::Viewer, Gl1);
+}
+void BM_Frame_IdealBaseline(benchmark::State& state) {
+  PaintFrames(state, &TWindow::Game, TPainter::Baseline, Gl1);
+}
+void BM_Frame_LargeMap_gl1(benchmark::State& state) {
+  PaintFrames(state, &TWindow::Large, TPainter::Viewer, Gl1);
+}
 void BM_Frame_LargeMapWholeWalk_gl1(benchmark::State& state) {
   PaintFrames(state, &TWindow::Large, TPainter::WholeWalk, Gl1);
 }
 void BM_Frame_LargeMapIdealBaseline(benchmark::State& state) {
   PaintFrames(state, &TWindow::Large, TPainter::Baseline, Gl1);
 }
-void BM_Frame_GameScene_es3(benchmark::State& state) { PaintFrames(state, &TWindow::Game, TPainter::Viewer, Es3); }
-void BM_Frame_LargeMap_es3(benchmark::State& state) { PaintFrames(state, &TWindow::Large, TPainter::Viewer, Es3); }
+void BM_Frame_GameScene_es3(benchmark::State& state) {
+  PaintFrames(state, &TWindow::Game, TPainter::Viewer, Es3);
+}
+void BM_Frame_LargeMap_es3(benchmark::State& state) {
+  PaintFrames(state, &TWindow::Large, TPainter::Viewer, Es3);
+}
 void BM_Frame_LargeMapWholeWalk_es3(benchmark::State& state) {
   PaintFrames(state, &TWindow::Large, TPainter::WholeWalk, Es3);
 }

@@ -79,7 +79,8 @@ struct TEpisode {
 const TEpisode& Episode() {
   static const TEpisode episode = [] {
     TEpisode e;
-    if (LoadMap(std::string(ORR_GAME_DIR) + "/Episodes/Test/Promo4.orx") != TMapLoadResult::Loaded) std::abort();
+    if (LoadMap(std::string(ORR_GAME_DIR) + "/Episodes/Test/Promo4.orx") != TMapLoadResult::Loaded)
+      std::abort();
     e.Map = GameMap;
     e.Art = LoadGameArt(ORR_GAME_DIR);
     return e;

@@ -61,7 +61,8 @@ TOrrindelMap MakeMap(TBytes& in) {
     e.Param1 = std::to_string(e.Kind == 0 ? in.Next() % 4 : in.Next() % 120);
     for (int s = in.Next() % 4; s > 0; --s) {
       char step[16];
-      std::snprintf(step, sizeof step, "%02d%03d%03d", in.Next() % 4, in.Next() % (w + 2), in.Next() % (h + 2));
+      std::snprintf(step, sizeof step, "%02d%03d%03d", in.Next() % 4, in.Next() % (w + 2),
+                    in.Next() % (h + 2));
       e.Param2 += step;
     }
     map.EntitySpawns.push_back(e);
@@ -70,8 +71,8 @@ TOrrindelMap MakeMap(TBytes& in) {
   return map;
 }
 
-std::vector<std::uint64_t> Run(const TOrrindelMap& map, std::uint32_t seed, const std::vector<std::uint8_t>& keys,
-                               bool plain) {
+std::vector<std::uint64_t> Run(const TOrrindelMap& map, std::uint32_t seed,
+                               const std::vector<std::uint8_t>& keys, bool plain) {
   test::TGeneratedWorld world(map, seed, plain, true, true);
   std::vector<std::uint64_t> hashes;
   for (int step = 1; step <= Steps; ++step) {

@@ -22,7 +22,9 @@ namespace {
 const std::filesystem::path& GameFolder() {
   // Removed with what the sessions wrote at exit.
   static const struct TFolder {
-    TFolder() : Path(std::filesystem::path(orr::fuzz::ScratchFolder()) / ("orr_fuzz_sim_" + std::to_string(::getpid()))) {
+    TFolder()
+        : Path(std::filesystem::path(orr::fuzz::ScratchFolder()) /
+               ("orr_fuzz_sim_" + std::to_string(::getpid()))) {
       std::filesystem::create_directories(Path);
     }
     ~TFolder() {

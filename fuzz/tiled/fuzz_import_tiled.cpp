@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   orr::TTiledTilesets sets;
   sets.TerrainTiles = 14;
   sets.DecorationTiles = 17;
-  const orr::TOrrindelMap again = orr::ImportTiled(orr::ExportTiled(map, sets, orr::TTiledEncoding::Zlib), ".");
+  const orr::TOrrindelMap again =
+      orr::ImportTiled(orr::ExportTiled(map, sets, orr::TTiledEncoding::Zlib), ".");
   if (orr::EncodeMapFile(again) != stored) std::abort();
   return 0;
 }

@@ -43,7 +43,8 @@ TCreationExtras ReproducibleStart(std::uint32_t seed) {
       {TCreated::MainModule, [seed](TApplication&) { RandSeed = seed; }},
       {TCreated::AudioModule,
        [](TApplication&) {
-         if (DMAudioModule != nullptr) DMAudioModule->AudioPlayer->Driver = std::make_shared<TNullSoundDriver>();
+         if (DMAudioModule != nullptr)
+           DMAudioModule->AudioPlayer->Driver = std::make_shared<TNullSoundDriver>();
        }},
   };
 }

@@ -17,7 +17,15 @@ namespace orr {
 using TCreationStep = std::function<void(TApplication&)>;
 
 // What each of the game's seven creation steps makes, in their order.
-enum class TCreated { MainModule, AudioModule, GraphicsModule, MapModule, GameRender, GameInterface, GameModule };
+enum class TCreated {
+  MainModule,
+  AudioModule,
+  GraphicsModule,
+  MapModule,
+  GameRender,
+  GameInterface,
+  GameModule
+};
 
 // Steps a program adds to the game's, each run right after the creation step that makes
 // the object it is filed under.

@@ -29,7 +29,8 @@ using namespace orr;
 // Every log line, as the page shows it: the browser's console, line by line.
 EM_JS(void, PageLogLine, (const char* line), {
   const text = UTF8ToString(line);
-  if (Module.orrLogLine) Module.orrLogLine(text); else console.log(text);
+  if (Module.orrLogLine) Module.orrLogLine(text);
+  else console.log(text);
 });
 EM_JS(void, PageGameEnded, (int exitCode), {
   if (Module.orrGameEnded) Module.orrGameEnded(exitCode);
@@ -37,9 +38,7 @@ EM_JS(void, PageGameEnded, (int exitCode), {
 EM_JS(void, PageMapRefused, (const char* text), {
   if (Module.orrMapRefused) Module.orrMapRefused(UTF8ToString(text));
 });
-EM_JS(void, PageMapWarning, (const char* text), {
-  console.warn(UTF8ToString(text));
-});
+EM_JS(void, PageMapWarning, (const char* text), { console.warn(UTF8ToString(text)); });
 
 std::unique_ptr<TProgramRun> Program;
 
@@ -90,7 +89,8 @@ int main(int argc, char** argv) {
   // index.html?seed=N: the start the simulator and the draw check make for seed N (the
   // page's picture compared with the native game's), silent.
   TCreationExtras extras;
-  if (!seed.empty()) extras = ReproducibleStart(static_cast<std::uint32_t>(std::strtoul(seed.c_str(), nullptr, 10)));
+  if (!seed.empty())
+    extras = ReproducibleStart(static_cast<std::uint32_t>(std::strtoul(seed.c_str(), nullptr, 10)));
   if (!Program->Start(GameCreationSteps(extras))) {
     EndProgram();
     return 0;

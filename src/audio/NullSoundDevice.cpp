@@ -6,8 +6,7 @@
 
 namespace orr {
 
-TNullSoundBuffer::TNullSoundBuffer(std::shared_ptr<TNullSoundDevice> device,
-                                   const TSoundBufferDesc& desc)
+TNullSoundBuffer::TNullSoundBuffer(std::shared_ptr<TNullSoundDevice> device, const TSoundBufferDesc& desc)
     : TPcmSoundBuffer(desc), device_(std::move(device)) {
   if (!primary_) format_ = *desc.Format;
 }
@@ -123,8 +122,7 @@ TDeviceResult TNullSoundDevice::SetCooperativeLevel(void*, int level) {
   return DS_OK;
 }
 
-TDeviceResult TNullSoundDevice::CreateSoundBuffer(const TSoundBufferDesc& desc,
-                                                  TSoundBufferRef* buffer) {
+TDeviceResult TNullSoundDevice::CreateSoundBuffer(const TSoundBufferDesc& desc, TSoundBufferRef* buffer) {
   if (buffer == nullptr) return DSERR_INVALIDPARAM;
   if ((desc.Flags & DSBCAPS_PRIMARYBUFFER) == 0) {
     if (TDeviceResult result = CheckBufferDesc(desc); result != DS_OK) return result;

@@ -86,8 +86,7 @@ class TNullSoundDevice : public TSoundDevice, public std::enable_shared_from_thi
 class TNullSoundDriver : public TSoundDriver {
  public:
   explicit TNullSoundDriver(TMillisecondClock clock = SystemMilliseconds) : clock_(std::move(clock)) {}
-  TDeviceResult Enumerate(
-      const std::function<bool(const std::string&, const std::string&)>& found) override;
+  TDeviceResult Enumerate(const std::function<bool(const std::string&, const std::string&)>& found) override;
   TDeviceResult Create(const std::string& id, TSoundDeviceRef* device) override;
   // The device the last Create made (tests look into it).
   std::shared_ptr<TNullSoundDevice> LastDevice() const;

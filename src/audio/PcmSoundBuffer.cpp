@@ -8,8 +8,7 @@ TPcmSoundBuffer::TPcmSoundBuffer(const TSoundBufferDesc& desc)
   if (!primary_) data_.assign(desc.BufferBytes, desc.Format->BitsPerSample == 8 ? 128 : 0);
 }
 
-TDeviceResult TPcmSoundBuffer::Lock(uint32_t offset, uint32_t size, uint8_t** region,
-                                    uint32_t* regionBytes) {
+TDeviceResult TPcmSoundBuffer::Lock(uint32_t offset, uint32_t size, uint8_t** region, uint32_t* regionBytes) {
   if (primary_) return DSERR_INVALIDCALL;
   if (Lost()) return DSERR_BUFFERLOST;
   if (size == 0 || offset >= data_.size() || size > data_.size() - offset) return DSERR_INVALIDPARAM;

@@ -71,8 +71,7 @@ class TSdlSoundDevice : public TSoundDevice, public std::enable_shared_from_this
     want.userdata = this;
     // No changes allowed: SDL converts to what the hardware takes, so the mix always
     // produces exactly `format`.
-    SDL_AudioDeviceID id =
-        SDL_OpenAudioDevice(name_.empty() ? nullptr : name_.c_str(), 0, &want, &have, 0);
+    SDL_AudioDeviceID id = SDL_OpenAudioDevice(name_.empty() ? nullptr : name_.c_str(), 0, &want, &have, 0);
     if (id == 0) return false;
     {
       std::lock_guard<std::mutex> lock(MixLock);
@@ -191,9 +190,7 @@ TDeviceResult TSdlSoundBuffer::SetCurrentPosition(uint32_t playPosition) {
   return DS_OK;
 }
 
-void TSdlSoundBuffer::ApplyGains() {
-  VolumePanToGains(volume_, pan_, &source_.GainLeft, &source_.GainRight);
-}
+void TSdlSoundBuffer::ApplyGains() { VolumePanToGains(volume_, pan_, &source_.GainLeft, &source_.GainRight); }
 
 TDeviceResult TSdlSoundBuffer::SetVolume(int32_t volume) {
   if (TDeviceResult result = CheckVolume(volume); result != DS_OK) return result;
@@ -255,8 +252,7 @@ TDeviceResult TSdlSoundBuffer::SetFormat(const TWaveFormat& format) {
 
 class TSdlSoundDriver : public TSoundDriver {
  public:
-  TDeviceResult Enumerate(
-      const std::function<bool(const std::string&, const std::string&)>& found) override {
+  TDeviceResult Enumerate(const std::function<bool(const std::string&, const std::string&)>& found) override {
     if (!found("Default output device", "")) return DS_OK;
     TSdlAudioUse sdl;
     if (!sdl.Ok) return DS_OK;

@@ -36,8 +36,7 @@ constexpr TDeviceMessage DeviceMessages[] = {
     {0x88780078, "No sound driver is available for use."},
     {0x88780082, "The object is already initialized."},
     {0x88780096, "The buffer memory has been lost and must be restored."},
-    {0x887800A0,
-     "Another application has a higher priority level, preventing this call from succeeding."},
+    {0x887800A0, "Another application has a higher priority level, preventing this call from succeeding."},
     {0x887800AA,
      "The IDirectSound::Initialize method has not been called or has not been called successfully "
      "before other methods were called."},
@@ -54,8 +53,7 @@ constexpr TDeviceMessage DeviceMessages[] = {
 // SDL audio when a device opens, else the null device on the system clock.
 class TFallbackSoundDriver : public TSoundDriver {
  public:
-  TDeviceResult Enumerate(
-      const std::function<bool(const std::string&, const std::string&)>& found) override {
+  TDeviceResult Enumerate(const std::function<bool(const std::string&, const std::string&)>& found) override {
     return sdl_->Enumerate(found);
   }
   TDeviceResult Create(const std::string& id, TSoundDeviceRef* device) override {
@@ -96,8 +94,7 @@ TDeviceResult CheckBufferDesc(const TSoundBufferDesc& desc) {
 
 uint64_t SystemMilliseconds() {
   using namespace std::chrono;
-  return static_cast<uint64_t>(
-      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 TSoundDriverRef DefaultSoundDriver() { return std::make_shared<TFallbackSoundDriver>(); }

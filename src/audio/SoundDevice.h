@@ -88,8 +88,7 @@ class TSoundBuffer {
   virtual ~TSoundBuffer() = default;
   // Makes [offset, offset + size) writable. The region never wraps here: callers split
   // at the end. Unlock must follow on the same thread, soon.
-  virtual TDeviceResult Lock(uint32_t offset, uint32_t size, uint8_t** region,
-                             uint32_t* regionBytes) = 0;
+  virtual TDeviceResult Lock(uint32_t offset, uint32_t size, uint8_t** region, uint32_t* regionBytes) = 0;
   virtual TDeviceResult Unlock(uint8_t* region, uint32_t regionBytes) = 0;
   // Byte offset the device reads next (always a whole frame).
   virtual TDeviceResult GetCurrentPosition(uint32_t* playPosition) = 0;

@@ -238,8 +238,7 @@ std::unique_ptr<TAudioFileReader> OpenAudioFileReader(const std::string& fileNam
   if (info.channels < 1 || info.channels > 16 || info.samplerate < 1 || info.samplerate > 1000000 ||
       info.frames < 0) {
     sf_close(file);
-    throw EAudioReadError("The audio file \"" + fileName + "\" has an unusable format.",
-                          0x80040405);
+    throw EAudioReadError("The audio file \"" + fileName + "\" has an unusable format.", 0x80040405);
   }
   // Float files are scaled to the full 16-bit range instead of being clipped.
   sf_command(file, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);

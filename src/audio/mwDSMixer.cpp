@@ -152,8 +152,7 @@ TSoundBufferRef TmwDSMixer::PrimaryBuffer() const {
 }
 
 void TmwDSMixer::RegisterChannel(TmwDSMixerChannel* channel) {
-  if (std::find(channels_.begin(), channels_.end(), channel) == channels_.end())
-    channels_.push_back(channel);
+  if (std::find(channels_.begin(), channels_.end(), channel) == channels_.end()) channels_.push_back(channel);
 }
 
 void TmwDSMixer::UnregisterChannel(TmwDSMixerChannel* channel) {

@@ -23,8 +23,7 @@ using TUpdateLock = std::unique_lock<TRecursiveTimedMutex>;
 // ---------------------------------------------------------------------------------------
 // TPositionTimes
 
-void TPositionTimes::Record(uint32_t startOffset, uint32_t endOffset, int64_t startTime,
-                            int64_t endTime) {
+void TPositionTimes::Record(uint32_t startOffset, uint32_t endOffset, int64_t startTime, int64_t endTime) {
   if (endTime < startTime) throw std::logic_error("Internal Error: Time Start higher then Time End");
   if (startOffset >= endOffset)
     throw std::logic_error("Internal Error: Position Start not inferior to Position End");
@@ -326,16 +325,15 @@ void TmwDSMixerChannel::UpdateTick() {
   const uint64_t now = mixer_->Clock();
   if (now - lastRefill_ >= thread_->UpdatePeriod) {
     lastRefill_ = now;
-    if (endMark_ >= 0 && soundBuffer_ && DistanceToEnd(PlayPosition()) <= nearEndDistance_)
-      nearEnd_ = true;
+    if (endMark_ >= 0 && soundBuffer_ && DistanceToEnd(PlayPosition()) <= nearEndDistance_) nearEnd_ = true;
     Refill();
   }
   if (fading_ && playing_ == 1 && soundBuffer_) {
     if (now < fadeEnd_) {
       int64_t span = static_cast<int64_t>(fadeEnd_ - fadeStart_);
       int64_t done = static_cast<int64_t>(now - fadeStart_);
-      SetVolume(static_cast<int32_t>(fadeStartVolume_ +
-                                     (static_cast<int64_t>(fadeTargetVolume_) - fadeStartVolume_) * done / span));
+      SetVolume(static_cast<int32_t>(
+          fadeStartVolume_ + (static_cast<int64_t>(fadeTargetVolume_) - fadeStartVolume_) * done / span));
     } else {
       fading_ = false;
       SetVolume(fadeTargetVolume_);

@@ -105,8 +105,7 @@ TLayout ReadLayout(const std::uint8_t* data, std::size_t size, const TDecodeLimi
   const std::uint32_t dibSize = U32(data + 14);
   const bool core = dibSize == 12;
   const bool os2 = dibSize == 64 || (dibSize >= 16 && dibSize < 40);
-  if (!core && !os2 && dibSize < 40)
-    Fail(Format, "unknown header size " + std::to_string(dibSize));
+  if (!core && !os2 && dibSize < 40) Fail(Format, "unknown header size " + std::to_string(dibSize));
   if (std::uint64_t(14) + dibSize > size)
     Fail(Format, "header is truncated (" + std::to_string(dibSize) + " bytes declared, " +
                      std::to_string(size - 14) + " present)");
@@ -139,10 +138,9 @@ TLayout ReadLayout(const std::uint8_t* data, std::size_t size, const TDecodeLimi
     Fail(Format, "unsupported OS/2 compression " + std::to_string(comp));
   if (comp != BiRgb && comp != BiRle8 && comp != BiRle4 && !bitfields)
     Fail(Format, "unsupported compression " + std::to_string(comp));
-  if ((comp == BiRle8 && bpp != 8) || (comp == BiRle4 && bpp != 4) ||
-      (bitfields && bpp != 16 && bpp != 32))
-    Fail(Format, "compression " + std::to_string(comp) + " does not go with " +
-                     std::to_string(bpp) + " bits per pixel");
+  if ((comp == BiRle8 && bpp != 8) || (comp == BiRle4 && bpp != 4) || (bitfields && bpp != 16 && bpp != 32))
+    Fail(Format, "compression " + std::to_string(comp) + " does not go with " + std::to_string(bpp) +
+                     " bits per pixel");
   if (layout.Width <= 0) Fail(Format, "invalid width " + std::to_string(layout.Width));
   if (layout.Height <= 0) Fail(Format, "invalid height 0");
   codecs::CheckPictureSize(Format, layout.Width, layout.Height, limits);
@@ -175,8 +173,8 @@ TLayout ReadLayout(const std::uint8_t* data, std::size_t size, const TDecodeLimi
   if (bpp <= 8) {
     const std::size_t entrySize = core ? 3 : 4;
     const std::uint32_t colorsUsed = core ? 0 : U32(info.data() + 32);
-    std::size_t count = colorsUsed == 0 ? (std::size_t(1) << bpp)
-                                        : std::min<std::size_t>(colorsUsed, std::size_t(1) << bpp);
+    std::size_t count =
+        colorsUsed == 0 ? (std::size_t(1) << bpp) : std::min<std::size_t>(colorsUsed, std::size_t(1) << bpp);
     // The palette ends where the pixels start when the file says so.
     if (offBits >= tablesStart) count = std::min<std::size_t>(count, (offBits - tablesStart) / entrySize);
     if (tablesStart + count * entrySize > size)
@@ -298,10 +296,8 @@ TPicture DecodeBmp(const std::uint8_t* data, std::size_t size, const TDecodeLimi
   TPicture picture;
   picture.Width = static_cast<int>(layout.Width);
   picture.Height = static_cast<int>(layout.Height);
-  if (layout.Compression == BiRle4 || layout.Compression == BiRle8)
-    DecodeRle(layout, data, size, picture);
-  else
-    DecodeRows(layout, data, size, picture);
+  if (layout.Compression == BiRle4 || layout.Compression == BiRle8) DecodeRle(layout, data, size, picture);
+  else DecodeRows(layout, data, size, picture);
   return picture;
 }
 
@@ -309,8 +305,8 @@ std::vector<std::uint8_t> EncodeBmp32(const TPicture& picture) {
   const std::int64_t w = picture.Width, h = picture.Height;
   if (w <= 0 || h <= 0) Fail(Format, "cannot save an empty picture");
   if (static_cast<std::int64_t>(picture.Pixels.size()) != w * h)
-    Fail(Format, "picture holds " + std::to_string(picture.Pixels.size()) + " pixels, not " +
-                     std::to_string(w * h));
+    Fail(Format,
+         "picture holds " + std::to_string(picture.Pixels.size()) + " pixels, not " + std::to_string(w * h));
   const std::uint64_t imageBytes = static_cast<std::uint64_t>(w * h) * 4;
   constexpr std::uint32_t HeaderBytes = 14 + 108;
   if (imageBytes + HeaderBytes > 0xFFFFFFFFu) Fail(Format, "picture is too large for a bitmap file");
@@ -337,7 +333,7 @@ std::vector<std::uint8_t> EncodeBmp32(const TPicture& picture) {
   Put32(out, 0x0000FF00);
   Put32(out, 0x000000FF);
   Put32(out, 0xFF000000);
-  Put32(out, 0x73524742);  // 'sRGB'
+  Put32(out, 0x73524742);             // 'sRGB'
   out.insert(out.end(), 36 + 12, 0);  // colour end points and gamma: unused with sRGB
   // The pixels in one go: byte by byte through push_back they took most of a save.
   std::size_t at = out.size();

@@ -24,11 +24,11 @@ void CheckPictureSize(const char* format, std::int64_t width, std::int64_t heigh
   std::string size = std::to_string(width) + "x" + std::to_string(height);
   if (width <= 0 || height <= 0) Fail(format, "invalid picture size " + size);
   if (width > limits.MaxSide || height > limits.MaxSide)
-    Fail(format, "picture size " + size + " exceeds the limit of " +
-                     std::to_string(limits.MaxSide) + " pixels per side");
+    Fail(format, "picture size " + size + " exceeds the limit of " + std::to_string(limits.MaxSide) +
+                     " pixels per side");
   if (width * height > limits.MaxPixels)
-    Fail(format, "picture size " + size + " exceeds the limit of " +
-                     std::to_string(limits.MaxPixels) + " pixels");
+    Fail(format,
+         "picture size " + size + " exceeds the limit of " + std::to_string(limits.MaxPixels) + " pixels");
 }
 
 }  // namespace codecs

@@ -33,13 +33,12 @@ class EPictureError : public std::runtime_error {
 };
 
 struct TDecodeLimits {
-  int MaxSide = 32768;                     // pixels per side
+  int MaxSide = 32768;                             // pixels per side
   std::int64_t MaxPixels = std::int64_t(1) << 28;  // width x height
 };
 
 // Decodes one picture from `size` bytes at `data`. Throws EPictureError.
-using TPictureDecoder = TPicture (*)(const std::uint8_t* data, std::size_t size,
-                                     const TDecodeLimits& limits);
+using TPictureDecoder = TPicture (*)(const std::uint8_t* data, std::size_t size, const TDecodeLimits& limits);
 
 // Registers (or replaces) the decoder for a file extension, given without the dot; the
 // extension is matched without regard to letter case. BMP ("bmp", "dib"), JPEG ("jpg",

@@ -100,8 +100,8 @@ TPicture DecodeGif(const std::uint8_t* data, std::size_t size, const TDecodeLimi
   const ColorMapObject* colours = frame.ColorMap != nullptr ? frame.ColorMap : gif.File->SColorMap;
   if (colours == nullptr || colours->Colors == nullptr) codecs::Fail(Format, "picture has no colour table");
   if (frame.Width <= 0 || frame.Height <= 0)
-    codecs::Fail(Format, "invalid frame size " + std::to_string(frame.Width) + "x" +
-                             std::to_string(frame.Height));
+    codecs::Fail(Format,
+                 "invalid frame size " + std::to_string(frame.Width) + "x" + std::to_string(frame.Height));
   // A zero screen size (seen in the wild) means the frame's own extent.
   std::int64_t width = gif.File->SWidth, height = gif.File->SHeight;
   if (width <= 0 || height <= 0) {
@@ -111,8 +111,8 @@ TPicture DecodeGif(const std::uint8_t* data, std::size_t size, const TDecodeLimi
   codecs::CheckPictureSize(Format, width, height, limits);
   if (frame.Width > limits.MaxSide || frame.Height > limits.MaxSide ||
       std::int64_t(frame.Width) * frame.Height > limits.MaxPixels)
-    codecs::Fail(Format, "frame size " + std::to_string(frame.Width) + "x" +
-                             std::to_string(frame.Height) + " exceeds the limits");
+    codecs::Fail(Format, "frame size " + std::to_string(frame.Width) + "x" + std::to_string(frame.Height) +
+                             " exceeds the limits");
 
   TPicture picture;
   picture.Width = static_cast<int>(width);

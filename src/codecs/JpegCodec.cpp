@@ -44,10 +44,8 @@ void EmitMessage(j_common_ptr info, int level) {
     case JWRN_JPEG_EOF:
     case JWRN_HIT_MARKER:
     case JWRN_HUFF_BAD_CODE:
-    case JWRN_MUST_RESYNC:
-      ErrorExit(info);
-    default:
-      ++info->err->num_warnings;
+    case JWRN_MUST_RESYNC: ErrorExit(info);
+    default: ++info->err->num_warnings;
   }
 }
 
@@ -57,8 +55,8 @@ void ProgressMonitor(j_common_ptr info) {
   auto* progress = reinterpret_cast<TProgress*>(info->progress);
   auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
   if (decompress->is_decompressor && decompress->input_scan_number > MaxScans) {
-    std::snprintf(progress->Errors->Message, sizeof progress->Errors->Message,
-                  "more than %d scans", MaxScans);
+    std::snprintf(progress->Errors->Message, sizeof progress->Errors->Message, "more than %d scans",
+                  MaxScans);
     std::longjmp(progress->Errors->Jump, 1);
   }
 }
@@ -70,8 +68,7 @@ TColor32 Rgb(unsigned r, unsigned g, unsigned b) {
 // Fills `out`; false with errors.Message set when libjpeg or the size check fails.
 // Everything that lives across setjmp is owned by the caller.
 bool DecodeCore(jpeg_decompress_struct& info, TErrorManager& errors, TProgress& progress,
-                const std::uint8_t* data, std::size_t size, const TDecodeLimits& limits,
-                TPicture& out) {
+                const std::uint8_t* data, std::size_t size, const TDecodeLimits& limits, TPicture& out) {
   if (setjmp(errors.Jump) != 0) return false;
   jpeg_create_decompress(&info);
   info.progress = &progress.Base;
@@ -127,8 +124,8 @@ bool DecodeCore(jpeg_decompress_struct& info, TErrorManager& errors, TProgress& 
 }
 
 // Reads only the header to learn the size and check it against the limits.
-bool ReadSize(jpeg_decompress_struct& info, TErrorManager& errors, const std::uint8_t* data,
-              std::size_t size, std::int64_t& width, std::int64_t& height) {
+bool ReadSize(jpeg_decompress_struct& info, TErrorManager& errors, const std::uint8_t* data, std::size_t size,
+              std::int64_t& width, std::int64_t& height) {
   if (setjmp(errors.Jump) != 0) return false;
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, data, static_cast<unsigned long>(size));

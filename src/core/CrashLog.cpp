@@ -65,7 +65,8 @@ void RunPrevious(int signal, siginfo_t* info, void* context) {
     if (FatalSignals[i].Signal != signal) continue;
     const struct sigaction& before = Previous[i];
     if ((before.sa_flags & SA_SIGINFO) != 0) {
-      if (before.sa_sigaction != nullptr && before.sa_sigaction != OnFatalSignal) before.sa_sigaction(signal, info, context);
+      if (before.sa_sigaction != nullptr && before.sa_sigaction != OnFatalSignal)
+        before.sa_sigaction(signal, info, context);
     } else if (before.sa_handler != SIG_DFL && before.sa_handler != SIG_IGN) {
       before.sa_handler(signal);
     }
@@ -88,7 +89,8 @@ void OnFatalSignal(int signal, siginfo_t* info, void* context) {
   if (CrashReplay(replay)) {
     fd = ::open(replay.FileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd >= 0) {
-      for (int i = 0; i < 2; ++i) WriteAll(fd, reinterpret_cast<const char*>(replay.Parts[i]), replay.Sizes[i]);
+      for (int i = 0; i < 2; ++i)
+        WriteAll(fd, reinterpret_cast<const char*>(replay.Parts[i]), replay.Sizes[i]);
       ::close(fd);
     }
   }

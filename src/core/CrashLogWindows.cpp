@@ -29,8 +29,7 @@ bool Installed = false;
 int SignalOf(DWORD code) {
   switch (code) {
     case EXCEPTION_ILLEGAL_INSTRUCTION:
-    case EXCEPTION_PRIV_INSTRUCTION:
-      return SIGILL;
+    case EXCEPTION_PRIV_INSTRUCTION: return SIGILL;
     case EXCEPTION_INT_DIVIDE_BY_ZERO:
     case EXCEPTION_INT_OVERFLOW:
     case EXCEPTION_FLT_DIVIDE_BY_ZERO:
@@ -39,13 +38,10 @@ int SignalOf(DWORD code) {
     case EXCEPTION_FLT_UNDERFLOW:
     case EXCEPTION_FLT_INEXACT_RESULT:
     case EXCEPTION_FLT_DENORMAL_OPERAND:
-    case EXCEPTION_FLT_STACK_CHECK:
-      return SIGFPE;
+    case EXCEPTION_FLT_STACK_CHECK: return SIGFPE;
     case EXCEPTION_IN_PAGE_ERROR:
-    case EXCEPTION_DATATYPE_MISALIGNMENT:
-      return SignalBus;
-    default:
-      return SIGSEGV;
+    case EXCEPTION_DATATYPE_MISALIGNMENT: return SignalBus;
+    default: return SIGSEGV;
   }
 }
 
@@ -87,7 +83,8 @@ void SaveLog(int signal) {
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* info) {
   const DWORD code = info->ExceptionRecord->ExceptionCode;
   SaveLog(SignalOf(code));
-  if (Previous != nullptr && Previous(info) == EXCEPTION_CONTINUE_EXECUTION) return EXCEPTION_CONTINUE_EXECUTION;
+  if (Previous != nullptr && Previous(info) == EXCEPTION_CONTINUE_EXECUTION)
+    return EXCEPTION_CONTINUE_EXECUTION;
   // Ends the process with the exception's code as its exit code, no crash dialog.
   return EXCEPTION_EXECUTE_HANDLER;
 }

@@ -40,9 +40,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool IsNanSequenceChar(char c) {
-  return IsDigit(c) || (Lower(c) >= 'a' && Lower(c) <= 'z') || c == '_';
-}
+bool IsNanSequenceChar(char c) { return IsDigit(c) || (Lower(c) >= 'a' && Lower(c) <= 'z') || c == '_'; }
 
 // True when [p, last) begins with word (lower case), ignoring case.
 bool StartsWith(const char* p, const char* last, const char* word) {
@@ -108,7 +106,8 @@ class TNearestDecimals {
       }
     }
     TDecimal decimal;
-    for (int i = 0; i < precision; ++i) decimal.Digits = decimal.Digits * 10 + static_cast<std::uint64_t>(digits[i] - '0');
+    for (int i = 0; i < precision; ++i)
+      decimal.Digits = decimal.Digits * 10 + static_cast<std::uint64_t>(digits[i] - '0');
     if (roundUp && ++decimal.Digits == PowerOfTen(precision)) {
       decimal.Digits /= 10;
       ++exponent;
@@ -265,17 +264,20 @@ std::to_chars_result Put(char* first, char* last, const char* text, std::size_t 
 
 template <class T>
 std::to_chars_result Write(char* first, char* last, T value) {
-  if (std::isnan(value)) return std::signbit(value) ? Put(first, last, "-nan", 4) : Put(first, last, "nan", 3);
+  if (std::isnan(value))
+    return std::signbit(value) ? Put(first, last, "-nan", 4) : Put(first, last, "nan", 3);
   if (std::isinf(value)) return value < 0 ? Put(first, last, "-inf", 4) : Put(first, last, "inf", 3);
   if (value == 0) return std::signbit(value) ? Put(first, last, "-0", 2) : Put(first, last, "0", 1);
 
   const T magnitude = std::fabs(value);
   const TDecimal decimal = Shortest(magnitude);
   char digits[24];
-  const int count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, decimal.Digits).ptr - digits);
+  const int count =
+      static_cast<int>(std::to_chars(digits, digits + sizeof digits, decimal.Digits).ptr - digits);
   const int exponent = decimal.Exponent;  // value = digits x 10^exponent
   const int scientificExponent = exponent + count - 1;
-  const int scientificLength = count + (count > 1 ? 1 : 0) + 2 + (std::abs(scientificExponent) >= 100 ? 3 : 2);
+  const int scientificLength =
+      count + (count > 1 ? 1 : 0) + 2 + (std::abs(scientificExponent) >= 100 ? 3 : 2);
   const int plainLength = exponent >= 0 ? count + exponent : (-exponent < count ? count + 1 : 2 - exponent);
 
   char text[64];
@@ -425,8 +427,12 @@ std::from_chars_result Read(const char* first, const char* last, T& value) {
 // neighbour of a power of two), which our shortest search leans on. Its C++ library has
 // the floating-point conversions, whose texts the standard fixes to the ones ours give:
 // Windows uses those.
-std::to_chars_result FloatToChars(char* first, char* last, float value) { return std::to_chars(first, last, value); }
-std::to_chars_result FloatToChars(char* first, char* last, double value) { return std::to_chars(first, last, value); }
+std::to_chars_result FloatToChars(char* first, char* last, float value) {
+  return std::to_chars(first, last, value);
+}
+std::to_chars_result FloatToChars(char* first, char* last, double value) {
+  return std::to_chars(first, last, value);
+}
 
 std::from_chars_result FloatFromChars(const char* first, const char* last, float& value) {
   return std::from_chars(first, last, value);

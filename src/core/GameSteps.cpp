@@ -64,7 +64,8 @@ void RunStep() {
     // The objects of the handlers two places on (entities, on a big map far apart in
     // memory) load while this one runs; a prefetch changes nothing.
     if (RunningIndex + 2 < static_cast<int>(StepHandlers.size())) {
-      const char* next = static_cast<const char*>(StepHandlers[static_cast<std::size_t>(RunningIndex) + 2].Data);
+      const char* next =
+          static_cast<const char*>(StepHandlers[static_cast<std::size_t>(RunningIndex) + 2].Data);
       if (next != nullptr)
         for (int line = 0; line < 4; ++line) __builtin_prefetch(next + 64 * line);
     }

@@ -35,8 +35,7 @@ template <auto Method, class T>
 TStepHandler StepHandlerOf(T* object) {
   if constexpr (std::is_invocable_v<decltype(Method), T*, const TKeySnapshot&>)
     return {[](void* o, const TKeySnapshot& keys) { (static_cast<T*>(o)->*Method)(keys); }, object};
-  else
-    return {[](void* o, const TKeySnapshot&) { (static_cast<T*>(o)->*Method)(); }, object};
+  else return {[](void* o, const TKeySnapshot&) { (static_cast<T*>(o)->*Method)(); }, object};
 }
 
 }  // namespace orr

@@ -63,10 +63,22 @@ void SinCos(double x, double& sine, double& cosine) {
   const double r = Reduce(x, quadrant);
   const double s = SinKernel(r), c = CosKernel(r);
   switch (quadrant) {
-    case 0: sine = s; cosine = c; break;
-    case 1: sine = c; cosine = -s; break;
-    case 2: sine = -s; cosine = -c; break;
-    default: sine = -c; cosine = s; break;
+    case 0:
+      sine = s;
+      cosine = c;
+      break;
+    case 1:
+      sine = c;
+      cosine = -s;
+      break;
+    case 2:
+      sine = -s;
+      cosine = -c;
+      break;
+    default:
+      sine = -c;
+      cosine = s;
+      break;
   }
   if (x == 0.0) sine = x;  // keeps the sign of zero
 }
@@ -89,10 +101,11 @@ double ArcTan(double x) {
                              9.82793723247329054082e-01, 1.57079632679489655800e+00};
   constexpr double Low[] = {2.26987774529616870924e-17, 3.06161699786838301793e-17,
                             1.39033110312309984516e-17, 6.12323399573676603587e-17};
-  constexpr double T[] = {3.33333333333329318027e-01,  -1.99999999998764832476e-01, 1.42857142725034663711e-01,
-                          -1.11111104054623557880e-01, 9.09088713343650656196e-02,  -7.69187620504482999495e-02,
-                          6.66107313738753120669e-02,  -5.83357013379057348645e-02, 4.97687799461593236017e-02,
-                          -3.65315727442169155270e-02, 1.62858201153657823623e-02};
+  constexpr double T[] = {
+      3.33333333333329318027e-01,  -1.99999999998764832476e-01, 1.42857142725034663711e-01,
+      -1.11111104054623557880e-01, 9.09088713343650656196e-02,  -7.69187620504482999495e-02,
+      6.66107313738753120669e-02,  -5.83357013379057348645e-02, 4.97687799461593236017e-02,
+      -3.65315727442169155270e-02, 1.62858201153657823623e-02};
   if (x != x) return x;
   const bool negative = std::signbit(x);
   double a = negative ? -x : x;

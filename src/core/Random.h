@@ -12,8 +12,8 @@ extern std::uint32_t RandSeed;
 // An integer in [0, n): the high 32 bits of the 64-bit product of the new seed and n.
 inline std::int32_t Random(std::int32_t n) {
   RandSeed = RandSeed * 134775813u + 1u;
-  return static_cast<std::int32_t>(
-      (static_cast<std::uint64_t>(RandSeed) * static_cast<std::uint32_t>(n)) >> 32);
+  return static_cast<std::int32_t>((static_cast<std::uint64_t>(RandSeed) * static_cast<std::uint32_t>(n)) >>
+                                   32);
 }
 
 // A real in [0, 1): the new seed times 2^-32.

@@ -15,8 +15,8 @@
 namespace orr {
 
 const char* const ReplayDigestFieldNames[ReplayDigestFields] = {
-    "seed", "player.position", "player.state", "player.inventory", "camera", "cells", "npcs", "items",
-    "other entities"};
+    "seed", "player.position", "player.state",  "player.inventory", "camera", "cells",
+    "npcs", "items",           "other entities"};
 
 #ifndef ORR_GAME_VERSION
 #define ORR_GAME_VERSION "0"
@@ -137,7 +137,8 @@ class TReplayWriter {
   }
   // The tail that ends the file: the pending run, the end record and the check sum, into
   // `tail` (64 bytes are enough); the recorded bytes stay as they are. Allocates nothing.
-  std::size_t Tail(TReplayEnd end, const TStateDigest* digest, std::uint8_t* tail, std::size_t capacity) const {
+  std::size_t Tail(TReplayEnd end, const TStateDigest* digest, std::uint8_t* tail,
+                   std::size_t capacity) const {
     TFixedOut out{tail, 0, capacity};
     if (PendingRun > 0) {
       out.Put(TagRun);
@@ -146,10 +147,8 @@ class TReplayWriter {
     out.Put(TagEnd);
     PutVarint(out, Steps);
     out.Put(static_cast<std::uint8_t>(end));
-    if (digest != nullptr)
-      PutDigest(out, *digest);
-    else
-      out.Put(0);
+    if (digest != nullptr) PutDigest(out, *digest);
+    else out.Put(0);
     std::uint32_t crc = CrcAdd(0xFFFFFFFFu, Bytes.data(), Bytes.size());
     crc = ~CrcAdd(crc, tail, out.Size);
     PutLittle(out, crc, 4);
@@ -335,7 +334,8 @@ bool DecodeReplay(const std::uint8_t* data, std::size_t size, TReplay& replay, s
   h.ScreenWidth = static_cast<int>(width);
   h.ScreenHeight = static_cast<int>(height);
   if (h.ScreenWidth == 0 || h.ScreenHeight == 0) {
-    error = "the replay is damaged (a screen of " + std::to_string(width) + "x" + std::to_string(height) + ")";
+    error =
+        "the replay is damaged (a screen of " + std::to_string(width) + "x" + std::to_string(height) + ")";
     return false;
   }
 
@@ -368,7 +368,8 @@ bool DecodeReplay(const std::uint8_t* data, std::size_t size, TReplay& replay, s
     } else if (tag == TagRun) {
       std::uint64_t n = 0;
       if (!in.Varint(n)) return cutShort();
-      if (n == 0 || n > ReplayMaxSteps - replay.StepCount) return damaged("a run of " + std::to_string(n) + " steps");
+      if (n == 0 || n > ReplayMaxSteps - replay.StepCount)
+        return damaged("a run of " + std::to_string(n) + " steps");
       replay.Runs.push_back({held, 0, n});
       replay.StepCount += n;
     } else if (tag == TagDigest) {
@@ -378,15 +379,17 @@ bool DecodeReplay(const std::uint8_t* data, std::size_t size, TReplay& replay, s
       if (!in.Byte(count)) return cutShort();
       if (count != ReplayDigestFields) return damaged("a digest of another size");
       if (!in.DigestFields(record.Digest)) return cutShort();
-      if (record.Step != replay.StepCount || (!replay.Digests.empty() && replay.Digests.back().Step >= record.Step))
+      if (record.Step != replay.StepCount ||
+          (!replay.Digests.empty() && replay.Digests.back().Step >= record.Step))
         return damaged("a digest out of step order");
       replay.Digests.push_back(record);
     } else if (tag == TagEnd) {
       std::uint64_t steps = 0;
       std::uint8_t end = 0, count = 0;
       if (!in.Varint(steps) || !in.Byte(end)) return cutShort();
-      if (steps != replay.StepCount) return damaged("an end record of " + std::to_string(steps) + " steps after " +
-                                                    std::to_string(replay.StepCount));
+      if (steps != replay.StepCount)
+        return damaged("an end record of " + std::to_string(steps) + " steps after " +
+                       std::to_string(replay.StepCount));
       if (end > static_cast<std::uint8_t>(TReplayEnd::Crash)) return damaged("an unknown end");
       replay.End = static_cast<TReplayEnd>(end);
       if (!in.Byte(count)) return cutShort();
@@ -416,7 +419,8 @@ bool ReadReplayFile(const std::string& fileName, TReplay& replay, std::string& e
     error = "cannot read " + fileName;
     return false;
   }
-  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                        std::istreambuf_iterator<char>());
   if (file.bad()) {
     error = "cannot read " + fileName;
     return false;
@@ -449,7 +453,8 @@ std::size_t EncodedReplayBytes() { return Recorder.Writer.Bytes.size(); }
 bool SaveReplay(TReplayEnd end) {
   if (!Recorder.On) return false;
   const TStateDigest digest = StateDigestOf != nullptr ? StateDigestOf() : TStateDigest{};
-  return WriteFile(Recorder.FileName, Recorder.Writer.Whole(end, StateDigestOf != nullptr ? &digest : nullptr));
+  return WriteFile(Recorder.FileName,
+                   Recorder.Writer.Whole(end, StateDigestOf != nullptr ? &digest : nullptr));
 }
 
 void StopRecording() {

@@ -62,8 +62,8 @@ struct TReplay {
   std::uint64_t StepCount = 0;               // the sum of the runs' counts
   std::vector<TReplayDigestRecord> Digests;  // in step order
   TReplayEnd End = TReplayEnd::Shutdown;
-  bool HasEndDigest = false;                 // a crash leaves none: then the last record
-  TStateDigest EndDigest{};                  // of Digests is the last check
+  bool HasEndDigest = false;  // a crash leaves none: then the last record
+  TStateDigest EndDigest{};   // of Digests is the last check
 };
 // A replay holds at most this many steps (about 15 days of play).
 inline constexpr std::uint64_t ReplayMaxSteps = std::uint64_t{1} << 27;
@@ -125,9 +125,9 @@ const wchar_t* CrashReplayFileWide();
 // looked at, so that the wheel and the window's events go on as usual).
 struct TReplaySource {
   const TReplay* Replay = nullptr;
-  std::size_t Run = 0;         // the run the next step is in
-  std::uint64_t InRun = 0;     // steps of that run already played
-  std::uint64_t Played = 0;    // steps played
+  std::size_t Run = 0;       // the run the next step is in
+  std::uint64_t InRun = 0;   // steps of that run already played
+  std::uint64_t Played = 0;  // steps played
   // Called at the end of every step, when all its handlers have run (as the recorder takes
   // its digests); may be empty.
   void (*AfterStep)(TReplaySource& source) = nullptr;

@@ -223,7 +223,8 @@ void TBasicPlayer::PickUp(TItem& item) {
       if (i >= WeaponCount) {
         LogWarningOnce("No weapon number " + std::to_string(i) + "; its crate cannot be taken");
       } else if (const std::uint8_t capacity = WeaponTable[i].Capacity; record.Weapons[i] < capacity) {
-        record.Weapons[i] = static_cast<std::uint8_t>(record.Weapons[i] + item.Take(capacity - record.Weapons[i]));
+        record.Weapons[i] =
+            static_cast<std::uint8_t>(record.Weapons[i] + item.Take(capacity - record.Weapons[i]));
       }
       break;
     case TEntityKind::Ammunition:
@@ -249,7 +250,8 @@ void TBasicPlayer::Progress() {
       if (auto* item = dynamic_cast<TItem*>(entity.get())) touch(*item);
   } else {
     ItemsNear(here, Radius / 2, nearItems_);
-    for (std::int32_t slot : nearItems_) touch(static_cast<TItem&>(*MapEntities[static_cast<std::size_t>(slot)]));
+    for (std::int32_t slot : nearItems_)
+      touch(static_cast<TItem&>(*MapEntities[static_cast<std::size_t>(slot)]));
   }
   TCreature::Progress();
 }

@@ -37,16 +37,16 @@ class TCreature : public TCreatureMarker, public TPhysEntity {
   TCreature();
   ~TCreature() override;
 
-  std::uint8_t Health = 0;      // 0..100
-  std::uint8_t Armour = 0;      // 0..100
-  std::uint8_t Weapon = 0;      // weapon number in use
-  float AnimTimer = 0;          // seconds since the last frame change
-  TCreatureAction AnimState = TCreatureAction::Idle;    // animation row
+  std::uint8_t Health = 0;                            // 0..100
+  std::uint8_t Armour = 0;                            // 0..100
+  std::uint8_t Weapon = 0;                            // weapon number in use
+  float AnimTimer = 0;                                // seconds since the last frame change
+  TCreatureAction AnimState = TCreatureAction::Idle;  // animation row
   TCreatureAction ActionState = TCreatureAction::Idle;
-  float WeaponTimer = 0;        // seconds in the current weapon phase
+  float WeaponTimer = 0;  // seconds in the current weapon phase
   TWeaponPhase WeaponPhase = TWeaponPhase::Reloading;
   std::uint8_t ActionRequests = 0;  // bit set of actions requested this step (bit n: action n)
-  float Speed = 3;              // units per second
+  float Speed = 3;                  // units per second
   float LaserLength = 5;
   bool LaserOn = false;
   TGLLines* Laser = nullptr;

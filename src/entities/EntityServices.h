@@ -38,9 +38,9 @@ class TPlayerView {
 // module's globals; tests fill it with a plain scene. (Entities put their step handlers on
 // the game clock, core/GameSteps.h, themselves.)
 struct TEntityServices {
-  TGLScene* Scene = nullptr;                     // the world's scene (MainScene)
-  TGLMaterialLibrary* StaticSprites = nullptr;   // item sprites by file name
-  TGLWindowsBitmapFont* Font = nullptr;          // font of the pick-up texts
+  TGLScene* Scene = nullptr;                    // the world's scene (MainScene)
+  TGLMaterialLibrary* StaticSprites = nullptr;  // item sprites by file name
+  TGLWindowsBitmapFont* Font = nullptr;         // font of the pick-up texts
   // Animated sprite library of a folder name (case-insensitive), nullptr when missing.
   std::function<TGLMaterialLibrary*(const std::string& folder)> AniSprites;
   // A loaded 2D bitmap by file name, nullptr when missing.

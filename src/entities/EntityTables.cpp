@@ -8,15 +8,15 @@ namespace orr {
 // 5 C4 Explosives.
 const std::array<TWeaponRow, WeaponCount> WeaponTable{{
     //                capacity  fire rate  min distance  range  ammunition
-    /* Fists */            {1,        3,      -1.0f,         5,    -1},
-    /* Suppressor */       {1,        3,       0.6f,        70,     0},
-    /* Shotgun */          {1,        1,       0.8f,        50,     2},
-    /* M4 Carbine */       {1,       11,       0.4f,       100,     1},
-    /* Flamer */           {1,       10,       1.0f,        50,     3},
-    /* Gatling Gun */      {1,       15,       0.5f,        70,     1},
-    /* Auto-Shotgun */     {1,        3,       1.2f,        50,     2},
-    /* Grenade Launcher */ {1,     0.5f,          0,         0,     4},
-    /* C4-Detonator */     {1,     0.2f,          0,         0,     5},
+    /* Fists */ {1, 3, -1.0f, 5, -1},
+    /* Suppressor */ {1, 3, 0.6f, 70, 0},
+    /* Shotgun */ {1, 1, 0.8f, 50, 2},
+    /* M4 Carbine */ {1, 11, 0.4f, 100, 1},
+    /* Flamer */ {1, 10, 1.0f, 50, 3},
+    /* Gatling Gun */ {1, 15, 0.5f, 70, 1},
+    /* Auto-Shotgun */ {1, 3, 1.2f, 50, 2},
+    /* Grenade Launcher */ {1, 0.5f, 0, 0, 4},
+    /* C4-Detonator */ {1, 0.2f, 0, 0, 5},
 }};
 const std::array<std::uint16_t, AmmoTypeCount> AmmoCapacity{999, 300, 150, 99, 30, 15};
 // Animation rows: 0 idle, 1 walking, 2 aiming, 3 firing.

@@ -9,7 +9,15 @@ namespace orr {
 
 // The weapons by the numbers the player record, the NPC table and the crates count them.
 enum class TWeapon : std::uint8_t {
-  Fists, Suppressor, Shotgun, M4Carbine, Flamer, GatlingGun, AutoShotgun, GrenadeLauncher, C4Detonator
+  Fists,
+  Suppressor,
+  Shotgun,
+  M4Carbine,
+  Flamer,
+  GatlingGun,
+  AutoShotgun,
+  GrenadeLauncher,
+  C4Detonator
 };
 constexpr int WeaponCount = static_cast<int>(TWeapon::C4Detonator) + 1;
 constexpr int AmmoTypeCount = 6;

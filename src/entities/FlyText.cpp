@@ -25,10 +25,8 @@ TFlyText::~TFlyText() {
 }
 
 void TFlyText::Rise() {
-  if (Label->Position.Z() > CameraHeight)
-    Label->SetVisible(false);
-  else
-    Label->Position.SetZ(Label->Position.Z() + 0.1f);
+  if (Label->Position.Z() > CameraHeight) Label->SetVisible(false);
+  else Label->Position.SetZ(Label->Position.Z() + 0.1f);
 }
 
 }  // namespace orr

@@ -27,7 +27,7 @@ class TLocalPlayer : public TBasicPlayer {
 
   std::unique_ptr<TPlayerView> View;
   TImage32* Hud = nullptr;  // owned by the view's viewer control
-  TKeyBinding Keys;  // bound by the session
+  TKeyBinding Keys;         // bound by the session
 
   void SetPosition(const TVector& position) override;
   // Steers by the bound keys held in `keys` (turn, walk, fire), then runs the player's

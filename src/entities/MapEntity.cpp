@@ -23,9 +23,7 @@ TGLBaseSceneObject* SceneRoot() {
 
 namespace {
 
-bool IsPhysical(const TMapEntity* entity) {
-  return dynamic_cast<const TPhysEntity*>(entity) != nullptr;
-}
+bool IsPhysical(const TMapEntity* entity) { return dynamic_cast<const TPhysEntity*>(entity) != nullptr; }
 
 TStepHandler ProgressHandler(TVisualMapEntity* entity) {
   return StepHandlerOf<&TVisualMapEntity::Step>(entity);
@@ -51,10 +49,8 @@ void TMapEntity::SetHidden(bool value) { Hidden = value; }
 void TMapEntity::SetSpawn(const TPackedEntity& record) {
   Spawn = record;
   const TMapVector& p = record.Position;
-  if (p.X < 0 && p.Y < 0)
-    PlaceRandomly();
-  else
-    SetPosition({p.X, p.Y, p.Z, p.W});
+  if (p.X < 0 && p.Y < 0) PlaceRandomly();
+  else SetPosition({p.X, p.Y, p.Z, p.W});
 }
 
 void TMapEntity::SetPosition(const TVector& position) {
@@ -100,8 +96,7 @@ bool TMapEntity::PlaceRandomly() {
       for (std::int32_t x = 0; x < w; ++x)
         if (isFree(x, y)) return placeAt(x, y);
   }
-  LogEvent("WARNING: No free cell on the map to place " + EntityName(Spawn) +
-           "; it stays where it is");
+  LogEvent("WARNING: No free cell on the map to place " + EntityName(Spawn) + "; it stays where it is");
   return false;
 }
 
@@ -115,8 +110,9 @@ bool TMapEntity::IsSpotOccupied(std::int32_t x, std::int32_t y) const {
       if (IsPhysical(other.get()) && occupies(*other)) return true;
     return false;
   }
-  return AnyBodyNear(spot, Radius,
-                     [&](std::int32_t slot) { return occupies(*MapEntities[static_cast<std::size_t>(slot)]); });
+  return AnyBodyNear(spot, Radius, [&](std::int32_t slot) {
+    return occupies(*MapEntities[static_cast<std::size_t>(slot)]);
+  });
 }
 
 // ---- TVisualMapEntity ----------------------------------------------------------------------
@@ -137,9 +133,7 @@ void TVisualMapEntity::SetHidden(bool value) {
   Sprite->SetVisible(!Hidden);
 }
 
-void TVisualMapEntity::SetPosition(const TVector& position) {
-  TMapEntity::SetPosition(position);
-}
+void TVisualMapEntity::SetPosition(const TVector& position) { TMapEntity::SetPosition(position); }
 
 void TVisualMapEntity::Progress() { CountDownRespawn(); }
 

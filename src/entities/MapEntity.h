@@ -20,13 +20,13 @@ class TMapEntity {
   TMapEntity(const TMapEntity&) = delete;
   TMapEntity& operator=(const TMapEntity&) = delete;
 
-  bool Hidden = false;          // out of play: not drawn, not picked up
-  float RespawnTimer = 0;       // seconds counted while hidden
-  std::uint8_t RespawnDelay = 0;  // seconds until a hidden entity reappears; 0 never
-  TPackedEntity Spawn;          // the map record the entity was made from
-  TGLDummyCube* Anchor = nullptr;  // position = the entity's position, roll = heading
+  bool Hidden = false;                            // out of play: not drawn, not picked up
+  float RespawnTimer = 0;                         // seconds counted while hidden
+  std::uint8_t RespawnDelay = 0;                  // seconds until a hidden entity reappears; 0 never
+  TPackedEntity Spawn;                            // the map record the entity was made from
+  TGLDummyCube* Anchor = nullptr;                 // position = the entity's position, roll = heading
   float Radius = static_cast<float>(BodyRadius);  // collision and pick-up radius
-  std::int32_t SpatialSlot = -1;  // place in MapEntities as the spatial index last read it
+  std::int32_t SpatialSlot = -1;                  // place in MapEntities as the spatial index last read it
 
   virtual void SetHidden(bool value);
   virtual void SetSpawn(const TPackedEntity& record);
@@ -52,9 +52,9 @@ class TVisualMapEntity : public TMapEntity {
   ~TVisualMapEntity() override;
 
   TGLPlane* Sprite = nullptr;
-  float Heading = 0;         // degrees, 0..359; 0 faces +y
-  std::uint8_t Frame = 0;    // animation frame number
-  float Height = 0.5f;       // sprite Z above the anchor; hit cylinder height
+  float Heading = 0;       // degrees, 0..359; 0 faces +y
+  std::uint8_t Frame = 0;  // animation frame number
+  float Height = 0.5f;     // sprite Z above the anchor; hit cylinder height
 
   void SetHidden(bool value) override;
   void SetPosition(const TVector& position) override;

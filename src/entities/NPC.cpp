@@ -110,9 +110,7 @@ void TNPC::Progress() {
       IdleStep();
       if (SeekTarget()) State = Engage;
       break;
-    case Engage:
-      EngageStep();
-      break;
+    case Engage: EngageStep(); break;
     case Pursue:
       TurnTowards(LastSeen);
       if (WalkTowards(LastSeen, PursuitBlockedPercent)) {
@@ -156,10 +154,8 @@ void TNPC::IdleStep() {
         if (Route.Steps.empty()) break;
         const std::int32_t last = static_cast<std::int32_t>(Route.Steps.size()) - 1;
         const float wait = Route.Steps[WrapInRange(RouteIndex - 1, 0, last)].Wait;
-        if (wait < RouteWait)
-          NextRouteStep();
-        else if (TurnTowards(LookTarget) && Pause < 0)
-          PickLookTarget();
+        if (wait < RouteWait) NextRouteStep();
+        else if (TurnTowards(LookTarget) && Pause < 0) PickLookTarget();
       }
       break;
     default: break;
@@ -185,8 +181,7 @@ void TNPC::EngageStep() {
 
 bool TNPC::TurnTowards(const TVector& target) {
   const TVector here = GetPosition();
-  const float toward =
-      ArcTan2F(target.Y - here.Y, target.X - here.X) * 180 / std::numbers::pi_v<float>;
+  const float toward = ArcTan2F(target.Y - here.Y, target.X - here.X) * 180 / std::numbers::pi_v<float>;
   const float a = WrapAngle(toward - 90, 0, 359);
   const float h = Heading;
   float up, down;
@@ -244,8 +239,8 @@ bool TNPC::SeekTarget() {
   for (const auto& record : PlayerRecords) {
     TLocalPlayer* candidate = record ? record->Player : nullptr;
     if (candidate == nullptr) continue;
-    if (best != nullptr && !(VectorDistance(candidate->GetPosition(), here) <
-                             VectorDistance(best->GetPosition(), here)))
+    if (best != nullptr &&
+        !(VectorDistance(candidate->GetPosition(), here) < VectorDistance(best->GetPosition(), here)))
       continue;
     if (CanSee(candidate)) best = candidate;
   }

@@ -26,7 +26,7 @@ class TNPC : public TCreature {
   TVector RouteTarget;
   TVector LookTarget;
   TVector LastSeen;
-  float Pause = -1;              // seconds; a new look target once negative
+  float Pause = -1;  // seconds; a new look target once negative
   bool LookingAround = false;
   float SearchTimer = 0;
   // The player the last SeekTarget saw (not owned); nullptr when it saw none, and cleared

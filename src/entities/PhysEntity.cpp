@@ -50,9 +50,7 @@ void TPhysEntity::Progress() {
   if (Countdown > 0) TickCountdown();
 }
 
-void TPhysEntity::ApplyFriction() {
-  Velocity = {Velocity.X / 2, Velocity.Y / 2, Velocity.Z / 2, 0};
-}
+void TPhysEntity::ApplyFriction() { Velocity = {Velocity.X / 2, Velocity.Y / 2, Velocity.Z / 2, 0}; }
 
 void TPhysEntity::TickCountdown() { Countdown -= StepSecondsF; }
 
@@ -61,9 +59,7 @@ TVector TPhysEntity::Accelerate(const TVector& a) const {
   return {axis(Velocity.X, a.X), axis(Velocity.Y, a.Y), axis(Velocity.Z, a.Z), 0};
 }
 
-TVector TPhysEntity::NextPosition(const TVector& v) const {
-  return VectorAdd(GetPosition(), v);
-}
+TVector TPhysEntity::NextPosition(const TVector& v) const { return VectorAdd(GetPosition(), v); }
 
 bool TPhysEntity::IsBlocked(const TVector& v) const {
   const TVector p = NextPosition(v);
@@ -75,8 +71,7 @@ bool TPhysEntity::IsBlocked(const TVector& v) const {
   for (int cx = fx - 1; cx <= fx + 1; ++cx)
     for (int cy = fy - 1; cy <= fy + 1; ++cy)
       if (cx - BodyRadius < p.X && p.X < cx + (1 + BodyRadius) && cy - BodyRadius < p.Y &&
-          p.Y < cy + (1 + BodyRadius) &&
-          IsCellBlocked(cx, cy))
+          p.Y < cy + (1 + BodyRadius) && IsCellBlocked(cx, cy))
         return true;
   const TVector here = GetPosition();
   ++RuleCounters.CollisionScans;
@@ -105,17 +100,13 @@ TVector TPhysEntity::ResolveMotion(const TVector& v) const {
     if (BouncePercent > 0) {
       const float f = BouncePercent / 100.0f;
       const TVector s{cur.X * f, cur.Y * f, cur.Z * f, 0};
-      if (!IsBlocked({cur.X, 0, cur.Z, 0}))
-        cur = {s.X, -s.Y, s.Z, 0};
-      else if (!IsBlocked({0, cur.Y, cur.Z, 0}))
-        cur = {-s.X, s.Y, s.Z, 0};
+      if (!IsBlocked({cur.X, 0, cur.Z, 0})) cur = {s.X, -s.Y, s.Z, 0};
+      else if (!IsBlocked({0, cur.Y, cur.Z, 0})) cur = {-s.X, s.Y, s.Z, 0};
     } else if (SlidePercent > 0) {
       const float f = SlidePercent / 100.0f;
       const TVector s{cur.X * f, cur.Y * f, cur.Z * f, 0};
-      if (!IsBlocked({s.X, 0, s.Z, 0}))
-        cur = {s.X, 0, s.Z, 0};
-      else if (!IsBlocked({0, s.Y, s.Z, 0}))
-        cur = {0, s.Y, s.Z, 0};
+      if (!IsBlocked({s.X, 0, s.Z, 0})) cur = {s.X, 0, s.Z, 0};
+      else if (!IsBlocked({0, s.Y, s.Z, 0})) cur = {0, s.Y, s.Z, 0};
     } else {
       return {0, 0, 0, 0};
     }
@@ -175,8 +166,7 @@ RayHit TPhysEntity::CastForwardRay() {
 }
 
 RayHit TPhysEntity::CastRayToward(const TVector& target, float reach) {
-  const TVector o =
-      VectorAdd(GetPosition(), Anchor->LocalToAbsolute({0, Radius + 0.05f, Height / 2, 0}));
+  const TVector o = VectorAdd(GetPosition(), Anchor->LocalToAbsolute({0, Radius + 0.05f, Height / 2, 0}));
   const TVector start{o.X, o.Y, target.Z, 1};
   TVector direction = VectorSubtract(target, start);
   direction.W = 0;

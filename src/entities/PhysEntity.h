@@ -21,11 +21,11 @@ class TPhysEntity : public TVisualMapEntity {
   TPhysEntity();
   ~TPhysEntity() override;
 
-  TVector Velocity;                  // world units per step
-  float Countdown = 0;               // seconds; counted down while positive
+  TVector Velocity;                    // world units per step
+  float Countdown = 0;                 // seconds; counted down while positive
   TGLCylinder* HitCylinder = nullptr;  // invisible target of ray casts
-  std::uint8_t BouncePercent = 0;    // speed kept when bouncing off a wall; 0 no bounce
-  std::uint8_t SlidePercent = 100;   // speed kept when sliding along a wall
+  std::uint8_t BouncePercent = 0;      // speed kept when bouncing off a wall; 0 no bounce
+  std::uint8_t SlidePercent = 100;     // speed kept when sliding along a wall
 
   void SetHidden(bool value) override;
   void Progress() override;

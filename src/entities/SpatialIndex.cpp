@@ -41,19 +41,23 @@ struct TGrid {
     Rows = std::max(1, static_cast<std::int32_t>(std::ceil(std::max(mapHeight, 1) / CellSide)));
     TileRows = (Rows + TileSide - 1) / TileSide;
     const std::int32_t tileColumns = (Columns + TileSide - 1) / TileSide;
-    Heads.assign(static_cast<std::size_t>(tileColumns) * static_cast<std::size_t>(TileRows) * TileSide * TileSide, -1);
+    Heads.assign(
+        static_cast<std::size_t>(tileColumns) * static_cast<std::size_t>(TileRows) * TileSide * TileSide, -1);
     Next.clear();
     Stray.clear();
     MaxRadius = 0;
   }
   std::int32_t Column(double x) const {
-    return static_cast<std::int32_t>(std::clamp(std::floor(x / CellSide), 0.0, static_cast<double>(Columns - 1)));
+    return static_cast<std::int32_t>(
+        std::clamp(std::floor(x / CellSide), 0.0, static_cast<double>(Columns - 1)));
   }
   std::int32_t Row(double y) const {
-    return static_cast<std::int32_t>(std::clamp(std::floor(y / CellSide), 0.0, static_cast<double>(Rows - 1)));
+    return static_cast<std::int32_t>(
+        std::clamp(std::floor(y / CellSide), 0.0, static_cast<double>(Rows - 1)));
   }
   std::int32_t Cell(std::int32_t x, std::int32_t y) const {
-    return ((x / TileSide) * TileRows + y / TileSide) * TileSide * TileSide + (x % TileSide) * TileSide + y % TileSide;
+    return ((x / TileSide) * TileRows + y / TileSide) * TileSide * TileSide + (x % TileSide) * TileSide +
+           y % TileSide;
   }
   // The cell of a position, -1 for one that is not a number.
   std::int32_t CellOf(const TVector& p) const {
@@ -110,13 +114,13 @@ struct TGrid {
 };
 
 struct TIndex {
-  std::vector<TMapEntity*> Slots;     // MapEntities as last read
+  std::vector<TMapEntity*> Slots;  // MapEntities as last read
   std::vector<TSlotKind> Kinds;
   std::vector<std::int32_t> CellOfSlot;
   TGrid Bodies, Items;
   std::int32_t MapWidth = -1, MapHeight = -1;
-  bool Dirty = true;     // an entity was made: MapEntities may have grown
-  bool Stale = true;     // an entity was freed or the map changed: read everything again
+  bool Dirty = true;  // an entity was made: MapEntities may have grown
+  bool Stale = true;  // an entity was freed or the map changed: read everything again
 
   TGrid* GridOf(std::int32_t slot) {
     switch (Kinds[static_cast<std::size_t>(slot)]) {
@@ -141,10 +145,8 @@ struct TIndex {
     TMapEntity* e = MapEntities[i].get();
     const auto slot = static_cast<std::int32_t>(i);
     TSlotKind kind = TSlotKind::Other;
-    if (dynamic_cast<TPhysEntity*>(e) != nullptr)
-      kind = TSlotKind::Body;
-    else if (dynamic_cast<TItem*>(e) != nullptr)
-      kind = TSlotKind::Item;
+    if (dynamic_cast<TPhysEntity*>(e) != nullptr) kind = TSlotKind::Body;
+    else if (dynamic_cast<TItem*>(e) != nullptr) kind = TSlotKind::Item;
     Slots.push_back(e);
     Kinds.push_back(kind);
     CellOfSlot.push_back(-1);
@@ -241,7 +243,8 @@ bool AnyBodyNear(const TVector& point, float reach, bool (*test)(std::int32_t sl
                  const void* context) {
   TIndex& index = Index();
   index.Sync();
-  if (Finite(point)) return index.Bodies.AnyNear(point, reach, [&](std::int32_t slot) { return test(slot, context); });
+  if (Finite(point))
+    return index.Bodies.AnyNear(point, reach, [&](std::int32_t slot) { return test(slot, context); });
   static std::vector<std::int32_t> all;  // a point that is not finite: rare
   all.clear();
   index.All(TSlotKind::Body, all);

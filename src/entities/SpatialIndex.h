@@ -38,7 +38,8 @@ bool AnyBodyNear(const TVector& point, float reach, bool (*test)(std::int32_t sl
 template <class TTest>
 bool AnyBodyNear(const TVector& point, float reach, const TTest& test) {
   return AnyBodyNear(
-      point, reach, [](std::int32_t slot, const void* context) { return (*static_cast<const TTest*>(context))(slot); },
+      point, reach,
+      [](std::int32_t slot, const void* context) { return (*static_cast<const TTest*>(context))(slot); },
       &test);
 }
 // Slots of the items that may lie within `reach` of `point` plus their own Radius, in

@@ -54,14 +54,14 @@ struct TMapSize {
 struct TOrrindelMap {
   static constexpr std::size_t MaxNameLength = 255;
 
-  std::string MapName;  // at most MaxNameLength characters; only logged
-  float MapVersion = 0;  // format version of the file; only logged
+  std::string MapName;    // at most MaxNameLength characters; only logged
+  float MapVersion = 0;   // format version of the file; only logged
   std::string MapIdCode;  // a new code makes the scene window rebuild its scene
   TMapSize MapSize;
   std::uint16_t EntityCount = 0;
-  TMapDataBlockArray TerrainGrid;     // [x][y]
-  TMapDataBlockArray DecorationGrid;  // [x][y]
-  THeightMap HeightMap;               // [x][y]
+  TMapDataBlockArray TerrainGrid;           // [x][y]
+  TMapDataBlockArray DecorationGrid;        // [x][y]
+  THeightMap HeightMap;                     // [x][y]
   std::vector<TPackedEntity> EntitySpawns;  // EntityCount records, in file order
 };
 

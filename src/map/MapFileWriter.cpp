@@ -21,12 +21,9 @@ bool Storable(unsigned char b) { return b != 0x0A && b != 0x0D && b != 0x1A && b
 
 std::string Describe(unsigned char c) {
   char text[48];
-  if (c >= 33 && c <= 126)
-    std::snprintf(text, sizeof text, "'%c'", c);
-  else if (c == ' ')
-    std::snprintf(text, sizeof text, "a blank");
-  else
-    std::snprintf(text, sizeof text, "byte 0x%02X", c);
+  if (c >= 33 && c <= 126) std::snprintf(text, sizeof text, "'%c'", c);
+  else if (c == ' ') std::snprintf(text, sizeof text, "a blank");
+  else std::snprintf(text, sizeof text, "byte 0x%02X", c);
   return text;
 }
 
@@ -122,8 +119,11 @@ std::string EncodeMapFile(const TOrrindelMap& map, const TMapWriteOptions& optio
       row.clear();
       for (std::int32_t x = 0; x < width; ++x) {
         const MapCell& cell = grid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)];
-        const std::string where = std::string(name) + "[" + std::to_string(x) + "][" + std::to_string(y) + "]";
-        if (cell.QuarterTurns > 9) throw EMapEncodeError(where + ": QuarterTurns " + std::to_string(cell.QuarterTurns) + " is not one digit (0..9)");
+        const std::string where =
+            std::string(name) + "[" + std::to_string(x) + "][" + std::to_string(y) + "]";
+        if (cell.QuarterTurns > 9)
+          throw EMapEncodeError(where + ": QuarterTurns " + std::to_string(cell.QuarterTurns) +
+                                " is not one digit (0..9)");
         char text[8];
         if (cell.TileNumber <= 999) {
           std::snprintf(text, sizeof text, "%u%03u", cell.QuarterTurns, cell.TileNumber);
@@ -146,8 +146,8 @@ std::string EncodeMapFile(const TOrrindelMap& map, const TMapWriteOptions& optio
     for (std::int32_t x = 0; x < width; ++x) {
       const THeightMapCell h = map.HeightMap[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)];
       if (h > 9)
-        throw EMapEncodeError("HeightMap[" + std::to_string(x) + "][" + std::to_string(y) + "]: " +
-                              std::to_string(h) + " is not one digit (0..9)");
+        throw EMapEncodeError("HeightMap[" + std::to_string(x) + "][" + std::to_string(y) +
+                              "]: " + std::to_string(h) + " is not one digit (0..9)");
       row += static_cast<char>('0' + h);
     }
     writer.Field(row, "HeightMap row " + std::to_string(y));

@@ -93,16 +93,22 @@ namespace {
 // drop the CRs and stop at a 0x1A byte: a damaged map, silently).
 #ifdef _WIN32
 using TFileInfo = struct _stat64;
-int StatFile(const std::string& path, TFileInfo& info) { return ::_wstat64(WideFromUtf8(path).c_str(), &info); }
+int StatFile(const std::string& path, TFileInfo& info) {
+  return ::_wstat64(WideFromUtf8(path).c_str(), &info);
+}
 int StatOpenFile(int fd, TFileInfo& info) { return ::_fstat64(fd, &info); }
-int OpenForReading(const std::string& path) { return ::_wopen(WideFromUtf8(path).c_str(), _O_RDONLY | _O_BINARY); }
+int OpenForReading(const std::string& path) {
+  return ::_wopen(WideFromUtf8(path).c_str(), _O_RDONLY | _O_BINARY);
+}
 #else
 using TFileInfo = struct stat;
 int StatFile(const std::string& path, TFileInfo& info) { return ::stat(path.c_str(), &info); }
 int StatOpenFile(int fd, TFileInfo& info) { return ::fstat(fd, &info); }
 // Opened without waiting: a named pipe in place of the map would otherwise wait for a
 // writer for ever. Only a regular file is read.
-int OpenForReading(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); }
+int OpenForReading(const std::string& path) {
+  return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+}
 #endif
 
 bool FileExists(const std::string& path) {
@@ -133,8 +139,7 @@ class TFileHandle {
 std::string ReadLines(int fd) {
   const std::size_t limit = MapFileSizeLimit;
   const auto tooLarge = [limit] {
-    return EInOutError("the file is larger than the loader's limit of " + std::to_string(limit) +
-                       " bytes");
+    return EInOutError("the file is larger than the loader's limit of " + std::to_string(limit) + " bytes");
   };
   std::string data;
   TFileInfo info{};
@@ -153,7 +158,8 @@ std::string ReadLines(int fd) {
       data.resize(std::min(data.size() * 2, limit + 1));
     }
     // Windows reads at most 2 GiB - 1 at once; the loader's limit is far below.
-    const auto n = ::read(fd, data.data() + used, static_cast<unsigned>(std::min<std::size_t>(data.size() - used, 1u << 30)));
+    const auto n = ::read(fd, data.data() + used,
+                          static_cast<unsigned>(std::min<std::size_t>(data.size() - used, 1u << 30)));
     if (n < 0) {
       if (errno == EINTR) continue;
       throw EInOutError(std::string("read error: ") + std::strerror(errno));
@@ -221,8 +227,12 @@ class TFieldReader {
       Fail(what, e.what());
     }
   }
-  std::int32_t NextInt(const std::string& what) { return Convert(what, [&] { return StrToInt(Next(what)); }); }
-  float NextSingle(const std::string& what) { return Convert(what, [&] { return StrToSingle(Next(what)); }); }
+  std::int32_t NextInt(const std::string& what) {
+    return Convert(what, [&] { return StrToInt(Next(what)); });
+  }
+  float NextSingle(const std::string& what) {
+    return Convert(what, [&] { return StrToSingle(Next(what)); });
+  }
 
   std::size_t RemainingBytes() const { return rest_.size(); }
   int FieldNumber() const { return fieldNumber_; }
@@ -231,7 +241,6 @@ class TFieldReader {
     throw EMapFormatError("field " + std::to_string(field != 0 ? field : fieldNumber_) + " (" + what +
                           "): " + why);
   }
-
 
  private:
   std::string_view rest_;
@@ -284,7 +293,8 @@ void ReadRows(TMapGrid<TCell>& grid, TDecodeRow decodeRow) {
     // The cells before the one that failed are kept, as if stored one by one.
     const std::size_t partial = static_cast<std::size_t>(count) * width;
     store();
-    for (std::int32_t x = 0; x < cellsDone; ++x) grid[static_cast<std::size_t>(x)][static_cast<std::size_t>(first)] = block[partial + x];
+    for (std::int32_t x = 0; x < cellsDone; ++x)
+      grid[static_cast<std::size_t>(x)][static_cast<std::size_t>(first)] = block[partial + x];
     throw;
   }
   store();
@@ -297,8 +307,8 @@ void ReadCellRows(TFieldReader& reader, TMapDataBlockArray& grid, const char* la
     const std::string what = std::string(layer) + " row " + std::to_string(y);
     std::string_view row = reader.Next(what);
     if (row.size() < needed)
-      reader.Fail(what, std::to_string(row.size()) + " characters where " + std::to_string(needed) +
-                            " are needed");
+      reader.Fail(what,
+                  std::to_string(row.size()) + " characters where " + std::to_string(needed) + " are needed");
     reader.Convert(what, [&] {
       for (std::int32_t x = 0; x < width; ++x) {
         const std::size_t at = static_cast<std::size_t>(x) * 4;
@@ -317,8 +327,8 @@ void ReadHeightRows(TFieldReader& reader, THeightMap& grid) {
     const std::string what = "height row " + std::to_string(y);
     std::string_view row = reader.Next(what);
     if (row.size() < static_cast<std::size_t>(width))
-      reader.Fail(what, std::to_string(row.size()) + " characters where " + std::to_string(width) +
-                            " are needed");
+      reader.Fail(what,
+                  std::to_string(row.size()) + " characters where " + std::to_string(width) + " are needed");
     reader.Convert(what, [&] {
       for (std::int32_t x = 0; x < width; ++x) {
         cells[x] = static_cast<THeightMapCell>(DigitAt(row, static_cast<std::size_t>(x)));
@@ -349,7 +359,8 @@ void CheckSizesFit(const TFieldReader& reader, std::int32_t width, std::int32_t 
   if (width < 0 || height < 0)
     throw EMapFormatError("negative map size " + std::to_string(width) + " x " + std::to_string(height));
   if (height == 0) return;
-  const std::uint64_t perRow = 2 * (4 * static_cast<std::uint64_t>(width) + 1) + (static_cast<std::uint64_t>(width) + 1);
+  const std::uint64_t perRow =
+      2 * (4 * static_cast<std::uint64_t>(width) + 1) + (static_cast<std::uint64_t>(width) + 1);
   if (reader.RemainingBytes() / static_cast<std::uint64_t>(height) < perRow)
     throw EMapFormatError("map size " + std::to_string(width) + " x " + std::to_string(height) +
                           " needs more grid data than the " + std::to_string(reader.RemainingBytes()) +

@@ -27,7 +27,7 @@ namespace {
 // Under node, the program's file is the script node runs (build-web/bin/orrindel-sim.js), the
 // absolute path written into `buffer`; its length, or 0 in a page.
 EM_JS(int, NodeScriptFileName, (char* buffer, int size), {
-  if (typeof process === 'undefined' || !process.argv || process.argv.length < 2) return 0;
+  if (typeof process == = 'undefined' || !process.argv || process.argv.length < 2) return 0;
   return stringToUTF8(require('path').resolve(process.argv[1]), buffer, size);
 });
 
@@ -214,9 +214,7 @@ void TApplication::Dispatch(const TPlatformEvent& event) {
   using K = TPlatformEvent::TKind;
   try {
     switch (event.Kind) {
-      case K::Quit:
-        terminated_ = true;
-        break;
+      case K::Quit: terminated_ = true; break;
       case K::KeyDown:
         if (MainForm != nullptr) {
           int key = event.Key;
@@ -230,8 +228,7 @@ void TApplication::Dispatch(const TPlatformEvent& event) {
         if (MainForm != nullptr) MainForm->Invalidate();
         break;
       case K::Wake:
-      case K::None:
-        break;
+      case K::None: break;
     }
     CheckSynchronize();
   } catch (const EApplicationHalt&) {
@@ -280,10 +277,10 @@ void TApplication::HandleException(TComponent* sender, const std::exception& e) 
   }
 }
 
-TModalResult TApplication::MessageBox(const std::string& text, const std::string& caption,
-                                      TMsgBoxKind kind) {
+TModalResult TApplication::MessageBox(const std::string& text, const std::string& caption, TMsgBoxKind kind) {
   // Once the process is asked to end, nobody is there to answer: the box answers as closed.
-  if (backend_->TerminationRequested()) return kind == TMsgBoxKind::Plain ? TModalResult::Ok : TModalResult::Cancel;
+  if (backend_->TerminationRequested())
+    return kind == TMsgBoxKind::Plain ? TModalResult::Ok : TModalResult::Cancel;
 #ifdef ORR_NO_THREADS
   // No threads: the page's box is modal by itself and nothing can be handed over meanwhile.
   return backend_->ShowMessageBox(caption, text, kind);
@@ -323,9 +320,7 @@ TModalResult TApplication::MessageBox(const std::string& text, const std::string
 #endif
 }
 
-void TApplication::ShowMessage(const std::string& text) {
-  MessageBox(text, "Orrindel", TMsgBoxKind::Plain);
-}
+void TApplication::ShowMessage(const std::string& text) { MessageBox(text, "Orrindel", TMsgBoxKind::Plain); }
 
 void TApplication::Halt(int exitCode) {
   haltRequested_ = true;
@@ -411,8 +406,7 @@ bool TApplication::CheckSynchronize() {
 
 void TApplication::WaitForSynchronize(int timeoutMs) {
   std::unique_lock<std::mutex> lock(syncMutex_);
-  syncPending_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                        [&] { return !syncQueue_.empty(); });
+  syncPending_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !syncQueue_.empty(); });
 }
 
 const std::vector<std::string>& TApplication::Fonts() {

@@ -100,8 +100,7 @@ class TApplication : public TComponent {
   TIdleHandler OnIdle;
 
   // Modal boxes. While one is open the main thread keeps serving hand-overs.
-  TModalResult MessageBox(const std::string& text, const std::string& caption,
-                          TMsgBoxKind kind);
+  TModalResult MessageBox(const std::string& text, const std::string& caption, TMsgBoxKind kind);
   void ShowMessage(const std::string& text);
 
   // Ends the process with the shutdown sequence: unwinds to the entry (see EApplicationHalt).

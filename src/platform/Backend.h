@@ -100,8 +100,7 @@ class THeadlessBackend : public TPlatformBackend {
   int ScreenWidth() override { return screenWidth_; }
   int ScreenHeight() override { return screenHeight_; }
   std::vector<std::string> FontFamilies() override;
-  TModalResult ShowMessageBox(const std::string& caption, const std::string& text,
-                              TMsgBoxKind kind) override;
+  TModalResult ShowMessageBox(const std::string& caption, const std::string& text, TMsgBoxKind kind) override;
   TKeyStates KeyStates() override;
   bool TerminationRequested() override { return Terminating.load(); }
   void CloseMessageBoxes() override {
@@ -120,8 +119,8 @@ class THeadlessBackend : public TPlatformBackend {
   // runs it or a caller steps the registry directly; a step already running does not.
   void SetKeyDown(int vk, bool down);
   // Answers message boxes; without a responder every box answers Cancel.
-  std::function<TModalResult(const std::string& caption, const std::string& text,
-                             TMsgBoxKind kind)> MessageBoxResponder;
+  std::function<TModalResult(const std::string& caption, const std::string& text, TMsgBoxKind kind)>
+      MessageBoxResponder;
   // What TerminationRequested reports (a test's stand-in for SIGTERM), and what is called
   // when the application takes its boxes down.
   std::atomic<bool> Terminating{false};

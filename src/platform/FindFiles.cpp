@@ -15,7 +15,9 @@ namespace orr {
 
 namespace {
 
-unsigned char Lower(char c) { return static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c))); }
+unsigned char Lower(char c) {
+  return static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
+}
 
 // Classic wildcard match with back-tracking on the last '*'.
 bool WildcardMatch(const std::string& name, const std::string& pattern) {
@@ -59,8 +61,8 @@ void FindFiles(const std::string& mask, TStringList& list, bool noDotNamesOnly) 
   };
 #ifdef _WIN32
   std::error_code error;
-  for (std::filesystem::directory_iterator entries(PathFromUtf8(folder), error), end; !error && entries != end;
-       entries.increment(error))
+  for (std::filesystem::directory_iterator entries(PathFromUtf8(folder), error), end;
+       !error && entries != end; entries.increment(error))
     take(Utf8FromPath(entries->path().filename()));
 #else
   DIR* dir = opendir(folder.c_str());

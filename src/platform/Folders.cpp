@@ -88,7 +88,8 @@ std::string UserStateFolder(const std::string& app) {
 
 bool CreateUserFolder(const std::string& folder) {
   // Every folder from the first below the drive (or the share) on.
-  std::size_t start = folder.find_first_of("/\\", folder.rfind(':') == std::string::npos ? 1 : folder.rfind(':') + 2);
+  std::size_t start =
+      folder.find_first_of("/\\", folder.rfind(':') == std::string::npos ? 1 : folder.rfind(':') + 2);
   for (std::size_t end = start; end != std::string::npos; end = folder.find_first_of("/\\", end + 1)) {
     CreateDirectoryW(WideFromUtf8(folder.substr(0, end)).c_str(), nullptr);
   }

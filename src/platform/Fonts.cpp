@@ -51,19 +51,21 @@ std::vector<TFontFile> ScanFonts(const std::string& folder) {
   if (FT_Init_FreeType(&library) != 0) return fonts;
   std::vector<std::string> files;
   std::error_code error;
-  for (std::filesystem::directory_iterator entries(PathFromUtf8(folder), error), end; !error && entries != end;
-       entries.increment(error)) {
+  for (std::filesystem::directory_iterator entries(PathFromUtf8(folder), error), end;
+       !error && entries != end; entries.increment(error)) {
     const std::string ext = Lowered(Utf8FromPath(entries->path().extension()));
     if (ext == ".ttf" || ext == ".ttc" || ext == ".otf") files.push_back(Utf8FromPath(entries->path()));
   }
   std::sort(files.begin(), files.end());
   for (const std::string& file : files) {
     std::ifstream in(PathFromUtf8(file), std::ios::binary);
-    const std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)),
+                                          std::istreambuf_iterator<char>());
     long faces = 1;
     for (long index = 0; index < faces; ++index) {
       FT_Face face = nullptr;
-      if (FT_New_Memory_Face(library, data.data(), static_cast<FT_Long>(data.size()), index, &face) != 0) break;
+      if (FT_New_Memory_Face(library, data.data(), static_cast<FT_Long>(data.size()), index, &face) != 0)
+        break;
       faces = face->num_faces;
       if (face->family_name != nullptr && FT_IS_SCALABLE(face))
         fonts.push_back({face->family_name, (face->style_flags & FT_STYLE_FLAG_BOLD) != 0, file, index});
@@ -115,17 +117,22 @@ const TFontFile* Find(const std::vector<TFontFile>& fonts, const std::string& fa
 
 TFontFile MatchFont(const std::string& family, bool bold) {
   // The names Windows itself substitutes for its old bitmap fonts.
-  static const std::pair<const char*, const char*> substitutes[] = {
-      {"MS Sans Serif", "Microsoft Sans Serif"}, {"MS Shell Dlg", "Microsoft Sans Serif"},
-      {"MS Shell Dlg 2", "Tahoma"}, {"Helv", "Microsoft Sans Serif"}, {"Courier", "Courier New"}};
+  static const std::pair<const char*, const char*> substitutes[] = {{"MS Sans Serif", "Microsoft Sans Serif"},
+                                                                    {"MS Shell Dlg", "Microsoft Sans Serif"},
+                                                                    {"MS Shell Dlg 2", "Tahoma"},
+                                                                    {"Helv", "Microsoft Sans Serif"},
+                                                                    {"Courier", "Courier New"}};
   std::vector<std::string> names = {family};
   for (const auto& [from, to] : substitutes)
     if (Lowered(family) == Lowered(from)) names.push_back(to);
   for (const std::string& name : names)
     if (const TFontFile* font = Find(SystemFonts(), name, bold)) return *font;
-  static const char* const monospaced[] = {"courier new", "courier", "consolas", "lucida console", "monospace"};
-  const bool mono = std::find(std::begin(monospaced), std::end(monospaced), Lowered(family)) != std::end(monospaced);
-  if (const TFontFile* font = Find(ShippedFonts(), mono ? "Liberation Mono" : "DejaVu Sans", bold)) return *font;
+  static const char* const monospaced[] = {"courier new", "courier", "consolas", "lucida console",
+                                           "monospace"};
+  const bool mono =
+      std::find(std::begin(monospaced), std::end(monospaced), Lowered(family)) != std::end(monospaced);
+  if (const TFontFile* font = Find(ShippedFonts(), mono ? "Liberation Mono" : "DejaVu Sans", bold))
+    return *font;
   if (!SystemFonts().empty()) return SystemFonts().front();
   return {};
 }
@@ -203,8 +210,8 @@ struct TFontFace::TImpl {
 TFontFace::TFontFace(std::unique_ptr<TImpl> impl) : impl_(std::move(impl)) {}
 TFontFace::~TFontFace() = default;
 
-std::unique_ptr<TFontFace> TFontFace::Open(const std::string& family, int pixelHeight,
-                                           bool bold, std::string& error) {
+std::unique_ptr<TFontFace> TFontFace::Open(const std::string& family, int pixelHeight, bool bold,
+                                           std::string& error) {
   auto impl = std::make_unique<TImpl>();
 #ifdef ORR_FONTS_BY_FREETYPE
   const TFontFile match = MatchFont(family, bold);
@@ -219,9 +226,10 @@ std::unique_ptr<TFontFace> TFontFace::Open(const std::string& family, int pixelH
 #ifdef ORR_FONTS_BY_FREETYPE
   std::ifstream in(PathFromUtf8(impl->File), std::ios::binary);
   impl->Data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  const bool opened = FT_Init_FreeType(&impl->Library) == 0 &&
-                      FT_New_Memory_Face(impl->Library, impl->Data.data(), static_cast<FT_Long>(impl->Data.size()),
-                                         match.Index, &impl->Face) == 0;
+  const bool opened =
+      FT_Init_FreeType(&impl->Library) == 0 &&
+      FT_New_Memory_Face(impl->Library, impl->Data.data(), static_cast<FT_Long>(impl->Data.size()),
+                         match.Index, &impl->Face) == 0;
 #else
   const bool opened = FT_Init_FreeType(&impl->Library) == 0 &&
                       FT_New_Face(impl->Library, impl->File.c_str(), 0, &impl->Face) == 0;

@@ -24,8 +24,8 @@ class TFontFace {
  public:
   // Opens the font fontconfig matches best for `family` at `pixelHeight` (cell height in
   // pixels). nullptr with `error` set when no font file can be opened at all.
-  static std::unique_ptr<TFontFace> Open(const std::string& family, int pixelHeight,
-                                         bool bold, std::string& error);
+  static std::unique_ptr<TFontFace> Open(const std::string& family, int pixelHeight, bool bold,
+                                         std::string& error);
   ~TFontFace();
 
   // File the family name resolved to.

@@ -52,8 +52,7 @@ void TControl::SetBounds(int left, int top, int width, int height) {
 
 TRect TControl::ScreenRect() const {
   int x = Left, y = Top;
-  for (const TControl* p = parent_; p != nullptr && p->AsForm() == nullptr;
-       p = p->parent_) {
+  for (const TControl* p = parent_; p != nullptr && p->AsForm() == nullptr; p = p->parent_) {
     x += p->Left;
     y += p->Top;
   }

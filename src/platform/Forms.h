@@ -77,7 +77,7 @@ class TStaticText : public TControl {
   void SetCaption(const std::string& caption);
   const std::string& Caption() const { return caption_; }
   std::string FontName = "MS Sans Serif";
-  int FontHeight = 11;         // pixels
+  int FontHeight = 11;  // pixels
   unsigned FontColor = 0xFFFFFF;
   bool Transparent = true;
   void Paint(TPaintContext& context) override;

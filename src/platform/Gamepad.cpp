@@ -55,10 +55,8 @@ int TGamepads::HandleEvent(const SDL_Event& event) {
       }
       return 0;
     }
-    case SDL_CONTROLLERBUTTONDOWN:
-      return event.cbutton.button == SDL_CONTROLLER_BUTTON_BACK ? VK_ESCAPE : 0;
-    default:
-      return 0;
+    case SDL_CONTROLLERBUTTONDOWN: return event.cbutton.button == SDL_CONTROLLER_BUTTON_BACK ? VK_ESCAPE : 0;
+    default: return 0;
   }
 }
 

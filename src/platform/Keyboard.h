@@ -15,7 +15,7 @@ namespace orr {
 
 // The keys as they were at one moment.
 struct TKeySnapshot {
-  TKeyStates Held;        // by virtual-key code
+  TKeyStates Held;         // by virtual-key code
   std::int32_t Wheel = 0;  // mouse-wheel steps since the snapshot before: + up, - down
 
   // True while the key was held. F23 (134) and F24 (135) are pseudo-keys for the wheel

@@ -19,7 +19,10 @@ class TRecursiveTimedMutex {
  public:
   void lock() {
     std::unique_lock<std::mutex> guard(state_);
-    Acquire(guard, [&] { free_.wait(guard, [&] { return count_ == 0; }); return true; });
+    Acquire(guard, [&] {
+      free_.wait(guard, [&] { return count_ == 0; });
+      return true;
+    });
   }
   bool try_lock() {
     std::unique_lock<std::mutex> guard(state_);

@@ -58,7 +58,9 @@ std::string Utf8FromWide(const std::wstring& text) {
   return utf8;
 }
 
-std::filesystem::path PathFromUtf8(const std::string& name) { return std::filesystem::path(WideFromUtf8(name)); }
+std::filesystem::path PathFromUtf8(const std::string& name) {
+  return std::filesystem::path(WideFromUtf8(name));
+}
 std::string Utf8FromPath(const std::filesystem::path& path) { return Utf8FromWide(path.wstring()); }
 
 std::FILE* OpenFile(const std::string& name, const char* mode) {

@@ -56,7 +56,8 @@ BOOL CALLBACK CloseIfOurDialog(HWND window, LPARAM) {
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
   wchar_t name[16] = {};
-  if (process == GetCurrentProcessId() && GetClassNameW(window, name, 16) > 0 && std::wstring(name) == L"#32770")
+  if (process == GetCurrentProcessId() && GetClassNameW(window, name, 16) > 0 &&
+      std::wstring(name) == L"#32770")
     PostMessageW(window, WM_CLOSE, 0, 0);
   return TRUE;
 }
@@ -321,7 +322,7 @@ class TSdlBackend : public TPlatformBackend {
   SDL_Window* window_ = nullptr;
   SDL_GLContext context_ = nullptr;
   std::unique_ptr<TRenderBackend> renderer_;  // drawing with context_
-  bool framePending_ = false;  // painted and flushed, not yet swapped to the screen
+  bool framePending_ = false;                 // painted and flushed, not yet swapped to the screen
   TGamepads pads_;
 };
 

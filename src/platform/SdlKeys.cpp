@@ -11,7 +11,8 @@ SDL_Scancode ScancodeOf(int vk) {
   if (vk >= '1' && vk <= '9') return static_cast<SDL_Scancode>(SDL_SCANCODE_1 + (vk - '1'));
   if (vk == '0') return SDL_SCANCODE_0;
   if (vk >= VK_F1 && vk < VK_F1 + 12) return static_cast<SDL_Scancode>(SDL_SCANCODE_F1 + (vk - VK_F1));
-  if (vk >= VK_F1 + 12 && vk <= VK_F24) return static_cast<SDL_Scancode>(SDL_SCANCODE_F13 + (vk - VK_F1 - 12));
+  if (vk >= VK_F1 + 12 && vk <= VK_F24)
+    return static_cast<SDL_Scancode>(SDL_SCANCODE_F13 + (vk - VK_F1 - 12));
   switch (vk) {
     case 8: return SDL_SCANCODE_BACKSPACE;
     case 9: return SDL_SCANCODE_TAB;
@@ -75,9 +76,7 @@ bool TranslateSdlEvent(const SDL_Event& e, Uint32 wakeEvent, TGamepads& pads, TP
     return true;
   }
   switch (e.type) {
-    case SDL_QUIT:
-      out.Kind = K::Quit;
-      return true;
+    case SDL_QUIT: out.Kind = K::Quit; return true;
     case SDL_KEYDOWN:
       out.Kind = K::KeyDown;
       out.Key = VirtualKeyOf(e.key.keysym.scancode);
@@ -99,8 +98,7 @@ bool TranslateSdlEvent(const SDL_Event& e, Uint32 wakeEvent, TGamepads& pads, TP
         return true;
       }
       return false;
-    default:
-      return false;
+    default: return false;
   }
 }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The game's virtual-key codes on SDL's keyboard, and SDL's events as the platform's: shared by the SDL backends (the window's
-// and the page's).
+// The game's virtual-key codes on SDL's keyboard, and SDL's events as the platform's: shared by the SDL
+// backends (the window's and the page's).
 #pragma once
 
 #include <SDL.h>

@@ -69,8 +69,9 @@ void TThread::ApplyPriority() {
   int tid = nativeId_;
   if (tid == 0) return;
 #ifdef _WIN32
-  static const int levelOf[] = {THREAD_PRIORITY_IDLE, THREAD_PRIORITY_LOWEST, THREAD_PRIORITY_BELOW_NORMAL,
-                                THREAD_PRIORITY_NORMAL, THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST,
+  static const int levelOf[] = {THREAD_PRIORITY_IDLE,         THREAD_PRIORITY_LOWEST,
+                                THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_NORMAL,
+                                THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST,
                                 THREAD_PRIORITY_TIME_CRITICAL};
   if (HANDLE thread = OpenThread(THREAD_SET_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(tid))) {
     SetThreadPriority(thread, levelOf[static_cast<int>(priority_)]);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The page's backend: SDL2 on a canvas that fills the page, with a WebGL 2 (OpenGL ES 3.0)
-// context drawn through the shader renderer; SDL's event queue as the message queue, the page's own dialogs as message
-// boxes. The browser owns the loop: nothing here ever waits (see TProgramRun).
+// context drawn through the shader renderer; SDL's event queue as the message queue, the page's own dialogs
+// as message boxes. The browser owns the loop: nothing here ever waits (see TProgramRun).
 #ifdef __EMSCRIPTEN__
 
 #include <SDL.h>
@@ -30,7 +30,7 @@ EM_JS(int, PageHeight, (), { return Math.max(1, Math.floor(window.innerHeight));
 EM_JS(int, PageMessageBox, (const char* caption, const char* text, int okCancel), {
   const c = UTF8ToString(caption);
   const t = UTF8ToString(text);
-  if (Module.orrMessageBox) return Module.orrMessageBox(c, t, okCancel !== 0);
+  if (Module.orrMessageBox) return Module.orrMessageBox(c, t, okCancel != = 0);
   if (okCancel) return window.confirm(c + "\n\n" + t) ? 1 : 2;
   window.alert(c + "\n\n" + t);
   return 1;
@@ -91,7 +91,8 @@ class TWebBackend : public TPlatformBackend {
   int ScreenHeight() override { return screenHeight_; }
   std::vector<std::string> FontFamilies() override { return InstalledFontFamilies(); }
 
-  TModalResult ShowMessageBox(const std::string& caption, const std::string& text, TMsgBoxKind kind) override {
+  TModalResult ShowMessageBox(const std::string& caption, const std::string& text,
+                              TMsgBoxKind kind) override {
     const bool okCancel = kind == TMsgBoxKind::WarningOkCancel;
     const int pressed = PageMessageBox(caption.c_str(), text.c_str(), okCancel ? 1 : 0);
     if (pressed == 1) return TModalResult::Ok;

@@ -140,8 +140,8 @@ void TBitmap32::Draw(const TRect& dstRect, const TRect& srcRect, const TBitmap32
   for (int v : {dstRect.Left, dstRect.Top, dstRect.Right, dstRect.Bottom, srcRect.Left, srcRect.Top,
                 srcRect.Right, srcRect.Bottom})
     if (v < -Far || v > Far) return;
-  if (dstRect.Width() <= 0 || dstRect.Height() <= 0 || srcRect.Width() <= 0 ||
-      srcRect.Height() <= 0 || Empty() || src.Empty())
+  if (dstRect.Width() <= 0 || dstRect.Height() <= 0 || srcRect.Width() <= 0 || srcRect.Height() <= 0 ||
+      Empty() || src.Empty())
     return;
   if (&src == this) {
     const TBitmap32 copy = src;
@@ -149,9 +149,7 @@ void TBitmap32::Draw(const TRect& dstRect, const TRect& srcRect, const TBitmap32
     return;
   }
   switch (src.DrawMode) {
-    case dmOpaque:
-      Transfer(*this, dstRect, srcRect, src, TOpaque{});
-      break;
+    case dmOpaque: Transfer(*this, dstRect, srcRect, src, TOpaque{}); break;
     case dmBlend:
       Transfer(*this, dstRect, srcRect, src, TBlend{std::min<unsigned>(src.MasterAlpha, 255)});
       break;
@@ -167,9 +165,7 @@ void TBitmap32::Draw(int dstX, int dstY, const TRect& srcRect, const TBitmap32& 
   Draw(TRect{dstX, dstY, dstX + srcRect.Width(), dstY + srcRect.Height()}, srcRect, src);
 }
 
-void TBitmap32::Draw(int dstX, int dstY, const TBitmap32& src) {
-  Draw(dstX, dstY, src.BoundsRect(), src);
-}
+void TBitmap32::Draw(int dstX, int dstY, const TBitmap32& src) { Draw(dstX, dstY, src.BoundsRect(), src); }
 
 void TBitmap32::LoadFromFile(const std::string& path) { Assign(LoadPictureFromFile(path)); }
 

@@ -65,7 +65,7 @@ class TBitmap32 {
 
   // Drawing settings used when this bitmap is the source of a draw.
   TDrawMode DrawMode = dmOpaque;
-  TColor32 MasterAlpha = 255;  // 0..255; values above 255 count as 255
+  TColor32 MasterAlpha = 255;         // 0..255; values above 255 count as 255
   TPixelCombineEvent OnPixelCombine;  // dmCustom without a handler draws nothing
 
   // Draws `srcRect` of `src` into `dstRect` of this bitmap using src's draw settings.
@@ -106,8 +106,7 @@ class TBitmap32 {
 
 // Colour helpers for 0xAARRGGBB.
 constexpr TColor32 Color32(unsigned r, unsigned g, unsigned b, unsigned a = 255) {
-  return (TColor32(a & 255) << 24) | (TColor32(r & 255) << 16) | (TColor32(g & 255) << 8) |
-         TColor32(b & 255);
+  return (TColor32(a & 255) << 24) | (TColor32(r & 255) << 16) | (TColor32(g & 255) << 8) | TColor32(b & 255);
 }
 constexpr unsigned AlphaComponent(TColor32 c) { return c >> 24; }
 constexpr unsigned RedComponent(TColor32 c) { return (c >> 16) & 255; }

@@ -22,14 +22,10 @@ void TImage32::SetBitmap(const TBitmap32& bitmap) {
 }
 
 const TBitmap32& TImage32::RenderedImage() {
-  if (buffer_.Width() == Width && buffer_.Height() == Height)
-    buffer_.Clear(0);
-  else
-    buffer_.SetSize(Width, Height);
-  if (ScaleMode == smStretch)
-    buffer_.Draw(buffer_.BoundsRect(), bitmap_.BoundsRect(), bitmap_);
-  else
-    buffer_.Draw(0, 0, bitmap_);
+  if (buffer_.Width() == Width && buffer_.Height() == Height) buffer_.Clear(0);
+  else buffer_.SetSize(Width, Height);
+  if (ScaleMode == smStretch) buffer_.Draw(buffer_.BoundsRect(), bitmap_.BoundsRect(), bitmap_);
+  else buffer_.Draw(0, 0, bitmap_);
   return buffer_;
 }
 

@@ -39,7 +39,7 @@ class TImage32 : public TControl {
 
  private:
   TBitmap32 bitmap_;
-  TBitmap32 buffer_;    // rendered control area, reused between paints
+  TBitmap32 buffer_;               // rendered control area, reused between paints
   std::vector<TColor32> clipped_;  // visible part when the control is clipped
 };
 

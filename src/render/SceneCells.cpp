@@ -169,8 +169,8 @@ void UpdateCell(std::int32_t x, std::int32_t y, bool everySide) {
   if (decoration.TileNumber > 0) {
     if (cell->Decoration == nullptr) CreateDecoration(x, y);
     SetMaterialNameIfChanged(*cell->Decoration, std::to_string(decoration.TileNumber));
-    SetRollIfChanged(*cell->Decoration,
-                     90.0f * (static_cast<int>(terrain.QuarterTurns) - static_cast<int>(decoration.QuarterTurns)));
+    SetRollIfChanged(*cell->Decoration, 90.0f * (static_cast<int>(terrain.QuarterTurns) -
+                                                 static_cast<int>(decoration.QuarterTurns)));
   } else {
     FreePlane(cell->Decoration);
   }

@@ -85,8 +85,8 @@ TCellRect TGLSceneWindow::ComputeVisibleCells() {
   TVector low, high;
   // With the camera looking down, screen corner (0, 0) lies over the smallest X and Y.
   if (!ScreenPointToPlaneZ(*Viewer, 0, 0, 0, low) ||
-      !ScreenPointToPlaneZ(*Viewer, static_cast<float>(Viewer->Width),
-                           static_cast<float>(Viewer->Height), 0, high))
+      !ScreenPointToPlaneZ(*Viewer, static_cast<float>(Viewer->Width), static_cast<float>(Viewer->Height), 0,
+                           high))
     return {};  // the camera does not see the ground: nothing to build
   return CellsUnderView(low, high, GameMap.MapSize);
 }

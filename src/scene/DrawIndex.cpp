@@ -17,8 +17,8 @@ constexpr float Slack = 0.01f;
 // low and high: the corners inside that slab and the points where the volume's twelve
 // edges cross its two faces. False when the volume misses the slab; `whole` when the
 // corners are not finite (the rectangle is then unknown).
-bool SlabFootprint(const TViewVolume& volume, float low, float high, float& x0, float& y0,
-                   float& x1, float& y1, bool& whole) {
+bool SlabFootprint(const TViewVolume& volume, float low, float high, float& x0, float& y0, float& x1,
+                   float& y1, bool& whole) {
   whole = false;
   x0 = y0 = std::numeric_limits<float>::infinity();
   x1 = y1 = -x0;
@@ -64,8 +64,8 @@ TViewVolume ViewVolumeOf(const TMatrix& vp) {
   // Corners: the corners of the cube of clip space taken back into the world.
   const TMatrix inverse = MatrixInvert(vp);
   for (int i = 0; i < 8; ++i) {
-    const TVector c = VectorTransform({i & 1 ? 1.0f : -1.0f, i & 2 ? 1.0f : -1.0f, i & 4 ? 1.0f : -1.0f, 1},
-                                      inverse);
+    const TVector c =
+        VectorTransform({i & 1 ? 1.0f : -1.0f, i & 2 ? 1.0f : -1.0f, i & 4 ? 1.0f : -1.0f, 1}, inverse);
     volume.Corners[i] = VectorScale(c, 1 / c.W);
   }
   return volume;
@@ -106,8 +106,7 @@ void TDrawIndex::Collect(TGLBaseSceneObject& root, const TViewVolume& volume,
       for (std::int32_t cy = cy0; cy <= cy1; ++cy)
         for (std::int32_t slot : CellAt(cx, cy)) Take(entries_[static_cast<std::size_t>(slot)], volume);
   }
-  std::sort(found_.begin(), found_.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::sort(found_.begin(), found_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   objects.clear();
   for (const auto& f : found_) objects.push_back(f.second);
 }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "scene/GLBitmapFont.h"
 
-
 #include <algorithm>
 #include <cmath>
 
@@ -17,8 +16,8 @@ const int SheetSides[] = {64, 128, 256, 512};
 // Packs the glyphs left to right in rows of `charHeight`, `interval` pixels apart.
 // Calls place(i, x, y) for every glyph; false when they do not fit the sheet.
 template <class TPlace>
-bool PackGlyphs(const std::vector<int>& widths, int charHeight, int interval, int sheetW,
-                int sheetH, TPlace place) {
+bool PackGlyphs(const std::vector<int>& widths, int charHeight, int interval, int sheetW, int sheetH,
+                TPlace place) {
   int x = 0, y = 0;
   for (size_t i = 0; i < widths.size(); ++i) {
     int w = widths[i];
@@ -36,17 +35,15 @@ bool PackGlyphs(const std::vector<int>& widths, int charHeight, int interval, in
 
 }  // namespace
 
-bool ChooseFontSheetSize(const std::vector<int>& glyphWidths, int charHeight, int& width,
-                         int& height, int interval) {
+bool ChooseFontSheetSize(const std::vector<int>& glyphWidths, int charHeight, int& width, int& height,
+                         int interval) {
   int bestArea = 0;
   bool found = false;
   for (int w : SheetSides)
     for (int h : SheetSides) {
-      if (!PackGlyphs(glyphWidths, charHeight, interval, w, h, [](size_t, int, int) {}))
-        continue;
+      if (!PackGlyphs(glyphWidths, charHeight, interval, w, h, [](size_t, int, int) {})) continue;
       int area = w * h;
-      if (!found || area < bestArea ||
-          (area == bestArea && std::abs(w - h) < std::abs(width - height))) {
+      if (!found || area < bestArea || (area == bestArea && std::abs(w - h) < std::abs(width - height))) {
         found = true;
         bestArea = area;
         width = w;
@@ -121,8 +118,7 @@ void TGLWindowsBitmapFont::Build() {
   Texture.SetImage({});
 
   std::string error;
-  auto face = TFontFace::Open(font_.Name, font_.PixelHeight(), font_.Style.Contains(fsBold),
-                              error);
+  auto face = TFontFace::Open(font_.Name, font_.PixelHeight(), font_.Style.Contains(fsBold), error);
   if (!face) throw EBitmapFontError(error);
   charWidth_ = std::max({face->TextWidth("M"), face->TextWidth("W"), face->TextWidth("_")}) + 2;
   // The height of a text is the font's cell height (ascent + descent), whatever the
@@ -138,8 +134,7 @@ void TGLWindowsBitmapFont::Build() {
   int w = 0, h = 0;
   if (!ChooseFontSheetSize(widths, charHeight_, w, h, GlyphsIntervalX)) {
     font_.SetSize(6);
-    throw EBitmapFontError(
-        "Characters are too large or too many. Unable to create font texture.");
+    throw EBitmapFontError("Characters are too large or too many. Unable to create font texture.");
   }
   sheetWidth_ = w;
   sheetHeight_ = h;

@@ -40,8 +40,8 @@ struct TCharRange {
 // Chooses the glyph sheet among 64, 128, 256 and 512 pixels per side: the smallest area
 // that holds every glyph, packed `interval` pixels apart, among equal areas the one whose
 // sides differ least. False when none holds them.
-bool ChooseFontSheetSize(const std::vector<int>& glyphWidths, int charHeight, int& width,
-                         int& height, int interval = 2);
+bool ChooseFontSheetSize(const std::vector<int>& glyphWidths, int charHeight, int& width, int& height,
+                         int interval = 2);
 
 class TGLFlatText;
 
@@ -110,8 +110,8 @@ enum TTextLayout { tlTop, tlCenter, tlBottom };
 
 // One textured quad of laid-out text, in font pixels of the object's local XY plane.
 struct TGlyphQuad {
-  float Left, Top, Right, Bottom;   // Top > Bottom: +Y is up
-  float U0, V0, U1, V1;             // texture coordinates of (Left, Bottom) and (Right, Top)
+  float Left, Top, Right, Bottom;  // Top > Bottom: +Y is up
+  float U0, V0, U1, V1;            // texture coordinates of (Left, Bottom) and (Right, Top)
 };
 
 // Lays out `text` from the origin: taCenter shifts each line left by round(width / 2),

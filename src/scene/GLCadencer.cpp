@@ -63,9 +63,7 @@ void TGLCadencer::SetEnabled(bool enabled) {
   }
 }
 
-double TGLCadencer::GetCurrentTime() const {
-  return (GetRawReferenceTime() - originTime_) * TimeMultiplier;
-}
+double TGLCadencer::GetCurrentTime() const { return (GetRawReferenceTime() - originTime_) * TimeMultiplier; }
 
 void TGLCadencer::Reset() {
   lastTime_ = 0;

@@ -24,8 +24,7 @@ enum TGLCadencerMode { cmManual, cmASAP, cmApplicationIdle };
 class TGLCadencer {
  public:
   // sender, deltaTime, newTime (seconds).
-  using TProgressEvent = std::function<void(TGLCadencer* sender, double deltaTime,
-                                            double newTime)>;
+  using TProgressEvent = std::function<void(TGLCadencer* sender, double deltaTime, double newTime)>;
 
   explicit TGLCadencer(TTimeSource& timeSource = SystemTimeSource());
   ~TGLCadencer();

@@ -81,9 +81,7 @@ int TexturePowerOfTwo(int size, int maxSize) {
   return std::min(p, std::max(maxSize, 1));
 }
 
-bool MinFilterNeedsMipmaps(TGLMinFilter filter) {
-  return filter != miNearest && filter != miLinear;
-}
+bool MinFilterNeedsMipmaps(TGLMinFilter filter) { return filter != miNearest && filter != miLinear; }
 
 // ---------------------------------------------------------------------------------------
 // Texture
@@ -106,8 +104,7 @@ void TGLTexture::AssignFromBitmap(const TBitmap32& bitmap) { SetImage(bitmap.ToP
 void TGLTexture::LoadFromFile(const std::string& path) {
   namespace fs = std::filesystem;
   std::string found;
-  bool relative = !(path.size() >= 2 && path[1] == ':') && !path.starts_with('\\') &&
-                  !path.starts_with('/');
+  bool relative = !(path.size() >= 2 && path[1] == ':') && !path.starts_with('\\') && !path.starts_with('/');
   if (relative && owner_ != nullptr && owner_->OwnerLibMaterial != nullptr &&
       owner_->OwnerLibMaterial->Library() != nullptr) {
     for (const std::string& folder : owner_->OwnerLibMaterial->Library()->TexturePaths) {
@@ -210,8 +207,7 @@ void TGLMaterial::SetLibMaterialName(const std::string& name) {
 }
 
 void TGLMaterial::Rebind() {
-  TGLLibMaterial* found =
-      library_ != nullptr ? library_->LibMaterialByName(libMaterialName_) : nullptr;
+  TGLLibMaterial* found = library_ != nullptr ? library_->LibMaterialByName(libMaterialName_) : nullptr;
   if (found == bound_) return;
   DropBinding();
   bound_ = found;
@@ -226,9 +222,7 @@ void TGLMaterial::DropBinding() {
   bound_ = nullptr;
 }
 
-const TGLMaterial& TGLMaterial::Effective() const {
-  return bound_ != nullptr ? bound_->Material : *this;
-}
+const TGLMaterial& TGLMaterial::Effective() const { return bound_ != nullptr ? bound_->Material : *this; }
 
 TGLMaterial& TGLMaterial::Effective() { return bound_ != nullptr ? bound_->Material : *this; }
 
@@ -267,8 +261,7 @@ int TGLLibMaterial::Index() const {
 void TGLLibMaterial::SetName(const std::string& name) {
   if (name == name_) return;
   TGLLibMaterial* holder = library_->LibMaterialByName(name);
-  name_ = (holder == nullptr || holder == this) ? name
-                                                 : library_->Materials.FirstFreeName(name, false);
+  name_ = (holder == nullptr || holder == this) ? name : library_->Materials.FirstFreeName(name, false);
   hashKey_ = MaterialNameHashKey(name_);
 }
 

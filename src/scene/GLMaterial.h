@@ -36,16 +36,27 @@ class ETexture : public std::runtime_error {
 };
 
 enum TGLTextureImageAlpha {
-  tiaDefault, tiaAlphaFromIntensity, tiaSuperBlackTransparent, tiaLuminance,
-  tiaLuminanceSqrt, tiaOpaque, tiaTopLeftPointColorTransparent, tiaInverseLuminance,
+  tiaDefault,
+  tiaAlphaFromIntensity,
+  tiaSuperBlackTransparent,
+  tiaLuminance,
+  tiaLuminanceSqrt,
+  tiaOpaque,
+  tiaTopLeftPointColorTransparent,
+  tiaInverseLuminance,
   tiaInverseLuminanceSqrt
 };
 enum TGLTextureMode { tmDecal, tmModulate, tmBlend, tmReplace };
-enum TGLMinFilter { miNearest, miLinear, miNearestMipmapNearest, miLinearMipmapNearest,
-                    miNearestMipmapLinear, miLinearMipmapLinear };
+enum TGLMinFilter {
+  miNearest,
+  miLinear,
+  miNearestMipmapNearest,
+  miLinearMipmapNearest,
+  miNearestMipmapLinear,
+  miLinearMipmapLinear
+};
 enum TGLMagFilter { maNearest, maLinear };
-enum TGLBlendingMode { bmOpaque, bmTransparency, bmAdditive, bmAlphaTest50, bmAlphaTest100,
-                       bmModulate };
+enum TGLBlendingMode { bmOpaque, bmTransparency, bmAdditive, bmAlphaTest50, bmAlphaTest100, bmModulate };
 enum TGLMaterialOption { moIgnoreFog, moNoLighting };
 
 // Texels as uploaded: RGBA bytes, row 0 is the BOTTOM row of the picture.

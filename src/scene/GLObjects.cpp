@@ -16,21 +16,18 @@ struct TLocalRay {
 };
 
 TLocalRay ToLocal(TGLBaseSceneObject& obj, const TVector& start, const TVector& vec) {
-  return {obj.AbsoluteToLocal({start.X, start.Y, start.Z, 1}),
-          obj.AbsoluteToLocal({vec.X, vec.Y, vec.Z, 0})};
+  return {obj.AbsoluteToLocal({start.X, start.Y, start.Z, 1}), obj.AbsoluteToLocal({vec.X, vec.Y, vec.Z, 0})};
 }
 
 TVector At(const TLocalRay& ray, float t) {
-  return {ray.Start.X + t * ray.Vector.X, ray.Start.Y + t * ray.Vector.Y,
-          ray.Start.Z + t * ray.Vector.Z, 1};
+  return {ray.Start.X + t * ray.Vector.X, ray.Start.Y + t * ray.Vector.Y, ray.Start.Z + t * ray.Vector.Z, 1};
 }
 
-void ReportHit(TGLBaseSceneObject& obj, const TVector& localPoint, const TVector& localNormal,
-               TVector* point, TVector* normal) {
+void ReportHit(TGLBaseSceneObject& obj, const TVector& localPoint, const TVector& localNormal, TVector* point,
+               TVector* normal) {
   if (point) *point = obj.LocalToAbsolute({localPoint.X, localPoint.Y, localPoint.Z, 1});
   if (normal) {
-    TVector n = VectorNormalize(obj.LocalToAbsolute({localNormal.X, localNormal.Y,
-                                                      localNormal.Z, 0}));
+    TVector n = VectorNormalize(obj.LocalToAbsolute({localNormal.X, localNormal.Y, localNormal.Z, 0}));
     n.W = 0;
     *normal = n;
   }
@@ -44,17 +41,35 @@ TGLCustomSceneObject::TGLCustomSceneObject(TGLScene* scene)
 // ---------------------------------------------------------------------------------------
 // Plane
 
-void TGLPlane::SetWidth(float v) { if (v != width_) { width_ = v; StructureChanged(); } }
-void TGLPlane::SetHeight(float v) { if (v != height_) { height_ = v; StructureChanged(); } }
-void TGLPlane::SetXTiles(float v) { if (v != xTiles_) { xTiles_ = v; StructureChanged(); } }
-void TGLPlane::SetYTiles(float v) { if (v != yTiles_) { yTiles_ = v; StructureChanged(); } }
-
-float TGLPlane::BoundingRadius() const {
-  return 0.5f * std::sqrt(width_ * width_ + height_ * height_);
+void TGLPlane::SetWidth(float v) {
+  if (v != width_) {
+    width_ = v;
+    StructureChanged();
+  }
+}
+void TGLPlane::SetHeight(float v) {
+  if (v != height_) {
+    height_ = v;
+    StructureChanged();
+  }
+}
+void TGLPlane::SetXTiles(float v) {
+  if (v != xTiles_) {
+    xTiles_ = v;
+    StructureChanged();
+  }
+}
+void TGLPlane::SetYTiles(float v) {
+  if (v != yTiles_) {
+    yTiles_ = v;
+    StructureChanged();
+  }
 }
 
-bool TGLPlane::RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
-                                TVector* intersectPoint, TVector* intersectNormal) {
+float TGLPlane::BoundingRadius() const { return 0.5f * std::sqrt(width_ * width_ + height_ * height_); }
+
+bool TGLPlane::RayCastIntersect(const TVector& rayStart, const TVector& rayVector, TVector* intersectPoint,
+                                TVector* intersectNormal) {
   TLocalRay ray = ToLocal(*this, rayStart, rayVector);
   bool fromFront = ray.Start.Z >= 0 && ray.Vector.Z < 0;
   bool fromBehind = ray.Start.Z < 0 && ray.Vector.Z > 0;
@@ -76,16 +91,31 @@ bool TGLPlane::RayCastIntersect(const TVector& rayStart, const TVector& rayVecto
 // ---------------------------------------------------------------------------------------
 // Cube
 
-void TGLCube::SetCubeWidth(float v) { if (v != width_) { width_ = v; StructureChanged(); } }
-void TGLCube::SetCubeHeight(float v) { if (v != height_) { height_ = v; StructureChanged(); } }
-void TGLCube::SetCubeDepth(float v) { if (v != depth_) { depth_ = v; StructureChanged(); } }
+void TGLCube::SetCubeWidth(float v) {
+  if (v != width_) {
+    width_ = v;
+    StructureChanged();
+  }
+}
+void TGLCube::SetCubeHeight(float v) {
+  if (v != height_) {
+    height_ = v;
+    StructureChanged();
+  }
+}
+void TGLCube::SetCubeDepth(float v) {
+  if (v != depth_) {
+    depth_ = v;
+    StructureChanged();
+  }
+}
 
 float TGLCube::BoundingRadius() const {
   return 0.5f * std::sqrt(width_ * width_ + height_ * height_ + depth_ * depth_);
 }
 
-bool TGLCube::RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
-                               TVector* intersectPoint, TVector* intersectNormal) {
+bool TGLCube::RayCastIntersect(const TVector& rayStart, const TVector& rayVector, TVector* intersectPoint,
+                               TVector* intersectNormal) {
   TLocalRay ray = ToLocal(*this, rayStart, rayVector);
   const float size[3] = {width_, height_, depth_};
   // Face normals in the order +X, +Y, +Z, -X, -Y, -Z; a ray running along a normal
@@ -114,26 +144,49 @@ bool TGLCube::RayCastIntersect(const TVector& rayStart, const TVector& rayVector
 // ---------------------------------------------------------------------------------------
 // Cylinder
 
-void TGLCylinder::SetHeight(float v) { if (v != height_) { height_ = v; StructureChanged(); } }
+void TGLCylinder::SetHeight(float v) {
+  if (v != height_) {
+    height_ = v;
+    StructureChanged();
+  }
+}
 void TGLCylinder::SetTopRadius(float v) {
-  if (v != topRadius_) { topRadius_ = v; StructureChanged(); }
+  if (v != topRadius_) {
+    topRadius_ = v;
+    StructureChanged();
+  }
 }
 void TGLCylinder::SetBottomRadius(float v) {
-  if (v != bottomRadius_) { bottomRadius_ = v; StructureChanged(); }
+  if (v != bottomRadius_) {
+    bottomRadius_ = v;
+    StructureChanged();
+  }
 }
 void TGLCylinder::SetSlices(int v) {
   v = std::max(3, v);
-  if (v != slices_) { slices_ = v; StructureChanged(); }
+  if (v != slices_) {
+    slices_ = v;
+    StructureChanged();
+  }
 }
 void TGLCylinder::SetStacks(int v) {
   v = std::max(1, v);
-  if (v != stacks_) { stacks_ = v; StructureChanged(); }
+  if (v != stacks_) {
+    stacks_ = v;
+    StructureChanged();
+  }
 }
 void TGLCylinder::SetParts(TSetOf<TCylinderPart> v) {
-  if (!(v == parts_)) { parts_ = v; StructureChanged(); }
+  if (!(v == parts_)) {
+    parts_ = v;
+    StructureChanged();
+  }
 }
 void TGLCylinder::SetNormals(TNormalSmoothing v) {
-  if (v != normals_) { normals_ = v; StructureChanged(); }
+  if (v != normals_) {
+    normals_ = v;
+    StructureChanged();
+  }
 }
 
 float TGLCylinder::BoundingRadius() const {
@@ -141,8 +194,8 @@ float TGLCylinder::BoundingRadius() const {
   return std::sqrt(r * r + 0.25f * height_ * height_);
 }
 
-bool TGLCylinder::RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
-                                   TVector* intersectPoint, TVector* intersectNormal) {
+bool TGLCylinder::RayCastIntersect(const TVector& rayStart, const TVector& rayVector, TVector* intersectPoint,
+                                   TVector* intersectNormal) {
   TLocalRay ray = ToLocal(*this, rayStart, rayVector);
   const TVector& s = ray.Start;
   const TVector& d = ray.Vector;
@@ -210,7 +263,10 @@ bool TGLCylinder::RayCastIntersect(const TVector& rayStart, const TVector& rayVe
 
 void TGLLines::SetDivision(int v) {
   v = std::max(1, v);
-  if (v != division_) { division_ = v; StructureChanged(); }
+  if (v != division_) {
+    division_ = v;
+    StructureChanged();
+  }
 }
 
 void TGLLines::AddNode(float x, float y, float z) {
@@ -229,7 +285,10 @@ void TGLLines::ClearNodes() {
 }
 
 void TGLLines::SetNodeSize(float v) {
-  if (v != nodeSize_) { nodeSize_ = v; StructureChanged(); }
+  if (v != nodeSize_) {
+    nodeSize_ = v;
+    StructureChanged();
+  }
 }
 
 float TGLLines::BoundingRadius() const {
@@ -241,22 +300,29 @@ float TGLLines::BoundingRadius() const {
 // ---------------------------------------------------------------------------------------
 // Camera and light
 
-TGLCamera::TGLCamera(TGLScene* scene) : TGLBaseSceneObject(scene) {
-  Direction.SetVector({0, 0, -1, 0});
-}
+TGLCamera::TGLCamera(TGLScene* scene) : TGLBaseSceneObject(scene) { Direction.SetVector({0, 0, -1, 0}); }
 
 void TGLCamera::SetFocalLength(float v) {
   if (v <= 0) v = 1;
-  if (v != focalLength_) { focalLength_ = v; NotifyChange(); }
+  if (v != focalLength_) {
+    focalLength_ = v;
+    NotifyChange();
+  }
 }
 
 void TGLCamera::SetDepthOfView(float v) {
-  if (v != depthOfView_) { depthOfView_ = v; NotifyChange(); }
+  if (v != depthOfView_) {
+    depthOfView_ = v;
+    NotifyChange();
+  }
 }
 
 void TGLCamera::SetNearPlaneBias(float v) {
   if (v <= 0) v = 1;
-  if (v != nearPlaneBias_) { nearPlaneBias_ = v; NotifyChange(); }
+  if (v != nearPlaneBias_) {
+    nearPlaneBias_ = v;
+    NotifyChange();
+  }
 }
 
 TGLLightSource::TGLLightSource(TGLScene* scene) : TGLBaseSceneObject(scene) {

@@ -26,9 +26,7 @@ class TGLDummyCube : public TGLBaseSceneObject {
  public:
   explicit TGLDummyCube(TGLScene* scene) : TGLBaseSceneObject(scene) {}
   float CubeSize = 1;  // design-time outline only, nothing is drawn at run time
-  bool RayCastIntersect(const TVector&, const TVector&, TVector*, TVector*) override {
-    return false;
-  }
+  bool RayCastIntersect(const TVector&, const TVector&, TVector*, TVector*) override { return false; }
   TRayBounds RayCastBounds() const override { return TRayBounds::None; }
   float BoundingRadius() const override { return -1; }
 };
@@ -46,8 +44,8 @@ class TGLPlane : public TGLCustomSceneObject {
   void SetXTiles(float v);
   void SetYTiles(float v);
 
-  bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
-                        TVector* intersectPoint, TVector* intersectNormal) override;
+  bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector, TVector* intersectPoint,
+                        TVector* intersectNormal) override;
   TRayBounds RayCastBounds() const override { return TRayBounds::Geometry; }
   float BoundingRadius() const override;
   void BuildList(TGLRenderContext& context) override;
@@ -68,8 +66,8 @@ class TGLCube : public TGLCustomSceneObject {
   void SetCubeHeight(float v);
   void SetCubeDepth(float v);
 
-  bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
-                        TVector* intersectPoint, TVector* intersectNormal) override;
+  bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector, TVector* intersectPoint,
+                        TVector* intersectNormal) override;
   TRayBounds RayCastBounds() const override { return TRayBounds::Geometry; }
   float BoundingRadius() const override;
   void BuildList(TGLRenderContext& context) override;
@@ -101,8 +99,8 @@ class TGLCylinder : public TGLCustomSceneObject {
   void SetParts(TSetOf<TCylinderPart> v);
   void SetNormals(TNormalSmoothing v);
 
-  bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
-                        TVector* intersectPoint, TVector* intersectNormal) override;
+  bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector, TVector* intersectPoint,
+                        TVector* intersectNormal) override;
   TRayBounds RayCastBounds() const override { return TRayBounds::Geometry; }
   float BoundingRadius() const override;
   void BuildList(TGLRenderContext& context) override;
@@ -160,9 +158,7 @@ class TGLCamera : public TGLBaseSceneObject {
   void SetNearPlaneBias(float v);
   TGLCameraStyle CameraStyle = csPerspective;
 
-  bool RayCastIntersect(const TVector&, const TVector&, TVector*, TVector*) override {
-    return false;
-  }
+  bool RayCastIntersect(const TVector&, const TVector&, TVector*, TVector*) override { return false; }
   TRayBounds RayCastBounds() const override { return TRayBounds::None; }
   float BoundingRadius() const override { return -1; }
 
@@ -188,9 +184,7 @@ class TGLLightSource : public TGLBaseSceneObject {
   float SpotCutOff = 180;
   float SpotExponent = 0;
 
-  bool RayCastIntersect(const TVector&, const TVector&, TVector*, TVector*) override {
-    return false;
-  }
+  bool RayCastIntersect(const TVector&, const TVector&, TVector*, TVector*) override { return false; }
   TRayBounds RayCastBounds() const override { return TRayBounds::None; }
   float BoundingRadius() const override { return -1; }
 };

@@ -95,8 +95,7 @@ namespace {
 
 bool SphereInFrustum(const TGLRenderContext& context, const TVector& centre, float radius) {
   for (const TVector& plane : context.View.Planes)
-    if (plane.X * centre.X + plane.Y * centre.Y + plane.Z * centre.Z + plane.W < -radius)
-      return false;
+    if (plane.X * centre.X + plane.Y * centre.Y + plane.Z * centre.Z + plane.W < -radius) return false;
   return true;
 }
 
@@ -155,9 +154,11 @@ void RenderObject(TGLBaseSceneObject& object, TGLRenderContext& context, size_t 
   if (object.ObjectStyle.NoDepthTest) context.DepthWanted = false;
   RenderOwn(object, context);
   if (object.Count() > 0) {
-    RenderChildren([&](std::vector<TGLBaseSceneObject*>& list) {
-      OrderChildrenForRender(object, context.Sorting, context.CameraPosition, list);
-    }, context, depth);
+    RenderChildren(
+        [&](std::vector<TGLBaseSceneObject*>& list) {
+          OrderChildrenForRender(object, context.Sorting, context.CameraPosition, list);
+        },
+        context, depth);
   }
   context.DepthWanted = savedDepth;
 }
@@ -178,9 +179,11 @@ void RenderSceneTree(TGLScene& scene, TGLRenderContext& context) {
   RenderOwn(root, context);
   scene.DrawIndex().Collect(root, context.View, context.InView);
   context.TopLevelTaken = static_cast<int>(context.InView.size());
-  RenderChildren([&](std::vector<TGLBaseSceneObject*>& list) {
-    OrderSiblingsForRender(context.InView, context.Sorting, context.CameraPosition, list);
-  }, context, 0);
+  RenderChildren(
+      [&](std::vector<TGLBaseSceneObject*>& list) {
+        OrderSiblingsForRender(context.InView, context.Sorting, context.CameraPosition, list);
+      },
+      context, 0);
   context.DepthWanted = savedDepth;
 }
 
@@ -201,11 +204,13 @@ static_assert(int(TBlendState::Modulate) == bmModulate && int(TBlendState::Alpha
 static_assert(int(TTextureEnv::Replace) == tmReplace && int(TTextureEnv::Decal) == tmDecal,
               "the backend's texture environments follow the texture modes");
 static_assert(int(TTextureMinFilter::LinearMipmapLinear) == miLinearMipmapLinear &&
-              int(TTextureMagFilter::Linear) == maLinear, "the backend's filters follow ours");
+                  int(TTextureMagFilter::Linear) == maLinear,
+              "the backend's filters follow ours");
 
 TGLTexture::~TGLTexture() {
   // Without its renderer there is nothing to delete from (it went with the window).
-  if (handle_ != 0 && renderer_ != nullptr && renderer_ == LiveRenderer() && renderer_->Serial() == rendererSerial_)
+  if (handle_ != 0 && renderer_ != nullptr && renderer_ == LiveRenderer() &&
+      renderer_->Serial() == rendererSerial_)
     renderer_->DeleteTexture(handle_);
 }
 
@@ -233,8 +238,9 @@ void TGLTexture::Upload(TRenderBackend& renderer) {
   const TTexels& t = Texels();
   if (t.Width <= 0 || t.Height <= 0) return;  // zero-size images are not uploaded
   const int maxSize = renderer.MaxTextureSize();
-  TTextureUpload upload = BuildTextureUpload(t.Width, t.Height, t.Rgba.data(), TexturePowerOfTwo(t.Width, maxSize),
-                                             TexturePowerOfTwo(t.Height, maxSize), MinFilterNeedsMipmaps(minFilter_));
+  TTextureUpload upload =
+      BuildTextureUpload(t.Width, t.Height, t.Rgba.data(), TexturePowerOfTwo(t.Width, maxSize),
+                         TexturePowerOfTwo(t.Height, maxSize), MinFilterNeedsMipmaps(minFilter_));
   upload.MinFilter = static_cast<TTextureMinFilter>(minFilter_);
   upload.MagFilter = static_cast<TTextureMagFilter>(magFilter_);
   handle_ = renderer.UploadTexture(handle_, upload);
@@ -279,14 +285,11 @@ void TGLCube::BuildList(TGLRenderContext& context) {
   // +Z, -Z, +Y, -Y, +X, -X; counter-clockwise seen from outside; texture (0,0) (1,0)
   // (1,1) (0,1) on each face's corners in order.
   const float corners[6][4][3] = {
-      {{-x, -y, z}, {x, -y, z}, {x, y, z}, {-x, y, z}},
-      {{x, -y, -z}, {-x, -y, -z}, {-x, y, -z}, {x, y, -z}},
-      {{-x, y, z}, {x, y, z}, {x, y, -z}, {-x, y, -z}},
-      {{-x, -y, -z}, {x, -y, -z}, {x, -y, z}, {-x, -y, z}},
-      {{x, -y, z}, {x, -y, -z}, {x, y, -z}, {x, y, z}},
-      {{-x, -y, -z}, {-x, -y, z}, {-x, y, z}, {-x, y, -z}}};
-  const TVector normals[6] = {{0, 0, 1, 0}, {0, 0, -1, 0}, {0, 1, 0, 0},
-                              {0, -1, 0, 0}, {1, 0, 0, 0}, {-1, 0, 0, 0}};
+      {{-x, -y, z}, {x, -y, z}, {x, y, z}, {-x, y, z}}, {{x, -y, -z}, {-x, -y, -z}, {-x, y, -z}, {x, y, -z}},
+      {{-x, y, z}, {x, y, z}, {x, y, -z}, {-x, y, -z}}, {{-x, -y, -z}, {x, -y, -z}, {x, -y, z}, {-x, -y, z}},
+      {{x, -y, z}, {x, -y, -z}, {x, y, -z}, {x, y, z}}, {{-x, -y, -z}, {-x, -y, z}, {-x, y, z}, {-x, y, -z}}};
+  const TVector normals[6] = {{0, 0, 1, 0},  {0, 0, -1, 0}, {0, 1, 0, 0},
+                              {0, -1, 0, 0}, {1, 0, 0, 0},  {-1, 0, 0, 0}};
   const float st[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
   TRenderVertex* v = context.Vertices(24);
   for (int f = 0; f < 6; ++f)
@@ -368,9 +371,12 @@ void TGLLines::BuildList(TGLRenderContext& context) {
     int k = 0;
     for (int i = 0; i < NodeCount(); ++i) {
       const TVector& n = Node(i);
-      Put(v[k++], n.X - s, n.Y, n.Z, none, 0, 0); Put(v[k++], n.X + s, n.Y, n.Z, none, 0, 0);
-      Put(v[k++], n.X, n.Y - s, n.Z, none, 0, 0); Put(v[k++], n.X, n.Y + s, n.Z, none, 0, 0);
-      Put(v[k++], n.X, n.Y, n.Z - s, none, 0, 0); Put(v[k++], n.X, n.Y, n.Z + s, none, 0, 0);
+      Put(v[k++], n.X - s, n.Y, n.Z, none, 0, 0);
+      Put(v[k++], n.X + s, n.Y, n.Z, none, 0, 0);
+      Put(v[k++], n.X, n.Y - s, n.Z, none, 0, 0);
+      Put(v[k++], n.X, n.Y + s, n.Z, none, 0, 0);
+      Put(v[k++], n.X, n.Y, n.Z - s, none, 0, 0);
+      Put(v[k++], n.X, n.Y, n.Z + s, none, 0, 0);
     }
     context.Renderer->Draw(TPrimitive::Lines, v, k, false);
   }

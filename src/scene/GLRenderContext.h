@@ -16,7 +16,7 @@ struct TGLRenderContext {
   TRenderBackend* Renderer = nullptr;  // the window's, set for each paint
   TVector CameraPosition{0, 0, 0, 1};
   TMatrix ViewMatrix = TMatrix::Identity();  // world -> eye
-  TViewVolume View;                           // world planes and corners of the frustum
+  TViewVolume View;                          // world planes and corners of the frustum
   bool Culling = false;
   TGLObjectsSorting Sorting = osRenderBlendedLast;
   int MaxTextureSize = 1024;

@@ -18,9 +18,7 @@ namespace {
 class TGLSceneRootObject : public TGLBaseSceneObject {
  public:
   explicit TGLSceneRootObject(TGLScene* scene) : TGLBaseSceneObject(scene) {}
-  bool RayCastIntersect(const TVector&, const TVector&, TVector*, TVector*) override {
-    return false;
-  }
+  bool RayCastIntersect(const TVector&, const TVector&, TVector*, TVector*) override { return false; }
   TRayBounds RayCastBounds() const override { return TRayBounds::None; }
   float BoundingRadius() const override { return -1; }
 };
@@ -31,9 +29,21 @@ class TGLSceneRootObject : public TGLBaseSceneObject {
 // Coordinates
 
 // Direction and Up are written over the frame the owed rolls leave (Read makes them).
-void TGLCoordinates::SetX(float x) { Read(); v_.X = x; Changed(); }
-void TGLCoordinates::SetY(float y) { Read(); v_.Y = y; Changed(); }
-void TGLCoordinates::SetZ(float z) { Read(); v_.Z = z; Changed(); }
+void TGLCoordinates::SetX(float x) {
+  Read();
+  v_.X = x;
+  Changed();
+}
+void TGLCoordinates::SetY(float y) {
+  Read();
+  v_.Y = y;
+  Changed();
+}
+void TGLCoordinates::SetZ(float z) {
+  Read();
+  v_.Z = z;
+  Changed();
+}
 
 void TGLCoordinates::SetVector(const TVector& v) {
   // A position or scale written with the bits it has changes nothing (Direction and Up are
@@ -112,8 +122,7 @@ void TGLBaseSceneObject::Free() {
   if (parent_ == nullptr) throw std::logic_error("The scene's root object cannot be freed");
   TGLBaseSceneObject* parent = parent_;
   auto& list = parent->children_;
-  auto it = std::find_if(list.begin(), list.end(),
-                         [this](const auto& c) { return c.get() == this; });
+  auto it = std::find_if(list.begin(), list.end(), [this](const auto& c) { return c.get() == this; });
   assert(it != list.end() && "scene object missing from its parent's children");
   std::unique_ptr<TGLBaseSceneObject> self = std::move(*it);
   list.erase(it);
@@ -160,8 +169,7 @@ void TGLScene::AddListener(TGLSceneChangeListener* listener) {
 }
 
 void TGLScene::RemoveListener(TGLSceneChangeListener* listener) {
-  listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener),
-                   listeners_.end());
+  listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
 }
 
 void TGLScene::NotifyChange() {

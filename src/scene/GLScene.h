@@ -55,8 +55,7 @@ class TGLCoordinates {
 
  private:
   friend class TGLBaseSceneObject;
-  TGLCoordinates(TGLBaseSceneObject* owner, TRole role, TVector v)
-      : owner_(owner), role_(role), v_(v) {}
+  TGLCoordinates(TGLBaseSceneObject* owner, TRole role, TVector v) : owner_(owner), role_(role), v_(v) {}
   void Changed();
   // The vector, after the owner made the rolls it owes (Direction and Up).
   const TVector& Read() const;
@@ -140,8 +139,7 @@ class TGLBaseSceneObject {
   virtual void StructureChanged() {
     rayRadiusValid_ = false;
     // A leaf that is never hit and never drawn adds nothing to any bounds.
-    if (!(children_.empty() && RayCastBounds() == TRayBounds::None && BoundingRadius() < 0 &&
-          !showAxes_))
+    if (!(children_.empty() && RayCastBounds() == TRayBounds::None && BoundingRadius() < 0 && !showAxes_))
       InvalidateSubtreeBounds();
     NotifyChange();
   }
@@ -149,8 +147,8 @@ class TGLBaseSceneObject {
   // --- per-kind behaviour ---
   // Tests the ray (world coordinates; direction expected of unit length for the default
   // sphere test); on a hit fills point and normal in world coordinates.
-  virtual bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
-                                TVector* intersectPoint, TVector* intersectNormal);
+  virtual bool RayCastIntersect(const TVector& rayStart, const TVector& rayVector, TVector* intersectPoint,
+                                TVector* intersectNormal);
   // Where the hits of RayCastIntersect can lie, so that the scene's ray cast can skip
   // objects (and whole subtrees) whose sphere the ray misses. A kind that overrides
   // RayCastIntersect must override this too.
@@ -173,9 +171,7 @@ class TGLBaseSceneObject {
   // (radius negative: nothing draws; infinite: axes shown without geometry). Walks the
   // subtree; the scene's draw index keeps the result.
   void SubtreeDrawBounds(TVector& centre, float& radius);
-  const std::vector<std::unique_ptr<TGLBaseSceneObject>>& ChildList() const {
-    return children_;
-  }
+  const std::vector<std::unique_ptr<TGLBaseSceneObject>>& ChildList() const { return children_; }
   // Counts for the blended-last render order.
   virtual bool Blended() const { return false; }
   // Radius of a sphere about the local origin holding the geometry, in local units;
@@ -209,8 +205,8 @@ class TGLBaseSceneObject {
   // From now on the scene's progress reaches this object's DoProgress.
   void WantProgress();
   // Sphere test shared by the kinds without a test of their own.
-  bool SphereRayCast(const TVector& rayStart, const TVector& rayVector,
-                     TVector* intersectPoint, TVector* intersectNormal);
+  bool SphereRayCast(const TVector& rayStart, const TVector& rayVector, TVector* intersectPoint,
+                     TVector* intersectNormal);
 
  private:
   friend class TGLCoordinates;
@@ -282,8 +278,13 @@ inline const TVector& TGLCoordinates::Read() const {
 // Reduces an angle in degrees to -180..180 the way stored angles are kept.
 float NormalizeDegAngle(float degrees);
 
-enum TGLObjectsSorting { osInherited, osNone, osRenderFarthestFirst, osRenderBlendedLast,
-                         osRenderNearestFirst };
+enum TGLObjectsSorting {
+  osInherited,
+  osNone,
+  osRenderFarthestFirst,
+  osRenderBlendedLast,
+  osRenderNearestFirst
+};
 enum TGLVisibilityCulling { vcInherited, vcNone, vcObjectBased, vcHierarchical };
 
 // Receives the scene's change notifications (the viewers' render buffers).
@@ -319,16 +320,14 @@ class TGLScene {
   // coordinates. Depth-first in child order, parents before children; on equal distances
   // the object found first wins; invisible subtrees are skipped.
   TGLBaseSceneObject* RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
-                                       TVector* intersectPoint = nullptr,
-                                       TVector* intersectNormal = nullptr);
+                                       TVector* intersectPoint = nullptr, TVector* intersectNormal = nullptr);
   // The same result through the ray index: only the top-level objects whose bounds the ray
   // meets are walked, nearest first. Hits farther than `maxDistance` from the start are
   // left out (a caller that only asks whether a given object is the nearest hit can stop
   // the walk behind it).
   TGLBaseSceneObject* RayCastIntersectIndexed(const TVector& rayStart, const TVector& rayVector,
                                               TVector* intersectPoint = nullptr,
-                                              TVector* intersectNormal = nullptr,
-                                              float maxDistance = 1e10f);
+                                              TVector* intersectNormal = nullptr, float maxDistance = 1e10f);
   const TRayIndex& RayIndex() const { return rayIndex_; }
   // The top-level objects the viewers draw, found by where they are (render walk).
   TDrawIndex& DrawIndex() { return drawIndex_; }
@@ -360,9 +359,8 @@ class TGLScene {
 };
 
 // Same as the scene's RayCastIntersect.
-inline TGLBaseSceneObject* CastRay(TGLScene& scene, const TVector& start,
-                                   const TVector& direction, TVector* point,
-                                   TVector* normal) {
+inline TGLBaseSceneObject* CastRay(TGLScene& scene, const TVector& start, const TVector& direction,
+                                   TVector* point, TVector* normal) {
   return scene.RayCastIntersect(start, direction, point, normal);
 }
 
@@ -379,12 +377,10 @@ T* NewChildObject(TGLBaseSceneObject* parent) {
 // The render order of `parent`'s visible children under `sorting` (osRenderBlendedLast:
 // non-blended in list order, then blended farthest from `cameraPosition` first).
 void OrderChildrenForRender(TGLBaseSceneObject& parent, TGLObjectsSorting sorting,
-                            const TVector& cameraPosition,
-                            std::vector<TGLBaseSceneObject*>& order);
+                            const TVector& cameraPosition, std::vector<TGLBaseSceneObject*>& order);
 // The same order for some of a parent's children, given in list order (the ones the draw
 // index found): their order among themselves is the one they have among all children.
-void OrderSiblingsForRender(const std::vector<TGLBaseSceneObject*>& siblings,
-                            TGLObjectsSorting sorting, const TVector& cameraPosition,
-                            std::vector<TGLBaseSceneObject*>& order);
+void OrderSiblingsForRender(const std::vector<TGLBaseSceneObject*>& siblings, TGLObjectsSorting sorting,
+                            const TVector& cameraPosition, std::vector<TGLBaseSceneObject*>& order);
 
 }  // namespace orr

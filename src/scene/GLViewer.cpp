@@ -124,7 +124,12 @@ void TGLSceneBuffer::SetupLights(TRenderBackend& renderer, const TMatrix& view) 
         TVector d = light->AbsoluteDirection();
         pos = {-d.X, -d.Y, -d.Z, 0};
       }
-      auto copy4 = [](float* to, const TVector& v) { to[0] = v.X; to[1] = v.Y; to[2] = v.Z; to[3] = v.W; };
+      auto copy4 = [](float* to, const TVector& v) {
+        to[0] = v.X;
+        to[1] = v.Y;
+        to[2] = v.Z;
+        to[3] = v.W;
+      };
       copy4(l.Position, pos);
       copy4(l.Ambient, light->Ambient);
       copy4(l.Diffuse, light->Diffuse);
@@ -160,8 +165,8 @@ void TGLSceneBuffer::Render(TRenderBackend& renderer, int width, int height) {
   renderer.SetColorMask(colour);
   renderer.SetDepthMask(true);
   const bool clearColour = colour && !ContextOptions.Contains(roNoColorBufferClear);
-  const float background[4] = {((BackgroundColor >> 16) & 255) / 255.0f, ((BackgroundColor >> 8) & 255) / 255.0f,
-                               (BackgroundColor & 255) / 255.0f, 1};
+  const float background[4] = {((BackgroundColor >> 16) & 255) / 255.0f,
+                               ((BackgroundColor >> 8) & 255) / 255.0f, (BackgroundColor & 255) / 255.0f, 1};
   renderer.Clear(clearColour, true, ContextOptions.Contains(roStencilBuffer), background);
   if (camera_ == nullptr || listenedScene_ == nullptr) {
     renderer.SetColorMask(true);
@@ -225,8 +230,7 @@ void TGLSceneViewer::FramePresented() {
 
 std::string FpsText(const TGLSceneViewer& viewer, int decimals) {
   char text[64];
-  std::snprintf(text, sizeof text, "%.*f FPS", std::max(decimals, 0),
-                double(viewer.FramesPerSecond()));
+  std::snprintf(text, sizeof text, "%.*f FPS", std::max(decimals, 0), double(viewer.FramesPerSecond()));
   return text;
 }
 
@@ -236,8 +240,7 @@ bool ScreenPointToPlaneZ(TGLSceneViewer& viewer, float x, float y, float z, TVec
   TGLCamera* camera = viewer.Camera();
   if (camera == nullptr) return false;
   int w = std::max(viewer.Width, 1), h = std::max(viewer.Height, 1);
-  TMatrix vp = MatrixMultiply(CameraViewMatrix(*camera),
-                              ProjectionMatrix(PerspectiveFor(*camera, w, h)));
+  TMatrix vp = MatrixMultiply(CameraViewMatrix(*camera), ProjectionMatrix(PerspectiveFor(*camera, w, h)));
   TMatrix inverse = MatrixInvert(vp);
   TVector ndc{2 * x / w - 1, 2 * y / h - 1, -1, 1};
   TVector world = VectorTransform(ndc, inverse);

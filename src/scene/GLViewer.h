@@ -15,9 +15,17 @@
 
 namespace orr {
 
-enum TContextOption { roDoubleBuffer, roStencilBuffer, roRenderToWindow, roTwoSideLighting,
-                      roStereo, roDestinationAlpha, roNoColorBuffer, roNoColorBufferClear,
-                      roNoSwapBuffers };
+enum TContextOption {
+  roDoubleBuffer,
+  roStencilBuffer,
+  roRenderToWindow,
+  roTwoSideLighting,
+  roStereo,
+  roDestinationAlpha,
+  roNoColorBuffer,
+  roNoColorBufferClear,
+  roNoSwapBuffers
+};
 enum TGLColorDepth { cdDefault, cd8bits, cd16bits, cd24bits, cdFloat64bits, cdFloat128bits };
 enum TGLDepthPrecision { dpDefault, dp16bits, dp24bits, dp32bits };
 enum TVSyncMode { vsmSync, vsmNoSync };

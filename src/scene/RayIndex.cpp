@@ -16,8 +16,7 @@ void TRayIndex::CastEntry(TEntry& entry, TRayCastState& state) {
 }
 
 void TRayIndex::CastCell(std::int32_t cx, std::int32_t cy, TRayCastState& state) {
-  for (std::int32_t slot : CellAt(cx, cy))
-    CastEntry(entries_[static_cast<std::size_t>(slot)], state);
+  for (std::int32_t slot : CellAt(cx, cy)) CastEntry(entries_[static_cast<std::size_t>(slot)], state);
 }
 
 // The always list first (it holds the big objects, which often give a near hit early), then
@@ -27,12 +26,14 @@ void TRayIndex::CastCell(std::int32_t cx, std::int32_t cy, TRayCastState& state)
 void TRayIndex::Cast(TGLBaseSceneObject& root, TRayCastState& state) {
   Refresh(root);
   NewStamp();
-  for (std::size_t i = 0; i < always_.size(); ++i) CastEntry(entries_[static_cast<std::size_t>(always_[i])], state);
+  for (std::size_t i = 0; i < always_.size(); ++i)
+    CastEntry(entries_[static_cast<std::size_t>(always_[i])], state);
   if (columns_ <= 0 || rows_ <= 0) return;
 
   const double sx = state.Start.X, sy = state.Start.Y, vx = state.Vector.X, vy = state.Vector.Y;
   const double length = std::sqrt(static_cast<double>(state.VectorLength2));
-  if (!std::isfinite(sx) || !std::isfinite(sy) || !std::isfinite(vx) || !std::isfinite(vy) || !std::isfinite(length)) {
+  if (!std::isfinite(sx) || !std::isfinite(sy) || !std::isfinite(vx) || !std::isfinite(vy) ||
+      !std::isfinite(length)) {
     // A ray the walk cannot follow: test every listed object.
     for (std::int32_t x = 0; x < columns_; ++x)
       for (std::int32_t y = 0; y < rows_; ++y) CastCell(x, y, state);
@@ -40,7 +41,8 @@ void TRayIndex::Cast(TGLBaseSceneObject& root, TRayCastState& state) {
   }
   // Clip the ray (t >= 0) to the grid's rectangle.
   const double gx0 = originX_, gy0 = originY_;
-  const double gx1 = gx0 + static_cast<double>(columns_) * CellSide, gy1 = gy0 + static_cast<double>(rows_) * CellSide;
+  const double gx1 = gx0 + static_cast<double>(columns_) * CellSide,
+               gy1 = gy0 + static_cast<double>(rows_) * CellSide;
   double tIn = 0, tOut = std::numeric_limits<double>::infinity();
   auto slab = [&](double s, double v, double lo, double hi) {
     if (v == 0) return s >= lo && s <= hi;

@@ -17,11 +17,10 @@ namespace {
 
 // The render order of `count` siblings, child(i) being the i-th in list order.
 template <class TChild>
-void OrderForRender(int count, TChild child, TGLObjectsSorting sorting,
-                    const TVector& cameraPosition, std::vector<TGLBaseSceneObject*>& order) {
+void OrderForRender(int count, TChild child, TGLObjectsSorting sorting, const TVector& cameraPosition,
+                    std::vector<TGLBaseSceneObject*>& order) {
   order.clear();
-  if (sorting != osRenderBlendedLast && sorting != osRenderFarthestFirst &&
-      sorting != osRenderNearestFirst) {
+  if (sorting != osRenderBlendedLast && sorting != osRenderFarthestFirst && sorting != osRenderNearestFirst) {
     for (int i = 0; i < count; ++i)
       if (child(i)->Visible()) order.push_back(child(i));
     return;
@@ -54,17 +53,16 @@ void OrderForRender(int count, TChild child, TGLObjectsSorting sorting,
 }  // namespace
 
 void OrderChildrenForRender(TGLBaseSceneObject& parent, TGLObjectsSorting sorting,
-                            const TVector& cameraPosition,
-                            std::vector<TGLBaseSceneObject*>& order) {
-  OrderForRender(parent.Count(), [&parent](int i) { return parent.Children(i); }, sorting,
-                 cameraPosition, order);
+                            const TVector& cameraPosition, std::vector<TGLBaseSceneObject*>& order) {
+  OrderForRender(
+      parent.Count(), [&parent](int i) { return parent.Children(i); }, sorting, cameraPosition, order);
 }
 
-void OrderSiblingsForRender(const std::vector<TGLBaseSceneObject*>& siblings,
-                            TGLObjectsSorting sorting, const TVector& cameraPosition,
-                            std::vector<TGLBaseSceneObject*>& order) {
-  OrderForRender(static_cast<int>(siblings.size()), [&siblings](int i) { return siblings[i]; },
-                 sorting, cameraPosition, order);
+void OrderSiblingsForRender(const std::vector<TGLBaseSceneObject*>& siblings, TGLObjectsSorting sorting,
+                            const TVector& cameraPosition, std::vector<TGLBaseSceneObject*>& order) {
+  OrderForRender(
+      static_cast<int>(siblings.size()), [&siblings](int i) { return siblings[i]; }, sorting, cameraPosition,
+      order);
 }
 
 }  // namespace orr

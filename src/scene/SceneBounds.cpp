@@ -19,9 +19,7 @@ float TGLBaseSceneObject::RayCastRadius() {
     switch (RayCastBounds()) {
       case TRayBounds::None: rayRadius_ = -1; break;
       case TRayBounds::Unbounded: rayRadius_ = std::numeric_limits<float>::infinity(); break;
-      case TRayBounds::Geometry:
-        rayRadius_ = BoundingRadius() * AbsoluteMaxScale() * 1.01f + 1e-4f;
-        break;
+      case TRayBounds::Geometry: rayRadius_ = BoundingRadius() * AbsoluteMaxScale() * 1.01f + 1e-4f; break;
       case TRayBounds::ScaleSphere:
         rayRadius_ = VectorLength(VectorScale(Scale.v_, 0.5f)) * 1.01f + 1e-4f;
         break;

@@ -237,7 +237,8 @@ void TSceneGrid::Refresh(TGLBaseSceneObject& root) {
   if (!built_) return Rebuild(root);
   for (std::size_t i = 0; i < dirty_.size(); ++i) {
     const std::int32_t slot = dirty_[i];
-    if (entries_[static_cast<std::size_t>(slot)].Object != nullptr && changes_[static_cast<std::size_t>(slot)].Dirty)
+    if (entries_[static_cast<std::size_t>(slot)].Object != nullptr &&
+        changes_[static_cast<std::size_t>(slot)].Dirty)
       Place(slot);
   }
   dirty_.clear();

@@ -28,8 +28,8 @@ class TGLBaseSceneObject;
 
 class TSceneGrid {
  public:
-  static constexpr float CellSide = 4;   // world units
-  static constexpr int BigSide = 8;      // cells; larger subtrees go to the always list
+  static constexpr float CellSide = 4;           // world units
+  static constexpr int BigSide = 8;              // cells; larger subtrees go to the always list
   static constexpr std::size_t MaxOutside = 64;  // objects outside the grid before it grows
 
   // The sphere a subtree is listed by: where rays can hit it, or where it can draw.
@@ -74,8 +74,8 @@ class TSceneGrid {
     return cells_[static_cast<std::size_t>(cx) * rows_ + cy];
   }
 
-  std::vector<TEntry> entries_;          // by slot; freed slots are reused
-  std::vector<std::int32_t> always_;     // slots every question includes
+  std::vector<TEntry> entries_;       // by slot; freed slots are reused
+  std::vector<std::int32_t> always_;  // slots every question includes
   std::int32_t columns_ = 0, rows_ = 0;
   float originX_ = 0, originY_ = 0;
   // Heights the spheres of the gridded entries reach (grown as they are listed); known
@@ -103,12 +103,12 @@ class TSceneGrid {
   TBounds bounds_;
   std::vector<TChangeState> changes_;
   std::vector<std::int32_t> freeSlots_;
-  std::vector<std::int32_t> dirty_;      // slots to re-list before the next question (NoteDirty)
+  std::vector<std::int32_t> dirty_;               // slots to re-list before the next question (NoteDirty)
   std::vector<std::vector<std::int32_t>> cells_;  // slots per cell, [cx * rows + cy]
-  std::size_t outside_ = 0;              // grid-sized objects in `always_` for lying outside
+  std::size_t outside_ = 0;                       // grid-sized objects in `always_` for lying outside
   bool built_ = false;
   std::uint64_t nextOrder_ = 1;
-  std::vector<std::uint32_t> seen_;      // stamp per slot: each object taken once
+  std::vector<std::uint32_t> seen_;  // stamp per slot: each object taken once
   std::uint32_t stamp_ = 0;
 };
 

@@ -15,8 +15,7 @@
 namespace orr {
 
 bool TGLBaseSceneObject::RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
-                                          TVector* intersectPoint,
-                                          TVector* intersectNormal) {
+                                          TVector* intersectPoint, TVector* intersectNormal) {
   return SphereRayCast(rayStart, rayVector, intersectPoint, intersectNormal);
 }
 
@@ -37,8 +36,7 @@ bool TGLBaseSceneObject::SphereRayCast(const TVector& rayStart, const TVector& r
   float t = (-b - root) / a;
   if (t < 0) t = (-b + root) / a;  // the start lies inside: the exit point
   if (t < 0) return false;
-  TVector p{rayStart.X + t * rayVector.X, rayStart.Y + t * rayVector.Y,
-            rayStart.Z + t * rayVector.Z, 1};
+  TVector p{rayStart.X + t * rayVector.X, rayStart.Y + t * rayVector.Y, rayStart.Z + t * rayVector.Z, 1};
   if (intersectPoint) *intersectPoint = p;
   if (intersectNormal) {
     TVector n = VectorNormalize(VectorSubtract(p, centre));
@@ -47,7 +45,6 @@ bool TGLBaseSceneObject::SphereRayCast(const TVector& rayStart, const TVector& r
   }
   return true;
 }
-
 
 namespace {
 
@@ -101,10 +98,8 @@ void VisitChildren(TGLBaseSceneObject& obj, TRayCastState& state) {
 
 void RayCastTopLevel(TGLBaseSceneObject& object, TRayCastState& state) { Visit(object, state); }
 
-TGLBaseSceneObject* TGLScene::RayCastIntersect(const TVector& rayStart,
-                                               const TVector& rayVector,
-                                               TVector* intersectPoint,
-                                               TVector* intersectNormal) {
+TGLBaseSceneObject* TGLScene::RayCastIntersect(const TVector& rayStart, const TVector& rayVector,
+                                               TVector* intersectPoint, TVector* intersectNormal) {
   TRayCastState state;
   state.Start = {rayStart.X, rayStart.Y, rayStart.Z, 1};
   state.Vector = {rayVector.X, rayVector.Y, rayVector.Z, 0};
@@ -117,10 +112,8 @@ TGLBaseSceneObject* TGLScene::RayCastIntersect(const TVector& rayStart,
   return state.Best;
 }
 
-TGLBaseSceneObject* TGLScene::RayCastIntersectIndexed(const TVector& rayStart,
-                                                      const TVector& rayVector,
-                                                      TVector* intersectPoint,
-                                                      TVector* intersectNormal,
+TGLBaseSceneObject* TGLScene::RayCastIntersectIndexed(const TVector& rayStart, const TVector& rayVector,
+                                                      TVector* intersectPoint, TVector* intersectNormal,
                                                       float maxDistance) {
   TRayCastState state;
   state.Start = {rayStart.X, rayStart.Y, rayStart.Z, 1};

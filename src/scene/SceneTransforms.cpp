@@ -29,8 +29,7 @@ void TGLBaseSceneObject::CoupleDirectionUp(bool directionChanged) {
   TVector& dir = Direction.v_;
   TVector& up = Up.v_;
   TVector& changed = directionChanged ? dir : up;
-  if (VectorLength(changed) == 0)
-    changed = directionChanged ? TVector{0, 0, 1, 0} : TVector{0, 1, 0, 0};
+  if (VectorLength(changed) == 0) changed = directionChanged ? TVector{0, 0, 1, 0} : TVector{0, 1, 0, 0};
   changed = VectorNormalize(changed);
   changed.W = 0;
   TVector right = VectorCross(dir, up);
@@ -184,7 +183,8 @@ void TGLBaseSceneObject::InvalidateTransform(TChange change) {
   // Every absolute matrix below depends on this one.
   if (absoluteValid_ || inverseValid_) {
     absoluteValid_ = inverseValid_ = false;
-    for (auto& child : children_) child->InvalidateTransform(change == TChange::Shape ? TChange::Shape : TChange::Carried);
+    for (auto& child : children_)
+      child->InvalidateTransform(change == TChange::Shape ? TChange::Shape : TChange::Carried);
   }
 }
 
@@ -207,8 +207,7 @@ const TMatrix& TGLBaseSceneObject::LocalMatrix() {
 const TMatrix& TGLBaseSceneObject::AbsoluteMatrix() {
   MakeOwedRolls();
   if (!absoluteValid_) {
-    absolute_ = parent_ != nullptr ? MatrixMultiply(LocalMatrix(), parent_->AbsoluteMatrix())
-                                   : LocalMatrix();
+    absolute_ = parent_ != nullptr ? MatrixMultiply(LocalMatrix(), parent_->AbsoluteMatrix()) : LocalMatrix();
     float s2 = 0;
     for (int i = 0; i < 3; ++i) s2 = std::max(s2, VectorDot(absolute_.Row[i], absolute_.Row[i]));
     absMaxScale_ = std::sqrt(s2);
@@ -226,7 +225,6 @@ const TMatrix& TGLBaseSceneObject::InvAbsoluteMatrix() {
   return inverse_;
 }
 
-
 float TGLBaseSceneObject::AbsoluteMaxScale() {
   AbsoluteMatrix();
   return absMaxScale_;
@@ -242,17 +240,11 @@ TVector TGLBaseSceneObject::AbsolutePosition() {
   return VectorTransform(origin, parent_->AbsoluteMatrix());
 }
 
-TVector TGLBaseSceneObject::AbsoluteDirection() {
-  return VectorNormalize(LocalToAbsolute({0, 0, 1, 0}));
-}
+TVector TGLBaseSceneObject::AbsoluteDirection() { return VectorNormalize(LocalToAbsolute({0, 0, 1, 0})); }
 
-TVector TGLBaseSceneObject::AbsoluteUp() {
-  return VectorNormalize(LocalToAbsolute({0, 1, 0, 0}));
-}
+TVector TGLBaseSceneObject::AbsoluteUp() { return VectorNormalize(LocalToAbsolute({0, 1, 0, 0})); }
 
-TVector TGLBaseSceneObject::LocalToAbsolute(const TVector& v) {
-  return VectorTransform(v, AbsoluteMatrix());
-}
+TVector TGLBaseSceneObject::LocalToAbsolute(const TVector& v) { return VectorTransform(v, AbsoluteMatrix()); }
 
 TVector TGLBaseSceneObject::AbsoluteToLocal(const TVector& v) {
   return VectorTransform(v, InvAbsoluteMatrix());

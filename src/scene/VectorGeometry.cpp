@@ -9,9 +9,7 @@
 
 namespace orr {
 
-bool VectorEquals(const TVector& a, const TVector& b) {
-  return std::memcmp(&a, &b, sizeof(TVector)) == 0;
-}
+bool VectorEquals(const TVector& a, const TVector& b) { return std::memcmp(&a, &b, sizeof(TVector)) == 0; }
 
 int RoundInt(float v) { return static_cast<int>(std::nearbyint(v)); }
 
@@ -55,8 +53,7 @@ TVector RotateVector(const TVector& v, const TVector& axis, float degrees) {
   double dot = kx * v.X + ky * v.Y + kz * v.Z;
   // Rodrigues: v c + (k x v) s + k (k.v)(1 - c)
   double cx = ky * v.Z - kz * v.Y, cy = kz * v.X - kx * v.Z, cz = kx * v.Y - ky * v.X;
-  return {float(v.X * c + cx * s + kx * dot * (1 - c)),
-          float(v.Y * c + cy * s + ky * dot * (1 - c)),
+  return {float(v.X * c + cx * s + kx * dot * (1 - c)), float(v.Y * c + cy * s + ky * dot * (1 - c)),
           float(v.Z * c + cz * s + kz * dot * (1 - c)), v.W};
 }
 
@@ -73,8 +70,8 @@ TMatrix MatrixMultiply(const TMatrix& a, const TMatrix& b) {
   TMatrix r;
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j)
-      r.Row[i][j] = a.Row[i][0] * b.Row[0][j] + a.Row[i][1] * b.Row[1][j] +
-                    a.Row[i][2] * b.Row[2][j] + a.Row[i][3] * b.Row[3][j];
+      r.Row[i][j] = a.Row[i][0] * b.Row[0][j] + a.Row[i][1] * b.Row[1][j] + a.Row[i][2] * b.Row[2][j] +
+                    a.Row[i][3] * b.Row[3][j];
   return r;
 }
 

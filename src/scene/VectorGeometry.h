@@ -27,7 +27,10 @@ inline TVector VectorAdd(const TVector& a, const TVector& b) {
 }
 // a += b, all four components.
 inline void AddVector(TVector& a, const TVector& b) {
-  a.X += b.X; a.Y += b.Y; a.Z += b.Z; a.W += b.W;
+  a.X += b.X;
+  a.Y += b.Y;
+  a.Z += b.Z;
+  a.W += b.W;
 }
 // Adds one scalar to each component.
 inline TVector VectorAdd(const TVector& v, float x, float y, float z, float w) {
@@ -41,16 +44,12 @@ inline TVector VectorScale(const TVector& v, float f) { return {v.X * f, v.Y * f
 bool VectorEquals(const TVector& a, const TVector& b);
 // Length and distance of the x, y, z parts.
 inline float VectorLength(const TVector& v) { return std::sqrt(v.X * v.X + v.Y * v.Y + v.Z * v.Z); }
-inline float VectorDistance(const TVector& a, const TVector& b) {
-  return VectorLength(VectorSubtract(a, b));
-}
+inline float VectorDistance(const TVector& a, const TVector& b) { return VectorLength(VectorSubtract(a, b)); }
 inline float VectorDistance2(const TVector& a, const TVector& b) {
   float dx = a.X - b.X, dy = a.Y - b.Y, dz = a.Z - b.Z;
   return dx * dx + dy * dy + dz * dz;
 }
-inline float VectorDot(const TVector& a, const TVector& b) {
-  return a.X * b.X + a.Y * b.Y + a.Z * b.Z;
-}
+inline float VectorDot(const TVector& a, const TVector& b) { return a.X * b.X + a.Y * b.Y + a.Z * b.Z; }
 // Cross product of the x, y, z parts; w = 0.
 inline TVector VectorCross(const TVector& a, const TVector& b) {
   return {a.Y * b.Z - a.Z * b.Y, a.Z * b.X - a.X * b.Z, a.X * b.Y - a.Y * b.X, 0};

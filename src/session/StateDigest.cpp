@@ -121,8 +121,8 @@ TStateDigest GameStateDigest() {
       Spawn(others, entity);
     }
   }
-  return {seed.Value(),   position.Value(), state.Value(), inventory.Value(), camera.Value(),
-          cells,          npcs.Value(),     items.Value(), others.Value()};
+  return {seed.Value(), position.Value(), state.Value(), inventory.Value(), camera.Value(),
+          cells,        npcs.Value(),     items.Value(), others.Value()};
 }
 
 }  // namespace orr

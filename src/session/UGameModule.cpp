@@ -141,11 +141,16 @@ void SetUpSession() {
   SpawnEntities();
   AddPlayerRecord();
   TPanel* panel = OfferedGamePanel();
-  if (panel == nullptr) LogEvent("ERROR: No game panel is offered for the player's view; the game runs unseen");
+  if (panel == nullptr)
+    LogEvent("ERROR: No game panel is offered for the player's view; the game runs unseen");
   PlayerRecords.back()->CreateLocalPlayer(panel);
   TLocalPlayer* player = PlayerRecords.back()->Player;
-  player->Keys = {.Forward = VK_UP, .Back = VK_DOWN, .TurnLeft = VK_LEFT, .TurnRight = VK_RIGHT,
-                  .Fire = VK_SPACE, .Use = VK_RETURN};
+  player->Keys = {.Forward = VK_UP,
+                  .Back = VK_DOWN,
+                  .TurnLeft = VK_LEFT,
+                  .TurnRight = VK_RIGHT,
+                  .Fire = VK_SPACE,
+                  .Use = VK_RETURN};
   StartSessionRecording(mapFile, seed);
   GameHalted = false;
 }

@@ -19,7 +19,8 @@ std::vector<std::string> RunWindow(int width, int height, std::vector<std::strin
   auto backend = std::make_unique<THeadlessBackend>(width, height);
   backend->Fonts = fonts.empty() ? std::vector<std::string>{"DejaVu Sans"} : fonts;
   THeadlessBackend* raw = backend.get();
-  std::vector<TCreationStep> steps = {MainModuleStep(), [](TApplication& app) { app.CreateForm(FGameInterface); }};
+  std::vector<TCreationStep> steps = {MainModuleStep(),
+                                      [](TApplication& app) { app.CreateForm(FGameInterface); }};
   steps.push_back([raw, during, postQuit](TApplication& app) {
     if (during) app.Queue(during);
     if (postQuit) raw->PostQuit();
@@ -66,7 +67,8 @@ TEST(GameInterface, PanelWidthRoundsHalvesToEven) {
 
 TEST(GameInterface, FontCheckIsCaseSensitiveAndExact) {
   auto found = RunWindow(1024, 768, {"Arial", "Courier New", "Courier New Bold"});
-  EXPECT_NE(std::find(found.begin(), found.end(), "Default font found in the system: Courier New"), found.end());
+  EXPECT_NE(std::find(found.begin(), found.end(), "Default font found in the system: Courier New"),
+            found.end());
   auto wrongCase = RunWindow(1024, 768, {"courier new", "Courier New Bold"});
   EXPECT_NE(std::find(wrongCase.begin(), wrongCase.end(), "WARNING! Default font not found: Courier New"),
             wrongCase.end());
@@ -131,13 +133,16 @@ TEST(GameInterface, EscapeHaltsTheGameAndEndsTheLoopOtherKeysDoNothing) {
   GameHalted = false;
   bool sawOtherKey = false;
   // No quit is queued: only Escape can end this loop.
-  RunWindow(1024, 768, {}, [&] {
-    int key = VK_SPACE;
-    FGameInterface->KeyDown(key);
-    sawOtherKey = !GameHalted && key == VK_SPACE;
-    key = VK_ESCAPE;
-    FGameInterface->KeyDown(key);
-  }, false);
+  RunWindow(
+      1024, 768, {},
+      [&] {
+        int key = VK_SPACE;
+        FGameInterface->KeyDown(key);
+        sawOtherKey = !GameHalted && key == VK_SPACE;
+        key = VK_ESCAPE;
+        FGameInterface->KeyDown(key);
+      },
+      false);
   EXPECT_TRUE(sawOtherKey);
   EXPECT_TRUE(GameHalted);
   GameHalted = false;

@@ -63,10 +63,12 @@ TEST(Program, LogStartsWithTheFiveMainModuleLinesInTheirFormat) {
   RunProgram(MakeBackend(TModalResult::Cancel, nullptr), MainAndFourProbes());
   auto lines = ReadLogFile();
   ASSERT_GE(lines.size(), 5u);
-  for (const auto& line : lines) EXPECT_THAT(line, ::testing::MatchesRegex("\\[[0-2][0-9]:[0-5][0-9]:[0-6][0-9]\\].*"));
+  for (const auto& line : lines)
+    EXPECT_THAT(line, ::testing::MatchesRegex("\\[[0-2][0-9]:[0-5][0-9]:[0-6][0-9]\\].*"));
   EXPECT_THAT(MessageOf(lines[0]),
               ::testing::MatchesRegex("Main module initialization begin, date [0-9]{4}-[0-9]{2}-[0-9]{2}"));
-  EXPECT_EQ(MessageOf(lines[1]), "Application: " + ExecutableFileName().substr(ExecutableFileName().rfind('/') + 1));
+  EXPECT_EQ(MessageOf(lines[1]),
+            "Application: " + ExecutableFileName().substr(ExecutableFileName().rfind('/') + 1));
   EXPECT_EQ(MessageOf(lines[2]), "Work folder set to " + ExpectedWorkFolder());
   EXPECT_EQ(MessageOf(lines[3]), "Exception hook set");
   EXPECT_EQ(MessageOf(lines[4]), "Main module initialized");

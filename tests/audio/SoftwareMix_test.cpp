@@ -67,11 +67,10 @@ TEST(SoftwareMix, VolumeAndPanScaleEachSide) {
     int ExpectedLeft, ExpectedRight;  // for a constant input of 20000 on both sides
   };
   const TCase cases[] = {
-      {0, 0, 20000, 20000},
-      {-600, 0, 10024, 10024},   // -6 dB is about one half
-      {0, 10000, 0, 20000},      // full right
-      {0, -2000, 20000, 2000},   // right side 20 dB down
-      {-10000, 0, 0, 0},         // silent
+      {0, 0, 20000, 20000},    {-600, 0, 10024, 10024},  // -6 dB is about one half
+      {0, 10000, 0, 20000},                              // full right
+      {0, -2000, 20000, 2000},                           // right side 20 dB down
+      {-10000, 0, 0, 0},                                 // silent
   };
   std::vector<int16_t> constant(64, 20000);
   const auto bytes = test::AsBytes(constant);
@@ -108,8 +107,8 @@ TEST(SoftwareMix, ConvertsRateChannelsAndSampleWidth) {
   mix.SetOutput(Format(44100, 2, 16), 64);
   TMixSource source = Source(mono8, Format(22050, 1, 8));
   auto out = Mix16(mix, {&source}, 8);
-  const int16_t expected[] = {0, 0, 0, 0, 16384, 16384, 16384, 16384, -16384, -16384, -16384, -16384,
-                              32512, 32512, 32512, 32512};
+  const int16_t expected[] = {0,      0,      0,      0,      16384, 16384, 16384, 16384,
+                              -16384, -16384, -16384, -16384, 32512, 32512, 32512, 32512};
   for (size_t i = 0; i < 16; ++i) EXPECT_EQ(out[i], expected[i]) << i;
   EXPECT_EQ(source.Position, 0u);  // 4 frames consumed, wrapped
 

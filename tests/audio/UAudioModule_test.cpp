@@ -59,8 +59,9 @@ TEST_F(AudioModuleTest, CreatesElevenIdleChannelsAndFreesThemWithTheLogLines) {
   EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 
   app.FreeComponent(DMAudioModule);
-  EXPECT_EQ(LogMessages(), (std::vector<std::string>{"10 audio channels created", "Music channel created",
-                                                     "10 audio channels destroyed", "Music channel destroyed"}));
+  EXPECT_EQ(LogMessages(),
+            (std::vector<std::string>{"10 audio channels created", "Music channel created",
+                                      "10 audio channels destroyed", "Music channel destroyed"}));
   for (auto* channel : AudioChannels) EXPECT_EQ(channel, nullptr);
   EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 }

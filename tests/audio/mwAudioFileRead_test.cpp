@@ -12,8 +12,8 @@ namespace orr {
 namespace {
 
 using test::AsBytes;
-using test::TScriptedStream;
 using test::TestSamples;
+using test::TScriptedStream;
 using test::WriteAudioFile;
 
 constexpr int64_t Second = StreamTimeUnitsPerSecond;
@@ -182,9 +182,9 @@ TEST(SeekTo, TargetsAreClampedToThePlayWindowAndTheDuration) {
     int64_t PlayStart, PlayLength, Target, Expected;
   };
   const TCase cases[] = {
-      {0, 0, 20 * Second, 10 * Second},         // past the duration
+      {0, 0, 20 * Second, 10 * Second},              // past the duration
       {Second, 2 * Second, 5 * Second, 3 * Second},  // past the play window
-      {Second, 0, Second / 2, Second},           // before the play start
+      {Second, 0, Second / 2, Second},               // before the play start
       {0, 0, 4 * Second, 4 * Second},
   };
   for (const auto& c : cases) {

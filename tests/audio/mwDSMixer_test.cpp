@@ -133,7 +133,8 @@ TEST_F(MixerTest, PropertiesHaveTheirDefaultsAndFrequencyIsClamped) {
   EXPECT_TRUE(mixer->Stereo());
   EXPECT_EQ(mixer->Level(), lPriority);
   EXPECT_EQ(mixer->SpeakerConfig(), 4u);
-  const std::pair<int, int> cases[] = {{50, 100}, {200000, 100000}, {100, 100}, {100000, 100000}, {44100, 44100}};
+  const std::pair<int, int> cases[] = {
+      {50, 100}, {200000, 100000}, {100, 100}, {100000, 100000}, {44100, 44100}};
   for (auto [set, stored] : cases) {
     mixer->SetFrequency(set);
     EXPECT_EQ(mixer->Frequency(), stored) << set;
@@ -234,8 +235,8 @@ TEST_F(MixerTest, GeometryFollowsTheFileFormat) {
       {22051, 2, 352816, 141126, 70560},  // 0.8 s is 70563.2 bytes: whole frames only
   };
   for (const auto& c : cases) {
-    auto path = WriteWav("g" + std::to_string(c.Rate) + ".wav", TestSamples(c.Rate, c.Channels), c.Rate,
-                         c.Channels);
+    auto path =
+        WriteWav("g" + std::to_string(c.Rate) + ".wav", TestSamples(c.Rate, c.Channels), c.Rate, c.Channels);
     TmwDSMixerChannel channel(mixer.get());
     channel.OpenFile(path);
     channel.EnsureBuffer();
@@ -301,7 +302,7 @@ TEST_F(MixerTest, DataEndingWithinTheFirstUpdatePeriodEndsAtTheFirstTick) {
   const TCase cases[] = {
       {"blip.wav", 44100 * 3 / 10, false},
       {"nothing.wav", 0, false},
-      {"nothing-looped.wav", 0, true},  // gives nothing even after a rewind
+      {"nothing-looped.wav", 0, true},             // gives nothing even after a rewind
       {"to-the-tick.wav", 44100 * 4 / 10, false},  // the tick falls on the end itself
   };
   for (const auto& c : cases) {
@@ -541,7 +542,8 @@ TEST_F(MixerTest, StopRewindsSoPlayStartsFromTheBeginningAgain) {
   for (auto [frames, endMark] : cases) {
     SCOPED_TRACE(frames);
     const auto samples = TestSamples(frames, 2);
-    TmwDSMixerChannel* channel = PlayStill(WriteWav("again" + std::to_string(frames) + ".wav", samples), false);
+    TmwDSMixerChannel* channel =
+        PlayStill(WriteWav("again" + std::to_string(frames) + ".wav", samples), false);
     const auto first = channel->Staging();
     channel->StartFade(-1000, 0, 10000);
     Advance(400);
@@ -554,7 +556,8 @@ TEST_F(MixerTest, StopRewindsSoPlayStartsFromTheBeginningAgain) {
     EXPECT_FALSE(channel->Fading());
     channel->Play();
     channel->UpdateThread()->Deactivate();
-    EXPECT_EQ(0, std::memcmp(channel->Staging().data(), AsBytes(samples).data(), std::min<size_t>(705600, frames * 4)));
+    EXPECT_EQ(0, std::memcmp(channel->Staging().data(), AsBytes(samples).data(),
+                             std::min<size_t>(705600, frames * 4)));
     EXPECT_EQ(channel->Staging(), first);
     EXPECT_EQ(channel->EndMark(), endMark);
   }

@@ -78,8 +78,8 @@ TEST(BmpCodec, EncodedPicturesDecodeUnchangedAlphaIncluded) {
 
 TEST(BmpCodec, EveryTruncationIsRefusedWithoutReadingPastTheData) {
   // Plain files: anything shorter than the file minus the last row's padding is refused.
-  for (const char* name : {"pal1.bmp", "pal4.bmp", "pal8.bmp", "rgb16_565.bmp", "rgb24.bmp",
-                           "argb32_v5.bmp", "pal8_core.bmp", "argb16_4444.bmp"}) {
+  for (const char* name : {"pal1.bmp", "pal4.bmp", "pal8.bmp", "rgb16_565.bmp", "rgb24.bmp", "argb32_v5.bmp",
+                           "pal8_core.bmp", "argb16_4444.bmp"}) {
     SCOPED_TRACE(name);
     std::vector<std::uint8_t> bytes = ReadBytes(std::string("bmp/") + name);
     for (size_t length = 0; length + 3 < bytes.size(); ++length)

@@ -17,8 +17,8 @@ namespace fs = std::filesystem;
 
 TEST(Codecs, ExtensionsAreTakenFromTheFileNameInLowerCase) {
   const std::pair<const char*, const char*> cases[] = {
-      {"Tiles/Terrain.BMP", "bmp"},  {"a.b/c.JpEg", "jpeg"}, {"noext", ""},
-      {"dir.d/file", ""},            {"dir.d\\file", ""},    {"trailing.", ""},
+      {"Tiles/Terrain.BMP", "bmp"}, {"a.b/c.JpEg", "jpeg"}, {"noext", ""},
+      {"dir.d/file", ""},           {"dir.d\\file", ""},    {"trailing.", ""},
       {"Hud Sketch #1.bmp", "bmp"}, {".gif", "gif"},
   };
   for (auto [path, extension] : cases) EXPECT_EQ(PictureExtension(path), extension) << path;

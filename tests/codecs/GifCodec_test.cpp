@@ -67,9 +67,12 @@ TEST(GifCodec, MalformedFilesAreRefusedWithAClearMessage) {
       {ReadBytes("codecs/g_no_table.gif"), {}, "GIF: picture has no colour table"},
       {wrongSignature, {}, "GIF: not a GIF file (no GIF87a or GIF89a signature)"},
       {noFrames, {}, "GIF: file holds no picture"},
-      {ReadBytes("codecs/g_transparent.gif"), {3, 100},
+      {ReadBytes("codecs/g_transparent.gif"),
+       {3, 100},
        "GIF: picture size 4x3 exceeds the limit of 3 pixels per side"},
-      {ReadBytes("codecs/g_zero_screen.gif"), {100, 3}, "GIF: picture size 2x2 exceeds the limit of 3 pixels"},
+      {ReadBytes("codecs/g_zero_screen.gif"),
+       {100, 3},
+       "GIF: picture size 2x2 exceeds the limit of 3 pixels"},
   };
   for (const TCase& c : cases) {
     try {

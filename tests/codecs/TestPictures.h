@@ -45,8 +45,8 @@ inline std::string Compare(const TPicture& got, const TPicture& want, int tolera
       int a = (got.Pixels[i] >> shift) & 255, b = (want.Pixels[i] >> shift) & 255;
       if (std::abs(a - b) > tolerance) {
         std::ostringstream text;
-        text << "pixel (" << i % want.Width << ", " << i / want.Width << ") is " << std::hex
-             << got.Pixels[i] << ", want " << want.Pixels[i];
+        text << "pixel (" << i % want.Width << ", " << i / want.Width << ") is " << std::hex << got.Pixels[i]
+             << ", want " << want.Pixels[i];
         return text.str();
       }
     }
@@ -54,8 +54,8 @@ inline std::string Compare(const TPicture& got, const TPicture& want, int tolera
 }
 
 // Decodes a copy of exactly `length` bytes, so a read past them trips AddressSanitizer.
-inline TPicture DecodePrefix(TPictureDecoder decoder, const std::vector<std::uint8_t>& bytes,
-                             size_t length, const TDecodeLimits& limits = {}) {
+inline TPicture DecodePrefix(TPictureDecoder decoder, const std::vector<std::uint8_t>& bytes, size_t length,
+                             const TDecodeLimits& limits = {}) {
   std::vector<std::uint8_t> prefix(bytes.begin(), bytes.begin() + length);
   prefix.shrink_to_fit();
   return decoder(prefix.data(), prefix.size(), limits);

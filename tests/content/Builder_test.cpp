@@ -45,9 +45,8 @@ std::string ReadAll(const fs::path& path) {
 class Builder : public ::testing::Test {
  protected:
   void SetUp() override {
-    Scratch = fs::temp_directory_path() /
-              ("orr-content-test-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    Scratch = fs::temp_directory_path() / ("orr-content-test-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(Scratch);
     fs::create_directories(Scratch);
   }
@@ -73,9 +72,9 @@ class Builder : public ::testing::Test {
 TEST_F(Builder, TwoRunsWriteTheSameBytes) {
   for (const char* name : {"a", "b"}) {
     TRun run = RunBuilder("--content \"" + Sources.string() + "\" --game \"" + (Scratch / name).string() +
-                   "\" --map-json \"" + (Scratch / name / "map.json").string() + "\" --sheet \"" +
-                   (Scratch / name / "sheet.png").string() + "\" --icons \"" + (Scratch / name / "icons").string() +
-                   "\"");
+                          "\" --map-json \"" + (Scratch / name / "map.json").string() + "\" --sheet \"" +
+                          (Scratch / name / "sheet.png").string() + "\" --icons \"" +
+                          (Scratch / name / "icons").string() + "\"");
     ASSERT_EQ(run.Status, 0) << run.Output;
     EXPECT_EQ(run.Output, "");
   }
@@ -100,7 +99,8 @@ TEST_F(Builder, MistakesInTheSourcesStopTheBuildAndSayWhere) {
     const char* Message;
   };
   const TCase cases[] = {
-      {"art/tiles.json", "\"#7d8590\"", "\"grey\"", "tiles.json: tile 0 floor: base: colour \"grey\" is not #rrggbb"},
+      {"art/tiles.json", "\"#7d8590\"", "\"grey\"",
+       "tiles.json: tile 0 floor: base: colour \"grey\" is not #rrggbb"},
       {"art/tiles.json", "\"treadplate\"", "\"marble\"", "unknown floor style \"marble\""},
       {"art/decorations.json", "\"style\": \"crack\"", "\"style\": \"graffiti\"",
        "unknown decoration style \"graffiti\""},
@@ -126,7 +126,8 @@ TEST_F(Builder, MistakesInTheSourcesStopTheBuildAndSayWhere) {
       message.replace(at, 1, std::to_string(line));
     }
     fs::path sources = Edited(c.File, c.From, c.To);
-    TRun run = RunBuilder("--content \"" + sources.string() + "\" --game \"" + (Scratch / "game").string() + "\"");
+    TRun run =
+        RunBuilder("--content \"" + sources.string() + "\" --game \"" + (Scratch / "game").string() + "\"");
     EXPECT_EQ(run.Status, 1);
     EXPECT_NE(run.Output.find(message), std::string::npos) << run.Output;
     fs::remove_all(Scratch / "content");
@@ -140,7 +141,7 @@ TEST_F(Builder, CommandLineMistakesAreRefused) {
   EXPECT_NE(missing.Output.find("usage: orr-content"), std::string::npos);
   EXPECT_EQ(RunBuilder("--colour red").Status, 2);
   TRun noSources = RunBuilder("--content \"" + (Scratch / "nothing").string() + "\" --game \"" +
-                       (Scratch / "game").string() + "\"");
+                              (Scratch / "game").string() + "\"");
   EXPECT_EQ(noSources.Status, 1);
   EXPECT_NE(noSources.Output.find("cannot read"), std::string::npos) << noSources.Output;
 }

@@ -10,10 +10,10 @@ using namespace orr::content;
 
 TEST(Canvas, KeyedPicturesHaveOnlyBackgroundOrOpaqueColoursAndNeverTheKeyByChance) {
   TCanvas c(4, 1);
-  c.At(0, 0) = TRgba{};                            // background
-  c.At(1, 0) = Hex(KeyRgb);                        // drawn, but exactly the key colour
-  c.At(2, 0) = TRgba{0.2f, 0.4f, 0.6f, 0.49f};     // mostly transparent edge: background
-  c.At(3, 0) = TRgba{0.2f, 0.4f, 0.6f, 0.51f};     // mostly covered: opaque
+  c.At(0, 0) = TRgba{};                         // background
+  c.At(1, 0) = Hex(KeyRgb);                     // drawn, but exactly the key colour
+  c.At(2, 0) = TRgba{0.2f, 0.4f, 0.6f, 0.49f};  // mostly transparent edge: background
+  c.At(3, 0) = TRgba{0.2f, 0.4f, 0.6f, 0.51f};  // mostly covered: opaque
   std::vector<std::uint32_t> p = c.ToKeyed(KeyRgb);
   EXPECT_EQ(p[0], 0xFFFF0080u);
   EXPECT_NE(p[1], 0xFFFF0080u);
@@ -33,8 +33,13 @@ TEST(Canvas, TileNoiseRepeatsEveryPeriod) {
 
 TEST(Canvas, WrappedShapesContinueOnTheOppositeEdge) {
   TCanvas c(32, 32);
-  c.FillShape(28, 10, 36, 18, [](TVec p) { return Circle(p, {32, 14}, 3); }, TPaint(Hex(0xffffff)), true);
-  EXPECT_GT(c.At(0, 14).A, 0.9f);   // the right half of the circle lands on the left edge
+  c.FillShape(
+      28, 10, 36, 18,
+      [](TVec p) {
+        return Circle(p, {32, 14}, 3);
+      },
+      TPaint(Hex(0xffffff)), true);
+  EXPECT_GT(c.At(0, 14).A, 0.9f);  // the right half of the circle lands on the left edge
   EXPECT_GT(c.At(31, 14).A, 0.9f);
   EXPECT_EQ(c.At(16, 14).A, 0.0f);
 }
@@ -65,7 +70,9 @@ TEST(Canvas, ResamplingWeighsSourcePixelsByCoveredAreaAndOpacity) {
     std::vector<TRgba> Want;
   } cases[] = {
       {"a transparent neighbour does not darken", row({red, clear}), 1, {{1, 0, 0, 0.5f}}},
-      {"a third of the way: halves of the middle pixel", row({grey0, grey5, red}), 2,
+      {"a third of the way: halves of the middle pixel",
+       row({grey0, grey5, red}),
+       2,
        {{1.0f / 6, 0, 0, 1}, {5.0f / 6, 0, 0, 1}}},
       {"twice as wide repeats pixels", row({red, grey5}), 4, {red, red, grey5, grey5}},
   };

@@ -121,7 +121,8 @@ TEST(ContentFiles, DecorationsAreKeyedOnTheirBottomLeftPixel) {
     EXPECT_TRUE(IsKey(key));
     int seeThrough = 0;
     for (int y = 0; y < 32; ++y)
-      for (int x = 0; x < 32; ++x) seeThrough += (atlas.Pixel(x, n * 32 + y) | 0xFF000000u) == (key | 0xFF000000u);
+      for (int x = 0; x < 32; ++x)
+        seeThrough += (atlas.Pixel(x, n * 32 + y) | 0xFF000000u) == (key | 0xFF000000u);
     if (n == 0) {
       EXPECT_EQ(seeThrough, 1024) << "decoration 0 means none and stays empty";
     } else {
@@ -144,9 +145,9 @@ TEST(ContentFiles, StatusImageIsHundredFiftyByFiftyWithSeeThroughParts) {
 
 TEST(ContentFiles, StaticSpritesAreCutOutAndTheGlowFadesToBlack) {
   const fs::path dir = Game / "Graphics/StaticSprites";
-  const std::vector<std::string> expected = {"A_Glow.bmp",  "AmmoPack.bmp", "Armor_0.bmp", "Armor_1.bmp",
-                                             "Armor_2.bmp", "Med_0.bmp",    "Med_1.bmp",   "Med_2.bmp",
-                                             "WeaponCrate.bmp"};
+  const std::vector<std::string> expected = {"A_Glow.bmp",  "AmmoPack.bmp", "Armor_0.bmp",
+                                             "Armor_1.bmp", "Armor_2.bmp",  "Med_0.bmp",
+                                             "Med_1.bmp",   "Med_2.bmp",    "WeaponCrate.bmp"};
   EXPECT_EQ(BmpFiles(dir), expected);
   for (const std::string& name : expected) {
     SCOPED_TRACE(name);
@@ -264,7 +265,8 @@ class Episode : public ::testing::Test {
     ResetEventLog();
     ResetGameMap();
     std::string failure;
-    ASSERT_EQ(LoadMap((Game / "Episodes/Test/Promo4.orx").string(), &failure), TMapLoadResult::Loaded) << failure;
+    ASSERT_EQ(LoadMap((Game / "Episodes/Test/Promo4.orx").string(), &failure), TMapLoadResult::Loaded)
+        << failure;
   }
   void TearDown() override {
     ResetGameMap();

@@ -48,9 +48,7 @@ TEST(MapPicture, NorthIsAtTheTopAndTilesTurnClockwise) {
   ASSERT_EQ(c.Height(), 32);
   // The white quarter of tile 1 in the north row: top-left, turned once top-right, twice
   // bottom-right (picture rows grow southwards).
-  const struct {
-    int X, Y;
-  } white[] = {{4, 4}, {16 + 12, 4}, {32 + 12, 12}};
+  const struct { int X, Y; } white[] = {{4, 4}, {16 + 12, 4}, {32 + 12, 12}};
   for (const auto& w : white) EXPECT_EQ(Rgb(c, w.X, w.Y), 0xFFFFFFu) << w.X << "," << w.Y;
   EXPECT_EQ(Rgb(c, 16 + 4, 4), 0u);
   EXPECT_EQ(Rgb(c, 32 + 4, 4), 0u);
@@ -71,7 +69,7 @@ TEST(MapPicture, EntitiesAndRoutesAreDrawnOnlyWhenAsked) {
   } cases[] = {{false, false, false, false}, {true, false, true, false}, {false, true, false, true}};
   for (const auto& k : cases) {
     const TCanvas c = DrawMapFromAbove(Map(), Art(), {16, k.Entities, k.Routes});
-    EXPECT_EQ(Rgb(c, 40, 8) == 0x00FF00u, k.ItemShown);                 // the item's centre
+    EXPECT_EQ(Rgb(c, 40, 8) == 0x00FF00u, k.ItemShown);                             // the item's centre
     EXPECT_EQ(Rgb(c, 40, 24) == (ToArgb(Hex(0xffe070)) & 0xFFFFFF), k.RouteShown);  // a step
   }
 }

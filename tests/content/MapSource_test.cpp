@@ -51,7 +51,7 @@ TEST(MapSource, FirstLayoutLineIsTheNorthEdge) {
   ASSERT_EQ(m.Height, 4);
   EXPECT_EQ(m.Height_[1][2], 4);  // the T on the third line is y = 1
   EXPECT_EQ(m.Height_[2][3], 0);
-  EXPECT_EQ(m.Turns[2][3], 3);    // the ~ on the second line is y = 2
+  EXPECT_EQ(m.Turns[2][3], 3);  // the ~ on the second line is y = 2
   EXPECT_EQ(m.Tile[0][0], 1);
 
   nlohmann::json j = MapToJson(m);
@@ -78,7 +78,11 @@ TEST(MapSource, EntitiesBecomeRecordsInTheGamesNotation) {
   EXPECT_EQ(m.DecoTurns[2][1], 1);
   nlohmann::json e = MapToJson(m)["EntitySpawns"];
   ASSERT_EQ(e.size(), 7u);
-  EXPECT_EQ(e[0], (nlohmann::json{{"x", 1.5}, {"y", 1.5}, {"Kind", 0}, {"Index", 3}, {"Param1", "2"},
+  EXPECT_EQ(e[0], (nlohmann::json{{"x", 1.5},
+                                  {"y", 1.5},
+                                  {"Kind", 0},
+                                  {"Index", 3},
+                                  {"Param1", "2"},
                                   {"Param2", "0500100200003002"}}));
   EXPECT_EQ(e[1]["Param1"], "0");
   EXPECT_EQ(e[1]["Param2"], "");
@@ -100,7 +104,8 @@ TEST(MapSource, AuthoringMistakesAreRefusedWithTheirLine) {
   };
   const std::vector<TCase> cases = {
       {Head + "npc 2 1 Civilian look\n", "test.map:14: Civilian at 2,1 stands on a wall block"},
-      {Head + "npc 1 1 Patroller patrol 1,3,1\n", "test.map:14: the route leg from 1,1 to 3,1 runs into a wall block"},
+      {Head + "npc 1 1 Patroller patrol 1,3,1\n",
+       "test.map:14: the route leg from 1,1 to 3,1 runs into a wall block"},
       {Head + "npc 1 1 Patroller patrol 1,1,2 1,3,2 2,3,1\n",
        "test.map:14: the route leg from 3,1 to 1,2 runs into a wall block"},
       {Head + "npc 1 1 Patroller patrol\n", "test.map:14: a patrol needs at least one route step WAIT,X,Y"},
@@ -115,7 +120,8 @@ TEST(MapSource, AuthoringMistakesAreRefusedWithTheirLine) {
       {Head + "deco 1 1 crack\ndeco 1 1 arrow\n", "test.map:15: cell 1,1 already has a decoration"},
       {"name A\nid B\nversion 1\ntile . grass 0\n", "test.map:4: unknown tile type \"grass\""},
       {"name A\nid B\nversion 1\ntile . floor 5\n", "test.map:4: height must be 0 to 4"},
-      {"name A\nid B\nversion 1\ntile . floor 0\ntile . wall 1\n", "test.map:5: character '.' is defined twice"},
+      {"name A\nid B\nversion 1\ntile . floor 0\ntile . wall 1\n",
+       "test.map:5: character '.' is defined twice"},
       {"name A\nid B\nversion x\n", "test.map:3: version \"x\" is not a number"},
       {"name A\nid B\nversion 1.7e40\n", "test.map:3: version \"1.7e40\" does not fit in 32 bits"},
       {"name A\nid B\nversion 1e400\n", "test.map:3: version \"1e400\" does not fit in 32 bits"},
@@ -127,7 +133,8 @@ TEST(MapSource, AuthoringMistakesAreRefusedWithTheirLine) {
        "test.map:7: layout character '?' at 1,0 has no tile line"},
       {"name A\nid B\nversion 1\ntile . floor 0\nlayout\n...\n", "test.map:6: the layout has no end line"},
       {"name A\nid B\nversion 1\nnpc 1 1 Civilian look\n", "test.map:4: \"npc\" before the layout"},
-      {"name A\nversion 1\ntile . floor 0\nlayout\n.\nend\n", "test.map:6: name, id and version are all needed"},
+      {"name A\nversion 1\ntile . floor 0\nlayout\n.\nend\n",
+       "test.map:6: name, id and version are all needed"},
   };
   for (const TCase& c : cases) EXPECT_EQ(ErrorOf(c.Text), c.Message) << c.Text;
 }

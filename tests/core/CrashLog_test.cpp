@@ -43,7 +43,8 @@ TEST(CrashLog, EachFatalSignalSavesTheLogWithALastLineNamingIt) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
 #if !defined(__SANITIZE_ADDRESS__)
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << strsignal(signal) << " status " << status;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal)
+        << strsignal(signal) << " status " << status;
 #endif
     const std::string text = ReadFile(file);
     const std::string head = "[01:02:03]first\r\n[01:02:04]second\r\n[";

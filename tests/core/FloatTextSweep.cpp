@@ -65,7 +65,8 @@ std::string RandomNumberText(std::uint64_t& state) {
   if (pick(3) != 0) {
     text += pick(2) == 0 ? 'e' : 'E';
     if (pick(2) == 0) text += pick(2) == 0 ? '-' : '+';
-    const int exponents[] = {0, 1, 5, 9, 30, 38, 39, 44, 45, 46, 300, 307, 308, 309, 323, 324, 325, 340, 99999};
+    const int exponents[] = {0,   1,   5,   9,   30,  38,  39,  44,  45,   46,
+                             300, 307, 308, 309, 323, 324, 325, 340, 99999};
     const int exponent = pick(4) == 0 ? pick(400) : exponents[pick(19)];
     if (pick(40) != 0) text += std::to_string(exponent);
   }
@@ -88,10 +89,10 @@ std::string OurText(T value) {
 // "error offset bits" of reading text; the error by name, as errno's numbers differ between
 // C libraries.
 std::string Reading(const std::from_chars_result& result, const std::string& text, std::uint64_t bits) {
-  const char* error = result.ec == std::errc()                         ? "ok"
-                      : result.ec == std::errc::invalid_argument      ? "invalid"
-                      : result.ec == std::errc::result_out_of_range   ? "range"
-                                                                      : "other";
+  const char* error = result.ec == std::errc()                      ? "ok"
+                      : result.ec == std::errc::invalid_argument    ? "invalid"
+                      : result.ec == std::errc::result_out_of_range ? "range"
+                                                                    : "other";
   char line[64];
   std::snprintf(line, sizeof line, "%s %d %" PRIx64, error, static_cast<int>(result.ptr - text.data()), bits);
   return line;
@@ -125,7 +126,9 @@ struct TTally {
   void Check(const std::string& ours, const std::string& library, const std::string& input) {
     ++Checked;
     if (ours == library) return;
-    if (++Differ <= 20) std::printf("DIFFERS %s %s: ours \"%s\", library \"%s\"\n", What, input.c_str(), ours.c_str(), library.c_str());
+    if (++Differ <= 20)
+      std::printf("DIFFERS %s %s: ours \"%s\", library \"%s\"\n", What, input.c_str(), ours.c_str(),
+                  library.c_str());
   }
 };
 
@@ -163,7 +166,8 @@ int Compare(std::uint64_t millions) {
   }
   std::uint64_t differ = 0;
   for (const TTally* tally : {&floats, &floatsBack, &doubles, &doublesBack, &textsAsFloat, &textsAsDouble}) {
-    std::printf("%-16s %12" PRIu64 " checked, %" PRIu64 " differ\n", tally->What, tally->Checked, tally->Differ);
+    std::printf("%-16s %12" PRIu64 " checked, %" PRIu64 " differ\n", tally->What, tally->Checked,
+                tally->Differ);
     differ += tally->Differ;
   }
   return differ == 0 ? 0 : 1;
@@ -171,9 +175,13 @@ int Compare(std::uint64_t millions) {
 #else
 // Never called: print --library stops first where the library lacks the conversions.
 template <class T>
-std::string LibraryText(T value) { return OurText(value); }
+std::string LibraryText(T value) {
+  return OurText(value);
+}
 template <class T>
-std::string LibraryReading(const std::string& text) { return OurReading<T>(text); }
+std::string LibraryReading(const std::string& text) {
+  return OurReading<T>(text);
+}
 #endif
 
 int Print(std::uint64_t thousands, bool library) {
@@ -192,7 +200,8 @@ int Print(std::uint64_t thousands, bool library) {
     const float single = FromBits<float>(i % 8 == 1 ? (bits >> 32) & 0x807fffffu : bits >> 32);
     const std::string doubleText = library ? LibraryText(value) : OurText(value);
     const std::string floatText = library ? LibraryText(single) : OurText(single);
-    std::printf("d %016" PRIx64 " %s\nf %08" PRIx64 " %s\n", Bits(value), doubleText.c_str(), Bits(single), floatText.c_str());
+    std::printf("d %016" PRIx64 " %s\nf %08" PRIx64 " %s\n", Bits(value), doubleText.c_str(), Bits(single),
+                floatText.c_str());
   }
   for (std::uint64_t i = 0; i < count; ++i) {
     const std::string text = RandomNumberText(state);

@@ -81,9 +81,24 @@ void ExpectWritesLikeTheLibrary(T value) {
 template <class T>
 std::vector<T> HardValues() {
   using Limits = std::numeric_limits<T>;
-  std::vector<T> values = {Limits::min(), Limits::max(), Limits::denorm_min(), Limits::lowest(), Limits::epsilon(),
-                           T(0.1), T(0.2), T(0.3), T(1) / 3, T(2) / 3, T(1.1), T(123.456), T(0.001), T(1e-4),
-                           T(1e-5), T(9.5), T(0.5), T(1.5)};
+  std::vector<T> values = {Limits::min(),
+                           Limits::max(),
+                           Limits::denorm_min(),
+                           Limits::lowest(),
+                           Limits::epsilon(),
+                           T(0.1),
+                           T(0.2),
+                           T(0.3),
+                           T(1) / 3,
+                           T(2) / 3,
+                           T(1.1),
+                           T(123.456),
+                           T(0.001),
+                           T(1e-4),
+                           T(1e-5),
+                           T(9.5),
+                           T(0.5),
+                           T(1.5)};
   auto withNeighbours = [&](T v) {
     T below = v, above = v;
     for (int i = 0; i < 3; ++i) {
@@ -95,12 +110,14 @@ std::vector<T> HardValues() {
   };
   for (int e = Limits::min_exponent10 - 8; e <= Limits::max_exponent10; ++e)
     withNeighbours(static_cast<T>(std::pow(10.0L, e)));
-  for (int e = Limits::min_exponent - Limits::digits; e < Limits::max_exponent; ++e) withNeighbours(std::ldexp(T(1), e));
+  for (int e = Limits::min_exponent - Limits::digits; e < Limits::max_exponent; ++e)
+    withNeighbours(std::ldexp(T(1), e));
   for (int i = 0; i <= 20000; ++i) values.push_back(T(i));
   for (int digits = 1; digits <= Limits::max_digits10 + 2; ++digits)
     for (int e = 10; e <= 26; ++e) {
       // d.ddd x 10^e with a few digits, where the plain form's length passes the exponent form's.
-      const long double mantissa = std::floor(std::pow(10.0L, digits - 1) * 1.2345678901234567L) / std::pow(10.0L, digits - 1);
+      const long double mantissa =
+          std::floor(std::pow(10.0L, digits - 1) * 1.2345678901234567L) / std::pow(10.0L, digits - 1);
       withNeighbours(static_cast<T>(mantissa * std::pow(10.0L, e)));
       withNeighbours(static_cast<T>(mantissa * std::pow(10.0L, -e)));
     }
@@ -118,8 +135,9 @@ TEST(FloatText, WritesHardValuesLikeTheLibrary) {
     ExpectWritesLikeTheLibrary(value);
     ExpectWritesLikeTheLibrary(-value);
   }
-  for (float special : {0.0f, -0.0f, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-                        std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN()}) {
+  for (float special :
+       {0.0f, -0.0f, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+        std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN()}) {
     EXPECT_EQ(OurText(special), LibraryText(special));
     EXPECT_EQ(OurText(double(special)), LibraryText(double(special)));
   }
@@ -155,16 +173,85 @@ TEST(FloatText, WritesIntoAShortBufferNothingPastItsEnd) {
 }
 
 TEST(FloatText, ReadsTheEdgesOfTheGrammarLikeTheLibrary) {
-  const char* texts[] = {
-      "", "-", "+1", " 1", ".", "-.", ".5", "-.5", "5.", "1.e5", "e5", "-e1", "1e", "1e+", "1e-", "1e+x", "1E5", "1e+05",
-      "1e-0005", "0x1p3", "0X10", "1,5", "1.5.5", "--1", "-0", "0", "000", "0.000", "00012.50", "-0.0e99999999",
-      "0e999999", "inf", "-inf", "INF", "iNfInItY", "infinity", "infinit", "infin", "in", "-in", "nan", "-nan", "NaN",
-      "nan()", "nan(abc_123)", "nan(a b)", "nan(", "nan(-)", "-nan(x)y", "nanq", "1e99999999999999999999",
-      "1e-99999999999999999999", "1e2147483648", "1e-2147483649", "0.0000000000000000000000000000001e40",
-      "100000000000000000000000000000000000000000000000000e-50", "3.4028235e38", "3.4028236e38", "3.40282357e38",
-      "1e-45", "7e-46", "7.1e-46", "1.4e-45", "1e-46", "1.7976931348623157e308", "1.7976931348623159e308",
-      "2.4703282292062327e-324", "2.4703282292062328e-324", "4.9e-324", "1e-400", "1e400", "9" "9999999999999999999",
-      "1.5\n", "1.5 ", "12a", "1e5e5", "1..5", "..5"};
+  const char* texts[] = {"",
+                         "-",
+                         "+1",
+                         " 1",
+                         ".",
+                         "-.",
+                         ".5",
+                         "-.5",
+                         "5.",
+                         "1.e5",
+                         "e5",
+                         "-e1",
+                         "1e",
+                         "1e+",
+                         "1e-",
+                         "1e+x",
+                         "1E5",
+                         "1e+05",
+                         "1e-0005",
+                         "0x1p3",
+                         "0X10",
+                         "1,5",
+                         "1.5.5",
+                         "--1",
+                         "-0",
+                         "0",
+                         "000",
+                         "0.000",
+                         "00012.50",
+                         "-0.0e99999999",
+                         "0e999999",
+                         "inf",
+                         "-inf",
+                         "INF",
+                         "iNfInItY",
+                         "infinity",
+                         "infinit",
+                         "infin",
+                         "in",
+                         "-in",
+                         "nan",
+                         "-nan",
+                         "NaN",
+                         "nan()",
+                         "nan(abc_123)",
+                         "nan(a b)",
+                         "nan(",
+                         "nan(-)",
+                         "-nan(x)y",
+                         "nanq",
+                         "1e99999999999999999999",
+                         "1e-99999999999999999999",
+                         "1e2147483648",
+                         "1e-2147483649",
+                         "0.0000000000000000000000000000001e40",
+                         "100000000000000000000000000000000000000000000000000e-50",
+                         "3.4028235e38",
+                         "3.4028236e38",
+                         "3.40282357e38",
+                         "1e-45",
+                         "7e-46",
+                         "7.1e-46",
+                         "1.4e-45",
+                         "1e-46",
+                         "1.7976931348623157e308",
+                         "1.7976931348623159e308",
+                         "2.4703282292062327e-324",
+                         "2.4703282292062328e-324",
+                         "4.9e-324",
+                         "1e-400",
+                         "1e400",
+                         "9"
+                         "9999999999999999999",
+                         "1.5\n",
+                         "1.5 ",
+                         "12a",
+                         "1e5e5",
+                         "1..5",
+                         "..5"};
   for (const char* text : texts) {
     ExpectReadsLikeTheLibrary<float>(text);
     ExpectReadsLikeTheLibrary<double>(text);
@@ -191,7 +278,8 @@ std::string RandomNumberText(std::mt19937_64& random) {
   if (pick(3) != 0) {
     text += pick(2) == 0 ? 'e' : 'E';
     if (pick(2) == 0) text += pick(2) == 0 ? '-' : '+';
-    const int exponents[] = {0, 1, 5, 9, 30, 38, 39, 44, 45, 46, 300, 307, 308, 309, 323, 324, 325, 340, 99999};
+    const int exponents[] = {0,   1,   5,   9,   30,  38,  39,  44,  45,   46,
+                             300, 307, 308, 309, 323, 324, 325, 340, 99999};
     const int exponent = pick(4) == 0 ? pick(400) : exponents[pick(19)];
     if (pick(40) != 0) text += std::to_string(exponent);
   }
@@ -214,7 +302,7 @@ TEST(FloatText, ReadsRandomNumberTextsLikeTheLibrary) {
 template <class T, class Wide>
 void ExpectHalfwayCasesReadLikeTheLibrary(std::mt19937_64& random, int count) {
   for (int i = 0; i < count; ++i) {
-    std::uint64_t bits = random() >> (64 - sizeof(T) * 8 + 1);  // positive
+    std::uint64_t bits = random() >> (64 - sizeof(T) * 8 + 1);              // positive
     if (i % 4 == 0) bits &= sizeof(T) == 4 ? 0x7fffffu : 0xfffffffffffffu;  // subnormal
     const T low = FromBits<T>(bits);
     const T high = std::nextafter(low, std::numeric_limits<T>::infinity());

@@ -62,12 +62,8 @@ TEST_F(GameSteps, AWholeStepIsAnExactHundredthOfTheSinglePrecisionAccumulator) {
     float Left;
   };
   const TCase cases[] = {
-      {{0.01}, 0, 0.01f},
-      {{0.01, 0.01}, 1, 0.01f},
-      {{0.02}, 1, 0.01f},
-      {{0.03}, 2, 0.01f},
-      {{0.0100001}, 1, 0.0000001f},
-      {{0.5}, 50, 0.0f},
+      {{0.01}, 0, 0.01f}, {{0.01, 0.01}, 1, 0.01f},     {{0.02}, 1, 0.01f},
+      {{0.03}, 2, 0.01f}, {{0.0100001}, 1, 0.0000001f}, {{0.5}, 50, 0.0f},
   };
   for (const auto& c : cases) {
     ResetStepHandlers();
@@ -160,7 +156,6 @@ TEST_F(GameSteps, AHandlerAddedDuringAStepRunsFromTheNextStep) {
   Progress(OneStep);
   EXPECT_EQ(order, (std::vector<int>{1, 1, 9}));
 }
-
 
 TEST_F(GameSteps, EveryHandlerOfAStepIsHandedTheKeysHeldWhenTheStepBegan) {
   auto backend = std::make_unique<THeadlessBackend>();

@@ -83,10 +83,10 @@ TEST(PortableMath, EdgesKeepTheLibrarysSignsAndSpecialValues) {
     double Y, X, Expected;
   };
   const TCase cases[] = {
-      {0.0, 1.0, 0.0},        {-0.0, 1.0, -0.0},       {0.0, -1.0, pi},   {-0.0, -1.0, -pi},
-      {0.0, -0.0, pi},        {1.0, 0.0, pi / 2},      {-1.0, 0.0, -pi / 2}, {1.0, -inf, pi},
-      {1.0, inf, 0.0},        {inf, inf, pi / 4},      {-inf, -inf, -3 * pi / 4}, {1e300, 1e-300, pi / 2},
-      {1e-300, 1e300, 0.0}, {1.0, 1.0, pi / 4},     {-1.0, -1.0, -3 * pi / 4},
+      {0.0, 1.0, 0.0},      {-0.0, 1.0, -0.0},  {0.0, -1.0, pi},           {-0.0, -1.0, -pi},
+      {0.0, -0.0, pi},      {1.0, 0.0, pi / 2}, {-1.0, 0.0, -pi / 2},      {1.0, -inf, pi},
+      {1.0, inf, 0.0},      {inf, inf, pi / 4}, {-inf, -inf, -3 * pi / 4}, {1e300, 1e-300, pi / 2},
+      {1e-300, 1e300, 0.0}, {1.0, 1.0, pi / 4}, {-1.0, -1.0, -3 * pi / 4},
   };
   for (const TCase& c : cases) {
     const double got = ArcTan2(c.Y, c.X);

@@ -69,7 +69,8 @@ TReplay RandomReplay(std::uint32_t seed, std::uint64_t steps, bool crash) {
 
 TEST(Replay, ReadsBackEveryStepHeaderAndDigest) {
   for (std::uint32_t seed : {1u, 2u, 3u}) {
-    for (std::uint64_t steps : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{100}, std::uint64_t{2345}}) {
+    for (std::uint64_t steps :
+         {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{100}, std::uint64_t{2345}}) {
       const TReplay original = RandomReplay(seed, steps, seed == 2);
       const std::vector<std::uint8_t> bytes = EncodeReplay(original);
       TReplay back;

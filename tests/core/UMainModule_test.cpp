@@ -95,7 +95,8 @@ TEST(LogEvent, FormatsTimeInBracketsDirectlyBeforeTheMessage) {
   // GoogleTest's own regular expressions on Windows know no bracket sets.
   EXPECT_THAT(EventLog[0], ::testing::MatchesRegex("\\[\\d\\d:\\d\\d:\\d\\d\\]Exception hook set"));
 #else
-  EXPECT_THAT(EventLog[0], ::testing::MatchesRegex("\\[[0-2][0-9]:[0-5][0-9]:[0-6][0-9]\\]Exception hook set"));
+  EXPECT_THAT(EventLog[0],
+              ::testing::MatchesRegex("\\[[0-2][0-9]:[0-5][0-9]:[0-6][0-9]\\]Exception hook set"));
 #endif
   ResetEventLog();
 }

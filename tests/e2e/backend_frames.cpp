@@ -102,7 +102,8 @@ void Frames(TApplication& app) {
     return;
   }
   if (LiveRenderer() == nullptr || LiveRenderer()->Kind() != RequestedRenderer()) {
-    std::fprintf(stderr, "FAIL: the window did not get the %s renderer\n", RendererKindName(RequestedRenderer()));
+    std::fprintf(stderr, "FAIL: the window did not get the %s renderer\n",
+                 RendererKindName(RequestedRenderer()));
     return;
   }
   std::printf("renderer: %s\n", LiveRenderer()->Description().c_str());

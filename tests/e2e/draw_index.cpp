@@ -95,7 +95,8 @@ void Play(TApplication& app) {
     return;
   }
   if (LiveRenderer() == nullptr || LiveRenderer()->Kind() != RequestedRenderer()) {
-    Check(false, std::string("the window did not get the ") + RendererKindName(RequestedRenderer()) + " renderer");
+    Check(false,
+          std::string("the window did not get the ") + RendererKindName(RequestedRenderer()) + " renderer");
     return;
   }
   TForm& form = *app.MainForm;
@@ -140,13 +141,14 @@ void Play(TApplication& app) {
       Check(indexed.Drawn > 0 && indexed.Drawn == plain.Drawn,
             at + ": drew " + std::to_string(indexed.Drawn) + " objects, the whole walk " +
                 std::to_string(plain.Drawn));
-      Check(!large || indexed.TopLevel * 2 < topLevel,
-            at + ": took " + std::to_string(indexed.TopLevel) + " of " + std::to_string(topLevel) +
-                " top-level objects");
-      std::printf("%s: %d objects drawn (whole walk %d; %d with the hidden sides, %d pixels apart), "
-                  "%d of %d top-level objects taken\n",
-                  at.c_str(), indexed.Drawn, plain.Drawn, everySide.Drawn,
-                  Differing(indexed.Picture, everySide.Picture), indexed.TopLevel, plain.TopLevel);
+      Check(!large || indexed.TopLevel * 2 < topLevel, at + ": took " + std::to_string(indexed.TopLevel) +
+                                                           " of " + std::to_string(topLevel) +
+                                                           " top-level objects");
+      std::printf(
+          "%s: %d objects drawn (whole walk %d; %d with the hidden sides, %d pixels apart), "
+          "%d of %d top-level objects taken\n",
+          at.c_str(), indexed.Drawn, plain.Drawn, everySide.Drawn,
+          Differing(indexed.Picture, everySide.Picture), indexed.TopLevel, plain.TopLevel);
     }
   }
 }

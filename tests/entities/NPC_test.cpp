@@ -14,7 +14,8 @@ TEST_F(NpcTest, TurnsByItsSpeedUntilWithinTenDegreesThenSnaps) {
   MakeRoom(20, 20);
   auto* npc = Spawn<TNPC>(Record(0, 1, 10, 10));  // speed 3: 2.7 degrees a step
   // Angle 5 lies 5 degrees left of straight ahead (+y): the point (10 - sin 5, 10 + cos 5).
-  const TVector target{10 - 5 * std::sin(5 * 3.14159265f / 180), 10 + 5 * std::cos(5 * 3.14159265f / 180), 0, 0};
+  const TVector target{10 - 5 * std::sin(5 * 3.14159265f / 180), 10 + 5 * std::cos(5 * 3.14159265f / 180), 0,
+                       0};
   npc->SetHeading(350);
   EXPECT_FALSE(npc->TurnTowards(target));
   EXPECT_NEAR(npc->Heading, 352.7f, 1e-3);
@@ -46,7 +47,8 @@ TEST_F(NpcTest, SeesPlayersWithinEightUnitsByRayOrAtArmsLength) {
   record.CreateLocalPlayer(nullptr);
   PlayerRecords.push_back(nullptr);  // a slot without a record is skipped
   TLocalPlayer* player = record.Player;
-  const std::pair<float, bool> cases[] = {{9.6f, false}, {10.0f, false}, {9.5f, true}, {8.5f, true}, {3.0f, true}};
+  const std::pair<float, bool> cases[] = {
+      {9.6f, false}, {10.0f, false}, {9.5f, true}, {8.5f, true}, {3.0f, true}};
   for (auto [x, seen] : cases) {
     player->SetPosition({x, 2.5f, 0, 0});
     EXPECT_EQ(npc->CanSee(player), seen) << x;
@@ -142,7 +144,9 @@ TEST_F(NpcTest, EngagesAtRangeFiresAndStepsBackWhenTooClose) {
 TEST_F(NpcTest, PatrolsItsRouteWaitingAtEachStep) {
   MakeRoom(12, 12);
   // Steps: wait 1 s at (2, 2), wait 1 s at (6, 2).
-  auto* npc = Spawn<TNPC>(Record(0, 1, 2.5f, 2.5f, "2", "01002002" "01006002"));
+  auto* npc = Spawn<TNPC>(Record(0, 1, 2.5f, 2.5f, "2",
+                                 "01002002"
+                                 "01006002"));
   EXPECT_EQ(npc->Mode, TNpcMode::Patrol);
   EXPECT_EQ(npc->RouteIndex, 1);
   EXPECT_FLOAT_EQ(npc->RouteTarget.X, 2.5f);

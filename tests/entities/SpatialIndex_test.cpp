@@ -44,8 +44,9 @@ TRun RunSession(const TGenerateOptions& options, bool plain, int steps) {
 TEST(SpatialIndex, SessionsWithAndWithoutIndexesAgreeAfterEveryStep) {
   TGenerateOptions everyFeature{40, 32, 50, 50, 4};
   everyFeature.EveryFeature = true;  // turned raised cells: the plain session builds every side
-  for (const TGenerateOptions& options : {TGenerateOptions{40, 32, 50, 50, 1}, TGenerateOptions{24, 64, 60, 30, 2},
-                                          TGenerateOptions{80, 20, 40, 60, 3}, everyFeature}) {
+  for (const TGenerateOptions& options :
+       {TGenerateOptions{40, 32, 50, 50, 1}, TGenerateOptions{24, 64, 60, 30, 2},
+        TGenerateOptions{80, 20, 40, 60, 3}, everyFeature}) {
     SCOPED_TRACE(std::to_string(options.Width) + "x" + std::to_string(options.Height));
     const TRun plain = RunSession(options, true, 600);
     const TRun indexed = RunSession(options, false, 600);

@@ -61,11 +61,14 @@ TEST_F(MapEntityTest, TakingGivesWhatTheItemHoldsAndHidesItWhenEmpty) {
     int Left;
     bool Hidden;
   };
-  const TCase cases[] = {{"10", 10, 10, 10, true}, {"10", 15, 10, 10, true},
-                         {"10", 3, 3, 7, false},   {"0", 5, 0, 0, true},
+  const TCase cases[] = {{"10", 10, 10, 10, true},
+                         {"10", 15, 10, 10, true},
+                         {"10", 3, 3, 7, false},
+                         {"0", 5, 0, 0, true},
                          {"10", -4, 0, 10, false},
                          // The amount is kept in 16 bits.
-                         {"65546", 15, 10, 10, true}, {"-1", 3, 3, 65532, false}};
+                         {"65546", 15, 10, 10, true},
+                         {"-1", 3, 3, 65532, false}};
   for (const auto& c : cases) {
     TItem* item = Spawn<TItem>(Record(6, 0, 2, 2, c.Amount));
     EXPECT_EQ(item->Take(c.Wanted), c.Taken) << c.Amount << " " << c.Wanted;
@@ -220,9 +223,11 @@ TEST_F(MotionTest, AWallBlocksACentreStrictlyWithinFourTenthsOfItAtTheExactBound
   // singles nearest those bounds lie 9.6000004 and 8.3999996, just inside the walls' reach.
   MakeMap(std::vector<std::string>(7, ".......#..#........."));
   auto* body = Spawn<TPhysEntity>(Record(0, 0, 9, 3.5f));
-  const std::pair<float, bool> cases[] = {
-      {9.6f, true}, {std::nextafter(9.6f, 0.0f), false},
-      {8.4f, true}, {std::nextafter(8.4f, 100.0f), false}, {9, false}};
+  const std::pair<float, bool> cases[] = {{9.6f, true},
+                                          {std::nextafter(9.6f, 0.0f), false},
+                                          {8.4f, true},
+                                          {std::nextafter(8.4f, 100.0f), false},
+                                          {9, false}};
   for (auto [x, blocked] : cases) {
     body->SetPosition({x, 3.5f, 0, 0});
     EXPECT_EQ(body->IsBlocked({0, 0, 0, 0}), blocked) << std::setprecision(9) << x;
@@ -337,8 +342,10 @@ TEST_F(CreatureTest, HoldingFireRunsTheWeaponCycle) {
       if (step == 1) {
         EXPECT_EQ(creature->ActionState, TCreatureAction::Fire);
       }
-      if (phase == TWeaponPhase::Reloading && creature->WeaponPhase == TWeaponPhase::ShotShown) firstShot = step;
-      if (firstShot && phase == TWeaponPhase::ShotShown && creature->WeaponPhase == TWeaponPhase::Reloading) backToAim = step;
+      if (phase == TWeaponPhase::Reloading && creature->WeaponPhase == TWeaponPhase::ShotShown)
+        firstShot = step;
+      if (firstShot && phase == TWeaponPhase::ShotShown && creature->WeaponPhase == TWeaponPhase::Reloading)
+        backToAim = step;
     }
     EXPECT_EQ(firstShot, c.FirstShotStep) << int(c.Weapon);
     EXPECT_EQ(backToAim - firstShot, 11) << int(c.Weapon);

@@ -33,13 +33,15 @@ bool SameMap(const TOrrindelMap& a, const TOrrindelMap& b, std::string& differen
       const MapCell &ta = a.TerrainGrid[ux][uy], &tb = b.TerrainGrid[ux][uy];
       const MapCell &da = a.DecorationGrid[ux][uy], &db = b.DecorationGrid[ux][uy];
       if (ta.TileNumber != tb.TileNumber || ta.QuarterTurns != tb.QuarterTurns) return differ("TerrainGrid");
-      if (da.TileNumber != db.TileNumber || da.QuarterTurns != db.QuarterTurns) return differ("DecorationGrid");
+      if (da.TileNumber != db.TileNumber || da.QuarterTurns != db.QuarterTurns)
+        return differ("DecorationGrid");
       if (a.HeightMap[ux][uy] != b.HeightMap[ux][uy]) return differ("HeightMap");
     }
   if (a.EntitySpawns.size() != b.EntitySpawns.size()) return differ("EntitySpawns size");
   for (std::size_t i = 0; i < a.EntitySpawns.size(); ++i) {
     const TPackedEntity &ea = a.EntitySpawns[i], &eb = b.EntitySpawns[i];
-    if (std::memcmp(&ea.Position, &eb.Position, sizeof(TMapVector)) != 0) return differ("Position " + std::to_string(i));
+    if (std::memcmp(&ea.Position, &eb.Position, sizeof(TMapVector)) != 0)
+      return differ("Position " + std::to_string(i));
     if (ea.Kind != eb.Kind || ea.Index != eb.Index || ea.Param1 != eb.Param1 || ea.Param2 != eb.Param2)
       return differ("entity " + std::to_string(i));
   }
@@ -123,7 +125,10 @@ TEST_F(MapFileWriterTest, RandomMapsRoundTripThroughEncodeAndLoad) {
   std::mt19937 random(20261207);
   for (int round = 0; round < 150; ++round) {
     const TOrrindelMap original = RandomMap(random);
-    TMapWriteOptions first{static_cast<std::uint32_t>(random()), static_cast<int>(random() % 3 ? 0 : 1 + random() % 40), random() % 2 == 0, {}};
+    TMapWriteOptions first{static_cast<std::uint32_t>(random()),
+                           static_cast<int>(random() % 3 ? 0 : 1 + random() % 40),
+                           random() % 2 == 0,
+                           {}};
     const std::string content = EncodeMapFile(original, first);
     if (first.Wrap == 0) {
       for (char c : content) ASSERT_TRUE(c != '\n' && c != '\r' && c != '\x1A') << "round " << round;
@@ -167,29 +172,36 @@ TEST(MapFileWriter, RefusesWhatTheFormatCannotStore) {
       {"MapName: a blank at character 4", [](TOrrindelMap& m) { m.MapName = "Big Yard"; }},
       {"MapIdCode: byte 0xC3 at character 2", [](TOrrindelMap& m) { m.MapIdCode = "A\xC3\xA9"; }},
       {"MapName: longer than 255", [](TOrrindelMap& m) { m.MapName = std::string(256, 'n'); }},
-      {"EntitySpawns[0].Param2: a blank", [](TOrrindelMap& m) {
+      {"EntitySpawns[0].Param2: a blank",
+       [](TOrrindelMap& m) {
          m.EntitySpawns.resize(1);
          m.EntitySpawns[0].Param2 = "0500 3012";
        }},
-      {"EntitySpawns[0].Param1: byte 0x09", [](TOrrindelMap& m) {
+      {"EntitySpawns[0].Param1: byte 0x09",
+       [](TOrrindelMap& m) {
          m.EntitySpawns.resize(1);
          m.EntitySpawns[0].Param1 = "\t";
        }},
-      {"TerrainGrid[0][0]: TileNumber 1000", [](TOrrindelMap& m) {
+      {"TerrainGrid[0][0]: TileNumber 1000",
+       [](TOrrindelMap& m) {
          m.MapSize = {1, 1};
          m.TerrainGrid.SetSize(1, 1);
          m.DecorationGrid.SetSize(1, 1);
          m.HeightMap.SetSize(1, 1);
          m.TerrainGrid[0][0].TileNumber = 1000;
        }},
-      {"HeightMap[0][0]: 10 is not one digit", [](TOrrindelMap& m) {
+      {"HeightMap[0][0]: 10 is not one digit",
+       [](TOrrindelMap& m) {
          m.MapSize = {1, 1};
          m.TerrainGrid.SetSize(1, 1);
          m.DecorationGrid.SetSize(1, 1);
          m.HeightMap.SetSize(1, 1);
          m.HeightMap[0][0] = 10;
        }},
-      {"TerrainGrid: grid is 0 x 0, MapSize says 2 x 1", [](TOrrindelMap& m) { m.MapSize = {2, 1}; }},
+      {"TerrainGrid: grid is 0 x 0, MapSize says 2 x 1",
+       [](TOrrindelMap& m) {
+         m.MapSize = {2, 1};
+       }},
   };
   for (const TCase& c : cases) {
     TOrrindelMap damaged = map;

@@ -35,7 +35,8 @@ json YardSource() {
   json heights = json::array();
   for (int y = 0; y < 5; ++y) {
     json row = json::array();
-    for (int x = 0; x < 6; ++x) row.push_back(x == 0 || y == 0 || x == 5 || y == 4 ? 1 : (x == 3 && y == 2 ? 2 : 0));
+    for (int x = 0; x < 6; ++x)
+      row.push_back(x == 0 || y == 0 || x == 5 || y == 4 ? 1 : (x == 3 && y == 2 ? 2 : 0));
     heights.push_back(row);
   }
   json cells = json::array();
@@ -44,18 +45,19 @@ json YardSource() {
     for (int x = 0; x < 6; ++x) row.push_back({x + 10 * y, (x + y) % 4});
     cells.push_back(row);
   }
-  return {{"MapVersion", 1.1},
-          {"MapName", "Yard"},
-          {"MapIdCode", "YARD"},
-          {"MapSize", {6, 5}},
-          {"EntityCount", 3},
-          {"TerrainGrid", cells},
-          {"DecorationGrid", cells},
-          {"HeightMap", heights},
-          {"EntitySpawns",
-           {{{"x", 1.5}, {"y", 1.5}, {"Kind", 0}, {"Index", 1}, {"Param1", "2"}, {"Param2", "0100100302004003"}},
-            {{"x", 4.5}, {"y", 3.5}, {"Kind", 3}, {"Index", 1}, {"Param1", "25"}, {"Param2", ""}},
-            {{"x", -1}, {"y", -1}, {"Kind", 2}, {"Index", 0}, {"Param1", ""}, {"Param2", ""}}}}};
+  return {
+      {"MapVersion", 1.1},
+      {"MapName", "Yard"},
+      {"MapIdCode", "YARD"},
+      {"MapSize", {6, 5}},
+      {"EntityCount", 3},
+      {"TerrainGrid", cells},
+      {"DecorationGrid", cells},
+      {"HeightMap", heights},
+      {"EntitySpawns",
+       {{{"x", 1.5}, {"y", 1.5}, {"Kind", 0}, {"Index", 1}, {"Param1", "2"}, {"Param2", "0100100302004003"}},
+        {{"x", 4.5}, {"y", 3.5}, {"Kind", 3}, {"Index", 1}, {"Param1", "25"}, {"Param2", ""}},
+        {{"x", -1}, {"y", -1}, {"Kind", 2}, {"Index", 0}, {"Param1", ""}, {"Param2", ""}}}}};
 }
 
 class OrxTest : public ::testing::Test {
@@ -91,7 +93,8 @@ class OrxTest : public ::testing::Test {
   }
   // Runs the orx binary; returns its exit code and fills stdout and stderr.
   int Run(const std::string& arguments, std::string* out = nullptr, std::string* err = nullptr) {
-    const std::string command = std::string(ORX_BINARY) + " " + arguments + " >" + Path("out") + " 2>" + Path("err");
+    const std::string command =
+        std::string(ORX_BINARY) + " " + arguments + " >" + Path("out") + " 2>" + Path("err");
     const int status = std::system(command.c_str());
     auto slurp = [](const std::string& p) {
       std::ifstream in(p, std::ios::binary);
@@ -165,35 +168,54 @@ TEST_F(OrxTest, CheckReportsWhatWouldMisbehave) {
     std::string Expected;
   };
   const std::vector<TCase> cases = {
-      {entity(1.5, 1.5, 0, 7, "0", ""), "error: entity 3 (kind 0 index 7 at 1.5, 1.5): creature index 7 is outside 0..6"},
-      {entity(1.5, 1.5, 0, 1, "x", ""), "error: entity 3 (Patroller at 1.5, 1.5): Param1 (mode): 'x' is not a valid integer value"},
+      {entity(1.5, 1.5, 0, 7, "0", ""),
+       "error: entity 3 (kind 0 index 7 at 1.5, 1.5): creature index 7 is outside 0..6"},
+      {entity(1.5, 1.5, 0, 1, "x", ""),
+       "error: entity 3 (Patroller at 1.5, 1.5): Param1 (mode): 'x' is not a valid integer value"},
       {entity(1.5, 1.5, 0, 1, "0", "01001001zz"), ""},  // leftover characters of a non-patroller are harmless
       {entity(1.5, 1.5, 0, 1, "0", "0100100101a01001"),
-       "error: entity 3 (Patroller at 1.5, 1.5): Param2 (route): step 1 \"01a01001\": 'a01' is not a valid integer value"},
-      {entity(1.5, 1.5, 0, 1, "3", ""), "warning: entity 3 (Patroller at 1.5, 1.5): mode 3 is none of 0 look around"},
-      {entity(1.5, 1.5, 0, 1, "257", ""), "warning: entity 3 (Patroller at 1.5, 1.5): mode 257 is kept in a byte as 1"},
+       "error: entity 3 (Patroller at 1.5, 1.5): Param2 (route): step 1 \"01a01001\": 'a01' is not a valid "
+       "integer value"},
+      {entity(1.5, 1.5, 0, 1, "3", ""),
+       "warning: entity 3 (Patroller at 1.5, 1.5): mode 3 is none of 0 look around"},
+      {entity(1.5, 1.5, 0, 1, "257", ""),
+       "warning: entity 3 (Patroller at 1.5, 1.5): mode 257 is kept in a byte as 1"},
       {entity(1.5, 1.5, 0, 1, "2", ""), "warning: entity 3 (Patroller at 1.5, 1.5): patrols without a route"},
-      {entity(1.5, 1.5, 0, 1, "2", "0100100100"), "warning: entity 3 (Patroller at 1.5, 1.5): route has 2 character(s)"},
+      {entity(1.5, 1.5, 0, 1, "2", "0100100100"),
+       "warning: entity 3 (Patroller at 1.5, 1.5): route has 2 character(s)"},
       {entity(1.5, 1.5, 0, 1, "2", "0100600101001001"),
        "warning: entity 3 (Patroller at 1.5, 1.5): route step 0 goes to the cell off the map (6, 1)"},
       {entity(1.5, 1.5, 0, 1, "2", "0100300201001001"),
        "warning: entity 3 (Patroller at 1.5, 1.5): route step 0 goes to the blocked cell (3, 2)"},
       {entity(1.5, 2.5, 0, 1, "2", "01004002"),
-       "warning: entity 3 (Patroller at 1.5, 2.5): the straight walk from its place to route step 0 (4, 2) runs into a wall"},
+       "warning: entity 3 (Patroller at 1.5, 2.5): the straight walk from its place to route step 0 (4, 2) "
+       "runs into a wall"},
       {entity(4.5, 1.5, 0, 1, "2", "010040010100200301001001"),
-       "warning: entity 3 (Patroller at 4.5, 1.5): the straight walk from route step 0 (4, 1) to step 1 (2, 3) runs into a wall"},
+       "warning: entity 3 (Patroller at 4.5, 1.5): the straight walk from route step 0 (4, 1) to step 1 (2, "
+       "3) runs into a wall"},
       {entity(4.5, 3.5, 0, 1, "2", "010040030100400101002001"),  // only the closing leg, back to step 0
-       "warning: entity 3 (Patroller at 4.5, 3.5): the straight walk from route step 2 (2, 1) to step 0 (4, 3) runs into a wall"},
-      {entity(3.5, 2.5, 0, 0, "0", ""), "warning: entity 3 (Civilian at 3.5, 2.5): placed on the blocked cell (3, 2): it cannot move"},
-      {entity(1.1, 1.5, 0, 0, "0", ""), "warning: entity 3 (Civilian at 1.1, 1.5): stands within 0.4 of a wall"},
-      {entity(-1, 2.5, 0, 0, "0", ""), "warning: entity 3 (Civilian at -1, 2.5): placed off the map, in cell (-2, 2) (only both"},
-      {entity(2.5, 2.5, 3, 3, "10", ""), "warning: entity 3 (kind 3 index 3 at 2.5, 2.5): health item index 3 is outside 0..2"},
-      {entity(2.5, 2.5, 6, 6, "10", ""), "warning: entity 3 (kind 6 index 6 at 2.5, 2.5): ammunition index 6 is outside 0..5"},
-      {entity(2.5, 2.5, 5, 2, "1.5", ""), "error: entity 3 (Shotgun at 2.5, 2.5): Param1 (amount): '1.5' is not a valid integer value"},
-      {entity(2.5, 2.5, 4, 0, "70000", ""), "warning: entity 3 (Armor Pad at 2.5, 2.5): amount 70000 is kept in 16 bits as 4464"},
+       "warning: entity 3 (Patroller at 4.5, 3.5): the straight walk from route step 2 (2, 1) to step 0 (4, "
+       "3) runs into a wall"},
+      {entity(3.5, 2.5, 0, 0, "0", ""),
+       "warning: entity 3 (Civilian at 3.5, 2.5): placed on the blocked cell (3, 2): it cannot move"},
+      {entity(1.1, 1.5, 0, 0, "0", ""),
+       "warning: entity 3 (Civilian at 1.1, 1.5): stands within 0.4 of a wall"},
+      {entity(-1, 2.5, 0, 0, "0", ""),
+       "warning: entity 3 (Civilian at -1, 2.5): placed off the map, in cell (-2, 2) (only both"},
+      {entity(2.5, 2.5, 3, 3, "10", ""),
+       "warning: entity 3 (kind 3 index 3 at 2.5, 2.5): health item index 3 is outside 0..2"},
+      {entity(2.5, 2.5, 6, 6, "10", ""),
+       "warning: entity 3 (kind 6 index 6 at 2.5, 2.5): ammunition index 6 is outside 0..5"},
+      {entity(2.5, 2.5, 5, 2, "1.5", ""),
+       "error: entity 3 (Shotgun at 2.5, 2.5): Param1 (amount): '1.5' is not a valid integer value"},
+      {entity(2.5, 2.5, 4, 0, "70000", ""),
+       "warning: entity 3 (Armor Pad at 2.5, 2.5): amount 70000 is kept in 16 bits as 4464"},
       {entity(2.5, 2.5, 4, 0, "0", ""), "warning: entity 3 (Armor Pad at 2.5, 2.5): amount 0"},
-      {entity(0.5, 0.5, 6, 0, "50", ""), "warning: entity 3 (Small Bullets at 0.5, 0.5): placed on the blocked cell (0, 0): it cannot be reached"},
-      {entity(2.5, 2.5, 9, 0, "", ""), "warning: entity 3 (kind 9 index 0 at 2.5, 2.5): kind 9 makes nothing in the game"},
+      {entity(0.5, 0.5, 6, 0, "50", ""),
+       "warning: entity 3 (Small Bullets at 0.5, 0.5): placed on the blocked cell (0, 0): it cannot be "
+       "reached"},
+      {entity(2.5, 2.5, 9, 0, "", ""),
+       "warning: entity 3 (kind 9 index 0 at 2.5, 2.5): kind 9 makes nothing in the game"},
       {entity(-1, -1, 1, 5, "", ""), ""},  // effects and markers make nothing: nothing to misbehave
   };
   for (const TCase& c : cases) {
@@ -215,27 +237,30 @@ TEST_F(OrxTest, CheckReportsWhatWouldMisbehave) {
 TEST_F(OrxTest, AMapFileIsRefusedWithTheLoadersMessageOrTheChecksErrors) {
   std::vector<std::string> warnings;
   EXPECT_EQ(RefusalOfMapFile(Path("none.orx"), "maps/none.orx", warnings), "maps/none.orx: no such file");
-  {
-    std::ofstream(Path("broken.orx"), std::ios::binary) << "not a map at all";
-  }
+  { std::ofstream(Path("broken.orx"), std::ios::binary) << "not a map at all"; }
   EXPECT_THAT(RefusalOfMapFile(Path("broken.orx"), "broken.orx", warnings),
               ::testing::StartsWith("broken.orx: unreadable: "));
   EXPECT_THAT(warnings, ::testing::IsEmpty());
 
   json bad = YardSource();
-  bad["EntitySpawns"].push_back({{"x", 1.5}, {"y", 1.5}, {"Kind", 0}, {"Index", 7}, {"Param1", "0"}, {"Param2", ""}});
-  bad["EntitySpawns"].push_back({{"x", 2.5}, {"y", 2.5}, {"Kind", 4}, {"Index", 0}, {"Param1", "0"}, {"Param2", ""}});
+  bad["EntitySpawns"].push_back(
+      {{"x", 1.5}, {"y", 1.5}, {"Kind", 0}, {"Index", 7}, {"Param1", "0"}, {"Param2", ""}});
+  bad["EntitySpawns"].push_back(
+      {{"x", 2.5}, {"y", 2.5}, {"Kind", 4}, {"Index", 0}, {"Param1", "0"}, {"Param2", ""}});
   bad.erase("EntityCount");
   LoadSource(bad);
   EXPECT_EQ(RefusalOfMapFile(Path("map.orx"), "m.orx", warnings),
-            "m.orx: error: entity 3 (kind 0 index 7 at 1.5, 1.5): creature index 7 is outside 0..6: the game has no speed, "
+            "m.orx: error: entity 3 (kind 0 index 7 at 1.5, 1.5): creature index 7 is outside 0..6: the game "
+            "has no speed, "
             "weapon or sprites for it\n"
             "m.orx: 1 error(s), 1 warning(s)");
-  EXPECT_THAT(warnings, ::testing::ElementsAre(::testing::StartsWith("m.orx: warning: entity 4 (Armor Pad at 2.5, 2.5): amount 0")));
+  EXPECT_THAT(warnings, ::testing::ElementsAre(::testing::StartsWith(
+                            "m.orx: warning: entity 4 (Armor Pad at 2.5, 2.5): amount 0")));
 
   warnings.clear();
   json fine = YardSource();
-  fine["EntitySpawns"].push_back({{"x", 2.5}, {"y", 2.5}, {"Kind", 4}, {"Index", 0}, {"Param1", "0"}, {"Param2", ""}});
+  fine["EntitySpawns"].push_back(
+      {{"x", 2.5}, {"y", 2.5}, {"Kind", 4}, {"Index", 0}, {"Param1", "0"}, {"Param2", ""}});
   fine.erase("EntityCount");
   LoadSource(fine);
   EXPECT_EQ(RefusalOfMapFile(Path("map.orx"), "m.orx", warnings), "");
@@ -255,9 +280,10 @@ TEST_F(OrxTest, CheckNamesAnImportedMapsObjectsAndTiledRows) {
   const TCheckReport report = CheckGameMap(&names);
   ASSERT_EQ(report.Findings.size(), 1u);
   // The yard is 5 rows high: the map's y = 1 is Tiled's row 3.
-  EXPECT_EQ(report.Findings[0].Text,
-            "object 12 \"guard\" (layer entities), Civilian in cell (0, 1) (Tiled column 0, row 3): placed on the "
-            "blocked cell (0, 1) (Tiled column 0, row 3): it cannot move");
+  EXPECT_EQ(
+      report.Findings[0].Text,
+      "object 12 \"guard\" (layer entities), Civilian in cell (0, 1) (Tiled column 0, row 3): placed on the "
+      "blocked cell (0, 1) (Tiled column 0, row 3): it cannot move");
   EXPECT_THAT(Findings(), ::testing::ElementsAre(HasSubstr("entity 3 (Civilian at 0.5, 1.5)")))
       << "without names, the map's own";
 }
@@ -267,14 +293,16 @@ TEST_F(OrxTest, CheckFindsNoRoomForThePlayer) {
   for (auto& row : source["HeightMap"])
     for (auto& h : row) h = 1;
   source["HeightMap"][2][2] = 0;  // one open cell at (2, 2) ...
-  source["EntitySpawns"] = {{{"x", 2.5}, {"y", 2.5}, {"Kind", 0}, {"Index", 0}, {"Param1", "0"}, {"Param2", ""}},
-                            {{"x", -1}, {"y", -1}, {"Kind", 3}, {"Index", 0}, {"Param1", "5"}, {"Param2", ""}}};
+  source["EntitySpawns"] = {
+      {{"x", 2.5}, {"y", 2.5}, {"Kind", 0}, {"Index", 0}, {"Param1", "0"}, {"Param2", ""}},
+      {{"x", -1}, {"y", -1}, {"Kind", 3}, {"Index", 0}, {"Param1", "5"}, {"Param2", ""}}};
   source.erase("EntityCount");
   // ... whose corner lies within two radii of the creature standing in it.
   const auto lines = Findings(source);
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back(),
-            "error: map: no free cell for the player nor for the 1 randomly placed entities: placing them never ends "
+            "error: map: no free cell for the player nor for the 1 randomly placed entities: placing them "
+            "never ends "
             "(every cell is a wall, off the map or next to a creature)");
   source["EntitySpawns"].erase(0);
   EXPECT_THAT(Findings(source), ::testing::IsEmpty());
@@ -285,7 +313,8 @@ TEST_F(OrxTest, ExtremeMapsAreJudgedQuickly) {
   json source = YardSource();
   source["MapSize"] = {2147483647, 0};
   for (const char* grid : {"TerrainGrid", "DecorationGrid", "HeightMap"}) source[grid] = json::array();
-  source["EntitySpawns"] = {{{"x", 3e38}, {"y", 1.5}, {"Kind", 0}, {"Index", 1}, {"Param1", "2"}, {"Param2", "0100100101001001"}}};
+  source["EntitySpawns"] = {
+      {{"x", 3e38}, {"y", 1.5}, {"Kind", 0}, {"Index", 1}, {"Param1", "2"}, {"Param2", "0100100101001001"}}};
   source.erase("EntityCount");
   const auto lines = Findings(source);
   EXPECT_THAT(lines.back(), HasSubstr("no free cell for the player"));
@@ -310,7 +339,8 @@ TEST_F(OrxTest, GeneratedMapsAreCleanCompleteAndRepeatable) {
     ASSERT_EQ(GameMap.EntitySpawns.size(), static_cast<std::size_t>(c.Npcs + c.Items));
     std::set<std::pair<int, int>> kindModes, itemKinds;
     for (const TPackedEntity& e : GameMap.EntitySpawns)
-      (e.Kind == 0 ? kindModes : itemKinds).insert({e.Kind == 0 ? e.Index : e.Kind, e.Kind == 0 ? std::stoi(e.Param1) : e.Index});
+      (e.Kind == 0 ? kindModes : itemKinds)
+          .insert({e.Kind == 0 ? e.Index : e.Kind, e.Kind == 0 ? std::stoi(e.Param1) : e.Index});
     if (c.Npcs >= 21) {
       EXPECT_EQ(kindModes.size(), 21u) << "7 kinds x 3 modes";
     }
@@ -373,12 +403,14 @@ TEST_F(OrxTest, EveryFeatureMapsHoldTheWholeMapLanguage) {
     for (const TPackedEntity& e : GameMap.EntitySpawns) {
       kindIndex.insert({e.Kind, e.Index});
       if (e.Kind == 0) modes.insert(e.Param1);
-      if (e.Kind == 0 && e.Param1 == "2") routes.insert(e.Param2.size() % 8 ? "cut" : std::to_string(e.Param2.size() / 8));
+      if (e.Kind == 0 && e.Param1 == "2")
+        routes.insert(e.Param2.size() % 8 ? "cut" : std::to_string(e.Param2.size() / 8));
       const float fx = e.Position.X - std::round(e.Position.X), fy = e.Position.Y - std::round(e.Position.Y);
       onEdges += std::abs(fx) < 0.02f || std::abs(fy) < 0.02f;
     }
     for (const auto& [kind, size] : {std::pair{0, 7}, {1, 2}, {2, 1}, {3, 3}, {4, 3}, {5, 9}, {6, 6}})
-      for (int index = 0; index <= size; ++index) EXPECT_EQ(kindIndex.count({kind, index}), 1u) << kind << "/" << index;
+      for (int index = 0; index <= size; ++index)
+        EXPECT_EQ(kindIndex.count({kind, index}), 1u) << kind << "/" << index;
     EXPECT_EQ(kindIndex.count({65535, 0}), 1u);
     EXPECT_EQ(modes, (std::set<std::string>{"-1", "0", "1", "2", "3", "9"}));
     for (const char* r : {"0", "1", "2", "3", "cut"}) EXPECT_EQ(routes.count(r), 1u) << r;
@@ -406,7 +438,8 @@ TEST_F(OrxTest, ExportWebWritesTheSiteWithTheMapOrNothing) {
   const std::string siteOption = " --site " + site.string();
 
   std::string out, err;
-  ASSERT_EQ(Run("export-web " + Path("yard.orx") + " " + Path("out") + "-site" + siteOption, &out, &err), 0) << err;
+  ASSERT_EQ(Run("export-web " + Path("yard.orx") + " " + Path("out") + "-site" + siteOption, &out, &err), 0)
+      << err;
   const fs::path written = Path("out") + "-site";
   EXPECT_EQ(slurp(written / "index.html"), "<body data-episode=\"episode.orx\">page</body>");
   EXPECT_EQ(slurp(written / "episode.orx"), slurp(Path("yard.orx")));
@@ -414,7 +447,8 @@ TEST_F(OrxTest, ExportWebWritesTheSiteWithTheMapOrNothing) {
   EXPECT_EQ(std::distance(fs::directory_iterator(written), fs::directory_iterator()), 6);
 
   // Refusals: each leaves DIR as it was (absent, or the author's file untouched).
-  std::ofstream(Path("bad.orx"), std::ios::binary) << "#\x97" "abc\xFE";
+  std::ofstream(Path("bad.orx"), std::ios::binary) << "#\x97"
+                                                      "abc\xFE";
   fs::create_directories(Path("full"));
   std::ofstream(Path("full") + "/keep.txt") << "mine";
   const fs::path half = folder_ / "half";
@@ -456,7 +490,8 @@ TEST_F(OrxTest, CommandLineExitCodes) {
   EXPECT_THAT(out, HasSubstr("Size:     6 x 5 (30 cells, 11 open)"));
   EXPECT_THAT(out, HasSubstr("    1 Patroller: 1"));
 
-  std::ofstream(Path("bad.orx"), std::ios::binary) << "#\x97" "abc\xFE";
+  std::ofstream(Path("bad.orx"), std::ios::binary) << "#\x97"
+                                                      "abc\xFE";
   EXPECT_EQ(Run("decode " + Path("bad.orx"), &out, &err), 2);
   EXPECT_EQ(out, "");
   EXPECT_THAT(err, HasSubstr("unreadable: field 1 (MapVersion):"));
@@ -480,8 +515,10 @@ TEST_F(OrxTest, CommandLineExitCodes) {
   EXPECT_EQ(Run("encode " + Path("yard.json") + " -o " + Path("no-folder/yard.orx"), nullptr, &err), 1);
   EXPECT_THAT(err, HasSubstr("no-folder/yard.orx"));
   // A good scale is taken (the missing game folder fails the picture next); 65 is refused.
-  EXPECT_EQ(Run("render " + Path("yard.orx") + " " + Path("yard.png") + " --scale 4 --game " + Path("no-game"),
-                nullptr, &err), 1);
+  EXPECT_EQ(
+      Run("render " + Path("yard.orx") + " " + Path("yard.png") + " --scale 4 --game " + Path("no-game"),
+          nullptr, &err),
+      1);
   EXPECT_THAT(err, HasSubstr("game folder"));
   EXPECT_EQ(Run("render " + Path("yard.orx") + " " + Path("yard.png") + " --scale 65", nullptr, &err), 2);
   EXPECT_THAT(err, HasSubstr("--scale needs a number of pixels a cell, 1..64"));

@@ -44,10 +44,20 @@ TOrrindelMap OddMap() {
     terrain.push_back(t), decoration.push_back(d), heights.push_back(h);
   }
   const json source = {
-      {"MapVersion", 1.1},       {"MapName", "Odd<&>\"map'"}, {"MapIdCode", "ODD-1"}, {"MapSize", {4, 3}},
-      {"TerrainGrid", terrain},  {"DecorationGrid", decoration}, {"HeightMap", heights},
+      {"MapVersion", 1.1},
+      {"MapName", "Odd<&>\"map'"},
+      {"MapIdCode", "ODD-1"},
+      {"MapSize", {4, 3}},
+      {"TerrainGrid", terrain},
+      {"DecorationGrid", decoration},
+      {"HeightMap", heights},
       {"EntitySpawns",
-       {{{"x", 1.2345678}, {"y", 2.5}, {"Kind", 0}, {"Index", 1}, {"Param1", "2"}, {"Param2", "0200100102002001xy"}},
+       {{{"x", 1.2345678},
+         {"y", 2.5},
+         {"Kind", 0},
+         {"Index", 1},
+         {"Param1", "2"},
+         {"Param2", "0200100102002001xy"}},
         {{"x", -1}, {"y", -1}, {"Kind", 0}, {"Index", 9}, {"Param1", "x"}, {"Param2", "zz0a0b0c"}},
         {{"x", -1}, {"y", 2.75}, {"Kind", 3}, {"Index", 1}, {"Param1", "25"}, {"Param2", "extra"}},
         {{"x", 3.5}, {"y", 0.5}, {"Kind", 2}, {"Index", 0}},
@@ -116,10 +126,14 @@ json MiniMap() {
           {"tileheight", 32},
           {"orientation", "orthogonal"},
           {"properties",
-           {{{"name", "name"}, {"value", "Mini"}}, {{"name", "id code"}, {"value", "M"}}, {{"name", "version"}, {"value", "2"}}}},
+           {{{"name", "name"}, {"value", "Mini"}},
+            {{"name", "id code"}, {"value", "M"}},
+            {{"name", "version"}, {"value", "2"}}}},
           {"tilesets", {set(1, "terrain", 15, 14), set(16, "decoration", 18, 17), set(34, "height", 10, -1)}},
           {"layers",
-           {layer("terrain", {2, 2, 2, 2}), layer("decoration", {0, 0, 0, 0}), layer("height", {0, 0, 0, 0}),
+           {layer("terrain", {2, 2, 2, 2}),
+            layer("decoration", {0, 0, 0, 0}),
+            layer("height", {0, 0, 0, 0}),
             {{"type", "objectgroup"}, {"name", "entities"}, {"objects", json::array()}}}}};
 }
 
@@ -147,14 +161,16 @@ TEST(TiledMap, RotationFlagsBecomeQuarterTurnsAndFlipsAreRefused) {
   const struct {
     std::uint32_t Flags;
     int Turns;  // -1: refused
-  } cases[] = {{0, 0}, {D | H, 1}, {H | V, 2}, {D | V, 3}, {H, -1}, {V, -1}, {D, -1}, {D | H | V, -1}, {Hex, -1}};
+  } cases[] = {{0, 0},  {D | H, 1}, {H | V, 2},      {D | V, 3}, {H, -1},
+               {V, -1}, {D, -1},    {D | H | V, -1}, {Hex, -1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Flags);
     json doc = MiniMap();
-    doc["layers"][0]["data"][1] = 2u | c.Flags;      // Tiled row 0, column 1: the map's cell (1, 1)
-    doc["layers"][1]["data"][2] = 20u | c.Flags;     // row 1, column 0: cell (0, 0), decoration 4
+    doc["layers"][0]["data"][1] = 2u | c.Flags;   // Tiled row 0, column 1: the map's cell (1, 1)
+    doc["layers"][1]["data"][2] = 20u | c.Flags;  // row 1, column 0: cell (0, 0), decoration 4
     if (c.Turns < 0) {
-      EXPECT_THAT(Refusal(doc), HasSubstr("layer terrain, cell 1,1 (Tiled column 1, row 0): the tile is flipped"));
+      EXPECT_THAT(Refusal(doc),
+                  HasSubstr("layer terrain, cell 1,1 (Tiled column 1, row 0): the tile is flipped"));
       continue;
     }
     const TOrrindelMap map = Import(doc);
@@ -189,7 +205,8 @@ TEST(TiledMap, LayerDataReadsInEveryFormTheEditorWrites) {
         "<map width=\"2\" height=\"2\" tilewidth=\"32\" tileheight=\"32\" orientation=\"orthogonal\">"
         "<properties><property name=\"name\" value=\"A\"/><property name=\"id code\" value=\"B\"/>"
         "<property name=\"version\" value=\"1\"/></properties>"
-        "<tileset firstgid=\"1\" name=\"terrain\" tilecount=\"15\"/><tileset firstgid=\"16\" name=\"decoration\"/>"
+        "<tileset firstgid=\"1\" name=\"terrain\" tilecount=\"15\"/><tileset firstgid=\"16\" "
+        "name=\"decoration\"/>"
         "<tileset firstgid=\"34\" name=\"height\"/>"
         "<layer name=\"terrain\" width=\"2\" height=\"2\">" +
         c.Data + "</layer><layer name=\"decoration\"><data encoding=\"csv\">0,0,0,0</data></layer>" +
@@ -215,9 +232,11 @@ TEST(TiledMap, DamagedLayerDataIsRefusedNamingTheLayer) {
   } cases[] = {
       {json::array({2, 2, 2}), "", "", "layer terrain: 3 cells where the map has 4"},
       {json::array({2, 2, 2, -2}), "", "", "layer terrain: data holds -2"},
-      {tiled::Base64Encode(eight.substr(0, 12)), "base64", "", "layer terrain: 12 bytes where the layer needs 16"},
+      {tiled::Base64Encode(eight.substr(0, 12)), "base64", "",
+       "layer terrain: 12 bytes where the layer needs 16"},
       {"!" + tiled::Base64Encode(eight), "base64", "", "layer terrain: character '!' is not base64"},
-      {tiled::Base64Encode(zlib.substr(0, zlib.size() - 3)), "base64", "zlib", "layer terrain: damaged or cut short"},
+      {tiled::Base64Encode(zlib.substr(0, zlib.size() - 3)), "base64", "zlib",
+       "layer terrain: damaged or cut short"},
       {tiled::Base64Encode(zlib + "x"), "base64", "zlib", "layer terrain: data after the end"},
       {tiled::Base64Encode(tiled::Compress(eight + eight, TCompression::Zstd)), "base64", "zstd",
        "layer terrain: unpacks to more than the layer's 16 bytes"},
@@ -250,8 +269,8 @@ TEST(TiledMap, WhatTheMapCannotHoldIsRefusedWithOneLineNamingIt) {
        "shows the placeholder tile but \"kept cells\" holds no tile number"},
       {"bad kept entry", [](json& d) { d["layers"][0]["properties"] = {Prop("kept cells", "0,1,5")}; },
        "layer terrain: \"kept cells\" entry \"0,1,5\""},
-      {"kept cell off the map", [](json& d) { d["layers"][0]["properties"] = {Prop("kept cells", "2,0,5,1")}; },
-       "entry \"2,0,5,1\""},
+      {"kept cell off the map",
+       [](json& d) { d["layers"][0]["properties"] = {Prop("kept cells", "2,0,5,1")}; }, "entry \"2,0,5,1\""},
       {"unknown tile layer",
        [](json& d) {
          d["layers"].push_back(d["layers"][1]);
@@ -260,17 +279,23 @@ TEST(TiledMap, WhatTheMapCannotHoldIsRefusedWithOneLineNamingIt) {
        "layer decor: unknown tile layer"},
       {"missing layer", [](json& d) { d["layers"].erase(2); }, "layer height: missing"},
       {"layer twice", [](json& d) { d["layers"].push_back(d["layers"][0]); }, "layer terrain: appears twice"},
-      {"group layer", [](json& d) { d["layers"].push_back({{"type", "group"}, {"name", "g"}}); }, "layer g: a group layer"},
+      {"group layer",
+       [](json& d) {
+         d["layers"].push_back({{"type", "group"}, {"name", "g"}});
+       },
+       "layer g: a group layer"},
       {"infinite", [](json& d) { d["infinite"] = true; }, "map: an infinite map"},
       {"hexagonal", [](json& d) { d["orientation"] = "hexagonal"; }, "map: orientation \"hexagonal\""},
       {"missing version", [](json& d) { d["properties"].erase(2); }, "map property \"version\": missing"},
       {"version not a number", [](json& d) { d["properties"][2]["value"] = "one"; },
        "map property \"version\": \"one\" is not a number"},
-      {"blank in name", [](json& d) { d["properties"][0]["value"] = "Mini map"; }, "map property \"name\": holds a blank"},
+      {"blank in name", [](json& d) { d["properties"][0]["value"] = "Mini map"; },
+       "map property \"name\": holds a blank"},
       {"unknown map property", [](json& d) { d["properties"].push_back(Prop("author", "me")); },
        "map property \"author\": unknown"},
       {"huge map", [](json& d) { d["width"] = 100000, d["height"] = 100000; }, "map size 100000 x 100000"},
-      {"height beyond 9", [](json& d) { d["tilesets"][2]["tilecount"] = 20, d["layers"][2]["data"][0] = 44; }, "height 10; the map stores 0..9"},
+      {"height beyond 9", [](json& d) { d["tilesets"][2]["tilecount"] = 20, d["layers"][2]["data"][0] = 44; },
+       "height 10; the map stores 0..9"},
       {"entity without kind",
        [](json& d) { d["layers"][3]["objects"].push_back(Object(16, 16, {Prop("index", 0, "int")})); },
        "object 7 \"thing\" (layer entities): property \"kind\" is missing"},
@@ -279,11 +304,13 @@ TEST(TiledMap, WhatTheMapCannotHoldIsRefusedWithOneLineNamingIt) {
          d["layers"][3]["objects"].push_back(
              Object(16, 16, {Prop("kind", 0, "int"), Prop("index", 1, "int"), Prop("amount", "5")}));
        },
-       "object 7 \"thing\" (layer entities): property \"amount\" does not belong to a creature (kind 0), which has "
+       "object 7 \"thing\" (layer entities): property \"amount\" does not belong to a creature (kind 0), "
+       "which has "
        "mode and route"},
       {"kind beyond 16 bits",
        [](json& d) {
-         d["layers"][3]["objects"].push_back(Object(16, 16, {Prop("kind", 70000, "int"), Prop("index", 0, "int")}));
+         d["layers"][3]["objects"].push_back(
+             Object(16, 16, {Prop("kind", 70000, "int"), Prop("index", 0, "int")}));
        },
        "kind 70000 is outside 0..65535"},
       {"blank in a route",
@@ -324,13 +351,15 @@ TEST(TiledMap, EveryProblemOfAReadableFileIsReportedAtOnce) {
     Import(doc);
     FAIL() << "imported";
   } catch (const ETiledRefusal& e) {
-    EXPECT_THAT(e.Problems, ::testing::ElementsAre(
-                                "map property \"author\": unknown; the map has name, id code and version",
-                                HasSubstr("layer terrain, cell 1,1 (Tiled column 1, row 0): the tile is flipped"),
-                                HasSubstr("layer height, cell 0,0 (Tiled column 0, row 1): a tile of the tileset decoration"),
-                                HasSubstr("object 7 \"thing\" (layer entities): property \"index\" is missing"),
-                                HasSubstr("object 9 \"guard\" (layer entities): property \"index\" is \"two\""),
-                                HasSubstr("object 9 \"guard\" (layer entities), property \"route\": holds a blank")));
+    EXPECT_THAT(
+        e.Problems,
+        ::testing::ElementsAre(
+            "map property \"author\": unknown; the map has name, id code and version",
+            HasSubstr("layer terrain, cell 1,1 (Tiled column 1, row 0): the tile is flipped"),
+            HasSubstr("layer height, cell 0,0 (Tiled column 0, row 1): a tile of the tileset decoration"),
+            HasSubstr("object 7 \"thing\" (layer entities): property \"index\" is missing"),
+            HasSubstr("object 9 \"guard\" (layer entities): property \"index\" is \"two\""),
+            HasSubstr("object 9 \"guard\" (layer entities), property \"route\": holds a blank")));
   }
 }
 
@@ -358,7 +387,8 @@ TEST(TiledMap, AnObjectOfAProjectTypeTakesItsTypesDefaults) {
   for (pugi::xml_node type : types.child("objecttypes").children("objecttype")) {
     SCOPED_TRACE(type.attribute("name").value());
     std::map<std::string, std::string> defaults;
-    for (pugi::xml_node p : type.children("property")) defaults[p.attribute("name").value()] = p.attribute("default").value();
+    for (pugi::xml_node p : type.children("property"))
+      defaults[p.attribute("name").value()] = p.attribute("default").value();
     json doc = MiniMap();
     json object = Object(16, 16, json::array());
     object.erase("properties");
@@ -433,10 +463,10 @@ TEST(TiledMap, AnEntityKeepsItsExactPositionUntilItIsMoved) {
     const char* Kept;
     float WantX, WantY;
   } cases[] = {
-      {39.506, 14.4, "1.2345678,1.55", 1.2345678f, 1.55f},  // within half a pixel: kept
+      {39.506, 14.4, "1.2345678,1.55", 1.2345678f, 1.55f},         // within half a pixel: kept
       {40.1, 14.4, "1.2345678,1.55", 40.1f / 32, 2 - 14.4f / 32},  // moved: where it stands
-      {-32, 96, "-1,-1", -1, -1},                               // random placement, drawn off the map
-      {16, 48, "", 0.5f, 0.5f},                                 // a new object
+      {-32, 96, "-1,-1", -1, -1},                                  // random placement, drawn off the map
+      {16, 48, "", 0.5f, 0.5f},                                    // a new object
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.X);
@@ -459,7 +489,8 @@ TEST(TiledMap, RectanglesCountByTheirCentreAndViewOnlyLayersAreSkipped) {
   box.erase("point");
   box["width"] = 32, box["height"] = 16;
   doc["layers"][3]["objects"].push_back(box);
-  json tile = Object(0, 32, {Prop("kind", 2, "int"), Prop("index", 0, "int")});  // placed by its lower left corner
+  json tile =
+      Object(0, 32, {Prop("kind", 2, "int"), Prop("index", 0, "int")});  // placed by its lower left corner
   tile.erase("point");
   tile["gid"] = 1, tile["width"] = 32, tile["height"] = 32;
   doc["layers"][3]["objects"].push_back(tile);
@@ -478,9 +509,10 @@ TEST(TiledMap, RectanglesCountByTheirCentreAndViewOnlyLayersAreSkipped) {
 TEST(TiledMap, ExternalTilesetsAreReadInBothForms) {
   const fs::path folder = fs::temp_directory_path() / ("orr_tiled_" + std::to_string(::getpid()));
   fs::create_directories(folder);
-  std::ofstream(folder / "terrain.tsx") << "<?xml version=\"1.0\"?>\n<tileset name=\"terrain\" tilecount=\"15\">"
-                                           "<properties><property name=\"atlas tiles\" type=\"int\" value=\"14\"/>"
-                                           "</properties></tileset>";
+  std::ofstream(folder / "terrain.tsx")
+      << "<?xml version=\"1.0\"?>\n<tileset name=\"terrain\" tilecount=\"15\">"
+         "<properties><property name=\"atlas tiles\" type=\"int\" value=\"14\"/>"
+         "</properties></tileset>";
   std::ofstream(folder / "height.tsj") << R"({"name": "height", "tilecount": 10})";
   json doc = MiniMap();
   doc["tilesets"][0] = {{"firstgid", 1}, {"source", "terrain.tsx"}};

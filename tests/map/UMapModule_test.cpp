@@ -21,8 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
 
 // The fields of a valid 3 x 2 map with one patrolling creature, in file order.
 std::vector<std::string> SmallMapFields() {
@@ -54,7 +54,8 @@ const std::vector<std::string> OpeningLines = {
     "**DataFile assinged to file. Attempting to open file...", "**File opened for reading",
     "**Reading file content to buffer", "**File content loaded to buffer"};
 const std::vector<std::string> FailureLines = {
-    "**WARNING! Exception occurred. Returning an error flag to the caller", "File loading failed. File closed"};
+    "**WARNING! Exception occurred. Returning an error flag to the caller",
+    "File loading failed. File closed"};
 
 class MapLoaderTest : public ::testing::Test {
  protected:
@@ -82,7 +83,8 @@ class MapLoaderTest : public ::testing::Test {
   std::vector<std::string> LinesAfterOpening() {
     std::vector<std::string> texts = LogTexts();
     EXPECT_GE(texts.size(), 1 + OpeningLines.size());
-    EXPECT_EQ(std::vector<std::string>(texts.begin() + 1, texts.begin() + 1 + OpeningLines.size()), OpeningLines);
+    EXPECT_EQ(std::vector<std::string>(texts.begin() + 1, texts.begin() + 1 + OpeningLines.size()),
+              OpeningLines);
     return {texts.begin() + 1 + OpeningLines.size(), texts.end()};
   }
   fs::path folder_;
@@ -98,7 +100,12 @@ TEST(MapFields, DecodingExamples) {
 }
 
 TEST(MapFields, BadRawFieldsAreRefused) {
-  for (const std::string& raw : {std::string(), std::string("\x93" "A"), std::string("\x9E" "A"), std::string("5A")})
+  for (const std::string& raw : {std::string(),
+                                 std::string("\x93"
+                                             "A"),
+                                 std::string("\x9E"
+                                             "A"),
+                                 std::string("5A")})
     EXPECT_THROW(DecodeField(raw), EMapFormatError) << "raw field of " << raw.size() << " bytes";
 }
 
@@ -124,11 +131,12 @@ TEST_F(MapLoaderTest, LoadsAMapAndLogsEveryStage) {
   ASSERT_EQ(LoadMap(path), TMapLoadResult::Loaded);
   std::vector<std::string> expected = {"MapModule received a map loading request with filename: " + path};
   expected.insert(expected.end(), OpeningLines.begin(), OpeningLines.end());
-  for (const char* line : {"**Map version: 1.10000002384186", "**Map Name: Yard", "**Map Id Code: YARD-1",
-                           "**Horizontal size: 3", "**Vertical size: 2", "**Entity count: 1",
-                           "**Reading terrain block...", "**Terrain block read", "**Reading decoration block...",
-                           "**decoration block read", "**Reading heightmap...", "**Heightmap read",
-                           "**Reading entities...", "**Entities read", "File loading successful. File closed"})
+  for (const char* line :
+       {"**Map version: 1.10000002384186", "**Map Name: Yard", "**Map Id Code: YARD-1",
+        "**Horizontal size: 3", "**Vertical size: 2", "**Entity count: 1", "**Reading terrain block...",
+        "**Terrain block read", "**Reading decoration block...", "**decoration block read",
+        "**Reading heightmap...", "**Heightmap read", "**Reading entities...", "**Entities read",
+        "File loading successful. File closed"})
     expected.push_back(line);
   EXPECT_EQ(LogTexts(), expected);
 
@@ -172,7 +180,8 @@ TEST_F(MapLoaderTest, LinesSplitAnywhereLoadLikeOneLine) {
       TMapFileWriter writer(5);
       for (const auto& field : SmallMapFields()) writer.Field(field, "field");
       ResetGameMap();
-      ASSERT_EQ(Load(writer.Content(wrap, crlf)), TMapLoadResult::Loaded) << "wrap " << wrap << " crlf " << crlf;
+      ASSERT_EQ(Load(writer.Content(wrap, crlf)), TMapLoadResult::Loaded)
+          << "wrap " << wrap << " crlf " << crlf;
       EXPECT_EQ(GameMap.MapName, oneLine.MapName);
       EXPECT_EQ(GameMap.TerrainGrid[2][1].TileNumber, 999);
       EXPECT_EQ(GameMap.EntitySpawns[0].Param2, oneLine.EntitySpawns[0].Param2);
@@ -253,14 +262,18 @@ TEST_F(MapLoaderTest, MissingTextFieldsReadAsEmpty) {
   TMapFileWriter writer(1);
   writer.Field("2", "version");
   ASSERT_EQ(Load(writer.Content() + "no separator follows"), TMapLoadResult::Unreadable);
-  EXPECT_THAT(LinesAfterOpening(), ElementsAre("**Map version: 2", "**Map Name: ", "**Map Id Code: ", FailureLines[0],
-                                              FailureLines[1]));
+  EXPECT_THAT(
+      LinesAfterOpening(),
+      ElementsAre("**Map version: 2", "**Map Name: ", "**Map Id Code: ", FailureLines[0], FailureLines[1]));
 }
 
 // Every way a load can fail, with the log lines after the opening ones.
 TEST_F(MapLoaderTest, FailureRoutesLogTheirLinesInOrder) {
-  const std::vector<std::string> header = {"**Map version: 1.10000002384186", "**Map Name: Yard",
-                                           "**Map Id Code: YARD-1", "**Horizontal size: 3", "**Vertical size: 2",
+  const std::vector<std::string> header = {"**Map version: 1.10000002384186",
+                                           "**Map Name: Yard",
+                                           "**Map Id Code: YARD-1",
+                                           "**Horizontal size: 3",
+                                           "**Vertical size: 2",
                                            "**Entity count: 1"};
   auto upTo = [&](std::size_t headerLines, std::vector<std::string> more) {
     std::vector<std::string> lines(header.begin(), header.begin() + static_cast<long>(headerLines));
@@ -311,7 +324,8 @@ TEST_F(MapLoaderTest, FailureRoutesLogTheirLinesInOrder) {
     EXPECT_EQ(LinesAfterOpening(), expected) << "negative width";
   }
   // Raw damage the writer would never produce: an empty field and a bad shift byte.
-  for (const std::string& raw : {std::string(), std::string("\x9E" "abc")}) {
+  for (const std::string& raw : {std::string(), std::string("\x9E"
+                                                            "abc")}) {
     TMapFileWriter writer(1);
     for (int i = 0; i < 6; ++i) writer.Field(SmallMapFields()[static_cast<std::size_t>(i)], "header");
     writer.RawField(raw);
@@ -332,8 +346,9 @@ TEST_F(MapLoaderTest, FailureRoutesLogTheirLinesInOrder) {
 TEST_F(MapLoaderTest, AMissingFileReturnsOneAndLogsTheWarning) {
   const std::string path = (folder_ / "none.orx").string();
   EXPECT_EQ(LoadMap(path), TMapLoadResult::Missing);
-  EXPECT_THAT(LogTexts(), ElementsAre("MapModule received a map loading request with filename: " + path,
-                                      "**WARNING: File does not exists! Returning an error flag to the caller"));
+  EXPECT_THAT(LogTexts(),
+              ElementsAre("MapModule received a map loading request with filename: " + path,
+                          "**WARNING: File does not exists! Returning an error flag to the caller"));
   EXPECT_EQ(LoadMap(folder_.string()), TMapLoadResult::Missing) << "a folder is not a map file";
 }
 
@@ -438,7 +453,8 @@ TEST_F(MapLoaderTest, AFailedLoadKeepsWhatWasReadAndQueriesStayInBounds) {
   // And a grid larger than MapSize says is open only within MapSize.
   GameMap.HeightMap.SetSize(6, 4);
   GameMap.MapSize = {3, 2};
-  for (auto [x, y] : {std::pair{3, 0}, std::pair{0, 2}, std::pair{5, 3}}) EXPECT_TRUE(IsCellBlocked(x, y)) << x << "," << y;
+  for (auto [x, y] : {std::pair{3, 0}, std::pair{0, 2}, std::pair{5, 3}})
+    EXPECT_TRUE(IsCellBlocked(x, y)) << x << "," << y;
   EXPECT_FALSE(IsCellBlocked(2, 1));
 }
 
@@ -446,9 +462,14 @@ TEST_F(MapLoaderTest, AFailedLoadKeepsWhatWasReadAndQueriesStayInBounds) {
 // cells and records within the new sizes until they are read over; new storage is zero.
 TEST_F(MapLoaderTest, AFailedReloadKeepsTheEarlierMapWithinTheNewSizes) {
   ASSERT_EQ(Load(Encode(SmallMapFields())), TMapLoadResult::Loaded);
-  std::vector<std::string> fields = {"2", "Wider", "W", "4", "2", "2",
-                                     "1111222233334444",   // terrain row 0
-                                     "x000000000000000"};  // terrain row 1 fails at once
+  std::vector<std::string> fields = {"2",
+                                     "Wider",
+                                     "W",
+                                     "4",
+                                     "2",
+                                     "2",
+                                     "1111222233334444",                // terrain row 0
+                                     "x000000000000000"};               // terrain row 1 fails at once
   for (int i = 0; i < 10; ++i) fields.push_back(std::string(16, '0'));  // rows that could follow
   ASSERT_EQ(Load(Encode(fields)), TMapLoadResult::Unreadable);
   const TOrrindelMap& map = GameMap;
@@ -502,7 +523,8 @@ TEST_F(MapLoaderTest, QueriesAfterALoadThatLeftTheSmallestSize) {
 TEST_F(MapLoaderTest, CellsBeforeABadCellAreKept) {
   // 20 rows, so that the failure falls in the second block of rows the loader stores.
   std::vector<std::string> fields = {"1", "Tall", "T", "3", "20", "0"};
-  for (int y = 0; y < 20; ++y) fields.push_back(y == 17 ? "0005000600x7" : "1" + std::to_string(100 + y) + "000000000");
+  for (int y = 0; y < 20; ++y)
+    fields.push_back(y == 17 ? "0005000600x7" : "1" + std::to_string(100 + y) + "000000000");
   for (int y = 0; y < 40; ++y) fields.push_back("000000000000");  // decoration rows, then heights
   ASSERT_EQ(Load(Encode(fields)), TMapLoadResult::Unreadable);
   EXPECT_EQ(GameMap.TerrainGrid[0][16].TileNumber, 116);
@@ -534,8 +556,8 @@ TEST_F(MapLoaderTest, MapRectAndBlockedCellsAtTheBorders) {
   EXPECT_EQ(r.Bottom, 1);
   // Heights: row 0 "010", row 1 "400".
   const std::vector<std::tuple<int, int, bool>> cells = {
-      {-1, 0, true}, {3, 0, true},  {0, 2, true},  {0, -1, true}, {2, 1, false}, {0, 0, false},
-      {1, 0, true},  {0, 1, true},  {1, 1, false}, {INT32_MIN, 0, true}, {INT32_MAX, 1, true}};
+      {-1, 0, true}, {3, 0, true}, {0, 2, true},  {0, -1, true},        {2, 1, false},       {0, 0, false},
+      {1, 0, true},  {0, 1, true}, {1, 1, false}, {INT32_MIN, 0, true}, {INT32_MAX, 1, true}};
   for (auto [x, y, blocked] : cells) EXPECT_EQ(IsCellBlocked(x, y), blocked) << x << ", " << y;
   // The grids hold exactly W x H cells.
   for (auto [x, y, inside] : {std::tuple{2, 1, true}, std::tuple{3, 0, false}, std::tuple{0, 2, false},
@@ -561,10 +583,12 @@ TEST(MapSides, ASideShowsWhereTheNeighbourAcrossItsTurnedEdgeIsLower) {
         const int x = static_cast<int>(std::lround(sideX[side] * std::cos(a) - sideY[side] * std::sin(a)));
         const int y = static_cast<int>(std::lround(sideX[side] * std::sin(a) + sideY[side] * std::cos(a)));
         const bool shows = lower >= 0 && x == sideX[lower] && y == sideY[lower];
-        EXPECT_EQ(RaisedSideShows(map, 1, 1, side), shows) << turns << " turns, side " << side << ", lower " << lower;
+        EXPECT_EQ(RaisedSideShows(map, 1, 1, side), shows)
+            << turns << " turns, side " << side << ", lower " << lower;
         if (lower >= 0) continue;
         // Off the map counts as low ground: the corner cells show the sides that face out.
-        map.TerrainGrid[0][0].QuarterTurns = map.TerrainGrid[2][2].QuarterTurns = static_cast<std::uint8_t>(turns);
+        map.TerrainGrid[0][0].QuarterTurns = map.TerrainGrid[2][2].QuarterTurns =
+            static_cast<std::uint8_t>(turns);
         EXPECT_EQ(RaisedSideShows(map, 0, 0, side), x < 0 || y < 0) << turns << " turns, side " << side;
         EXPECT_EQ(RaisedSideShows(map, 2, 2, side), x > 0 || y > 0) << turns << " turns, side " << side;
       }
@@ -602,10 +626,18 @@ TEST(MapRoutes, ABadGroupLeavesAPartlyFilledStep) {
 }
 
 TEST(MapNames, EntityNamesByKindAndIndex) {
-  const std::vector<std::tuple<int, int, std::string>> cases = {
-      {5, 3, "M4 Carbine"}, {2, 0, "Player start"}, {0, 6, "Punisher"},   {6, 5, "C4 Explosives"},
-      {3, 2, "Surgery Playset"}, {4, 0, "Armor Pad"}, {1, 1, "Steam"},  {0, 7, ""},
-      {2, 1, ""},           {7, 0, ""},             {65535, 0, ""},       {5, 65535, ""}};
+  const std::vector<std::tuple<int, int, std::string>> cases = {{5, 3, "M4 Carbine"},
+                                                                {2, 0, "Player start"},
+                                                                {0, 6, "Punisher"},
+                                                                {6, 5, "C4 Explosives"},
+                                                                {3, 2, "Surgery Playset"},
+                                                                {4, 0, "Armor Pad"},
+                                                                {1, 1, "Steam"},
+                                                                {0, 7, ""},
+                                                                {2, 1, ""},
+                                                                {7, 0, ""},
+                                                                {65535, 0, ""},
+                                                                {5, 65535, ""}};
   for (const auto& [kind, index, name] : cases) {
     TPackedEntity e;
     e.Kind = static_cast<std::uint16_t>(kind);

@@ -232,8 +232,7 @@ TEST(Application, APaintedFrameIsPresentedAfterTheIdleWorkAndBeforeTheLoopWaits)
     if (done) raw->PostQuit();
   };
   app.Run();
-  EXPECT_THAT(calls, ::testing::ElementsAre("paint", "idle", "present", "paint", "idle",
-                                            "present", "wait"));
+  EXPECT_THAT(calls, ::testing::ElementsAre("paint", "idle", "present", "paint", "idle", "present", "wait"));
 }
 
 TEST(Threads, WaitForServesHandOversSoABlockedWorkerCanFinish) {

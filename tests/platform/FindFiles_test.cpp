@@ -33,7 +33,8 @@ struct TScratchFolder {
 
 TEST(FindFiles, ListsMatchingNamesSortedAndAppendsToTheList) {
   TScratchFolder game("find");
-  for (const char* name : {"b.bmp", "A.BMP", "c.txt", "notes", "Zed.bmp"}) game.Text(std::string("f/") + name, "x");
+  for (const char* name : {"b.bmp", "A.BMP", "c.txt", "notes", "Zed.bmp"})
+    game.Text(std::string("f/") + name, "x");
   fs::create_directories(game.Folder / "f" / "Sub");
   TStringList list{"kept"};
   FindFiles(game.Path() + "f/*.bmp", list, false);
@@ -72,18 +73,29 @@ TEST(FindFiles, MaskWildcards) {
     bool Matches;
   };
   const TCase cases[] = {
-      {"Walk_a.bmp", "*.bmp", true},   {"walk.BMP", "*.bmp", true},   {"walk.bmpx", "*.bmp", false},
-      {"walk.bm", "*.bmp", false},     {"README", "*.*", true},       {"a.b.c", "*.c", true},
-      {"abc", "a?c", true},            {"ac", "a?c", false},          {"Hud Sketch #1.bmp", "*.bmp", true},
-      {"x", "", false},                {"walk", "walk*", true},       {"walk", "w*k**", true},
-      {"", "*", true},                 {"", "", true},
+      {"Walk_a.bmp", "*.bmp", true},
+      {"walk.BMP", "*.bmp", true},
+      {"walk.bmpx", "*.bmp", false},
+      {"walk.bm", "*.bmp", false},
+      {"README", "*.*", true},
+      {"a.b.c", "*.c", true},
+      {"abc", "a?c", true},
+      {"ac", "a?c", false},
+      {"Hud Sketch #1.bmp", "*.bmp", true},
+      {"x", "", false},
+      {"walk", "walk*", true},
+      {"walk", "w*k**", true},
+      {"", "*", true},
+      {"", "", true},
   };
-  for (const auto& c : cases) EXPECT_EQ(MatchesMask(c.Name, c.Pattern), c.Matches) << c.Name << " ~ " << c.Pattern;
+  for (const auto& c : cases)
+    EXPECT_EQ(MatchesMask(c.Name, c.Pattern), c.Matches) << c.Name << " ~ " << c.Pattern;
 }
 
 TEST(FindFiles, NamesAreLookedUpWithoutRegardToCase) {
   const TStringList names = {"Med_1.bmp", "PL001", "pl001"};
-  const std::pair<const char*, int> cases[] = {{"med_1.BMP", 0}, {"pl001", 1}, {"PL00", -1}, {"Med_1.bmpx", -1}};
+  const std::pair<const char*, int> cases[] = {
+      {"med_1.BMP", 0}, {"pl001", 1}, {"PL00", -1}, {"Med_1.bmpx", -1}};
   for (auto [name, index] : cases) EXPECT_EQ(IndexOfName(names, name), index) << name;
 }
 

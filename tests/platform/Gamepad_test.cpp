@@ -13,8 +13,9 @@ namespace {
 // The keys held, by name in a fixed order; any other key shows as "+other".
 std::string Held(TKeyStates keys) {
   std::string out;
-  const std::pair<int, const char*> names[] = {{VK_UP, "Up"},       {VK_DOWN, "Down"},   {VK_LEFT, "Left"},
-                                               {VK_RIGHT, "Right"}, {VK_SPACE, "Space"}, {VK_ESCAPE, "Escape"}};
+  const std::pair<int, const char*> names[] = {{VK_UP, "Up"},       {VK_DOWN, "Down"},
+                                               {VK_LEFT, "Left"},   {VK_RIGHT, "Right"},
+                                               {VK_SPACE, "Space"}, {VK_ESCAPE, "Escape"}};
   for (const auto& [vk, name] : names) {
     if (keys[vk]) out += std::string(out.empty() ? "" : " ") + name;
     keys[vk] = false;
@@ -54,7 +55,8 @@ TEST(PadKeys, MapsTheDpadStickFaceButtonTriggerAndBack) {
   };
   for (const auto& c : cases) {
     const TPadState& p = c.Pad;
-    EXPECT_EQ(Held(PadKeys(p)), c.Keys) << "stick " << p.LeftX << "," << p.LeftY << " trigger " << p.RightTrigger;
+    EXPECT_EQ(Held(PadKeys(p)), c.Keys)
+        << "stick " << p.LeftX << "," << p.LeftY << " trigger " << p.RightTrigger;
   }
 }
 

@@ -146,7 +146,7 @@ TEST_F(ThreadedTimerTest, DestructionWhileATickWaitsForTheMainThreadEndsWithoutR
   timer_->SetInterval(5);
   timer_->SetEnabled(true);
   std::this_thread::sleep_for(milliseconds(60));  // the worker now blocks in its hand-over
-  app_.FreeComponent(timer_);  // returns only after the worker ended
+  app_.FreeComponent(timer_);                     // returns only after the worker ended
   EXPECT_TRUE(ticks_.empty());
   app_.CheckSynchronize();
   EXPECT_TRUE(ticks_.empty());

@@ -71,9 +71,9 @@ TEST(TBitmap32, PlainCopyMovesExactlyTheOverlappingPixels) {
     TRect Dst, Src;
   };
   const TCase cases[] = {
-      {{0, 0, 5, 4}, {0, 0, 5, 4}},     {{1, 2, 4, 4}, {2, 1, 5, 3}},   {{-2, -1, 3, 3}, {0, 0, 5, 4}},
-      {{4, 3, 9, 7}, {0, 0, 5, 4}},     {{0, 0, 4, 4}, {-2, -3, 2, 1}}, {{2, 1, 6, 5}, {3, 2, 7, 6}},
-      {{6, 0, 8, 2}, {0, 0, 2, 2}},     {{0, 0, 3, 3}, {5, 0, 8, 3}},   {{-9, -9, -4, -5}, {0, 0, 5, 4}},
+      {{0, 0, 5, 4}, {0, 0, 5, 4}},   {{1, 2, 4, 4}, {2, 1, 5, 3}},   {{-2, -1, 3, 3}, {0, 0, 5, 4}},
+      {{4, 3, 9, 7}, {0, 0, 5, 4}},   {{0, 0, 4, 4}, {-2, -3, 2, 1}}, {{2, 1, 6, 5}, {3, 2, 7, 6}},
+      {{6, 0, 8, 2}, {0, 0, 2, 2}},   {{0, 0, 3, 3}, {5, 0, 8, 3}},   {{-9, -9, -4, -5}, {0, 0, 5, 4}},
       {{0, 0, 6, 5}, {-1, -1, 5, 4}},
   };
   for (const TCase& c : cases)
@@ -208,15 +208,15 @@ TEST(TBitmap32, BlendMixesBySourceAlphaTimesMasterAlpha) {
     TColor32 Result;
   };
   const TCase cases[] = {
-      {0x80FF0000, 0xFF0000FF, 255, 0xFF80007F},  // half red over opaque blue
-      {0xFF00FF00, 0xFF000000, 128, 0xFF008000},  // opaque green at master 128
-      {0xFF00FF00, 0xFF000000, 0, 0xFF000000},    // master 0 draws nothing
-      {0x00FFFFFF, 0xFF123456, 255, 0xFF123456},  // transparent source
-      {0xFF102030, 0x80FFFFFF, 255, 0xFF102030},  // opaque source replaces
-      {0x80FF0000, 0x00000000, 255, 0x80FF0000},  // over nothing: colour kept, alpha a
-      {0x80FF0000, 0xFF0000FF, 1000, 0xFF80007F}, // master above 255 counts as 255
-      {0x0AFFFFFF, 0xFF000000, 13, 0xFF010101},   // alpha 10 x 13 / 255 = 0.51 rounds to 1
-      {0x80204060, 0xFFC06020, 255, 0xFF705040},  // each channel its own mean, 128 : 127
+      {0x80FF0000, 0xFF0000FF, 255, 0xFF80007F},   // half red over opaque blue
+      {0xFF00FF00, 0xFF000000, 128, 0xFF008000},   // opaque green at master 128
+      {0xFF00FF00, 0xFF000000, 0, 0xFF000000},     // master 0 draws nothing
+      {0x00FFFFFF, 0xFF123456, 255, 0xFF123456},   // transparent source
+      {0xFF102030, 0x80FFFFFF, 255, 0xFF102030},   // opaque source replaces
+      {0x80FF0000, 0x00000000, 255, 0x80FF0000},   // over nothing: colour kept, alpha a
+      {0x80FF0000, 0xFF0000FF, 1000, 0xFF80007F},  // master above 255 counts as 255
+      {0x0AFFFFFF, 0xFF000000, 13, 0xFF010101},    // alpha 10 x 13 / 255 = 0.51 rounds to 1
+      {0x80204060, 0xFFC06020, 255, 0xFF705040},   // each channel its own mean, 128 : 127
   };
   for (const TCase& c : cases)
     EXPECT_EQ(BlendOver(c.Source, c.Destination, c.Master), c.Result)
@@ -247,7 +247,8 @@ TEST(TBitmap32, BlendAgreesWithTheRealNumberMeanRounded) {
       const double wf = a * 255.0, wb = d * (255.0 - a);
       want = round((wf + wb) / 255) << 24;
       for (int shift : {0, 8, 16})
-        want |= round((((source >> shift) & 255) * wf + ((destination >> shift) & 255) * wb) / (wf + wb)) << shift;
+        want |= round((((source >> shift) & 255) * wf + ((destination >> shift) & 255) * wb) / (wf + wb))
+                << shift;
     }
     ASSERT_EQ(BlendOver(source, destination, master), want)
         << std::hex << source << " over " << destination << " at " << std::dec << master;

@@ -47,7 +47,8 @@ int Run(const std::string& gameFolder, const std::string& picturePath) {
   }
   WorkFolder = gameFolder + "/";
   app.CreateForm(DMGraphicsModule);
-  if (LoadMap(WorkFolder + "Episodes/Test/Promo4.orx") != TMapLoadResult::Loaded) return Fail("the episode does not load");
+  if (LoadMap(WorkFolder + "Episodes/Test/Promo4.orx") != TMapLoadResult::Loaded)
+    return Fail("the episode does not load");
   app.CreateForm(DMGameRender);
   TForm* form = nullptr;
   app.CreateForm(form);

@@ -172,10 +172,12 @@ class RayCastTest : public ::testing::Test {
     int wrong = 0;
     for (int r = 0; r < rays; ++r) {
       const auto [x, y] = open[static_cast<std::size_t>(random()) % open.size()];
-      const TVector start{x + 0.02f + 0.96f * unit(random), y + 0.02f + 0.96f * unit(random), 0.05f + 4.5f * unit(random), 1};
+      const TVector start{x + 0.02f + 0.96f * unit(random), y + 0.02f + 0.96f * unit(random),
+                          0.05f + 4.5f * unit(random), 1};
       const float heading = 6.2831853f * unit(random);
       const float climb = r % 2 == 0 ? 0 : std::asin(2 * unit(random) - 1);
-      const TVector dir{std::cos(climb) * std::cos(heading), std::cos(climb) * std::sin(heading), std::sin(climb), 0};
+      const TVector dir{std::cos(climb) * std::cos(heading), std::cos(climb) * std::sin(heading),
+                        std::sin(climb), 0};
       const THit expected = WalkHeightMap(start, dir, window_);
       const THit got = Cast(start, dir, indexed);
       const float apart = expected.Face == TFace::None || got.Face == TFace::None
@@ -183,15 +185,17 @@ class RayCastTest : public ::testing::Test {
                               : VectorLength(VectorSubtract(expected.Point, got.Point));
       const float across = std::fabs(expected.Axis == 0 ? dir.X : expected.Axis == 1 ? dir.Y : dir.Z);
       const float slack = 0.005f + 0.0011f / across;
-      const bool sameFace = expected.Face == got.Face || (NearAnEdge(expected.Point) && got.Face != TFace::None &&
-                                                           got.Face != TFace::Other);
+      const bool sameFace =
+          expected.Face == got.Face ||
+          (NearAnEdge(expected.Point) && got.Face != TFace::None && got.Face != TFace::Other);
       if (sameFace && apart < slack) continue;
       if (++wrong <= 3)
-        ADD_FAILURE() << "ray from (" << start.X << ", " << start.Y << ", " << start.Z << ") toward (" << dir.X
-                      << ", " << dir.Y << ", " << dir.Z << "): the height map says " << Name(expected.Face) << " at ("
-                      << expected.Point.X << ", " << expected.Point.Y << ", " << expected.Point.Z << "), the scene "
-                      << Name(got.Face) << " at (" << got.Point.X << ", " << got.Point.Y << ", " << got.Point.Z
-                      << "), " << apart << " apart";
+        ADD_FAILURE() << "ray from (" << start.X << ", " << start.Y << ", " << start.Z << ") toward ("
+                      << dir.X << ", " << dir.Y << ", " << dir.Z << "): the height map says "
+                      << Name(expected.Face) << " at (" << expected.Point.X << ", " << expected.Point.Y
+                      << ", " << expected.Point.Z << "), the scene " << Name(got.Face) << " at ("
+                      << got.Point.X << ", " << got.Point.Y << ", " << got.Point.Z << "), " << apart
+                      << " apart";
     }
     return wrong;
   }
@@ -208,7 +212,8 @@ TEST_F(RayCastTest, RaysMeetWhatTheHeightMapHoldsOnMapsOfEveryFeature) {
     std::uint32_t Seed;
     int Rays;
   };
-  for (const TCase c : {TCase{40, 32, 5, 3000}, TCase{17, 16, 9, 2000}, TCase{1, 12, 3, 300}, TCase{9, 2, 4, 300}}) {
+  for (const TCase c :
+       {TCase{40, 32, 5, 3000}, TCase{17, 16, 9, 2000}, TCase{1, 12, 3, 300}, TCase{9, 2, 4, 300}}) {
     TGenerateOptions options{c.W, c.H, 0, 0, c.Seed};
     options.EveryFeature = true;
     const TOrrindelMap map = GenerateMap(options);

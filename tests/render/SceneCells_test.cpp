@@ -173,7 +173,8 @@ TEST_F(SceneCellsTest, ATurnedFloorShowsItsSidesOnTheLowerEdges) {
         reference[edge] = {wall->AbsolutePosition(), n, wall->AbsoluteUp()};
       }
       PrepareScene(GameMap.MapSize);  // the speed build, from scratch, among built neighbours
-      for (int e = 0; e < 4; ++e) CreateFloor(2 + static_cast<int>(faces[e][0]), 2 + static_cast<int>(faces[e][1]));
+      for (int e = 0; e < 4; ++e)
+        CreateFloor(2 + static_cast<int>(faces[e][0]), 2 + static_cast<int>(faces[e][1]));
       UpdateCell(2, 2);
       bool seen[4] = {};
       for (TGLPlane* wall : SceneCells[2][2].Walls) {

@@ -40,7 +40,9 @@ class SceneWindowTest : public ::testing::Test {
     window_ = std::make_unique<TGLSceneWindow>(panel_);
     return *window_;
   }
-  static void Step(int steps = 1) { TDMGameRender::SceneProgressorProgress(nullptr, 0.01 * steps + 0.0001, 0); }
+  static void Step(int steps = 1) {
+    TDMGameRender::SceneProgressorProgress(nullptr, 0.01 * steps + 0.0001, 0);
+  }
   static int BuiltCells() {
     int built = 0;
     for (auto& column : SceneCells)
@@ -59,7 +61,8 @@ TEST_F(SceneWindowTest, CreationPutsATopDownViewerBehindThePanelsControls) {
   hud->SetParent(panel_);
   EventLog.clear();
   TGLSceneWindow& window = Open();
-  EXPECT_EQ(LogLines(), (std::vector<std::string>{"New OpenGL window spawn requested", "New OpenGL window spawned"}));
+  EXPECT_EQ(LogLines(),
+            (std::vector<std::string>{"New OpenGL window spawn requested", "New OpenGL window spawned"}));
   ASSERT_NE(window.Viewer, nullptr);
   EXPECT_EQ(window.Viewer->Owner(), panel_);
   EXPECT_EQ(window.Viewer->Parent(), panel_);
@@ -103,10 +106,10 @@ TEST_F(SceneWindowTest, TheCameraKeepsSevenCellsFromTheEdges) {
     float Start, Target, Expected;
   };
   const TCase cases[] = {
-      {30, 15, 2, 7},       // wide map, target near the left edge
-      {30, 15, 40, 23},     // beyond the right edge: W - 7
-      {14, 2, 2, 7},        // exactly 14 wide: 7 is both bounds
-      {10, 2, 2, 5},        // narrower than 14: held at the centre, never jumping
+      {30, 15, 2, 7},    // wide map, target near the left edge
+      {30, 15, 40, 23},  // beyond the right edge: W - 7
+      {14, 2, 2, 7},     // exactly 14 wide: 7 is both bounds
+      {10, 2, 2, 5},     // narrower than 14: held at the centre, never jumping
       {10, 9, 9, 5},
   };
   for (const auto& c : cases) {
@@ -132,7 +135,7 @@ TEST_F(SceneWindowTest, VisibleCellsAreTheGroundUnderTheViewWidenedByTwo) {
       {{10.2f, 5.7f, 0, 1}, {25.8f, 19.4f, 0, 1}, {40, 40}, {8, 3, 27, 21}},
       {{-3, -3, 0, 1}, {50, 50, 0, 1}, {40, 30}, {0, 0, 39, 29}},
       {{3, 4, 0, 1}, {5, 6, 0, 1}, {40, 40}, {0, 2, 6, 8}},  // 2.5, 3.5, 4.5, 5.5: halves to even
-      {{1, 1, 0, 1}, {5, 5, 0, 1}, {0, 10}, {}},                          // no cells: empty
+      {{1, 1, 0, 1}, {5, 5, 0, 1}, {0, 10}, {}},             // no cells: empty
       {{1, 1, 0, 1}, {5, 5, 0, 1}, {10, 0}, {}},
   };
   for (const auto& c : cases) {
@@ -332,7 +335,8 @@ TEST_F(SceneWindowTest, TheCellsFollowTheStepsHoweverTheyFallIntoFrames) {
     for (int x = 0; x < 40; ++x)
       for (int y = 0; y < 40; ++y) {
         const SceneCell& c = SceneCells[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)];
-        walls[run] = walls[run] * 31 + (c.Terrain != nullptr) + 2 * (c.Walls[0] != nullptr) + 4 * (c.Walls[2] != nullptr);
+        walls[run] = walls[run] * 31 + (c.Terrain != nullptr) + 2 * (c.Walls[0] != nullptr) +
+                     4 * (c.Walls[2] != nullptr);
       }
     window_.reset();
     FreeAllCells();

@@ -50,15 +50,14 @@ TEST_F(GameRender, CutsOneFloorAndOneWallMaterialPerAtlasRow) {
       EXPECT_EQ(wall->Material.Texture.TextureMode(), tmModulate);
       EXPECT_EQ(floor->Material.Texture.MagFilter(), maLinear);  // engine default kept
     }
-    EXPECT_EQ(LogLines(), (std::vector<std::string>{"Main Render Module Initialization Begin",
-                                                    "Creating tile texture database...",
-                                                    "Tile texture database created",
-                                                    "Main Render Module Initialization End"}));
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{
+                              "Main Render Module Initialization Begin", "Creating tile texture database...",
+                              "Tile texture database created", "Main Render Module Initialization End"}));
     EventLog.clear();
     host_.Free(DMGameRender);
-    EXPECT_EQ(LogLines(), (std::vector<std::string>{"Main Render Module Destruction Begin",
-                                                    "Tile bitmaps destroyed",
-                                                    "Main Render Module Destruction End"}));
+    EXPECT_EQ(LogLines(),
+              (std::vector<std::string>{"Main Render Module Destruction Begin", "Tile bitmaps destroyed",
+                                        "Main Render Module Destruction End"}));
   }
 }
 
@@ -104,11 +103,10 @@ TEST_F(GameRender, AMissingTerrainAtlasLeavesEveryLibraryEmpty) {
   EXPECT_EQ(DMGameRender->TerrainLib->Materials.Count(), 0);
   EXPECT_EQ(DMGameRender->WallLib->Materials.Count(), 0);
   EXPECT_EQ(DMGameRender->DecoLib->Materials.Count(), 0);
-  EXPECT_EQ(LogLines(), (std::vector<std::string>{"Main Render Module Initialization Begin",
-                                                  "FATAL: Error while loading tiles!",
-                                                  "Creating tile texture database...",
-                                                  "Tile texture database created",
-                                                  "Main Render Module Initialization End"}));
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{
+                            "Main Render Module Initialization Begin", "FATAL: Error while loading tiles!",
+                            "Creating tile texture database...", "Tile texture database created",
+                            "Main Render Module Initialization End"}));
 }
 
 TEST_F(GameRender, CreationHaltsTheGameAndSetsUpTheComponents) {
@@ -187,8 +185,9 @@ class FrameProgress : public ::testing::Test {
 // then lowered; one raised between steps by the next step only. The same steps give the
 // same sightings in one frame or in many, and a frame too short for a step lowers nothing.
 TEST_F(FrameProgress, ARefreshRequestLastsThroughTheNextStepHoweverTheStepsFallIntoFrames) {
-  for (const std::vector<double>& frames : {std::vector<double>{0.0601}, std::vector<double>{0.004, 0.0061, 0.0301, 0.0201},
-                                            std::vector<double>{0.0101, 0.0101, 0.0101, 0.0101, 0.0101, 0.0101}}) {
+  for (const std::vector<double>& frames :
+       {std::vector<double>{0.0601}, std::vector<double>{0.004, 0.0061, 0.0301, 0.0201},
+        std::vector<double>{0.0101, 0.0101, 0.0101, 0.0101, 0.0101, 0.0101}}) {
     SetUp();
     std::vector<int> saw;
     TRaiser raiser;

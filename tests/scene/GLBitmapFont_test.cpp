@@ -11,11 +11,15 @@ namespace orr {
 namespace {
 
 TEST(FontSheet, SmallestAreaWinsThenTheSquarestShape) {
-  struct { std::vector<int> Widths; int CharHeight; int W, H; } cases[] = {
-      {std::vector<int>(10, 10), 10, 64, 64},   // 5 per row, 2 rows
-      {std::vector<int>(30, 10), 10, 64, 128},  // 5 per row x 6 rows: 72 high
-      {std::vector<int>(20, 30), 20, 128, 128}, // 64: 2 per row (30+2+30 = 62) x 10 rows
-      {std::vector<int>(1, 100), 10, 128, 64},  // 128 x 64 beats 64 x 128? width needs 128
+  struct {
+    std::vector<int> Widths;
+    int CharHeight;
+    int W, H;
+  } cases[] = {
+      {std::vector<int>(10, 10), 10, 64, 64},    // 5 per row, 2 rows
+      {std::vector<int>(30, 10), 10, 64, 128},   // 5 per row x 6 rows: 72 high
+      {std::vector<int>(20, 30), 20, 128, 128},  // 64: 2 per row (30+2+30 = 62) x 10 rows
+      {std::vector<int>(1, 100), 10, 128, 64},   // 128 x 64 beats 64 x 128? width needs 128
       {std::vector<int>(94, 19), 39, 256, 512},
   };
   for (auto& c : cases) {
@@ -92,8 +96,7 @@ TEST(BitmapFont, TooLargeGlyphsFailWithTheFixedTextAndSize6) {
     font.EnsureBuilt();
     FAIL() << "no exception";
   } catch (const EBitmapFontError& e) {
-    EXPECT_STREQ(e.what(),
-                 "Characters are too large or too many. Unable to create font texture.");
+    EXPECT_STREQ(e.what(), "Characters are too large or too many. Unable to create font texture.");
   }
   EXPECT_EQ(font.Font().Size(), 6);
 }
@@ -135,10 +138,16 @@ TEST(FlatTextLayout, CentringRoundsAHalfPixelToEven) {
   int width = 0;
   for (int c1 = 33; c1 <= 125 && line.empty(); ++c1) {
     int w1 = font.Glyph(c1)->Width;
-    if (w1 % 4 == 1) { line = std::string(1, char(c1)); width = w1; }
+    if (w1 % 4 == 1) {
+      line = std::string(1, char(c1));
+      width = w1;
+    }
     for (int c2 = 33; c2 <= 125 && line.empty(); ++c2) {
       int w = w1 + 1 + font.Glyph(c2)->Width;
-      if (w % 4 == 1) { line = {char(c1), char(c2)}; width = w; }
+      if (w % 4 == 1) {
+        line = {char(c1), char(c2)};
+        width = w;
+      }
     }
   }
   ASSERT_FALSE(line.empty()) << "no line of width 4k + 1 in this font";

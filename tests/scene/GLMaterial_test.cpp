@@ -97,9 +97,11 @@ TEST(MaterialBinding, EitherSideMayBeDestroyedFirst) {
 }
 
 TEST(MaterialBlending, OnlyOpaqueAndAlphaTestModesCountAsNotBlended) {
-  struct { TGLBlendingMode Mode; bool Blended; } cases[] = {
-      {bmOpaque, false}, {bmTransparency, true}, {bmAdditive, true},
-      {bmAlphaTest50, false}, {bmAlphaTest100, false}, {bmModulate, true}};
+  struct {
+    TGLBlendingMode Mode;
+    bool Blended;
+  } cases[] = {{bmOpaque, false},      {bmTransparency, true},  {bmAdditive, true},
+               {bmAlphaTest50, false}, {bmAlphaTest100, false}, {bmModulate, true}};
   for (auto c : cases) {
     TGLMaterial m;
     m.BlendingMode = c.Mode;
@@ -109,13 +111,18 @@ TEST(MaterialBlending, OnlyOpaqueAndAlphaTestModesCountAsNotBlended) {
 
 // A 2 x 2 picture, top row first: red, green / blue, grey.
 TPicture SmallPicture() {
-  return {2, 2, {Color32(255, 0, 0, 10), Color32(0, 255, 0, 20),
-                 Color32(0, 0, 255, 30), Color32(90, 120, 150, 40)}};
+  return {
+      2,
+      2,
+      {Color32(255, 0, 0, 10), Color32(0, 255, 0, 20), Color32(0, 0, 255, 30), Color32(90, 120, 150, 40)}};
 }
 
 TEST(TextureAlpha, EveryImageAlphaModeRewritesAlphaOfTheBottomUpTexels) {
   // Texel order after the flip: blue, grey (bottom row), red, green (top row).
-  struct { TGLTextureImageAlpha Mode; std::uint8_t A[4]; } cases[] = {
+  struct {
+    TGLTextureImageAlpha Mode;
+    std::uint8_t A[4];
+  } cases[] = {
       {tiaDefault, {30, 40, 10, 20}},
       {tiaAlphaFromIntensity, {85, 120, 85, 85}},
       {tiaLuminance, {85, 120, 85, 85}},
@@ -168,8 +175,9 @@ TEST(TextureAlpha, ColourKeyIsTheBottomLeftPixelOfA32x32Tile) {
 }
 
 TEST(TextureSize, ScalesUpToPowersOfTwoCappedAtTheMaximum) {
-  struct { int In, Max, Out; } cases[] = {
-      {0, 1024, 0}, {1, 1024, 1}, {32, 1024, 32}, {33, 1024, 64}, {100, 64, 64}, {3000, 2048, 2048}};
+  struct {
+    int In, Max, Out;
+  } cases[] = {{0, 1024, 0}, {1, 1024, 1}, {32, 1024, 32}, {33, 1024, 64}, {100, 64, 64}, {3000, 2048, 2048}};
   for (auto c : cases) EXPECT_EQ(TexturePowerOfTwo(c.In, c.Max), c.Out) << c.In;
   EXPECT_FALSE(MinFilterNeedsMipmaps(miNearest));
   EXPECT_FALSE(MinFilterNeedsMipmaps(miLinear));

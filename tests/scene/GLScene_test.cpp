@@ -22,13 +22,18 @@ void ExpectVec(const TVector& v, float x, float y, float z, float eps = 1e-5f) {
 }
 
 TEST(VectorGeometry, FloorLikeConversionGoesOneDownForWholeNegatives) {
-  struct { float In; int Out; } cases[] = {
-      {0.0f, 0}, {0.9f, 0}, {2.0f, 2}, {-0.5f, -1}, {-1.0f, -2}, {-2.0f, -3}, {-2.5f, -3}};
+  struct {
+    float In;
+    int Out;
+  } cases[] = {{0.0f, 0}, {0.9f, 0}, {2.0f, 2}, {-0.5f, -1}, {-1.0f, -2}, {-2.0f, -3}, {-2.5f, -3}};
   for (auto c : cases) EXPECT_EQ(TruncFloor(c.In), c.Out) << c.In;
 }
 
 TEST(VectorGeometry, RoundingTiesGoToEven) {
-  struct { float In; int Out; } cases[] = {{2.5f, 2}, {3.5f, 4}, {-2.5f, -2}, {2.6f, 3}, {-0.4f, 0}};
+  struct {
+    float In;
+    int Out;
+  } cases[] = {{2.5f, 2}, {3.5f, 4}, {-2.5f, -2}, {2.6f, 3}, {-0.4f, 0}};
   for (auto c : cases) EXPECT_EQ(RoundInt(c.In), c.Out) << c.In;
 }
 
@@ -76,8 +81,9 @@ TEST(SceneTransforms, AnglesAreStoredReducedAndRepeatedValuesChangeNothing) {
   EXPECT_FLOAT_EQ(obj->TurnAngle(), 90);
   ExpectVec(obj->Direction.AsVector(), dir.X, dir.Y, dir.Z, 1e-4f);
   ExpectVec(obj->Up.AsVector(), up.X, up.Y, up.Z, 1e-4f);
-  struct { float In, Stored; } cases[] = {{540, 180}, {-540, -180}, {181, -179}, {-181, 179},
-                                          {725, 5}, {0, 0}};
+  struct {
+    float In, Stored;
+  } cases[] = {{540, 180}, {-540, -180}, {181, -179}, {-181, 179}, {725, 5}, {0, 0}};
   for (auto c : cases) EXPECT_FLOAT_EQ(NormalizeDegAngle(c.In), c.Stored) << c.In;
 }
 
@@ -128,7 +134,10 @@ TEST(SceneTransforms, AbsoluteAnglesTurnAboutTheirOwnAxes) {
 // The border planes and the walls rely on this: an upright plane facing +Y turns to face
 // +X with TurnAngle -90 (and -X with -270, -Y with -180).
 TEST(SceneTransforms, UprightPlaneTurnsByTurnAngleAboutWorldZ) {
-  struct { float Turn; float X, Y; } cases[] = {{0, 0, 1}, {-90, 1, 0}, {-180, 0, -1}, {-270, -1, 0}};
+  struct {
+    float Turn;
+    float X, Y;
+  } cases[] = {{0, 0, 1}, {-90, 1, 0}, {-180, 0, -1}, {-270, -1, 0}};
   for (auto c : cases) {
     TGLScene scene;
     auto* plane = NewChildObject<TGLPlane>(scene.Objects());
@@ -201,36 +210,46 @@ TEST(SceneTransforms, OwedRollsReadExactlyAsRollsMadeAtOnce) {
   const TVector start{2.6f, 3.1f, 2, 1}, down{0.05f, -0.2f, -1, 0};
   using TRead = std::function<void(TWorld&, std::vector<TVector>&)>;
   const std::vector<std::pair<const char*, TRead>> reads = {
-      {"roll angle", [](TWorld& w, auto& out) { out.push_back({w.Sprite->RollAngle(), 0, 0, 0}); }},
-      {"frame", [](TWorld& w, auto& out) {
+      {"roll angle",
+       [](TWorld& w, auto& out) {
+         out.push_back({w.Sprite->RollAngle(), 0, 0, 0});
+       }},
+      {"frame",
+       [](TWorld& w, auto& out) {
          out.push_back(w.Sprite->Up.AsVector());
          out.push_back({w.Sprite->Direction.Z(), 0, 0, 0});
        }},
-      {"absolute matrix", [](TWorld& w, auto& out) {
+      {"absolute matrix",
+       [](TWorld& w, auto& out) {
          for (const TVector& row : w.Sprite->AbsoluteMatrix().Row) out.push_back(row);
        }},
-      {"subtree bounds", [](TWorld& w, auto& out) {
+      {"subtree bounds",
+       [](TWorld& w, auto& out) {
          TVector c;
          float r;
          w.Anchor->SubtreeBounds(c, r);
          out.push_back(c);
          out.push_back({r, 0, 0, 0});
        }},
-      {"indexed ray", [&](TWorld& w, auto& out) {
+      {"indexed ray",
+       [&](TWorld& w, auto& out) {
          TVector p, n;
          const bool hit = w.Scene.RayCastIntersectIndexed(start, down, &p, &n) == w.Sprite;
          out.insert(out.end(), {{hit ? 1.0f : 0.0f, 0, 0, 0}, p, n});
        }},
-      {"plain ray", [&](TWorld& w, auto& out) {
+      {"plain ray",
+       [&](TWorld& w, auto& out) {
          TVector p, n;
          const bool hit = w.Scene.RayCastIntersect(start, down, &p, &n) == w.Sprite;
          out.insert(out.end(), {{hit ? 1.0f : 0.0f, 0, 0, 0}, p, n});
        }},
-      {"write over", [](TWorld& w, auto& out) {
+      {"write over",
+       [](TWorld& w, auto& out) {
          w.Sprite->Direction.SetY(0.001f);
          out.push_back(w.Sprite->Up.AsVector());
        }},
-      {"roll on top", [](TWorld& w, auto& out) {
+      {"roll on top",
+       [](TWorld& w, auto& out) {
          w.Sprite->RollBy(30);
          out.push_back(w.Sprite->Direction.AsVector());
        }},

@@ -11,7 +11,11 @@ namespace {
 TEST(CameraProjection, NearPlaneAndEdgesFollowTheFocalLengthRule) {
   TGLScene scene;
   auto* cam = NewChildObject<TGLCamera>(scene.Objects());
-  struct { float Focal; int W, H; float Near, Right, Top; } cases[] = {
+  struct {
+    float Focal;
+    int W, H;
+    float Near, Right, Top;
+  } cases[] = {
       {50, 100, 100, 3.779528f, 0.5f, 0.5f},
       {50, 800, 600, 0.472441f, 0.5f, 0.375f},
       {100, 600, 800, 0.944882f, 0.375f, 0.5f},
@@ -45,9 +49,11 @@ TEST(ScreenPointToPlaneZ, TopDownCameraMapsViewerCornersToTheGround) {
   EXPECT_FALSE(ScreenPointToPlaneZ(viewer, 0, 0, 0, p)) << "no camera";
   viewer.SetCamera(cam);
   const float pxPerUnit = 100 * 2 * 96 / (25.4f * 15);
-  struct { int W, H; float X, Y; } cases[] = {
-      {800, 600, 0, 0}, {800, 600, 800, 600}, {800, 600, 400, 300}, {1024, 768, 0, 768},
-      {300, 500, 150, 0}};
+  struct {
+    int W, H;
+    float X, Y;
+  } cases[] = {
+      {800, 600, 0, 0}, {800, 600, 800, 600}, {800, 600, 400, 300}, {1024, 768, 0, 768}, {300, 500, 150, 0}};
   for (auto c : cases) {
     viewer.SetBounds(0, 0, c.W, c.H);
     ASSERT_TRUE(ScreenPointToPlaneZ(viewer, c.X, c.Y, 0, p));

@@ -53,7 +53,13 @@ class TRandomScene {
             auto* wall = NewChildObject<TGLPlane>(top);
             wall->Direction.SetY(1);
             wall->Direction.SetZ(0);
-            wall->Position.SetPoint(k == 1 ? 0.5f : k == 3 ? -0.5f : 0, k == 0 ? 0.5f : k == 2 ? -0.5f : 0, -1);
+            wall->Position.SetPoint(k == 1   ? 0.5f
+                                    : k == 3 ? -0.5f
+                                             : 0,
+                                    k == 0   ? 0.5f
+                                    : k == 2 ? -0.5f
+                                             : 0,
+                                    -1);
             wall->SetTurnAngle(-90.0f * k);
             wall->SetHeight(2);
           }
@@ -152,7 +158,8 @@ TEST(RayIndex, NotesStayFewWhileNobodyAsks) {
     const TVector from{world.Real(-25, 65), world.Real(-25, 65), world.Real(0, 2), 1};
     const TVector to{world.Real(-5, 5), world.Real(-5, 5), 0, 0};
     ASSERT_EQ(world.Scene.RayCastIntersect(from, to, nullptr, nullptr),
-              world.Scene.RayCastIntersectIndexed(from, to, nullptr, nullptr)) << "cast " << cast;
+              world.Scene.RayCastIntersectIndexed(from, to, nullptr, nullptr))
+        << "cast " << cast;
   }
 }
 
@@ -209,8 +216,8 @@ TEST(DrawIndex, TakesEveryTopLevelObjectThatDrawsInViewInListOrder) {
     TVector look{0, 0, -1, 0};
     if (view % 4 == 0) look = {world.Real(-1, 1), world.Real(-1, 1), -world.Real(0.2f, 1), 0};
     camera->Direction.SetVector(look);
-    const TMatrix vp = MatrixMultiply(CameraViewMatrix(*camera),
-                                      ProjectionMatrix(PerspectiveFor(*camera, 1024, 768)));
+    const TMatrix vp =
+        MatrixMultiply(CameraViewMatrix(*camera), ProjectionMatrix(PerspectiveFor(*camera, 1024, 768)));
     const TViewVolume volume = ViewVolumeOf(vp);
     world.Scene.DrawIndex().Collect(*world.Scene.Objects(), volume, inView);
     std::size_t next = 0;  // the taken objects in list order

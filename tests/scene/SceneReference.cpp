@@ -171,8 +171,7 @@ void BuildScene(TGLScene& scene, TGLMaterialLibrary& lib, TGLWindowsBitmapFont& 
 TBitmap32 Bands() {
   TBitmap32 b(32, 32);
   for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x)
-      b.SetPixel(x, y, Color32(x * 8, 255 - y * 8, 128, (x / 8) % 2 ? 255 : 96));
+    for (int x = 0; x < 32; ++x) b.SetPixel(x, y, Color32(x * 8, 255 - y * 8, 128, (x / 8) % 2 ? 255 : 96));
   return b;
 }
 
@@ -282,11 +281,14 @@ int Run(int argc, char** argv) {
   for (; at + 1 < argc; ++at) {
     if (std::strcmp(argv[at], "--write") == 0) write = true;
     else if (std::strcmp(argv[at], "--lights") == 0) lights = true;
-    else if (std::strcmp(argv[at], "--renderer") == 0 && at + 2 < argc && ParseRendererKind(argv[at + 1], renderer)) ++at;
+    else if (std::strcmp(argv[at], "--renderer") == 0 && at + 2 < argc &&
+             ParseRendererKind(argv[at + 1], renderer))
+      ++at;
     else break;
   }
   if (at + 1 != argc) {
-    std::fprintf(stderr, "usage: scene_reference [--renderer gl1|es3] [--lights] [--write] <reference.bmp>\n");
+    std::fprintf(stderr,
+                 "usage: scene_reference [--renderer gl1|es3] [--lights] [--write] <reference.bmp>\n");
     return 2;
   }
   RequestRenderer(renderer);
@@ -374,14 +376,12 @@ int Run(int argc, char** argv) {
     }
   double mean = sum / (ref.Width() * ref.Height());
   int allowed = ref.Width() * ref.Height() / 200;  // 0.5 %
-  std::printf("pixels off by more than 24: %d (allowed %d), mean difference %.3f\n", bad,
-              allowed, mean);
+  std::printf("pixels off by more than 24: %d (allowed %d), mean difference %.3f\n", bad, allowed, mean);
   if (bad > allowed || mean > 2.0) {
     std::string out = refPath + ".actual.bmp";
     if (const char* tmp = std::getenv("TMPDIR")) out = std::string(tmp) + "/scene_actual.bmp";
     got.SaveToFile(out);
-    std::fprintf(stderr, "picture differs from the reference; actual written to %s\n",
-                 out.c_str());
+    std::fprintf(stderr, "picture differs from the reference; actual written to %s\n", out.c_str());
     return 1;
   }
   return 0;

@@ -45,9 +45,10 @@ void CheckScaling(std::mt19937& random, int w, int h, int outW, int outH) {
   const std::vector<std::uint8_t> ours = orr::ScaleRgbaImage(w, h, picture.data(), outW, outH);
   const long at = FirstDifference(glu, ours);
   Check(at < 0, "scaling " + Size(w, h) + " to " + Size(outW, outH) + " differs from GLU at byte " +
-                    std::to_string(at) + (at >= 0 && std::size_t(at) < ours.size()
-                                              ? " (" + std::to_string(glu[at]) + " vs " + std::to_string(ours[at]) + ")"
-                                              : ""));
+                    std::to_string(at) +
+                    (at >= 0 && std::size_t(at) < ours.size()
+                         ? " (" + std::to_string(glu[at]) + " vs " + std::to_string(ours[at]) + ")"
+                         : ""));
 }
 
 void CheckMipmaps(std::mt19937& random, int w, int h) {
@@ -65,7 +66,8 @@ void CheckMipmaps(std::mt19937& random, int w, int h) {
     glGetTexLevelParameteriv(GL_TEXTURE_2D, GLint(level), GL_TEXTURE_WIDTH, &gw);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, GLint(level), GL_TEXTURE_HEIGHT, &gh);
     const std::string what = "level " + std::to_string(level) + " of " + Size(w, h);
-    Check(gw == l.Width && gh == l.Height, what + ": GLU made it " + Size(gw, gh) + ", we " + Size(l.Width, l.Height));
+    Check(gw == l.Width && gh == l.Height,
+          what + ": GLU made it " + Size(gw, gh) + ", we " + Size(l.Width, l.Height));
     if (gw != l.Width || gh != l.Height) break;
     std::vector<std::uint8_t> glu(std::size_t(gw) * gh * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -94,16 +96,18 @@ int main() {
   }
   std::mt19937 random(5);
   // Enlarging, shrinking, both at once, exact halving, one texel wide or high.
-  const int scalings[][4] = {{3, 5, 4, 8},     {33, 17, 64, 32},  {100, 60, 128, 64}, {1, 7, 1, 8},
-                             {7, 1, 8, 1},     {640, 480, 1024, 512}, {48, 48, 64, 64}, {96, 40, 64, 64},
-                             {2048, 10, 1024, 16}, {64, 64, 32, 32}, {130, 3, 128, 4}, {5, 5, 2, 2}};
+  const int scalings[][4] = {{3, 5, 4, 8},     {33, 17, 64, 32}, {100, 60, 128, 64},
+                             {1, 7, 1, 8},     {7, 1, 8, 1},     {640, 480, 1024, 512},
+                             {48, 48, 64, 64}, {96, 40, 64, 64}, {2048, 10, 1024, 16},
+                             {64, 64, 32, 32}, {130, 3, 128, 4}, {5, 5, 2, 2}};
   for (const auto& s : scalings) CheckScaling(random, s[0], s[1], s[2], s[3]);
   const int mipmaps[][2] = {{1, 1}, {2, 1}, {1, 16}, {32, 32}, {64, 16}, {8, 128}, {256, 256}};
   for (const auto& m : mipmaps) CheckMipmaps(random, m[0], m[1]);
   SDL_GL_DeleteContext(context);
   SDL_DestroyWindow(window);
   SDL_Quit();
-  if (failures == 0) std::printf("scaling and mipmaps equal GLU's in %zu + %zu cases\n",
-                                 std::size(scalings), std::size(mipmaps));
+  if (failures == 0)
+    std::printf("scaling and mipmaps equal GLU's in %zu + %zu cases\n", std::size(scalings),
+                std::size(mipmaps));
   return failures == 0 ? 0 : 1;
 }

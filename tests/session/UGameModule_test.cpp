@@ -151,8 +151,7 @@ TSessionEpisode::TSessionEpisode() {
     r.Param1 = std::move(p1);
     return r;
   };
-  map.EntitySpawns = {record(0, 9.5f, 8.5f, "0"), record(6, 2.5f, 2.5f, "30"),
-                      record(2, 5.5f, 5.5f, "0")};
+  map.EntitySpawns = {record(0, 9.5f, 8.5f, "0"), record(6, 2.5f, 2.5f, "30"), record(2, 5.5f, 5.5f, "0")};
   map.EntityCount = 3;
   WriteMapFile(WorkFolder + "Episodes/Test/Promo4.orx", map);
 }

@@ -23,10 +23,10 @@ TEST(SimOptions, MalformedKeyEntriesAreRefusedWithTheirReason) {
     const char* Script;
     const char* Reason;
   } cases[] = {
-      {"Up", "expected KEY@"},      {"up@1", "unknown key"},       {"Jump@1", "unknown key"},
+      {"Up", "expected KEY@"},      {"up@1", "unknown key"},        {"Jump@1", "unknown key"},
       {"Up@0", "steps start at 1"}, {"Up@0-3", "steps start at 1"}, {"Up@5-4", "ends before it starts"},
-      {"Up@x", "not a number"},     {"Up@1-", "not numbers"},      {"Up@-3", "not numbers"},
-      {"Up@1,,Down@2", "expected"}, {"Up@+1", "not a number"},     {"Up@1-2-3", "not numbers"},
+      {"Up@x", "not a number"},     {"Up@1-", "not numbers"},       {"Up@-3", "not numbers"},
+      {"Up@1,,Down@2", "expected"}, {"Up@+1", "not a number"},      {"Up@1-2-3", "not numbers"},
   };
   for (const auto& c : cases) {
     std::vector<TKeyEntry> entries;
@@ -50,11 +50,12 @@ TEST(SimOptions, EveryOptionReadsItsValue) {
   std::ofstream(keyFile) << "Right@2-3\n";
   TSimOptions o;
   std::string error;
-  ASSERT_TRUE(ParseSimOptions({"--game", "g", "--map", "m.orx", "--seed", "4294967295", "--steps", "0",
-                               "--keys", "@" + keyFile, "--player-at", "3.5,-2e1,90", "--weapon", "8",
-                               "--screen", "800x600", "--dump-every", "5", "--timedemo", "--windows", "7", "--log", "l.txt",
-                               "--no-index"},
-                              o, error))
+  ASSERT_TRUE(
+      ParseSimOptions({"--game",     "g",         "--map",    "m.orx",       "--seed",       "4294967295",
+                       "--steps",    "0",         "--keys",   "@" + keyFile, "--player-at",  "3.5,-2e1,90",
+                       "--weapon",   "8",         "--screen", "800x600",     "--dump-every", "5",
+                       "--timedemo", "--windows", "7",        "--log",       "l.txt",        "--no-index"},
+                      o, error))
       << error;
   std::remove(keyFile.c_str());
   EXPECT_EQ(o.GameFolder, "g");
@@ -78,10 +79,23 @@ TEST(SimOptions, EveryOptionReadsItsValue) {
 
 TEST(SimOptions, BadValuesAreRefusedWithTheOptionNamed) {
   const std::vector<std::vector<std::string>> cases{
-      {"--seed", "4294967296"}, {"--seed", "-1"},        {"--steps", "1e3"},    {"--steps"},
-      {"--weapon", "9"},        {"--dump-every", "0"}, {"--windows", "0"},   {"--screen", "800"},   {"--screen", "0x600"},
-      {"--screen", "800x600x2"}, {"--player-at", "1"},   {"--player-at", "1,inf"}, {"--player-at", "1,2,3,4"},
-      {"--keys", "@/no/such/file"}, {"--game", ""},      {"--frobnicate"},      {"extra"},
+      {"--seed", "4294967296"},
+      {"--seed", "-1"},
+      {"--steps", "1e3"},
+      {"--steps"},
+      {"--weapon", "9"},
+      {"--dump-every", "0"},
+      {"--windows", "0"},
+      {"--screen", "800"},
+      {"--screen", "0x600"},
+      {"--screen", "800x600x2"},
+      {"--player-at", "1"},
+      {"--player-at", "1,inf"},
+      {"--player-at", "1,2,3,4"},
+      {"--keys", "@/no/such/file"},
+      {"--game", ""},
+      {"--frobnicate"},
+      {"extra"},
   };
   for (const auto& args : cases) {
     TSimOptions o;

@@ -36,8 +36,9 @@ TResult Simulate(std::vector<std::string> args) {
 }
 
 TEST(Simulator, TheSameRunTwiceInOneProcessGivesTheSameBytes) {
-  const std::vector<std::string> args{"--seed", "77", "--steps", "600", "--dump-every", "150", "--keys",
-                                      "Up@1-400,Left@100-160,Space@200-350,Down@450-500"};
+  const std::vector<std::string> args{
+      "--seed",       "77",  "--steps", "600",
+      "--dump-every", "150", "--keys",  "Up@1-400,Left@100-160,Space@200-350,Down@450-500"};
   const TResult first = Simulate(args);
   const TResult second = Simulate(args);
   ASSERT_EQ(first.ExitCode, 0) << first.Err;
@@ -57,11 +58,13 @@ TEST(Simulator, EnterDoesNothing) {
 }
 
 TEST(Simulator, OverlappingAndTouchingEntriesHoldAKeyAsOneEntryDoes) {
-  const TResult one = Simulate({"--seed", "9", "--steps", "240", "--dump-every", "20", "--keys", "Up@1-200,Left@30-90"});
+  const TResult one =
+      Simulate({"--seed", "9", "--steps", "240", "--dump-every", "20", "--keys", "Up@1-200,Left@30-90"});
   ASSERT_EQ(one.ExitCode, 0) << one.Err;
   for (const char* keys : {"Up@1-120,Up@60-200,Left@30-90", "Up@1-100,Up@101-200,Left@30-90",
                            "Up@101-200,Left@30-60,Up@1-100,Left@61-90,Left@40-50"})
-    EXPECT_EQ(Simulate({"--seed", "9", "--steps", "240", "--dump-every", "20", "--keys", keys}).Out, one.Out) << keys;
+    EXPECT_EQ(Simulate({"--seed", "9", "--steps", "240", "--dump-every", "20", "--keys", keys}).Out, one.Out)
+        << keys;
 }
 
 TEST(Simulator, AMapTheLoaderRefusesEndsWithTheGamesMessage) {
@@ -115,8 +118,8 @@ std::vector<std::uint8_t> ReadBytes(const std::string& file) {
 
 std::string WriteTemp(const std::string& name, const std::vector<std::uint8_t>& bytes) {
   const std::string file = ::testing::TempDir() + name;
-  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return file;
 }
 
@@ -196,10 +199,8 @@ TEST(SimulatorReplay, FilesThatCannotBeReRunAreRefusedInOneLine) {
     args.insert(args.begin(), {"--game", ORR_GAME_DIR});
     std::ostringstream out, err;
     int code = 2;
-    if (ParseSimOptions(args, options, error))
-      code = RunSimulation(options, out, err);
-    else
-      err << "orrindel-sim: " << error << '\n';
+    if (ParseSimOptions(args, options, error)) code = RunSimulation(options, out, err);
+    else err << "orrindel-sim: " << error << '\n';
     const std::string said = err.str();
     EXPECT_EQ(code, 2) << c.Err;
     EXPECT_NE(said.find(c.Err), std::string::npos) << said;

@@ -37,10 +37,10 @@ using TKeyScript = std::function<std::uint8_t(int step)>;
 inline std::uint8_t WanderingKeys(int step) {
   std::uint8_t keys = 1;  // forward
   const int phase = step % 400;
-  if (phase < 30) keys |= 4;               // left
+  if (phase < 30) keys |= 4;                        // left
   else if (phase >= 200 && phase < 215) keys |= 8;  // right
-  if (step % 150 < 20) keys |= 16;         // fire
-  if (step % 1000 >= 900) keys = 2;        // back off for a while
+  if (step % 150 < 20) keys |= 16;                  // fire
+  if (step % 1000 >= 900) keys = 2;                 // back off for a while
   return keys;
 }
 
@@ -70,7 +70,8 @@ class TGeneratedWorld : public TEntityWorld {
     AddPlayerRecord();
     PlayerRecords.back()->CreateLocalPlayer(nullptr);
     Player = PlayerRecords.back()->Player;
-    Player->Keys = {.Forward = VK_UP, .Back = VK_DOWN, .TurnLeft = VK_LEFT, .TurnRight = VK_RIGHT, .Fire = VK_SPACE};
+    Player->Keys = {
+        .Forward = VK_UP, .Back = VK_DOWN, .TurnLeft = VK_LEFT, .TurnRight = VK_RIGHT, .Fire = VK_SPACE};
   }
   ~TGeneratedWorld() {
     ResetEntities();
@@ -122,9 +123,9 @@ class TGeneratedWorld : public TEntityWorld {
         out += line;
       }
       if (const auto* n = dynamic_cast<const TNPC*>(e)) {
-        std::snprintf(line, sizeof line, " s%d m%d r%d rt%s lt%s ls%s p%08x st%08x tg%d", static_cast<int>(n->State),
-                      static_cast<int>(n->Mode),
-                      n->RouteIndex, vec(n->RouteTarget).c_str(), vec(n->LookTarget).c_str(), vec(n->LastSeen).c_str(),
+        std::snprintf(line, sizeof line, " s%d m%d r%d rt%s lt%s ls%s p%08x st%08x tg%d",
+                      static_cast<int>(n->State), static_cast<int>(n->Mode), n->RouteIndex,
+                      vec(n->RouteTarget).c_str(), vec(n->LookTarget).c_str(), vec(n->LastSeen).c_str(),
                       bits(n->Pause), bits(n->SearchTimer), n->Target != nullptr);
         out += line;
       }

@@ -20,8 +20,8 @@ constexpr std::uint32_t KeyRgb = 0xFF0080;
 
 // One drawing recipe: a style name known to the drawing code, named colours and a seed.
 struct TStyle {
-  std::string Name;   // what it depicts, for the contact sheet and error messages
-  std::string Kind;   // which drawing routine
+  std::string Name;  // what it depicts, for the contact sheet and error messages
+  std::string Kind;  // which drawing routine
   std::map<std::string, TRgba> Colors;
   std::map<std::string, float> Numbers;
   std::uint32_t Seed = 1;

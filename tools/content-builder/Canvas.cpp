@@ -23,8 +23,7 @@ TRgba Hex(std::uint32_t rgb, float a) {
 }
 
 TRgba Mix(TRgba a, TRgba b, float t) {
-  return {a.R + (b.R - a.R) * t, a.G + (b.G - a.G) * t, a.B + (b.B - a.B) * t,
-          a.A + (b.A - a.A) * t};
+  return {a.R + (b.R - a.R) * t, a.G + (b.G - a.G) * t, a.B + (b.B - a.B) * t, a.A + (b.A - a.A) * t};
 }
 
 TRgba Scale(TRgba c, float k) { return {c.R * k, c.G * k, c.B * k, c.A}; }
@@ -69,8 +68,7 @@ void TCanvas::Blend(int x, int y, TRgba c, float coverage) {
 
 void TCanvas::Fill(TRgba c) { std::fill(FPixels.begin(), FPixels.end(), c); }
 
-void TCanvas::FillShapeWith(float x0, float y0, float x1, float y1,
-                            const std::function<TProbe(TVec)>& shape,
+void TCanvas::FillShapeWith(float x0, float y0, float x1, float y1, const std::function<TProbe(TVec)>& shape,
                             const std::function<TRgba(TVec)>& color, bool wrap) {
   int ix0 = static_cast<int>(std::floor(x0)) - 1, iy0 = static_cast<int>(std::floor(y0)) - 1;
   int ix1 = static_cast<int>(std::ceil(x1)) + 1, iy1 = static_cast<int>(std::ceil(y1)) + 1;
@@ -97,9 +95,8 @@ void TCanvas::FillShapeWith(float x0, float y0, float x1, float y1,
   }
 }
 
-void TCanvas::FillShape(float x0, float y0, float x1, float y1,
-                        const std::function<TProbe(TVec)>& shape, const TPaint& paint,
-                        bool wrap) {
+void TCanvas::FillShape(float x0, float y0, float x1, float y1, const std::function<TProbe(TVec)>& shape,
+                        const TPaint& paint, bool wrap) {
   FillShapeWith(
       x0, y0, x1, y1, shape,
       [&](TVec p) {
@@ -135,8 +132,8 @@ void TCanvas::Outline(TRgba color, bool diagonals) {
       if (isSolid(x, y)) continue;
       bool near = isSolid(x - 1, y) || isSolid(x + 1, y) || isSolid(x, y - 1) || isSolid(x, y + 1);
       if (!near && diagonals)
-        near = isSolid(x - 1, y - 1) || isSolid(x + 1, y - 1) || isSolid(x - 1, y + 1) ||
-               isSolid(x + 1, y + 1);
+        near =
+            isSolid(x - 1, y - 1) || isSolid(x + 1, y - 1) || isSolid(x - 1, y + 1) || isSolid(x + 1, y + 1);
       if (near) {
         // Mix with a partly covered pixel so anti-aliased edges turn into the outline.
         TRgba& d = At(x, y);
@@ -185,7 +182,8 @@ TCanvas Resampled(const TCanvas& src, int width, int height) {
       TRgba sum;
       float area = 0.0f;
       for (int sy = static_cast<int>(y0); sy < std::min(src.Height(), static_cast<int>(std::ceil(y1))); ++sy)
-        for (int sx = static_cast<int>(x0); sx < std::min(src.Width(), static_cast<int>(std::ceil(x1))); ++sx) {
+        for (int sx = static_cast<int>(x0); sx < std::min(src.Width(), static_cast<int>(std::ceil(x1)));
+             ++sx) {
           const float w = Overlap(sx, x0, x1) * Overlap(sy, y0, y1);
           const TRgba p = src.At(sx, sy);
           sum.R += p.R * p.A * w, sum.G += p.G * p.A * w, sum.B += p.B * p.A * w, sum.A += p.A * w;
@@ -266,8 +264,7 @@ TProbe Polygon(TVec p, const std::vector<TVec>& pts) {
     float len2 = e.X * e.X + e.Y * e.Y;
     float t = len2 > 0 ? std::clamp((w.X * e.X + w.Y * e.Y) / len2, 0.0f, 1.0f) : 0.0f;
     d = std::min(d, Length(w - e * t));
-    if ((a.Y > p.Y) != (b.Y > p.Y) && p.X < (b.X - a.X) * (p.Y - a.Y) / (b.Y - a.Y) + a.X)
-      inside = !inside;
+    if ((a.Y > p.Y) != (b.Y > p.Y) && p.X < (b.X - a.X) * (p.Y - a.Y) / (b.Y - a.Y) + a.X) inside = !inside;
   }
   TProbe r;
   r.Dist = inside ? -d : d;

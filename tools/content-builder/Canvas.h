@@ -45,9 +45,9 @@ struct TProbe {
 // How a filled shape is lit. The light comes from the upper left of the picture.
 struct TPaint {
   TRgba Color;
-  float Relief = 0.0f;     // 0 flat, 1 fully rounded shading
-  float Gloss = 0.0f;      // strength of the specular spot
-  float EdgeDark = 0.0f;   // darkening of the one-pixel rim inside the edge
+  float Relief = 0.0f;    // 0 flat, 1 fully rounded shading
+  float Gloss = 0.0f;     // strength of the specular spot
+  float EdgeDark = 0.0f;  // darkening of the one-pixel rim inside the edge
   TPaint() = default;
   TPaint(TRgba c, float relief = 0.0f, float gloss = 0.0f, float edgeDark = 0.0f)
       : Color(c), Relief(relief), Gloss(gloss), EdgeDark(edgeDark) {}
@@ -71,12 +71,10 @@ class TCanvas {
   // Fills every pixel whose centre probe lies inside the shape, within the box
   // [x0, x1) x [y0, y1) (clipped). The shape is probed in picture coordinates.
   // With wrap set, the box may leave the canvas and wraps around (seamless tiles).
-  void FillShape(float x0, float y0, float x1, float y1,
-                 const std::function<TProbe(TVec)>& shape, const TPaint& paint,
-                 bool wrap = false);
+  void FillShape(float x0, float y0, float x1, float y1, const std::function<TProbe(TVec)>& shape,
+                 const TPaint& paint, bool wrap = false);
   // Like FillShape, but the colour comes from a function of the picture point.
-  void FillShapeWith(float x0, float y0, float x1, float y1,
-                     const std::function<TProbe(TVec)>& shape,
+  void FillShapeWith(float x0, float y0, float x1, float y1, const std::function<TProbe(TVec)>& shape,
                      const std::function<TRgba(TVec)>& color, bool wrap = false);
 
   // Draws `other` over this canvas with its top-left at (x, y).

@@ -19,8 +19,7 @@ namespace {
 constexpr int T = 32;
 
 // A blot with a ragged edge: an ellipse whose radius is disturbed by noise.
-void Blot(TCanvas& c, float cx, float cy, float rx, float ry, std::uint32_t seed, TRgba inner,
-          TRgba outer) {
+void Blot(TCanvas& c, float cx, float cy, float rx, float ry, std::uint32_t seed, TRgba inner, TRgba outer) {
   c.FillShapeWith(
       cx - rx - 4, cy - ry - 4, cx + rx + 4, cy + ry + 4,
       [=](TVec p) {
@@ -46,8 +45,9 @@ TCanvas Crack(const TStyle& s) {
       heading += dice.Range(-35, 35);
       TVec q = p + Rotate({2.6f, 0}, heading);
       float w = width * (1.0f - 0.6f * i / steps);
-      c.FillShape(std::min(p.X, q.X) - 2, std::min(p.Y, q.Y) - 2, std::max(p.X, q.X) + 2,
-                  std::max(p.Y, q.Y) + 2, [=](TVec x) { return Capsule(x, p, q, w); }, TPaint(col));
+      c.FillShape(
+          std::min(p.X, q.X) - 2, std::min(p.Y, q.Y) - 2, std::max(p.X, q.X) + 2, std::max(p.Y, q.Y) + 2,
+          [=](TVec x) { return Capsule(x, p, q, w); }, TPaint(col));
       p = q;
     }
     return p;
@@ -68,13 +68,17 @@ TCanvas Stain(const TStyle& s) {
     float a = dice.Range(0, 360), d = dice.Range(11, 14);
     TVec p = TVec{15, 16} + Rotate({d, 0}, a);
     float r = dice.Range(0.9f, 1.8f);
-    c.FillShape(p.X - 3, p.Y - 3, p.X + 3, p.Y + 3, [=](TVec x) { return Circle(x, p, r); },
-                TPaint(outer));
+    c.FillShape(
+        p.X - 3, p.Y - 3, p.X + 3, p.Y + 3, [=](TVec x) { return Circle(x, p, r); }, TPaint(outer));
   }
   if (s.Number("gloss", 0) > 0) {
     // A sheen on the wet surface.
-    c.FillShape(8, 9, 18, 15, [](TVec x) { return Ellipse(x, {12, 12}, 3.5f, 1.3f, -20); },
-                TPaint(s.Color("sheen", Hex(0x4a4f63))));
+    c.FillShape(
+        8, 9, 18, 15,
+        [](TVec x) {
+          return Ellipse(x, {12, 12}, 3.5f, 1.3f, -20);
+        },
+        TPaint(s.Color("sheen", Hex(0x4a4f63))));
   }
   return c;
 }
@@ -97,24 +101,45 @@ TCanvas Pipes(const TStyle& s) {
   TCanvas c(T, T);
   TRgba a = s.Color("base", Hex(0x8a8f96)), b = s.Color("alt", Hex(0x9c5a2c));
   // Two pipes running left to right across the whole cell, with a bracket.
-  c.FillShape(-2, 6, 34, 16, [](TVec p) { return Box(p, {16, 11}, 20, 3.5f, 0, 0, 3.5f); },
-              TPaint(a, 1.0f, 0.7f, 0.3f));
-  c.FillShape(-2, 17, 34, 25, [](TVec p) { return Box(p, {16, 21}, 20, 2.5f, 0, 0, 2.5f); },
-              TPaint(b, 1.0f, 0.6f, 0.3f));
+  c.FillShape(
+      -2, 6, 34, 16,
+      [](TVec p) {
+        return Box(p, {16, 11}, 20, 3.5f, 0, 0, 3.5f);
+      },
+      TPaint(a, 1.0f, 0.7f, 0.3f));
+  c.FillShape(
+      -2, 17, 34, 25,
+      [](TVec p) {
+        return Box(p, {16, 21}, 20, 2.5f, 0, 0, 2.5f);
+      },
+      TPaint(b, 1.0f, 0.6f, 0.3f));
   TRgba clamp = Scale(a, 0.7f);
-  c.FillShape(18, 5, 24, 27, [](TVec p) { return Box(p, {21, 16}, 2, 10, 0, 0.5f, 1); },
-              TPaint(clamp, 1.0f, 0.3f, 0.3f));
+  c.FillShape(
+      18, 5, 24, 27,
+      [](TVec p) {
+        return Box(p, {21, 16}, 2, 10, 0, 0.5f, 1);
+      },
+      TPaint(clamp, 1.0f, 0.3f, 0.3f));
   return c;
 }
 
 TCanvas Drain(const TStyle& s) {
   TCanvas c(T, T);
   TRgba frame = s.Color("base", Hex(0x595e63)), hole = s.Color("hole", Hex(0x121314));
-  c.FillShape(4, 4, 28, 28, [](TVec p) { return Box(p, {16, 16}, 11, 11, 0, 1.5f, 2); },
-              TPaint(frame, 1.0f, 0.3f, 0.3f));
+  c.FillShape(
+      4, 4, 28, 28,
+      [](TVec p) {
+        return Box(p, {16, 16}, 11, 11, 0, 1.5f, 2);
+      },
+      TPaint(frame, 1.0f, 0.3f, 0.3f));
   for (int i = 0; i < 5; ++i) {
     float x = 9 + i * 3.5f;
-    c.FillShape(x - 2, 7, x + 2, 25, [=](TVec p) { return Box(p, {x, 16}, 1.0f, 7.5f); }, TPaint(hole));
+    c.FillShape(
+        x - 2, 7, x + 2, 25,
+        [=](TVec p) {
+          return Box(p, {x, 16}, 1.0f, 7.5f);
+        },
+        TPaint(hole));
   }
   return c;
 }
@@ -132,8 +157,9 @@ TCanvas Debris(const TStyle& s) {
     for (int k = 0; k < corners; ++k)
       pts.push_back(TVec{x, y} + Rotate({r * dice.Range(0.6f, 1.0f), 0}, start + k * 360.0f / corners));
     TRgba col = Mix(a, b, dice.Real());
-    c.FillShapeWith(x - 6, y - 6, x + 6, y + 6, [=](TVec p) { return Polygon(p, pts); },
-                    [=](TVec p) { return Scale(col, p.X + p.Y < x + y ? 1.12f : 0.85f); });
+    c.FillShapeWith(
+        x - 6, y - 6, x + 6, y + 6, [=](TVec p) { return Polygon(p, pts); },
+        [=](TVec p) { return Scale(col, p.X + p.Y < x + y ? 1.12f : 0.85f); });
   }
   c.Outline(s.Color("edge", Hex(0x2a2622)));
   return c;
@@ -151,8 +177,9 @@ TCanvas Cables(const TStyle& s) {
       float xa = i, xb = i + 1;
       TVec a{xa, y0 + amp * SinF(xa / 32 * 6.2831853f + phase)};
       TVec b{xb, y0 + amp * SinF(xb / 32 * 6.2831853f + phase)};
-      c.FillShape(xa - 3, a.Y - 4, xb + 3, a.Y + 4, [=](TVec p) { return Capsule(p, a, b, 1.3f); },
-                  TPaint(col, 1.0f, 0.5f));
+      c.FillShape(
+          xa - 3, a.Y - 4, xb + 3, a.Y + 4, [=](TVec p) { return Capsule(p, a, b, 1.3f); },
+          TPaint(col, 1.0f, 0.5f));
     }
   }
   return c;
@@ -162,12 +189,26 @@ TCanvas Marking(const TStyle& s) {
   TCanvas c(T, T);
   TRgba paint = s.Color("base", Hex(0xe8e4d8));
   // A painted corner bracket with diagonal hatching: a loading-bay marking.
-  c.FillShape(0, 0, T, T, [](TVec p) { return Box(p, {5, 16}, 2, 13); }, TPaint(paint));
-  c.FillShape(0, 0, T, T, [](TVec p) { return Box(p, {16, 27}, 13, 2); }, TPaint(paint));
+  c.FillShape(
+      0, 0, T, T,
+      [](TVec p) {
+        return Box(p, {5, 16}, 2, 13);
+      },
+      TPaint(paint));
+  c.FillShape(
+      0, 0, T, T,
+      [](TVec p) {
+        return Box(p, {16, 27}, 13, 2);
+      },
+      TPaint(paint));
   for (int i = 0; i < 3; ++i) {
     float o = 10 + i * 6;  // hatch lines from the upright bar down to the foot bar
-    c.FillShape(0, 0, T, T, [=](TVec p) { return Capsule(p, {9, o}, {9 + (24 - o), 24}, 1.1f); },
-                TPaint(paint));
+    c.FillShape(
+        0, 0, T, T,
+        [=](TVec p) {
+          return Capsule(p, {9, o}, {9 + (24 - o), 24}, 1.1f);
+        },
+        TPaint(paint));
   }
   return c;
 }
@@ -179,8 +220,8 @@ TCanvas Scorch(const TStyle& s) {
   for (int i = 0; i < 10; ++i) {
     float a = dice.Range(0, 360), d1 = dice.Range(8, 10), d2 = d1 + dice.Range(3, 5);
     TVec p = TVec{16, 16} + Rotate({d1, 0}, a), q = TVec{16, 16} + Rotate({d2, 0}, a);
-    c.FillShape(0, 0, T, T, [=](TVec x) { return Capsule(x, p, q, 0.8f); },
-                TPaint(s.Color("edge", Hex(0x3a332c))));
+    c.FillShape(
+        0, 0, T, T, [=](TVec x) { return Capsule(x, p, q, 0.8f); }, TPaint(s.Color("edge", Hex(0x3a332c))));
   }
   return c;
 }
@@ -188,9 +229,17 @@ TCanvas Scorch(const TStyle& s) {
 TCanvas Manhole(const TStyle& s) {
   TCanvas c(T, T);
   TRgba iron = s.Color("base", Hex(0x4e4a45));
-  c.FillShape(0, 0, T, T, [](TVec p) { return Circle(p, {16, 16}, 13); }, TPaint(Scale(iron, 0.7f)));
+  c.FillShape(
+      0, 0, T, T,
+      [](TVec p) {
+        return Circle(p, {16, 16}, 13);
+      },
+      TPaint(Scale(iron, 0.7f)));
   c.FillShapeWith(
-      0, 0, T, T, [](TVec p) { return Circle(p, {16, 16}, 11.5f); },
+      0, 0, T, T,
+      [](TVec p) {
+        return Circle(p, {16, 16}, 11.5f);
+      },
       [=](TVec p) {
         // Raised cross-hatch pattern on the lid.
         int u = static_cast<int>(p.X + p.Y) % 4, v = static_cast<int>(p.X - p.Y + 64) % 4;
@@ -198,15 +247,24 @@ TCanvas Manhole(const TStyle& s) {
         if (u == 0 || v == 0) col = Scale(col, 1.25f);
         return col;
       });
-  c.FillShape(0, 0, T, T, [](TVec p) { return Box(p, {16, 16}, 4, 1.2f); }, TPaint(Scale(iron, 0.5f)));
+  c.FillShape(
+      0, 0, T, T,
+      [](TVec p) {
+        return Box(p, {16, 16}, 4, 1.2f);
+      },
+      TPaint(Scale(iron, 0.5f)));
   return c;
 }
 
 TCanvas Puddle(const TStyle& s) {
   TCanvas c(T, T);
   Blot(c, 16, 17, 12, 8, s.Seed, s.Color("base", Hex(0x3c5266)), s.Color("edge", Hex(0x2b3b4a)));
-  c.FillShape(0, 0, T, T, [](TVec p) { return Ellipse(p, {12, 14}, 4, 1.2f, -10); },
-              TPaint(s.Color("sheen", Hex(0x8fb2c8))));
+  c.FillShape(
+      0, 0, T, T,
+      [](TVec p) {
+        return Ellipse(p, {12, 14}, 4, 1.2f, -10);
+      },
+      TPaint(s.Color("sheen", Hex(0x8fb2c8))));
   return c;
 }
 
@@ -218,8 +276,12 @@ TCanvas Leaves(const TStyle& s) {
   for (int i = 0; i < 13; ++i) {
     float x = dice.Range(4, 28), y = dice.Range(4, 28), rot = dice.Range(0, 180);
     TRgba col = colors[dice.Int(3)];
-    c.FillShape(x - 5, y - 5, x + 5, y + 5, [=](TVec p) { return Ellipse(p, {x, y}, 3.2f, 1.6f, rot); },
-                TPaint(col, 0.8f, 0.0f, 0.25f));
+    c.FillShape(
+        x - 5, y - 5, x + 5, y + 5,
+        [=](TVec p) {
+          return Ellipse(p, {x, y}, 3.2f, 1.6f, rot);
+        },
+        TPaint(col, 0.8f, 0.0f, 0.25f));
   }
   return c;
 }
@@ -227,11 +289,20 @@ TCanvas Leaves(const TStyle& s) {
 TCanvas Vent(const TStyle& s) {
   TCanvas c(T, T);
   TRgba frame = s.Color("base", Hex(0x9aa0a6)), slot = Hex(0x181a1c);
-  c.FillShape(0, 0, T, T, [](TVec p) { return Box(p, {16, 16}, 10, 10, 0, 1, 2); },
-              TPaint(frame, 1.0f, 0.4f, 0.3f));
+  c.FillShape(
+      0, 0, T, T,
+      [](TVec p) {
+        return Box(p, {16, 16}, 10, 10, 0, 1, 2);
+      },
+      TPaint(frame, 1.0f, 0.4f, 0.3f));
   for (int i = 0; i < 4; ++i) {
     float y = 10 + i * 4;
-    c.FillShape(0, 0, T, T, [=](TVec p) { return Box(p, {16, y}, 7, 1.0f); }, TPaint(slot));
+    c.FillShape(
+        0, 0, T, T,
+        [=](TVec p) {
+          return Box(p, {16, y}, 7, 1.0f);
+        },
+        TPaint(slot));
   }
   return c;
 }
@@ -241,7 +312,10 @@ TCanvas Stripe(const TStyle& s) {
   TRgba paint = s.Color("base", Hex(0xe2e0d6));
   // A painted line along the cell, edge to edge, with worn spots.
   c.FillShapeWith(
-      -1, 12, 33, 20, [](TVec p) { return Box(p, {16, 16}, 18, 2.5f); },
+      -1, 12, 33, 20,
+      [](TVec p) {
+        return Box(p, {16, 16}, 18, 2.5f);
+      },
       [=](TVec p) { return TileNoise(p.X, p.Y, 2, 32, s.Seed) > 0.75f ? Scale(paint, 0.75f) : paint; });
   return c;
 }
@@ -255,10 +329,21 @@ TCanvas BulletHoles(const TStyle& s) {
     for (int k = 0; k < 5; ++k) {
       float a = dice.Range(0, 360);
       TVec p{x, y}, q = p + Rotate({dice.Range(2.5f, 4.0f), 0}, a);
-      c.FillShape(x - 5, y - 5, x + 5, y + 5, [=](TVec v) { return Capsule(v, p, q, 0.5f); }, TPaint(rim));
+      c.FillShape(
+          x - 5, y - 5, x + 5, y + 5, [=](TVec v) { return Capsule(v, p, q, 0.5f); }, TPaint(rim));
     }
-    c.FillShape(x - 3, y - 3, x + 3, y + 3, [=](TVec v) { return Circle(v, {x, y}, 1.7f); }, TPaint(rim));
-    c.FillShape(x - 3, y - 3, x + 3, y + 3, [=](TVec v) { return Circle(v, {x, y}, 1.0f); }, TPaint(hole));
+    c.FillShape(
+        x - 3, y - 3, x + 3, y + 3,
+        [=](TVec v) {
+          return Circle(v, {x, y}, 1.7f);
+        },
+        TPaint(rim));
+    c.FillShape(
+        x - 3, y - 3, x + 3, y + 3,
+        [=](TVec v) {
+          return Circle(v, {x, y}, 1.0f);
+        },
+        TPaint(hole));
   }
   return c;
 }
@@ -271,10 +356,10 @@ using TDraw = TCanvas (*)(const TStyle&);
 
 TCanvas DrawDecoration(const TStyle& style) {
   static const std::map<std::string, TDraw> table = {
-      {"none", Nothing},   {"crack", Crack},     {"stain", Stain},   {"arrow", Arrow},
-      {"pipes", Pipes},    {"drain", Drain},     {"debris", Debris}, {"cables", Cables},
-      {"marking", Marking}, {"scorch", Scorch},  {"manhole", Manhole}, {"puddle", Puddle},
-      {"leaves", Leaves},  {"vent", Vent},       {"stripe", Stripe}, {"bulletholes", BulletHoles}};
+      {"none", Nothing},    {"crack", Crack},   {"stain", Stain},     {"arrow", Arrow},
+      {"pipes", Pipes},     {"drain", Drain},   {"debris", Debris},   {"cables", Cables},
+      {"marking", Marking}, {"scorch", Scorch}, {"manhole", Manhole}, {"puddle", Puddle},
+      {"leaves", Leaves},   {"vent", Vent},     {"stripe", Stripe},   {"bulletholes", BulletHoles}};
   auto it = table.find(style.Kind);
   if (it == table.end()) throw std::runtime_error("unknown decoration style \"" + style.Kind + "\"");
   TCanvas c = it->second(style);

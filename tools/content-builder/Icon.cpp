@@ -33,15 +33,17 @@ TBounds OpaqueBounds(const TCanvas& c) {
 TCanvas DrawIcon(const TCanvas& floor, const TCanvas& figure, int size) {
   TCanvas c(Master, Master);
   const TVec centre{Master / 2.0f, Master / 2.0f};
-  c.FillShape(0, 0, Master, Master, [=](TVec p) { return Box(p, centre, 122, 122, 0, 40, 10); },
-              TPaint(Hex(0x3a4048), 1.0f, 0.25f, 0.4f));
+  c.FillShape(
+      0, 0, Master, Master, [=](TVec p) { return Box(p, centre, 122, 122, 0, 40, 10); },
+      TPaint(Hex(0x3a4048), 1.0f, 0.25f, 0.4f));
   // The floor at twice its size, so its pattern still reads at 48 pixels.
   constexpr float Inner = 106;
-  c.FillShapeWith(0, 0, Master, Master, [=](TVec p) { return Box(p, centre, Inner, Inner, 0, 28, 0); },
-                  [&](TVec p) {
-                    return floor.At(static_cast<int>(p.X / 2) % floor.Width(),
-                                    static_cast<int>(p.Y / 2) % floor.Height());
-                  });
+  c.FillShapeWith(
+      0, 0, Master, Master, [=](TVec p) { return Box(p, centre, Inner, Inner, 0, 28, 0); },
+      [&](TVec p) {
+        return floor.At(static_cast<int>(p.X / 2) % floor.Width(),
+                        static_cast<int>(p.Y / 2) % floor.Height());
+      });
 
   // The figure cut to what it covers, scaled to fill the floor's height, with a soft
   // shadow to the lower right.
@@ -50,7 +52,8 @@ TCanvas DrawIcon(const TCanvas& floor, const TCanvas& figure, int size) {
   for (int y = 0; y < cut.Height(); ++y)
     for (int x = 0; x < cut.Width(); ++x) cut.At(x, y) = figure.At(b.X0 + x, b.Y0 + y);
   const float scale = std::min(2 * Inner * 0.92f / cut.Height(), 2 * Inner * 0.92f / cut.Width());
-  const int w = std::max(1, static_cast<int>(cut.Width() * scale)), h = std::max(1, static_cast<int>(cut.Height() * scale));
+  const int w = std::max(1, static_cast<int>(cut.Width() * scale)),
+            h = std::max(1, static_cast<int>(cut.Height() * scale));
   const TCanvas big = Resampled(cut, w, h);
   const int left = (Master - w) / 2, top = (Master - h) / 2;
   TCanvas shadow = big;

@@ -41,8 +41,7 @@ void PutChunk(std::vector<std::uint8_t>& out, const char* type, const std::vecto
 
 }  // namespace
 
-void SaveBmp(const std::string& path, int width, int height,
-             const std::vector<std::uint32_t>& pixels) {
+void SaveBmp(const std::string& path, int width, int height, const std::vector<std::uint32_t>& pixels) {
   // Written by the game's own raster library, so the files are what it reads back.
   MakeParent(path);
   TBitmap32 bitmap;
@@ -54,8 +53,8 @@ void SaveBmp(const std::string& path, int width, int height,
   }
 }
 
-void SavePng(const std::string& path, int width, int height,
-             const std::vector<std::uint32_t>& pixels, bool alpha) {
+void SavePng(const std::string& path, int width, int height, const std::vector<std::uint32_t>& pixels,
+             bool alpha) {
   // 8 bits per channel, filter 0 (none) on every row: small pictures, made once.
   const int channels = alpha ? 4 : 3;
   std::vector<std::uint8_t> raw;

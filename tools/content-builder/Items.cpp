@@ -20,15 +20,27 @@ void Shape(TCanvas& c, const std::function<TProbe(TVec)>& shape, const TPaint& p
 }
 
 void Cross(TCanvas& c, TVec centre, float arm, float width, TRgba color) {
-  Shape(c, [=](TVec p) { return Box(p, centre, width, arm, 0, 0.8f); }, TPaint(color, 0.6f));
-  Shape(c, [=](TVec p) { return Box(p, centre, arm, width, 0, 0.8f); }, TPaint(color, 0.6f));
+  Shape(
+      c, [=](TVec p) { return Box(p, centre, width, arm, 0, 0.8f); }, TPaint(color, 0.6f));
+  Shape(
+      c, [=](TVec p) { return Box(p, centre, arm, width, 0, 0.8f); }, TPaint(color, 0.6f));
 }
 
 TCanvas MedPatch(const TStyle& s) {
   TCanvas c(S, S);
   TRgba pad = s.Color("base", Hex(0xeeeae0)), cross = s.Color("cross", Hex(0xd0302a));
-  Shape(c, [](TVec p) { return Box(p, {32, 32}, 13, 13, 12, 3, 3); }, TPaint(Scale(pad, 0.9f), 1.0f, 0.2f));
-  Shape(c, [](TVec p) { return Box(p, {32, 32}, 8, 8, 12, 1.5f, 2); }, TPaint(pad, 0.5f));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {32, 32}, 13, 13, 12, 3, 3);
+      },
+      TPaint(Scale(pad, 0.9f), 1.0f, 0.2f));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {32, 32}, 8, 8, 12, 1.5f, 2);
+      },
+      TPaint(pad, 0.5f));
   Cross(c, {32, 32}, 5.5f, 1.8f, cross);
   return c;
 }
@@ -38,9 +50,24 @@ TCanvas MedKit(const TStyle& s) {
   TRgba box = s.Color("base", Hex(0xf0efe8)), cross = s.Color("cross", Hex(0xd0302a)),
         trim = s.Color("trim", Hex(0x9a9a94));
   // The handle: an arch behind the box, open in the middle.
-  Shape(c, [](TVec p) { return Ring(p, {32, 20}, 8, 1.8f); }, TPaint(trim, 0.0f, 0.0f, 0.25f));
-  Shape(c, [](TVec p) { return Box(p, {32, 34}, 19, 16, 0, 3, 4); }, TPaint(box, 1.0f, 0.4f, 0.15f));
-  Shape(c, [](TVec p) { return Box(p, {32, 34}, 19, 1.2f); }, TPaint(trim));
+  Shape(
+      c,
+      [](TVec p) {
+        return Ring(p, {32, 20}, 8, 1.8f);
+      },
+      TPaint(trim, 0.0f, 0.0f, 0.25f));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {32, 34}, 19, 16, 0, 3, 4);
+      },
+      TPaint(box, 1.0f, 0.4f, 0.15f));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {32, 34}, 19, 1.2f);
+      },
+      TPaint(trim));
   Cross(c, {32, 34}, 9, 3, cross);
   return c;
 }
@@ -49,22 +76,52 @@ TCanvas SurgeryKit(const TStyle& s) {
   TCanvas c(S, S);
   TRgba box = s.Color("base", Hex(0x2f8f84)), cross = s.Color("cross", Hex(0xf4f2ea)),
         trim = s.Color("trim", Hex(0xc8ccd0));
-  Shape(c, [](TVec p) { return Box(p, {32, 32}, 26, 20, 0, 4, 5); }, TPaint(box, 1.0f, 0.5f, 0.15f));
-  Shape(c, [](TVec p) { return Box(p, {32, 32}, 22, 16, 0, 3, 2); }, TPaint(Scale(box, 1.1f), 0.6f));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {32, 32}, 26, 20, 0, 4, 5);
+      },
+      TPaint(box, 1.0f, 0.5f, 0.15f));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {32, 32}, 22, 16, 0, 3, 2);
+      },
+      TPaint(Scale(box, 1.1f), 0.6f));
   for (float x : {12.0f, 52.0f})
-    Shape(c, [=](TVec p) { return Box(p, {x, 32}, 2, 5, 0, 1); }, TPaint(trim, 1.0f, 0.9f));
+    Shape(
+        c,
+        [=](TVec p) {
+          return Box(p, {x, 32}, 2, 5, 0, 1);
+        },
+        TPaint(trim, 1.0f, 0.9f));
   Cross(c, {32, 32}, 11, 3.5f, cross);
-  Shape(c, [](TVec p) { return Circle(p, {32, 32}, 2.5f); }, TPaint(s.Color("cross2", Hex(0xd0302a))));
+  Shape(
+      c,
+      [](TVec p) {
+        return Circle(p, {32, 32}, 2.5f);
+      },
+      TPaint(s.Color("cross2", Hex(0xd0302a))));
   return c;
 }
 
 TCanvas ArmorPad(const TStyle& s) {
   TCanvas c(S, S);
   TRgba pad = s.Color("base", Hex(0x4f6680)), stitch = s.Color("trim", Hex(0xb8c4d0));
-  Shape(c, [](TVec p) { return Box(p, {32, 32}, 15, 18, -10, 7, 6); }, TPaint(pad, 1.0f, 0.4f, 0.2f));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {32, 32}, 15, 18, -10, 7, 6);
+      },
+      TPaint(pad, 1.0f, 0.4f, 0.2f));
   for (int i = 0; i < 3; ++i) {
     float y = 22 + i * 10;
-    Shape(c, [=](TVec p) { return Box(p, {32, y}, 11, 0.7f, -10); }, TPaint(stitch));
+    Shape(
+        c,
+        [=](TVec p) {
+          return Box(p, {32, y}, 11, 0.7f, -10);
+        },
+        TPaint(stitch));
   }
   return c;
 }
@@ -76,13 +133,34 @@ TCanvas Vest(const TStyle& s) {
   // The vest laid flat: body with a neck opening and arm holes.
   std::vector<TVec> outline = {{14, 12}, {24, 10}, {27, 16}, {37, 16}, {40, 10}, {50, 12},
                                {49, 26}, {53, 30}, {52, 54}, {12, 54}, {11, 30}, {15, 26}};
-  Shape(c, [&](TVec p) { return Polygon(p, outline); }, TPaint(body, 0.0f, 0.0f, 0.3f));
-  Shape(c, [](TVec p) { return Box(p, {24, 38}, 7, 12, 0, 2, 3); }, TPaint(plate, 1.0f, 0.4f, 0.2f));
-  Shape(c, [](TVec p) { return Box(p, {40, 38}, 7, 12, 0, 2, 3); }, TPaint(plate, 1.0f, 0.4f, 0.2f));
+  Shape(
+      c, [&](TVec p) { return Polygon(p, outline); }, TPaint(body, 0.0f, 0.0f, 0.3f));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {24, 38}, 7, 12, 0, 2, 3);
+      },
+      TPaint(plate, 1.0f, 0.4f, 0.2f));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {40, 38}, 7, 12, 0, 2, 3);
+      },
+      TPaint(plate, 1.0f, 0.4f, 0.2f));
   for (float y : {34.0f, 44.0f})
-    Shape(c, [=](TVec p) { return Box(p, {32, y}, 19, 1.2f); }, TPaint(strap));
+    Shape(
+        c,
+        [=](TVec p) {
+          return Box(p, {32, y}, 19, 1.2f);
+        },
+        TPaint(strap));
   if (s.Number("shine", 0) > 0)
-    Shape(c, [](TVec p) { return Ellipse(p, {22, 30}, 2, 6, -10); }, TPaint(Hex(0xe8f6ff)));
+    Shape(
+        c,
+        [](TVec p) {
+          return Ellipse(p, {22, 30}, 2, 6, -10);
+        },
+        TPaint(Hex(0xe8f6ff)));
   return c;
 }
 
@@ -90,15 +168,50 @@ TCanvas Crate(const TStyle& s) {
   TCanvas c(S, S);
   TRgba wood = s.Color("base", Hex(0x5a6a3a)), band = s.Color("trim", Hex(0xd9b02a)),
         print = s.Color("print", Hex(0x2a301c));
-  Shape(c, [](TVec p) { return Box(p, {32, 32}, 28, 16, 0, 2, 4); }, TPaint(wood, 1.0f, 0.3f, 0.25f));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {32, 32}, 28, 16, 0, 2, 4);
+      },
+      TPaint(wood, 1.0f, 0.3f, 0.25f));
   for (float x : {12.0f, 52.0f})
-    Shape(c, [=](TVec p) { return Box(p, {x, 32}, 2.2f, 16); }, TPaint(Scale(wood, 0.75f)));
-  Shape(c, [](TVec p) { return Box(p, {32, 21}, 17, 1.6f); }, TPaint(band));
+    Shape(
+        c,
+        [=](TVec p) {
+          return Box(p, {x, 32}, 2.2f, 16);
+        },
+        TPaint(Scale(wood, 0.75f)));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {32, 21}, 17, 1.6f);
+      },
+      TPaint(band));
   // A stencilled rifle on the lid.
-  Shape(c, [](TVec p) { return Box(p, {30, 34}, 13, 2.2f); }, TPaint(print));
-  Shape(c, [](TVec p) { return Box(p, {18, 37}, 3.5f, 3.5f, 20); }, TPaint(print));
-  Shape(c, [](TVec p) { return Box(p, {33, 38}, 1.6f, 3.5f); }, TPaint(print));
-  Shape(c, [](TVec p) { return Box(p, {47, 34}, 5, 1.0f); }, TPaint(print));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {30, 34}, 13, 2.2f);
+      },
+      TPaint(print));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {18, 37}, 3.5f, 3.5f, 20);
+      },
+      TPaint(print));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {33, 38}, 1.6f, 3.5f);
+      },
+      TPaint(print));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {47, 34}, 5, 1.0f);
+      },
+      TPaint(print));
   return c;
 }
 
@@ -106,16 +219,33 @@ TCanvas Ammo(const TStyle& s) {
   TCanvas c(S, S);
   TRgba box = s.Color("base", Hex(0x55602f)), brass = s.Color("brass", Hex(0xd8a93a)),
         trim = s.Color("trim", Hex(0x2c3118));
-  Shape(c, [](TVec p) { return Box(p, {32, 32}, 20, 16, 0, 2, 3); }, TPaint(box, 1.0f, 0.3f, 0.25f));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {32, 32}, 20, 16, 0, 2, 3);
+      },
+      TPaint(box, 1.0f, 0.3f, 0.25f));
   // Open lid at the back, rows of cartridges seen end on.
-  Shape(c, [](TVec p) { return Box(p, {32, 14}, 20, 3, 0, 1); }, TPaint(Scale(box, 0.8f), 1.0f, 0.2f));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {32, 14}, 20, 3, 0, 1);
+      },
+      TPaint(Scale(box, 0.8f), 1.0f, 0.2f));
   for (int row = 0; row < 3; ++row)
     for (int col = 0; col < 5; ++col) {
       TVec centre{18.0f + col * 7, 26.0f + row * 8};
-      Shape(c, [=](TVec p) { return Circle(p, centre, 3.0f); }, TPaint(brass, 1.0f, 0.9f, 0.2f));
-      Shape(c, [=](TVec p) { return Circle(p, centre, 1.0f); }, TPaint(Scale(brass, 0.6f)));
+      Shape(
+          c, [=](TVec p) { return Circle(p, centre, 3.0f); }, TPaint(brass, 1.0f, 0.9f, 0.2f));
+      Shape(
+          c, [=](TVec p) { return Circle(p, centre, 1.0f); }, TPaint(Scale(brass, 0.6f)));
     }
-  Shape(c, [](TVec p) { return Box(p, {32, 48}, 20, 1); }, TPaint(trim));
+  Shape(
+      c,
+      [](TVec p) {
+        return Box(p, {32, 48}, 20, 1);
+      },
+      TPaint(trim));
   return c;
 }
 
@@ -125,8 +255,9 @@ using TDraw = TCanvas (*)(const TStyle&);
 
 TCanvas DrawItem(const TStyle& style) {
   static const std::map<std::string, TDraw> table = {
-      {"medpatch", MedPatch}, {"medkit", MedKit}, {"surgerykit", SurgeryKit}, {"armorpad", ArmorPad},
-      {"vest", Vest},         {"crate", Crate},   {"ammo", Ammo}};
+      {"medpatch", MedPatch}, {"medkit", MedKit}, {"surgerykit", SurgeryKit},
+      {"armorpad", ArmorPad}, {"vest", Vest},     {"crate", Crate},
+      {"ammo", Ammo}};
   auto it = table.find(style.Kind);
   if (it == table.end()) throw std::runtime_error("unknown item style \"" + style.Kind + "\"");
   TCanvas c = it->second(style);
@@ -163,9 +294,9 @@ TCanvas DrawHud(const TStyle& style) {
         slot = style.Color("slot", Hex(0x101214));
   // A rounded panel with a cut corner; everything outside it is see-through.
   std::vector<TVec> outline = {{1, 1}, {118, 1}, {149, 14}, {149, 49}, {1, 49}};
-  c.FillShapeWith(0, 0, w, h, [&](TVec p) { return Polygon(p, outline); }, [&](TVec p) {
-    return Scale(panel, 1.1f - 0.25f * p.Y / h);
-  });
+  c.FillShapeWith(
+      0, 0, w, h, [&](TVec p) { return Polygon(p, outline); },
+      [&](TVec p) { return Scale(panel, 1.1f - 0.25f * p.Y / h); });
   c.Outline(rim);
   // Two bars with labels, and an ammunition read-out on the right.
   auto bar = [&](int y, const char* text, TRgba color) {

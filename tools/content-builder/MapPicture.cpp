@@ -74,7 +74,8 @@ class TTileCache {
 
 }  // namespace
 
-TCanvas DrawMapFromAbove(const TMapPictureInput& m, const TMapPictureArt& art, const TMapPictureOptions& options) {
+TCanvas DrawMapFromAbove(const TMapPictureInput& m, const TMapPictureArt& art,
+                         const TMapPictureOptions& options) {
   const int cell = std::max(1, options.CellPixels);
   const float k = static_cast<float>(cell) / 16.0f;  // sizes below are for 16 pixels a cell
   TCanvas c(m.Width * cell, m.Height * cell);
@@ -120,14 +121,17 @@ TCanvas DrawMapFromAbove(const TMapPictureInput& m, const TMapPictureArt& art, c
       if (e.Kind != 0 || e.Route.empty()) continue;
       std::vector<TVec> pts;
       for (auto [x, y] : e.Route)
-        pts.push_back({(static_cast<float>(x) + 0.5f) * cell, (static_cast<float>(m.Height - y) - 0.5f) * cell});
+        pts.push_back(
+            {(static_cast<float>(x) + 0.5f) * cell, (static_cast<float>(m.Height - y) - 0.5f) * cell});
       for (size_t i = 0; i < pts.size(); ++i) {
         TVec a = pts[i], b = pts[(i + 1) % pts.size()];
-        c.FillShape(std::min(a.X, b.X) - 2 * k, std::min(a.Y, b.Y) - 2 * k, std::max(a.X, b.X) + 2 * k,
-                    std::max(a.Y, b.Y) + 2 * k, [=](TVec p) { return Capsule(p, a, b, 0.8f * k); },
-                    TPaint(routeColor));
-        c.FillShape(a.X - 4 * k, a.Y - 4 * k, a.X + 4 * k, a.Y + 4 * k,
-                    [=](TVec p) { return Circle(p, a, 2.5f * k); }, TPaint(routeColor));
+        c.FillShape(
+            std::min(a.X, b.X) - 2 * k, std::min(a.Y, b.Y) - 2 * k, std::max(a.X, b.X) + 2 * k,
+            std::max(a.Y, b.Y) + 2 * k, [=](TVec p) { return Capsule(p, a, b, 0.8f * k); },
+            TPaint(routeColor));
+        c.FillShape(
+            a.X - 4 * k, a.Y - 4 * k, a.X + 4 * k, a.Y + 4 * k,
+            [=](TVec p) { return Circle(p, a, 2.5f * k); }, TPaint(routeColor));
       }
     }
   }
@@ -161,7 +165,8 @@ TCanvas DrawMapFromAbove(const TMapPictureInput& m, const TMapPictureArt& art, c
                  art.Items[static_cast<size_t>(e.Kind - 3)][static_cast<size_t>(e.Index)].Width() > 1) {
         auto [it, added] = items.try_emplace({e.Kind, e.Index}, 1, 1);
         if (added) {
-          it->second = Resized(art.Items[static_cast<size_t>(e.Kind - 3)][static_cast<size_t>(e.Index)], cell);
+          it->second =
+              Resized(art.Items[static_cast<size_t>(e.Kind - 3)][static_cast<size_t>(e.Index)], cell);
           it->second.Harden();
         }
         picture = &it->second, size = cell;
@@ -171,8 +176,12 @@ TCanvas DrawMapFromAbove(const TMapPictureInput& m, const TMapPictureArt& art, c
       } else {
         TRgba ring = e.Kind == 2 ? Hex(0x40ff60) : e.Kind == 1 ? Hex(0x60c0ff) : Hex(0xff4040);
         const float x = static_cast<float>(px), y = static_cast<float>(py);
-        c.FillShape(x - 8 * k, y - 8 * k, x + 8 * k, y + 8 * k,
-                    [=](TVec p) { return Ring(p, {x, y}, 5 * k, 1.2f * k); }, TPaint(ring));
+        c.FillShape(
+            x - 8 * k, y - 8 * k, x + 8 * k, y + 8 * k,
+            [=](TVec p) {
+              return Ring(p, {x, y}, 5 * k, 1.2f * k);
+            },
+            TPaint(ring));
       }
     }
   }

@@ -49,7 +49,8 @@ struct TMapPictureOptions {
 };
 
 // Opaque picture of Width x Height cells of CellPixels each.
-TCanvas DrawMapFromAbove(const TMapPictureInput& map, const TMapPictureArt& art, const TMapPictureOptions& options);
+TCanvas DrawMapFromAbove(const TMapPictureInput& map, const TMapPictureArt& art,
+                         const TMapPictureOptions& options);
 
 // Box-filtered reduction by a whole factor; colours weighted by coverage.
 TCanvas Shrink(const TCanvas& src, int factor);

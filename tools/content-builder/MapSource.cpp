@@ -260,8 +260,7 @@ void TParser::ItemLine(const std::vector<std::string>& w) {
 void TParser::EffectLine(const std::vector<std::string>& w) {
   int x, y;
   Cell(w, 1, x, y);
-  if (w.size() != 4 || (w[3] != "spotlight" && w[3] != "steam"))
-    Fail("expected: effect X Y spotlight|steam");
+  if (w.size() != 4 || (w[3] != "spotlight" && w[3] != "steam")) Fail("expected: effect X Y spotlight|steam");
   TMapEntity e;
   e.X = x + 0.5f;
   e.Y = y + 0.5f;
@@ -370,8 +369,12 @@ nlohmann::json MapToJson(const TMapSource& m) {
   j["HeightMap"] = heights;
   json spawns = json::array();
   for (const TMapEntity& e : m.Entities)
-    spawns.push_back({{"x", e.X}, {"y", e.Y}, {"Kind", e.Kind}, {"Index", e.Index},
-                      {"Param1", e.Param1}, {"Param2", e.Param2}});
+    spawns.push_back({{"x", e.X},
+                      {"y", e.Y},
+                      {"Kind", e.Kind},
+                      {"Index", e.Index},
+                      {"Param1", e.Param1},
+                      {"Param2", e.Param2}});
   j["EntitySpawns"] = spawns;
   return j;
 }

@@ -22,9 +22,9 @@ float TileFbm(float x, float y, int cell, int period, int octaves, std::uint32_t
 class TDice {
  public:
   explicit TDice(std::uint32_t seed) : FState(seed * 2654435761u + 12345u) {}
-  float Real();                       // [0, 1)
-  float Range(float lo, float hi);    // [lo, hi)
-  int Int(int n);                     // [0, n)
+  float Real();                     // [0, 1)
+  float Range(float lo, float hi);  // [lo, hi)
+  int Int(int n);                   // [0, n)
 
  private:
   std::uint32_t FState;

@@ -44,9 +44,9 @@ class TFigure {
   explicit TFigure(TCanvas& canvas, float size) : C(canvas), Size(size) {}
 
   TCanvas& C;
-  float Size;   // overall scale of the creature
-  TXf Xf;       // current part frame (set by the drawing code, reset after)
-  TVec Sway;    // sideways shift of the whole upper body while walking
+  float Size;  // overall scale of the creature
+  TXf Xf;      // current part frame (set by the drawing code, reset after)
+  TVec Sway;   // sideways shift of the whole upper body while walking
 
   TVec ToPicture(TVec local) const {
     TVec v = (Xf.Apply(local) + Sway) * Size;
@@ -58,24 +58,26 @@ class TFigure {
   void Ellipse(TVec c, float rx, float ry, float deg, const TPaint& paint) {
     TVec p = ToPicture(c);
     float a = Len(rx), b = Len(ry), r = std::max(a, b) + 2, rot = PicAngle(deg);
-    C.FillShape(p.X - r, p.Y - r, p.X + r, p.Y + r,
-                [=](TVec q) { return orr::content::Ellipse(q, p, a, b, rot); }, paint);
+    C.FillShape(
+        p.X - r, p.Y - r, p.X + r, p.Y + r, [=](TVec q) { return orr::content::Ellipse(q, p, a, b, rot); },
+        paint);
   }
   void Circle(TVec c, float r, const TPaint& paint) { Ellipse(c, r, r, 0, paint); }
   void Capsule(TVec a, TVec b, float r, const TPaint& paint) {
     TVec p = ToPicture(a), q = ToPicture(b);
     float rr = Len(r);
-    C.FillShape(std::min(p.X, q.X) - rr - 2, std::min(p.Y, q.Y) - rr - 2, std::max(p.X, q.X) + rr + 2,
-                std::max(p.Y, q.Y) + rr + 2, [=](TVec v) { return orr::content::Capsule(v, p, q, rr); },
-                paint);
+    C.FillShape(
+        std::min(p.X, q.X) - rr - 2, std::min(p.Y, q.Y) - rr - 2, std::max(p.X, q.X) + rr + 2,
+        std::max(p.Y, q.Y) + rr + 2, [=](TVec v) { return orr::content::Capsule(v, p, q, rr); }, paint);
   }
   // A box centred at c with half sizes hx (across) and hy (along), turned by deg.
   void Box(TVec c, float hx, float hy, float deg, float round, const TPaint& paint) {
     TVec p = ToPicture(c);
     float a = Len(hx), b = Len(hy), r = std::sqrt(a * a + b * b) + 2, rot = PicAngle(deg);
     float rd = Len(round), bevel = std::max(1.0f, std::min(a, b) * 0.5f);
-    C.FillShape(p.X - r, p.Y - r, p.X + r, p.Y + r,
-                [=](TVec v) { return orr::content::Box(v, p, a, b, rot, rd, bevel); }, paint);
+    C.FillShape(
+        p.X - r, p.Y - r, p.X + r, p.Y + r,
+        [=](TVec v) { return orr::content::Box(v, p, a, b, rot, rd, bevel); }, paint);
   }
   void Poly(const std::vector<TVec>& local, const TPaint& paint) {
     std::vector<TVec> pts;
@@ -85,12 +87,12 @@ class TFigure {
       pts.push_back(p);
       x0 = std::min(x0, p.X), y0 = std::min(y0, p.Y), x1 = std::max(x1, p.X), y1 = std::max(y1, p.Y);
     }
-    C.FillShape(x0 - 1, y0 - 1, x1 + 1, y1 + 1, [pts](TVec v) { return Polygon(v, pts); }, paint);
+    C.FillShape(
+        x0 - 1, y0 - 1, x1 + 1, y1 + 1, [pts](TVec v) { return Polygon(v, pts); }, paint);
   }
   // A polygon coloured by distance from `centre`: inner colour at the centre, outer at
   // `radius` (flames, flashes).
-  void Glow(const std::vector<TVec>& local, TVec centre, float radius, TRgba inner, TRgba mid,
-            TRgba outer) {
+  void Glow(const std::vector<TVec>& local, TVec centre, float radius, TRgba inner, TRgba mid, TRgba outer) {
     std::vector<TVec> pts;
     float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
     for (TVec v : local) {
@@ -113,7 +115,7 @@ class TFigure {
 struct TPose {
   int Frame = 0;
   bool Walking = false;
-  float Phase = 0;   // walking cycle, radians
+  float Phase = 0;  // walking cycle, radians
   bool Aiming = false;
   bool Firing = false;
   float Stride() const { return Walking ? SinF(Phase) : 0.0f; }
@@ -175,14 +177,14 @@ void DrawWeapon(TFigure& f, const TStyle& w) {
   } else if (k == "rifle") {
     f.Box({0, -4}, 2.0f, 4, 0, 1, pm);  // stock
     f.Box({0, 5}, 2.4f, 6, 0, 0.5f, pb);
-    f.Box({2.8f, 5}, 1.3f, 2.4f, 0, 0.5f, pm);  // magazine seen at the side
+    f.Box({2.8f, 5}, 1.3f, 2.4f, 0, 0.5f, pm);                           // magazine seen at the side
     f.Capsule({0, 4}, {0, 8}, 1.4f, TPaint(Hex(0x111214), 1.0f, 0.9f));  // optic
-    f.Box({0, 13}, 2.0f, 3, 0, 0.5f, pm);  // handguard
+    f.Box({0, 13}, 2.0f, 3, 0, 0.5f, pm);                                // handguard
     f.Capsule({0, 15}, {0, 24}, 0.9f, pm);
   } else if (k == "flamer") {
     f.Box({0, 3}, 3.2f, 7, 0, 1.5f, pb);
     f.Capsule({0, 9}, {0, 22}, 2.0f, pm);
-    f.Box({0, 23}, 2.8f, 1.5f, 0, 0.5f, pt);  // nozzle ring
+    f.Box({0, 23}, 2.8f, 1.5f, 0, 0.5f, pt);            // nozzle ring
     f.Circle({2.6f, 20}, 0.9f, TPaint(Hex(0x4fb7ff)));  // pilot light
   } else if (k == "gatling") {
     f.Box({0, 2}, 5, 7, 0, 2, pb);  // housing and motor
@@ -275,9 +277,8 @@ struct TBodyColors {
 };
 
 TBodyColors ColorsOf(const TStyle& s) {
-  return {s.Color("skin", Hex(0xd9a57a)),   s.Color("main", Hex(0x4f6f8f)),
-          s.Color("second", Hex(0x2f3b4a)), s.Color("accent", Hex(0xd6b13c)),
-          s.Color("dark", Hex(0x1d2026)),   s.Color("feet", Hex(0x2a2622)),
+  return {s.Color("skin", Hex(0xd9a57a)),   s.Color("main", Hex(0x4f6f8f)), s.Color("second", Hex(0x2f3b4a)),
+          s.Color("accent", Hex(0xd6b13c)), s.Color("dark", Hex(0x1d2026)), s.Color("feet", Hex(0x2a2622)),
           s.Color("hair", Hex(0x4a3020))};
 }
 
@@ -296,8 +297,8 @@ TXf WeaponPlace(const TPose& pose, float shoulderY, float sideX) {
 }
 
 // Arms, weapon and hands for a two-legged body. The shoulders are at (+-sx, sy).
-void ArmsAndWeapon(TFigure& f, const TStyle& w, const TPose& pose, float sx, float sy,
-                   float armR, const TPaint& sleeve, const TPaint& hand, std::uint32_t seed) {
+void ArmsAndWeapon(TFigure& f, const TStyle& w, const TPose& pose, float sx, float sy, float armR,
+                   const TPaint& sleeve, const TPaint& hand, std::uint32_t seed) {
   TGrip grip = WeaponGrip(w);
   TXf place = WeaponPlace(pose, sy, sx * 0.35f);
   TVec rs{sx, sy}, ls{-sx, sy};
@@ -347,7 +348,8 @@ void Feet(TFigure& f, const TPose& pose, float spread, float stride, float rx, f
           const TPaint& paint) {
   float s = pose.Stride() * stride;
   // A lifted foot is nearer the camera and looks a little larger.
-  float right = 1.0f + 0.18f * std::max(0.0f, pose.Lift()), left = 1.0f + 0.18f * std::max(0.0f, -pose.Lift());
+  float right = 1.0f + 0.18f * std::max(0.0f, pose.Lift()),
+        left = 1.0f + 0.18f * std::max(0.0f, -pose.Lift());
   f.Ellipse({spread, s}, rx * right, ry * right, 0, paint);
   f.Ellipse({-spread, -s}, rx * left, ry * left, 0, paint);
 }
@@ -400,8 +402,8 @@ void Reaver(TFigure& f, const TStyle& b, const TStyle& w, const TPose& pose) {
       f.Poly({l, tip, r}, TPaint(k.Accent, 0.0f, 0.0f, 0.2f));
     }
   }
-  ArmsAndWeapon(f, w, pose, 12, 1.5f, 3.0f, TPaint(k.Skin, 1.0f, 0.3f, 0.2f),
-                TPaint(k.Skin, 1.0f, 0.2f), b.Seed);
+  ArmsAndWeapon(f, w, pose, 12, 1.5f, 3.0f, TPaint(k.Skin, 1.0f, 0.3f, 0.2f), TPaint(k.Skin, 1.0f, 0.2f),
+                b.Seed);
   // Small head thrust forward, a red crest along it.
   f.Circle({0, 4}, 5, TPaint(k.Skin, 1.0f, 0.3f, 0.2f));
   f.Capsule({0, 0.5f}, {0, 8}, 1.6f, TPaint(k.Hair, 1.0f, 0.3f));
@@ -519,9 +521,9 @@ void Punisher(TFigure& f, const TStyle& b, const TStyle& w, const TPose& pose) {
 using TBodyDraw = void (*)(TFigure&, const TStyle&, const TStyle&, const TPose&);
 
 TBodyDraw FindBody(const std::string& kind) {
-  static const std::map<std::string, TBodyDraw> table = {
-      {"human", Human},       {"reaver", Reaver}, {"angel", Angel},
-      {"firetank", FireTank}, {"robot", Robot},   {"punisher", Punisher}};
+  static const std::map<std::string, TBodyDraw> table = {{"human", Human}, {"reaver", Reaver},
+                                                         {"angel", Angel}, {"firetank", FireTank},
+                                                         {"robot", Robot}, {"punisher", Punisher}};
   auto it = table.find(kind);
   return it == table.end() ? nullptr : it->second;
 }

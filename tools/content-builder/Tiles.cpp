@@ -37,8 +37,12 @@ TRgba Grime(TRgba c, int x, int y, std::uint32_t seed, float amount) {
 }
 
 void Rivet(TCanvas& c, float x, float y, TRgba color, float r = 1.3f) {
-  c.FillShape(x - 3, y - 3, x + 3, y + 3, [=](TVec p) { return Circle(p, {x, y}, r); },
-              TPaint(color, 1.0f, 0.8f), true);
+  c.FillShape(
+      x - 3, y - 3, x + 3, y + 3,
+      [=](TVec p) {
+        return Circle(p, {x, y}, r);
+      },
+      TPaint(color, 1.0f, 0.8f), true);
 }
 
 // Running-bond bricks of bw x bh with mortar `m` pixels wide, periodic over 32.
@@ -68,8 +72,7 @@ TCanvas TreadPlate(const TStyle& s) {
     bool alt = ((x / 8) + (y / 8)) % 2 == 0;
     float u = cx - 3.5f, v = cy - 3.5f;
     float along = alt ? (u + v) : (u - v), across = alt ? (u - v) : (u + v);
-    if (std::fabs(along) < 3.2f && std::fabs(across) < 1.1f)
-      col = Scale(col, across < 0 ? 1.25f : 0.8f);
+    if (std::fabs(along) < 3.2f && std::fabs(across) < 1.1f) col = Scale(col, across < 0 ? 1.25f : 0.8f);
     if (x == 0 || y == 0) col = Scale(base, 0.45f);
     if (x == 1 || y == 1) col = Scale(col, 1.15f);
     return Grime(col, x, y, s.Seed + 7, 0.25f);
@@ -136,9 +139,12 @@ void Pebbles(TCanvas& c, const TStyle& s, int count, float rmin, float rmax, TRg
     float x = dice.Range(0, T), y = dice.Range(0, T);
     float rx = dice.Range(rmin, rmax), ry = rx * dice.Range(0.6f, 1.0f), rot = dice.Range(0, 180);
     TRgba col = Vary(color, dice.Real(), var);
-    c.FillShape(x - rmax - 1, y - rmax - 1, x + rmax + 1, y + rmax + 1,
-                [=](TVec p) { return Ellipse(p, {x, y}, rx, ry, rot); }, TPaint(col, 0.9f, 0.1f),
-                true);
+    c.FillShape(
+        x - rmax - 1, y - rmax - 1, x + rmax + 1, y + rmax + 1,
+        [=](TVec p) {
+          return Ellipse(p, {x, y}, rx, ry, rot);
+        },
+        TPaint(col, 0.9f, 0.1f), true);
   }
 }
 
@@ -169,8 +175,8 @@ TCanvas Grass(const TStyle& s) {
     float len = dice.Range(2.0f, 4.0f), lean = dice.Range(-1.2f, 1.2f);
     TRgba col = Mix(base, tip, dice.Range(0.2f, 1.0f));
     TVec a{x, y}, b{x + lean, y - len};
-    c.FillShape(x - 3, y - 5, x + 3, y + 1, [=](TVec p) { return Capsule(p, a, b, 0.45f); },
-                TPaint(col), true);
+    c.FillShape(
+        x - 3, y - 5, x + 3, y + 1, [=](TVec p) { return Capsule(p, a, b, 0.45f); }, TPaint(col), true);
   }
   return c;
 }
@@ -394,9 +400,12 @@ TCanvas Hedge(const TStyle& s) {
     float x = dice.Range(0, T), y = dice.Range(0, T);
     float r = dice.Range(1.2f, 2.4f), rot = dice.Range(0, 180);
     TRgba col = Mix(leaf, light, dice.Real() * dice.Real());
-    c.FillShape(x - 4, y - 4, x + 4, y + 4,
-                [=](TVec p) { return Ellipse(p, {x, y}, r * 1.5f, r, rot); },
-                TPaint(col, 1.0f, 0.0f, 0.2f), true);
+    c.FillShape(
+        x - 4, y - 4, x + 4, y + 4,
+        [=](TVec p) {
+          return Ellipse(p, {x, y}, r * 1.5f, r, rot);
+        },
+        TPaint(col, 1.0f, 0.0f, 0.2f), true);
   }
   return c;
 }
@@ -519,7 +528,10 @@ TCanvas Sandbags(const TStyle& s) {
       float cx = i * 16 + 8 + (row % 2) * 8, cy = row * 8 + 4;
       TRgba col = Vary(bag, Hash01(row, i, s.Seed), 0.12f);
       c.FillShapeWith(
-          cx - 9, cy - 5, cx + 9, cy + 5, [=](TVec p) { return Box(p, {cx, cy}, 7.6f, 3.7f, 0, 3.0f); },
+          cx - 9, cy - 5, cx + 9, cy + 5,
+          [=](TVec p) {
+            return Box(p, {cx, cy}, 7.6f, 3.7f, 0, 3.0f);
+          },
           [=](TVec p) {
             TPaint paint(col, 1.0f);
             TRgba shaded = Shade(paint, Ellipse(p, {cx, cy}, 8.5f, 4.5f));
@@ -533,22 +545,32 @@ TCanvas Sandbags(const TStyle& s) {
 using TDraw = TCanvas (*)(const TStyle&);
 
 TDraw FindFloor(const std::string& kind) {
-  static const std::map<std::string, TDraw> table = {
-      {"treadplate", TreadPlate}, {"concrete", Concrete}, {"grating", Grating},
-      {"ceramic", Ceramic},       {"dirt", Dirt},         {"grass", Grass},
-      {"hazard", Hazard},         {"carpet", Carpet},     {"paving", Paving},
-      {"cratelid", CrateLid},     {"asphalt", Asphalt},   {"rustplate", RustPlate},
-      {"lino", Lino},             {"gravel", Gravel}};
+  static const std::map<std::string, TDraw> table = {{"treadplate", TreadPlate},
+                                                     {"concrete", Concrete},
+                                                     {"grating", Grating},
+                                                     {"ceramic", Ceramic},
+                                                     {"dirt", Dirt},
+                                                     {"grass", Grass},
+                                                     {"hazard", Hazard},
+                                                     {"carpet", Carpet},
+                                                     {"paving", Paving},
+                                                     {"cratelid", CrateLid},
+                                                     {"asphalt", Asphalt},
+                                                     {"rustplate", RustPlate},
+                                                     {"lino", Lino},
+                                                     {"gravel", Gravel}};
   auto it = table.find(kind);
   return it == table.end() ? nullptr : it->second;
 }
 
 TDraw FindWall(const std::string& kind) {
   static const std::map<std::string, TDraw> table = {
-      {"metalpanel", MetalPanel}, {"concreteblock", ConcreteBlock}, {"ventpanel", VentPanel},
-      {"tiledwall", TiledWall},   {"stonewall", StoneWall},         {"hedge", Hedge},
-      {"hazardwall", HazardWall}, {"woodpanel", WoodPanel},         {"brick", Brick},
-      {"cratefront", CrateFront}, {"barrier", Barrier},             {"corrugated", Corrugated},
+      {"metalpanel", MetalPanel}, {"concreteblock", ConcreteBlock},
+      {"ventpanel", VentPanel},   {"tiledwall", TiledWall},
+      {"stonewall", StoneWall},   {"hedge", Hedge},
+      {"hazardwall", HazardWall}, {"woodpanel", WoodPanel},
+      {"brick", Brick},           {"cratefront", CrateFront},
+      {"barrier", Barrier},       {"corrugated", Corrugated},
       {"plaster", Plaster},       {"sandbags", Sandbags}};
   auto it = table.find(kind);
   return it == table.end() ? nullptr : it->second;

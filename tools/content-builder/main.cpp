@@ -208,7 +208,8 @@ struct TBuild {
     nlohmann::json j = ReadJson(where);
     std::vector<TStyle> weapons;
     const auto& wl = Field(j, "weapons", where);
-    for (size_t i = 0; i < wl.size(); ++i) weapons.push_back(ParseStyle(wl[i], where + ": weapon " + std::to_string(i)));
+    for (size_t i = 0; i < wl.size(); ++i)
+      weapons.push_back(ParseStyle(wl[i], where + ": weapon " + std::to_string(i)));
     if (weapons.size() != 9) throw std::runtime_error(where + ": the game has nine weapons");
     std::vector<std::pair<std::string, std::pair<TStyle, int>>> jobs;
     TStyle player = ParseStyle(Field(j, "player", where), where + ": player");
@@ -321,7 +322,8 @@ struct TBuild {
       TMapPictureEntity entity{e.X, e.Y, e.Kind, e.Index, {}};
       if (e.Kind == 0)
         for (size_t i = 0; i + 8 <= e.Param2.size(); i += 8)
-          entity.Route.push_back({std::stoi(e.Param2.substr(i + 2, 3)), std::stoi(e.Param2.substr(i + 5, 3))});
+          entity.Route.push_back(
+              {std::stoi(e.Param2.substr(i + 2, 3)), std::stoi(e.Param2.substr(i + 5, 3))});
       input.Entities.push_back(std::move(entity));
     }
     TMapPictureArt art;
@@ -350,7 +352,8 @@ struct TBuild {
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
       const TCanvas icon = DrawIcon(floor, figure, size);
       const std::string dir = std::to_string(size) + "x" + std::to_string(size);
-      SavePng((fs::path(Opt.Icons) / dir / "apps" / "orrindel.png").string(), size, size, icon.ToArgbPixels(), true);
+      SavePng((fs::path(Opt.Icons) / dir / "apps" / "orrindel.png").string(), size, size, icon.ToArgbPixels(),
+              true);
     }
   }
 

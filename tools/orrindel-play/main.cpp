@@ -110,7 +110,8 @@ int main(int argc, char** argv) {
     channel->SetLooping(options.Loop);
     channel->SetVolume(static_cast<int32_t>(options.Volume));
     if (options.FadeMs >= 0)
-      channel->StartFade(VolumeMin, static_cast<int32_t>(options.Volume), static_cast<uint32_t>(options.FadeMs));
+      channel->StartFade(VolumeMin, static_cast<int32_t>(options.Volume),
+                         static_cast<uint32_t>(options.FadeMs));
     bool ended = false;
     channel->OnPlayEnd = [&](TmwDSMixerChannel*) { ended = true; };
     channel->Play();

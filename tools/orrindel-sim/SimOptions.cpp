@@ -264,8 +264,8 @@ bool ParseSimOptions(const std::vector<std::string>& args, TSimOptions& options,
   if (!options.Replay.empty()) {
     // A replay brings its own start and keys.
     for (const std::string& arg : given)
-      if (arg == "--seed" || arg == "--steps" || arg == "--keys" || arg == "--screen" || arg == "--player-at" ||
-          arg == "--weapon") {
+      if (arg == "--seed" || arg == "--steps" || arg == "--keys" || arg == "--screen" ||
+          arg == "--player-at" || arg == "--weapon") {
         error = arg + " cannot be used with --replay: the replay brings its own start and keys";
         return false;
       }

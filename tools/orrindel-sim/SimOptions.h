@@ -38,10 +38,10 @@ struct TSimOptions {
   int ScreenWidth = 1024, ScreenHeight = 768;
   std::uint64_t DumpEvery = 0;  // 0: only after set-up and after the last step
   bool Timedemo = false;
-  std::uint64_t Windows = 0;    // print a time and memory line every that many steps; 0: none
-  std::string LogFile;          // empty: no log written
+  std::uint64_t Windows = 0;  // print a time and memory line every that many steps; 0: none
+  std::string LogFile;        // empty: no log written
   bool NoIndex = false;
-  std::string Replay;           // a replay file to re-run and check; empty: none
+  std::string Replay;  // a replay file to re-run and check; empty: none
   bool Help = false;
 };
 

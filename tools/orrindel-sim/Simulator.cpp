@@ -114,11 +114,11 @@ class TStepSplit : public TStepObserver {
   // only looked up when the handler there changed.
   TKind KindOf(const void* data) {
     if (next_ < order_.size() && order_[next_].first == data) return order_[next_++].second;
-    const TKind kind = entities_.count(data) != 0 ? TKind::Entity : IsFlyText(data) ? TKind::FlyText : TKind::View;
-    if (next_ < order_.size())
-      order_[next_] = {data, kind};
-    else
-      order_.emplace_back(data, kind);
+    const TKind kind = entities_.count(data) != 0 ? TKind::Entity
+                       : IsFlyText(data)          ? TKind::FlyText
+                                                  : TKind::View;
+    if (next_ < order_.size()) order_[next_] = {data, kind};
+    else order_.emplace_back(data, kind);
     ++next_;
     return kind;
   }
@@ -213,8 +213,8 @@ struct TRun {
   void HoldKeys(std::uint64_t step) {
     for (; NextKeyChange < KeyChanges.size() && KeyChanges[NextKeyChange].Step <= step; ++NextKeyChange)
       KeyHolds[static_cast<std::size_t>(KeyChanges[NextKeyChange].Key)] += KeyChanges[NextKeyChange].By;
-    for (TSimKey key : {TSimKey::Up, TSimKey::Down, TSimKey::Left, TSimKey::Right, TSimKey::Space,
-                        TSimKey::Enter})
+    for (TSimKey key :
+         {TSimKey::Up, TSimKey::Down, TSimKey::Left, TSimKey::Right, TSimKey::Space, TSimKey::Enter})
       Backend->SetKeyDown(VirtualKeyOf(key), KeyHolds[static_cast<std::size_t>(key)] > 0);
   }
 
@@ -296,10 +296,12 @@ struct TRun {
     }
     StepObserver = nullptr;
     if (Replay != nullptr && !ReplayDiffers && ExitCode == 0) {
-      if (StepsRun < last) return Fail(1, "the replay's game ended after step " + std::to_string(StepsRun) + " of " +
-                                              std::to_string(last));
+      if (StepsRun < last)
+        return Fail(1, "the replay's game ended after step " + std::to_string(StepsRun) + " of " +
+                           std::to_string(last));
       Verdict = "replay matches: " + std::to_string(last) + " steps";
-      if (Replay->End == TReplayEnd::Crash) Verdict += " (the recorded game crashed in or after step " + std::to_string(last) + ")";
+      if (Replay->End == TReplayEnd::Crash)
+        Verdict += " (the recorded game crashed in or after step " + std::to_string(last) + ")";
       if (Replay->End == TReplayEnd::Exception)
         Verdict += " (the recorded game met an exception after step " + std::to_string(last) + ")";
     }
@@ -308,9 +310,11 @@ struct TRun {
   // The steps since the last window line: their wall and processor time, and the peak
   // resident memory of the process so far (the soak test's figures).
   void WriteWindow(std::uint64_t step) {
-    Out << "{\"window\": {\"step\": " << step << ", \"seconds\": " << ShortestDouble(StepWallSeconds - WindowSeconds)
+    Out << "{\"window\": {\"step\": " << step
+        << ", \"seconds\": " << ShortestDouble(StepWallSeconds - WindowSeconds)
         << ", \"cpu_seconds\": " << ShortestDouble(StepCpuSeconds - WindowCpuSeconds)
-        << ", \"peak_rss_kb\": " << PeakResidentKilobytes() << ", \"ray_casts\": " << RuleCounters.RayCasts - WindowRays
+        << ", \"peak_rss_kb\": " << PeakResidentKilobytes()
+        << ", \"ray_casts\": " << RuleCounters.RayCasts - WindowRays
         << ", \"collision_scans\": " << RuleCounters.CollisionScans - WindowScans << "}}\n";
     WindowSeconds = StepWallSeconds;
     WindowCpuSeconds = StepCpuSeconds;
@@ -324,8 +328,9 @@ struct TRun {
     Out << "{\"timedemo\": {\"steps\": " << StepsRun << ", \"seconds\": " << ShortestDouble(StepWallSeconds)
         << ", \"steps_per_second\": " << ShortestDouble(perSecond)
         << ", \"cpu_seconds\": " << ShortestDouble(StepCpuSeconds)
-        << ", \"startup_seconds\": " << ShortestDouble(StartupSeconds) << ", \"split\": {\"entities\": "
-        << ShortestDouble(Split.Entities) << ", \"views\": " << ShortestDouble(Split.Views)
+        << ", \"startup_seconds\": " << ShortestDouble(StartupSeconds)
+        << ", \"split\": {\"entities\": " << ShortestDouble(Split.Entities)
+        << ", \"views\": " << ShortestDouble(Split.Views)
         << ", \"flytexts\": " << ShortestDouble(Split.FlyTexts) << ", \"other\": " << ShortestDouble(other)
         << ", \"ray_casts\": " << RuleCounters.RayCasts
         << ", \"collision_scans\": " << RuleCounters.CollisionScans << "}}}\n";
@@ -354,8 +359,8 @@ bool TakeReplay(TSimOptions& options, const fs::path& game, TReplay& replay, std
   if (options.MapFile.empty()) {
     const fs::path candidate = game / PathFromUtf8(h.MapName);
     if (h.MapName.empty() || PathFromUtf8(h.MapName).is_absolute() || !fs::is_regular_file(candidate, ec)) {
-      err << "orrindel-sim: " << options.Replay << ": recorded on map " << h.MapName << ", which the game folder "
-          << Utf8FromPath(game) << " does not hold; name it with --map FILE\n";
+      err << "orrindel-sim: " << options.Replay << ": recorded on map " << h.MapName
+          << ", which the game folder " << Utf8FromPath(game) << " does not hold; name it with --map FILE\n";
       return false;
     }
     options.MapFile = Utf8FromPath(candidate);
@@ -370,8 +375,8 @@ bool TakeReplay(TSimOptions& options, const fs::path& game, TReplay& replay, std
     std::snprintf(recorded, sizeof recorded, "%016llx", static_cast<unsigned long long>(h.MapDigest));
     std::snprintf(here, sizeof here, "%016llx", static_cast<unsigned long long>(digest));
     err << "orrindel-sim: " << options.Replay << ": recorded on map " << h.MapName << " (" << h.MapBytes
-        << " bytes, digest " << recorded << "), not on " << options.MapFile << " (" << bytes << " bytes, digest "
-        << here << ")\n";
+        << " bytes, digest " << recorded << "), not on " << options.MapFile << " (" << bytes
+        << " bytes, digest " << here << ")\n";
     return false;
   }
   options.Seed = h.Seed;
@@ -394,12 +399,13 @@ int RunSimulation(const TSimOptions& givenOptions, std::ostream& out, std::ostre
   if (!givenOptions.Replay.empty()) {
     replayOptions = givenOptions;
     if (replayOptions.GameFolder.empty() || !fs::is_directory(PathFromUtf8(replayOptions.GameFolder), ec)) {
-      run.Fail(2, replayOptions.GameFolder.empty() ? "no game folder beside this program; name one with --game DIR"
-                                                   : "no game folder " + replayOptions.GameFolder);
+      run.Fail(2, replayOptions.GameFolder.empty()
+                      ? "no game folder beside this program; name one with --game DIR"
+                      : "no game folder " + replayOptions.GameFolder);
       return run.ExitCode;
     }
-    if (!TakeReplay(replayOptions, fs::absolute(PathFromUtf8(replayOptions.GameFolder), ec).lexically_normal(),
-                    replay, err))
+    if (!TakeReplay(replayOptions,
+                    fs::absolute(PathFromUtf8(replayOptions.GameFolder), ec).lexically_normal(), replay, err))
       return 2;
     run.Replay = &replay;
   }
@@ -412,9 +418,7 @@ int RunSimulation(const TSimOptions& givenOptions, std::ostream& out, std::ostre
     return run.ExitCode;
   }
   const fs::path game = fs::absolute(PathFromUtf8(options.GameFolder), ec).lexically_normal();
-  const std::string map = options.MapFile.empty()
-                              ? EpisodeMapPath(Utf8FromPath(game / ""))
-                              : options.MapFile;
+  const std::string map = options.MapFile.empty() ? EpisodeMapPath(Utf8FromPath(game / "")) : options.MapFile;
   if (!fs::is_regular_file(PathFromUtf8(map), ec)) {
     run.Fail(2, "no map file " + map);
     return run.ExitCode;

@@ -44,7 +44,8 @@ class TRecordedScreen : public TPlatformBackend {
   int ScreenWidth() override { return width_; }
   int ScreenHeight() override { return height_; }
   std::vector<std::string> FontFamilies() override { return inner_->FontFamilies(); }
-  TModalResult ShowMessageBox(const std::string& caption, const std::string& text, TMsgBoxKind kind) override {
+  TModalResult ShowMessageBox(const std::string& caption, const std::string& text,
+                              TMsgBoxKind kind) override {
     return inner_->ShowMessageBox(caption, text, kind);
   }
   bool TerminationRequested() override { return inner_->TerminationRequested(); }
@@ -55,7 +56,9 @@ class TRecordedScreen : public TPlatformBackend {
     inner_->SetWindowBounds(left, top, width, height);
   }
   void ShowMainWindow() override { inner_->ShowMainWindow(); }
-  bool PaintFrame(const std::function<void(TPaintContext&)>& paint) override { return inner_->PaintFrame(paint); }
+  bool PaintFrame(const std::function<void(TPaintContext&)>& paint) override {
+    return inner_->PaintFrame(paint);
+  }
   void PresentFrame() override { inner_->PresentFrame(); }
 
  private:
@@ -63,8 +66,8 @@ class TRecordedScreen : public TPlatformBackend {
   int width_, height_;
 };
 
-// Runs at the end of every step (where the recorder took its digests): compares the digests the recording took after this step, and
-// halts the game once the replay's steps are played.
+// Runs at the end of every step (where the recorder took its digests): compares the digests the recording
+// took after this step, and halts the game once the replay's steps are played.
 struct TWatch {
   const TReplay* Replay = nullptr;
   TReplaySource* Source = nullptr;
@@ -93,7 +96,8 @@ struct TWatch {
     const TStateDigest now = GameStateDigest();
     std::string fields;
     for (std::size_t i = 0; i < ReplayDigestFields; ++i)
-      if (now[i] != recorded[i]) fields += (fields.empty() ? "" : ", ") + std::string(ReplayDigestFieldNames[i]);
+      if (now[i] != recorded[i])
+        fields += (fields.empty() ? "" : ", ") + std::string(ReplayDigestFieldNames[i]);
     if (fields.empty()) return;
     const std::uint64_t from = step == 0 ? 0 : (step - 1) / ReplayDigestSteps * ReplayDigestSteps + 1;
     Differs = "steps " + std::to_string(from) + "-" + std::to_string(step) + ": " + fields;
@@ -127,7 +131,8 @@ int main(int argc, char** argv) {
   }
   const std::string episode = EpisodeMapPath(FolderWithSeparator(ExecutableFileName()));
   std::uint64_t digest = 0, bytes = 0;
-  if (!FileDigest(episode, digest, bytes) || digest != replay.Header.MapDigest || bytes != replay.Header.MapBytes) {
+  if (!FileDigest(episode, digest, bytes) || digest != replay.Header.MapDigest ||
+      bytes != replay.Header.MapBytes) {
     std::fprintf(stderr, "orrindel-watch: %s: recorded on map %s, not on %s\n", argv[1],
                  replay.Header.MapName.c_str(), episode.c_str());
     return 2;

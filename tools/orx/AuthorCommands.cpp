@@ -170,7 +170,8 @@ int ExportTiledCommand(const std::vector<std::string>& args, TOrxLoad load) {
     for (const auto& [name, text] : {std::pair{tiled::ProjectFileName, tiled::TiledProject()},
                                      {tiled::ObjectTypesFileName, tiled::TiledObjectTypes()}})
       if (!WriteText(folder / name, text)) {
-        std::fprintf(stderr, "orx: %s: cannot write: %s\n", Utf8FromPath(folder / name).c_str(), std::strerror(errno));
+        std::fprintf(stderr, "orx: %s: cannot write: %s\n", Utf8FromPath(folder / name).c_str(),
+                     std::strerror(errno));
         return 1;
       }
   } catch (const EPictureError& e) {
@@ -235,8 +236,10 @@ int ImportTiledCommand(const std::vector<std::string>& args, TOrxLoad load) {
         ImportTiled(text.str(), in.has_parent_path() ? Utf8FromPath(in.parent_path()) : ".", &names.Entities);
     content = EncodeMapFile(map, options);
   } catch (const ETiledRefusal& e) {
-    for (const std::string& line : e.Problems) std::fprintf(stderr, "orx: %s: %s\n", Utf8FromPath(in).c_str(), line.c_str());
-    if (e.Problems.size() > 1) std::fprintf(stderr, "orx: %s: not imported; nothing written\n", Utf8FromPath(in).c_str());
+    for (const std::string& line : e.Problems)
+      std::fprintf(stderr, "orx: %s: %s\n", Utf8FromPath(in).c_str(), line.c_str());
+    if (e.Problems.size() > 1)
+      std::fprintf(stderr, "orx: %s: not imported; nothing written\n", Utf8FromPath(in).c_str());
     return 1;
   } catch (const EMapEncodeError& e) {
     std::fprintf(stderr, "orx: %s: %s\n", Utf8FromPath(in).c_str(), e.what());
@@ -259,8 +262,9 @@ int ImportTiledCommand(const std::vector<std::string>& args, TOrxLoad load) {
     std::fprintf(stderr, "orx: %s: %s: %s\n", Utf8FromPath(in).c_str(),
                  finding.Severity == TCheckSeverity::Error ? "error" : "warning", finding.Text.c_str());
   if (report.Errors() > 0 && !unchecked) {
-    std::fprintf(stderr, "orx: %s: not written: %d error(s) the game would trip over (--unchecked writes it anyway)\n",
-                 Utf8FromPath(out).c_str(), report.Errors());
+    std::fprintf(
+        stderr, "orx: %s: not written: %d error(s) the game would trip over (--unchecked writes it anyway)\n",
+        Utf8FromPath(out).c_str(), report.Errors());
     fs::remove(staged, error);
     return 1;
   }
@@ -311,7 +315,8 @@ int RenderCommand(const std::vector<std::string>& args, TOrxLoad load) {
   constexpr long long maxPixels = 1LL << 26;
   const long long side = options.CellPixels;
   if (static_cast<long long>(GameMap.MapSize.X) * side * GameMap.MapSize.Y * side > maxPixels) {
-    std::fprintf(stderr, "orx: %s: %d x %d cells at %d pixels a cell exceed %lld pixels; use a smaller --scale\n",
+    std::fprintf(stderr,
+                 "orx: %s: %d x %d cells at %d pixels a cell exceed %lld pixels; use a smaller --scale\n",
                  files[0].c_str(), GameMap.MapSize.X, GameMap.MapSize.Y, options.CellPixels, maxPixels);
     return 1;
   }

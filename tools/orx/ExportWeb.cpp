@@ -18,7 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // What a built site holds (scripts/web-site); the export copies exactly these.
-const char* const SiteFiles[] = {"index.html", "orrindel.js", "orrindel.wasm", "orrindel.data", "orrindel-data.js"};
+const char* const SiteFiles[] = {"index.html", "orrindel.js", "orrindel.wasm", "orrindel.data",
+                                 "orrindel-data.js"};
 // The map beside the page, and how the page is told to play it.
 constexpr const char* EpisodeFile = "episode.orx";
 constexpr const char* NoEpisode = "data-episode=\"\"";
@@ -93,14 +94,16 @@ int ExportWebCommand(const std::vector<std::string>& args) {
     if (args[i] == "--site" && i + 1 < args.size()) {
       siteArg = args[++i];
     } else if (!args[i].empty() && args[i][0] == '-') {
-      std::fprintf(stderr, "orx: export-web: unknown option %s\n(orx --help shows how to use it)\n", args[i].c_str());
+      std::fprintf(stderr, "orx: export-web: unknown option %s\n(orx --help shows how to use it)\n",
+                   args[i].c_str());
       return 2;
     } else if (map.empty()) {
       map = args[i];
     } else if (dir.empty()) {
       dir = args[i];
     } else {
-      std::fprintf(stderr, "orx: export-web: one MAP.orx and one DIR only\n(orx --help shows how to use it)\n");
+      std::fprintf(stderr,
+                   "orx: export-web: one MAP.orx and one DIR only\n(orx --help shows how to use it)\n");
       return 2;
     }
   }
@@ -117,8 +120,10 @@ int ExportWebCommand(const std::vector<std::string>& args) {
   fs::path site;
   if (!siteArg.empty()) {
     site = PathFromUtf8(siteArg);
-    if (!IsSite(site)) return Fail(siteArg + " is not a built site (it lacks one of index.html, orrindel.js, "
-                                             "orrindel.wasm, orrindel.data, orrindel-data.js)");
+    if (!IsSite(site))
+      return Fail(siteArg +
+                  " is not a built site (it lacks one of index.html, orrindel.js, "
+                  "orrindel.wasm, orrindel.data, orrindel-data.js)");
   } else {
     std::string looked;
     for (const fs::path& candidate : SiteCandidates()) {
@@ -129,7 +134,8 @@ int ExportWebCommand(const std::vector<std::string>& args) {
       looked += (looked.empty() ? "" : ", ") + Utf8FromPath(candidate.lexically_normal());
     }
     if (site.empty())
-      return Fail("no built site found (looked in " + looked + "); build one with scripts/build-web or name it "
+      return Fail("no built site found (looked in " + looked +
+                  "); build one with scripts/build-web or name it "
                   "with --site SITE");
   }
 
@@ -149,9 +155,10 @@ int ExportWebCommand(const std::vector<std::string>& args) {
     fs::remove(target, ec);  // the empty folder, if any
     fs::rename(staging, target, ec);
     if (!ec) {
-      std::printf("%s: the game's page with %s as its episode; serve the folder with any static server and "
-                  "open index.html\n",
-                  dir.c_str(), map.c_str());
+      std::printf(
+          "%s: the game's page with %s as its episode; serve the folder with any static server and "
+          "open index.html\n",
+          dir.c_str(), map.c_str());
       return 0;
     }
   }

@@ -20,8 +20,8 @@ TCanvas Cut(const TPicture& picture, int left, int top, int width, int height, c
   TCanvas out(width, height);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
-      const TColor32 p =
-          picture.Pixels[static_cast<size_t>(top + y) * static_cast<size_t>(picture.Width) + static_cast<size_t>(left + x)];
+      const TColor32 p = picture.Pixels[static_cast<size_t>(top + y) * static_cast<size_t>(picture.Width) +
+                                        static_cast<size_t>(left + x)];
       if (key != nullptr && (p & 0xFFFFFFu) == (*key & 0xFFFFFFu)) continue;
       out.At(x, y) = TRgba{((p >> 16) & 255) / 255.0f, ((p >> 8) & 255) / 255.0f, (p & 255) / 255.0f, 1.0f};
     }
@@ -49,7 +49,8 @@ content::TMapPictureArt LoadGameArt(const fs::path& game) {
   const fs::path graphics = game / "Graphics";
   const TPicture terrain = LoadPictureFromFile((graphics / "Tiles" / "TerrainTiles.bmp").string());
   if (terrain.Width >= Tile)
-    for (int top = 0; top + Tile <= terrain.Height; top += Tile) art.Floors.push_back(Cut(terrain, 0, top, Tile, Tile, nullptr));
+    for (int top = 0; top + Tile <= terrain.Height; top += Tile)
+      art.Floors.push_back(Cut(terrain, 0, top, Tile, Tile, nullptr));
   std::error_code error;
   const fs::path decorations = graphics / "Tiles" / "DecorationTiles.bmp";
   if (fs::is_regular_file(decorations, error)) {
@@ -62,7 +63,8 @@ content::TMapPictureArt LoadGameArt(const fs::path& game) {
   }
   for (int index = 0; index < 7; ++index) {
     std::vector<fs::path> frames;
-    for (const auto& entry : fs::directory_iterator(graphics / "AniSprites" / ("NPC" + std::to_string(index)), error))
+    for (const auto& entry :
+         fs::directory_iterator(graphics / "AniSprites" / ("NPC" + std::to_string(index)), error))
       if (entry.is_regular_file()) frames.push_back(entry.path());
     std::sort(frames.begin(), frames.end());  // the game numbers frames in name order
     art.Creatures.push_back(frames.empty() ? TCanvas(1, 1) : Sprite(frames.front()));

@@ -13,8 +13,9 @@
 namespace orr {
 
 int TCheckReport::Errors() const {
-  return static_cast<int>(std::count_if(Findings.begin(), Findings.end(),
-                                        [](const TCheckFinding& f) { return f.Severity == TCheckSeverity::Error; }));
+  return static_cast<int>(std::count_if(Findings.begin(), Findings.end(), [](const TCheckFinding& f) {
+    return f.Severity == TCheckSeverity::Error;
+  }));
 }
 
 int TCheckReport::Warnings() const { return static_cast<int>(Findings.size()) - Errors(); }
@@ -25,12 +26,12 @@ namespace {
 constexpr int CreatureKind = 0;
 constexpr int FirstItemKind = 3, LastItemKind = 6;
 constexpr int KindCount = 7;
-constexpr double EntityRadius = 0.4;   // every entity's collision radius
-constexpr double WallMargin = 0.4;     // how near a centre may come to a blocked cell
+constexpr double EntityRadius = 0.4;  // every entity's collision radius
+constexpr double WallMargin = 0.4;    // how near a centre may come to a blocked cell
 constexpr double RouteSampleStep = 0.05;
 
-const char* const KindNames[KindCount] = {"creature", "effect", "marker", "health item", "armour item",
-                                          "weapon", "ammunition"};
+const char* const KindNames[KindCount] = {"creature",    "effect", "marker",    "health item",
+                                          "armour item", "weapon", "ammunition"};
 
 std::string Number(float value) { return SingleToText(value); }
 
@@ -97,11 +98,12 @@ class TChecker {
   static std::string Subject(std::size_t i, const TPackedEntity& e) {
     std::string name = EntityName(e);
     if (name.empty()) name = "kind " + std::to_string(e.Kind) + " index " + std::to_string(e.Index);
-    const std::string where = PlacedRandomly(e) ? "at a random cell"
-                                                : "at " + Number(e.Position.X) + ", " + Number(e.Position.Y);
+    const std::string where =
+        PlacedRandomly(e) ? "at a random cell" : "at " + Number(e.Position.X) + ", " + Number(e.Position.Y);
     if (Names != nullptr && i < Names->Entities.size()) {
-      const std::string cell = PlacedRandomly(e) ? "at a random cell"
-                                                 : "in cell " + CellText(CellFloor(e.Position.X), CellFloor(e.Position.Y));
+      const std::string cell = PlacedRandomly(e)
+                                   ? "at a random cell"
+                                   : "in cell " + CellText(CellFloor(e.Position.X), CellFloor(e.Position.Y));
       return Names->Entities[i] + ", " + name + " " + cell;
     }
     return "entity " + std::to_string(i) + " (" + name + " " + where + ")";
@@ -117,8 +119,9 @@ class TChecker {
         if (h > 4 && count++ == 0) firstX = x, firstY = y, firstValue = h;
       }
     if (count > 0)
-      Warn("HeightMap: " + std::to_string(count) + " cell(s) higher than 4, the highest wall the game knows (first " +
-           CellText(firstX, firstY) + " with " + std::to_string(firstValue) + ")");
+      Warn("HeightMap: " + std::to_string(count) +
+           " cell(s) higher than 4, the highest wall the game knows (first " + CellText(firstX, firstY) +
+           " with " + std::to_string(firstValue) + ")");
   }
 
   // A record placed where it says must stand on an open cell.
@@ -128,7 +131,8 @@ class TChecker {
     const TMapRect bounds = MapRect();
     if (cx < bounds.Left || cx > bounds.Right || cy < bounds.Top || cy > bounds.Bottom) {
       Warn(subject + ": placed off the map, in cell " + CellText(cx, cy) +
-           (e.Position.X < 0 || e.Position.Y < 0 ? " (only both coordinates negative ask for a random cell)" : ""));
+           (e.Position.X < 0 || e.Position.Y < 0 ? " (only both coordinates negative ask for a random cell)"
+                                                 : ""));
     } else if (IsCellBlocked(static_cast<std::int32_t>(cx), static_cast<std::int32_t>(cy))) {
       Warn(subject + ": placed on the blocked cell " + CellText(cx, cy) +
            (moves ? ": it cannot move" : ": it cannot be reached"));
@@ -163,8 +167,9 @@ class TChecker {
       if (value != mode)
         Warn(subject + ": mode " + std::to_string(value) + " is kept in a byte as " + std::to_string(mode));
       if (mode > 2)
-        Warn(subject + ": mode " + std::to_string(mode) +
-             " is none of 0 look around, 1 roam, 2 patrol: the creature stands idle until it sees the player");
+        Warn(
+            subject + ": mode " + std::to_string(mode) +
+            " is none of 0 look around, 1 roam, 2 patrol: the creature stands idle until it sees the player");
     } catch (const EConvertError& error) {
       Error(subject + ": Param1 (mode): " + error.what() + ": set-up stops with a conversion error");
     }
@@ -175,12 +180,14 @@ class TChecker {
     } catch (const EConvertError& error) {
       const std::size_t group = route.Steps.size();
       Error(subject + ": Param2 (route): step " + std::to_string(group - 1) + " \"" +
-            e.Param2.substr((group - 1) * 8, 8) + "\": " + error.what() + ": set-up stops with a conversion error");
+            e.Param2.substr((group - 1) * 8, 8) + "\": " + error.what() +
+            ": set-up stops with a conversion error");
       return;
     }
     if (mode != 2) return;
     if (route.Steps.empty()) {
-      Warn(subject + ": patrols without a route (Param2 \"" + e.Param2 + "\" holds no step of 8 characters): it roams instead");
+      Warn(subject + ": patrols without a route (Param2 \"" + e.Param2 +
+           "\" holds no step of 8 characters): it roams instead");
       return;
     }
     if (e.Param2.size() % 8 != 0)
@@ -195,17 +202,20 @@ class TChecker {
     for (std::size_t k = 0; k < count; ++k) {
       const RouteStep& s = route.Steps[k];
       const TMapRect bounds = MapRect();
-      const bool inside = s.CellX >= bounds.Left && s.CellX <= bounds.Right && s.CellY >= bounds.Top && s.CellY <= bounds.Bottom;
+      const bool inside = s.CellX >= bounds.Left && s.CellX <= bounds.Right && s.CellY >= bounds.Top &&
+                          s.CellY <= bounds.Bottom;
       open[k] = !IsCellBlocked(s.CellX, s.CellY);
       if (!open[k])
-        Warn(subject + ": route step " + std::to_string(k) + " goes to " + (inside ? "the blocked cell " : "the cell off the map ") +
-             CellText(s.CellX, s.CellY) + ": the creature stops at the wall and takes it as reached");
+        Warn(subject + ": route step " + std::to_string(k) + " goes to " +
+             (inside ? "the blocked cell " : "the cell off the map ") + CellText(s.CellX, s.CellY) +
+             ": the creature stops at the wall and takes it as reached");
     }
     auto centre = [](std::int32_t c) { return c + 0.5; };
     // A creature placed on a wall, off the map or against a wall was reported already.
-    const bool placedOpen = !PlacedRandomly(e) &&
-                            !IsCellBlocked(ClampCell(CellFloor(e.Position.X)), ClampCell(CellFloor(e.Position.Y))) &&
-                            !TouchesWall(e.Position.X, e.Position.Y);
+    const bool placedOpen =
+        !PlacedRandomly(e) &&
+        !IsCellBlocked(ClampCell(CellFloor(e.Position.X)), ClampCell(CellFloor(e.Position.Y))) &&
+        !TouchesWall(e.Position.X, e.Position.Y);
     if (placedOpen && open[0] &&
         WalkHitsWall(e.Position.X, e.Position.Y, centre(route.Steps[0].CellX), centre(route.Steps[0].CellY)))
       Warn(subject + ": the straight walk from its place to route step 0 " +
@@ -216,8 +226,9 @@ class TChecker {
       const RouteStep &a = route.Steps[k], &b = route.Steps[next];
       if (!open[k] || !open[next]) continue;
       if (WalkHitsWall(centre(a.CellX), centre(a.CellY), centre(b.CellX), centre(b.CellY)))
-        Warn(subject + ": the straight walk from route step " + std::to_string(k) + " " + CellText(a.CellX, a.CellY) +
-             " to step " + std::to_string(next) + " " + CellText(b.CellX, b.CellY) + " runs into a wall");
+        Warn(subject + ": the straight walk from route step " + std::to_string(k) + " " +
+             CellText(a.CellX, a.CellY) + " to step " + std::to_string(next) + " " +
+             CellText(b.CellX, b.CellY) + " runs into a wall");
     }
   }
 
@@ -225,7 +236,8 @@ class TChecker {
     const auto& table = EntityNameTables[e.Kind];
     if (e.Index >= table.size())
       Warn(subject + ": " + KindNames[e.Kind] + " index " + std::to_string(e.Index) + " is outside 0.." +
-           std::to_string(table.size() - 1) + ": the item has no name and no sprite, and picking it up does nothing sensible");
+           std::to_string(table.size() - 1) +
+           ": the item has no name and no sprite, and picking it up does nothing sensible");
     CheckPlacement(subject, e, false);
     try {
       const std::int32_t amount = StrToInt(e.Param1);
@@ -251,9 +263,11 @@ class TChecker {
         if (e.Kind != CreatureKind || PlacedRandomly(e)) continue;
         const double px = e.Position.X, py = e.Position.Y;
         const std::int64_t x0 = std::max<std::int64_t>(0, static_cast<std::int64_t>(std::ceil(px - reach)));
-        const std::int64_t x1 = std::min<std::int64_t>(width - 1, static_cast<std::int64_t>(std::floor(px + reach)));
+        const std::int64_t x1 =
+            std::min<std::int64_t>(width - 1, static_cast<std::int64_t>(std::floor(px + reach)));
         const std::int64_t y0 = std::max<std::int64_t>(0, static_cast<std::int64_t>(std::ceil(py - reach)));
-        const std::int64_t y1 = std::min<std::int64_t>(height - 1, static_cast<std::int64_t>(std::floor(py + reach)));
+        const std::int64_t y1 =
+            std::min<std::int64_t>(height - 1, static_cast<std::int64_t>(std::floor(py + reach)));
         for (std::int64_t x = x0; x <= x1; ++x)
           for (std::int64_t y = y0; y <= y1; ++y)
             if (std::hypot(x - px, y - py) < reach) occupied[static_cast<std::size_t>(x * height + y)] = true;
@@ -263,11 +277,14 @@ class TChecker {
           if (!IsCellBlocked(x, y) && !occupied[static_cast<std::size_t>(x) * height + y]) ++free;
     }
     if (free == 0) {
-      std::size_t randomOnes = std::count_if(GameMap.EntitySpawns.begin(), GameMap.EntitySpawns.end(), [](const TPackedEntity& e) {
-        return PlacedRandomly(e) && (e.Kind == CreatureKind || (e.Kind >= FirstItemKind && e.Kind <= LastItemKind));
-      });
+      std::size_t randomOnes =
+          std::count_if(GameMap.EntitySpawns.begin(), GameMap.EntitySpawns.end(), [](const TPackedEntity& e) {
+            return PlacedRandomly(e) &&
+                   (e.Kind == CreatureKind || (e.Kind >= FirstItemKind && e.Kind <= LastItemKind));
+          });
       Error("map: no free cell for the player" +
-            (randomOnes > 0 ? " nor for the " + std::to_string(randomOnes) + " randomly placed entities" : std::string()) +
+            (randomOnes > 0 ? " nor for the " + std::to_string(randomOnes) + " randomly placed entities"
+                            : std::string()) +
             ": placing them never ends (every cell is a wall, off the map or next to a creature)");
     }
   }
@@ -302,7 +319,8 @@ std::string DescribeGameMap() {
   for (const auto& [kind, byIndex] : counts) {
     int total = 0;
     for (const auto& entry : byIndex) total += entry.second;
-    out << "  kind " << kind << " " << (kind < KindCount ? KindNames[kind] : "(makes nothing)") << ": " << total << "\n";
+    out << "  kind " << kind << " " << (kind < KindCount ? KindNames[kind] : "(makes nothing)") << ": "
+        << total << "\n";
     for (const auto& [index, count] : byIndex) {
       TPackedEntity probe;
       probe.Kind = static_cast<std::uint16_t>(kind);

@@ -26,11 +26,11 @@ namespace {
 //   #     ||     ##       ||       #
 constexpr std::int32_t BlockSide = 12;
 constexpr std::int32_t CorridorWidth = 2;
-constexpr int TerrainTileCount = 14;     // tile types of the shipped terrain atlas
-constexpr int DecorationTileCount = 16;  // decorations 1..16 of the shipped atlas
-constexpr int DecorationPercent = 6;     // share of open cells with a decoration
-constexpr int RandomPlacementEvery = 16; // every 16th creature and item asks for a random cell
-constexpr int HighestRouteCell = 999;    // route cells are written with three digits
+constexpr int TerrainTileCount = 14;      // tile types of the shipped terrain atlas
+constexpr int DecorationTileCount = 16;   // decorations 1..16 of the shipped atlas
+constexpr int DecorationPercent = 6;      // share of open cells with a decoration
+constexpr int RandomPlacementEvery = 16;  // every 16th creature and item asks for a random cell
+constexpr int HighestRouteCell = 999;     // route cells are written with three digits
 constexpr int NpcKinds = 7, NpcModes = 3, PatrolMode = 2;
 // Item kinds 3..6 with the size of each kind's name table.
 constexpr std::array<int, 4> ItemTableSize{3, 3, 9, 6};
@@ -40,7 +40,8 @@ class TRandom {
   explicit TRandom(std::uint32_t seed) : engine_(seed) {}
   // A draw in 0..n-1 (n > 0); the same on every platform, unlike the standard distributions.
   std::int32_t Below(std::int32_t n) {
-    return static_cast<std::int32_t>((static_cast<std::uint64_t>(engine_()) * static_cast<std::uint32_t>(n)) >> 32);
+    return static_cast<std::int32_t>(
+        (static_cast<std::uint64_t>(engine_()) * static_cast<std::uint32_t>(n)) >> 32);
   }
   std::int32_t Between(std::int32_t low, std::int32_t high) { return low + Below(high - low + 1); }
 
@@ -95,7 +96,8 @@ class TGenerator {
     const std::int32_t inner = side - 2;
     const std::int32_t count = std::max(1, inner / BlockSide);
     std::vector<std::int32_t> edges;
-    for (std::int32_t i = 0; i <= count; ++i) edges.push_back(1 + static_cast<std::int32_t>(static_cast<std::int64_t>(i) * inner / count));
+    for (std::int32_t i = 0; i <= count; ++i)
+      edges.push_back(1 + static_cast<std::int32_t>(static_cast<std::int64_t>(i) * inner / count));
     return edges;
   }
 
@@ -242,7 +244,8 @@ class TGenerator {
     return text;
   }
 
-  TPackedEntity Record(std::int32_t x, std::int32_t y, int kind, int index, std::string param1, bool randomCell) {
+  TPackedEntity Record(std::int32_t x, std::int32_t y, int kind, int index, std::string param1,
+                       bool randomCell) {
     TPackedEntity e;
     e.Position = randomCell ? TMapVector{-1, -1, 0, 0}
                             : TMapVector{static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f, 0, 0};
@@ -264,7 +267,9 @@ class TGenerator {
     return route;
   }
 
-  bool RouteFits(const TRoom& room) const { return room.X1 <= HighestRouteCell && room.Y1 <= HighestRouteCell; }
+  bool RouteFits(const TRoom& room) const {
+    return room.X1 <= HighestRouteCell && room.Y1 <= HighestRouteCell;
+  }
 
   // Creatures and items each take a room cell of their own, drawn at random; kinds, indices
   // and modes cycle so that every kind appears in every mode and every item index appears.
@@ -276,8 +281,8 @@ class TGenerator {
     const std::int64_t wanted = static_cast<std::int64_t>(options_.Npcs) + options_.Items;
     if (wanted > static_cast<std::int64_t>(cells.size()))
       throw EGenerateError("a " + std::to_string(w_) + "x" + std::to_string(h_) + " map has room for " +
-                           std::to_string(cells.size()) + " creatures and items, not " + std::to_string(wanted) +
-                           ": make the map larger or ask for fewer");
+                           std::to_string(cells.size()) + " creatures and items, not " +
+                           std::to_string(wanted) + ": make the map larger or ask for fewer");
     for (std::size_t i = cells.size(); i > 1; --i)
       std::swap(cells[i - 1], cells[static_cast<std::size_t>(random_.Below(static_cast<std::int32_t>(i)))]);
     std::vector<bool> taken(cells.size());
@@ -308,7 +313,8 @@ class TGenerator {
       const auto y = static_cast<std::int32_t>(static_cast<std::size_t>(cell) % static_cast<std::size_t>(h_));
       const bool randomCell = mode != PatrolMode && k % RandomPlacementEvery == RandomPlacementEvery - 1;
       TPackedEntity e = Record(x, y, 0, kind, std::to_string(mode), randomCell);
-      if (mode == PatrolMode) e.Param2 = Route(x, y, rooms_[static_cast<std::size_t>(roomOf_[static_cast<std::size_t>(cell)])]);
+      if (mode == PatrolMode)
+        e.Param2 = Route(x, y, rooms_[static_cast<std::size_t>(roomOf_[static_cast<std::size_t>(cell)])]);
       map_.EntitySpawns.push_back(std::move(e));
     }
     for (std::int32_t k = 0; k < options_.Items; ++k) {
@@ -368,7 +374,8 @@ class TGenerator {
     };
     // Every kind 0..6 with every index of its table and the first one past it; kinds the
     // tables do not know.
-    const int tableSizes[7] = {NpcKinds, 2, 1, ItemTableSize[0], ItemTableSize[1], ItemTableSize[2], ItemTableSize[3]};
+    const int tableSizes[7] = {NpcKinds,        2, 1, ItemTableSize[0], ItemTableSize[1], ItemTableSize[2],
+                               ItemTableSize[3]};
     for (int kind = 0; kind < 7; ++kind)
       for (int index = 0; index <= tableSizes[kind]; ++index) add(kind, index, kind == 0 ? "0" : "10");
     for (int kind : {7, 1000, 65535}) add(kind, 0, "1");
@@ -378,22 +385,23 @@ class TGenerator {
     // Routes, each from its creature's own cell (a route names cells of up to three digits).
     std::int32_t x, y;
     auto cellText = [](std::int32_t cx, std::int32_t cy, int wait) {
-      return Digits(wait, 2) + Digits(std::min(cx, HighestRouteCell), 3) + Digits(std::min(cy, HighestRouteCell), 3);
+      return Digits(wait, 2) + Digits(std::min(cx, HighestRouteCell), 3) +
+             Digits(std::min(cy, HighestRouteCell), 3);
     };
     auto patrol = [&](const std::string& route) {
       TPackedEntity e = Record(x, y, 0, random_.Below(NpcKinds), std::to_string(PatrolMode), false);
       e.Param2 = route;
       map_.EntitySpawns.push_back(std::move(e));
     };
-    if (take(x, y)) patrol("");                                // empty
-    if (take(x, y)) patrol(cellText(x, y, 3));                 // one step, where it stands
+    if (take(x, y)) patrol("");                 // empty
+    if (take(x, y)) patrol(cellText(x, y, 3));  // one step, where it stands
     if (take(x, y)) patrol(cellText(x, y, 0) + cellText(x + 2, y, 1) + cellText(x, y, 0));  // there and back
-    if (take(x, y)) {                                          // into the nearest raised cell
+    if (take(x, y)) {  // into the nearest raised cell
       std::int32_t wx = x;
       while (OpenAt(wx, y)) ++wx;
       patrol(cellText(x, y, 0) + cellText(wx, y, 2) + cellText(x, y + 3, 0));
     }
-    if (take(x, y)) patrol(cellText(x, y, 1) + cellText(w_ + 5, h_ + 5, 1));  // off the map
+    if (take(x, y)) patrol(cellText(x, y, 1) + cellText(w_ + 5, h_ + 5, 1));     // off the map
     if (take(x, y)) patrol(cellText(x, y, 2) + cellText(x, y, 0).substr(0, 5));  // a tail cut short
     // On the grids' cell edges: open cells whose left (or lower) neighbour is open too, at x
     // (or y) a multiple of 2 (the bodies' grid) or of 4 (the scene's grid too), drawn from
@@ -405,7 +413,8 @@ class TGenerator {
       if (cx == 0 || cy == 0) continue;
       const bool alongX = cx % 2 == 0, alongY = cy % 2 == 0;
       if (!(alongX || alongY) || !OpenAt(cx, cy) || used[At(cx, cy)]) continue;
-      if (alongX ? (!OpenAt(cx - 1, cy) || used[At(cx - 1, cy)]) : (!OpenAt(cx, cy - 1) || used[At(cx, cy - 1)]))
+      if (alongX ? (!OpenAt(cx - 1, cy) || used[At(cx - 1, cy)])
+                 : (!OpenAt(cx, cy - 1) || used[At(cx, cy - 1)]))
         continue;
       used[At(cx, cy)] = true;
       used[alongX ? At(cx - 1, cy) : At(cx, cy - 1)] = true;
@@ -447,7 +456,8 @@ TOrrindelMap GenerateMap(const TGenerateOptions& options) {
     if (side < minSide || side > TGenerateOptions::MaxSide)
       throw EGenerateError("map sides must be " + std::to_string(minSide) + ".." +
                            std::to_string(TGenerateOptions::MaxSide) + " cells, not " + std::to_string(side));
-  if (options.Npcs < 0 || options.Items < 0) throw EGenerateError("counts of creatures and items cannot be negative");
+  if (options.Npcs < 0 || options.Items < 0)
+    throw EGenerateError("counts of creatures and items cannot be negative");
   // With every feature up to 200 more records follow the ones asked for.
   if (static_cast<std::int64_t>(options.Npcs) + options.Items > (options.EveryFeature ? 65335 : 65535))
     throw EGenerateError("a map holds at most 65535 entity records (the count is kept in 16 bits)");
@@ -458,7 +468,8 @@ bool ParseMapSize(const std::string& text, std::int32_t& width, std::int32_t& he
   const std::size_t x = text.find('x');
   if (x == std::string::npos || x == 0 || x + 1 == text.size()) return false;
   auto number = [](const std::string& digits, std::int32_t& out) {
-    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+      return false;
     out = std::stoi(digits);
     return true;
   };
@@ -473,7 +484,8 @@ int GenerateUsage(const std::string& message) {
 }
 
 bool ParseCount(const std::string& text, std::int64_t high, std::int64_t& value) {
-  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 10) return false;
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 10)
+    return false;
   value = std::strtoll(text.c_str(), nullptr, 10);
   return value <= high;
 }
@@ -493,7 +505,8 @@ int GenerateCommand(const std::vector<std::string>& args) {
         return GenerateUsage("--size needs WxH, e.g. 256x256");
       sized = true;
     } else if (a == "--npcs" || a == "--items") {
-      if (!hasValue || !ParseCount(args[++i], 65535, number)) return GenerateUsage(a + " needs a count 0..65535");
+      if (!hasValue || !ParseCount(args[++i], 65535, number))
+        return GenerateUsage(a + " needs a count 0..65535");
       (a == "--npcs" ? options.Npcs : options.Items) = static_cast<std::int32_t>(number);
       (a == "--npcs" ? npcs : items) = true;
     } else if (a == "--every-feature") {

@@ -13,10 +13,10 @@
 namespace orr {
 
 struct TGenerateOptions {
-  std::int32_t Width = 64;   // cells; at least MinSide
+  std::int32_t Width = 64;  // cells; at least MinSide
   std::int32_t Height = 64;
-  std::int32_t Npcs = 20;    // creature records
-  std::int32_t Items = 20;   // item records
+  std::int32_t Npcs = 20;   // creature records
+  std::int32_t Items = 20;  // item records
   std::uint32_t Seed = 1;
   // Spreads everything the map format can hold over the map, for the checks that a speed
   // build draws, casts and plays like the plain rules (see EveryFeature in OrxGenerate.cpp).

@@ -67,7 +67,8 @@ std::int64_t Integer(const json& value, const std::string& field, std::int64_t l
     Refuse(field, "an integer is needed, found " + value.dump());
   }
   if (result < low || result > high)
-    Refuse(field, std::to_string(result) + " is outside " + std::to_string(low) + ".." + std::to_string(high));
+    Refuse(field,
+           std::to_string(result) + " is outside " + std::to_string(low) + ".." + std::to_string(high));
   return result;
 }
 
@@ -95,7 +96,8 @@ void ReadCellRows(const json& source, const char* name, TMapDataBlockArray& grid
   const json& rows = Array(source, name, static_cast<std::size_t>(grid.Height()));
   for (std::int32_t y = 0; y < grid.Height(); ++y) {
     const std::string rowName = std::string(name) + "[" + std::to_string(y) + "]";
-    const json& row = Array(rows[static_cast<std::size_t>(y)], rowName, static_cast<std::size_t>(grid.Width()));
+    const json& row =
+        Array(rows[static_cast<std::size_t>(y)], rowName, static_cast<std::size_t>(grid.Width()));
     for (std::int32_t x = 0; x < grid.Width(); ++x) {
       const std::string cellName = rowName + "[" + std::to_string(x) + "]";
       const json& cell = row[static_cast<std::size_t>(x)];
@@ -157,11 +159,13 @@ TMapSource MapFromJson(const json& source) {
   const auto maxSize = std::numeric_limits<std::int32_t>::max();
   map.MapSize.X = static_cast<std::int32_t>(Integer(size[0], "MapSize W", 0, maxSize));
   map.MapSize.Y = static_cast<std::int32_t>(Integer(size[1], "MapSize H", 0, maxSize));
-  if (source.contains("EntityCount")) result.EntityCount = Integer(source["EntityCount"], "EntityCount", 0, maxSize);
+  if (source.contains("EntityCount"))
+    result.EntityCount = Integer(source["EntityCount"], "EntityCount", 0, maxSize);
 
   const std::int32_t width = map.MapSize.X, height = map.MapSize.Y;
   // A source grid holds one JSON value per cell; check the row count before sizing.
-  const json& terrain = Array(Member(source, "TerrainGrid", ""), "TerrainGrid", static_cast<std::size_t>(height));
+  const json& terrain =
+      Array(Member(source, "TerrainGrid", ""), "TerrainGrid", static_cast<std::size_t>(height));
   if (height > 0) Array(terrain[0], "TerrainGrid[0]", static_cast<std::size_t>(width));
   map.TerrainGrid.SetSize(width, height);
   map.DecorationGrid.SetSize(width, height);

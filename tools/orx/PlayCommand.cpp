@@ -66,7 +66,8 @@ bool LayOutData(const fs::path& game, const fs::path& folder, std::error_code& e
       error.clear();
       continue;
     }
-    fs::copy(game / data, folder / data, fs::copy_options::recursive | fs::copy_options::update_existing, error);
+    fs::copy(game / data, folder / data, fs::copy_options::recursive | fs::copy_options::update_existing,
+             error);
     if (error) return false;
   }
   return true;
@@ -75,11 +76,12 @@ bool LayOutData(const fs::path& game, const fs::path& folder, std::error_code& e
 std::string LastErrorText() {
   wchar_t* text = nullptr;
   const DWORD code = GetLastError();
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                 code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string message = text != nullptr ? Utf8FromWide(text) : "error " + std::to_string(code);
   if (text != nullptr) LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) message.pop_back();
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+    message.pop_back();
   return message;
 }
 
@@ -111,8 +113,7 @@ int RunGame(const fs::path& folder, const char* programName = GameProgram, const
   std::printf("Log:        %s\n", Utf8FromPath(log).c_str());
   if (code >= 0x80000000u)  // an exception's code, as the crash log's filter ends the game
     std::printf("Game exit code: 0x%08lX (it crashed)\n", static_cast<unsigned long>(code));
-  else
-    std::printf("Game exit code: %lu\n", static_cast<unsigned long>(code));
+  else std::printf("Game exit code: %lu\n", static_cast<unsigned long>(code));
   return static_cast<int>(code);
 }
 
@@ -183,7 +184,8 @@ std::string Output(const std::vector<std::string>& argv, double seconds, int* co
   ::close(pipeFds[1]);
   std::string out;
   char buffer[512];
-  for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+    out.append(buffer, static_cast<std::size_t>(n));
   ::close(pipeFds[0]);
   int result = pid > 0 ? WaitFor(pid, seconds) : -1;
   if (result < 0 && pid > 0) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
@@ -219,8 +221,8 @@ int RunOnVirtualScreen(const fs::path& folder, const std::string& replay = {}, d
   std::fflush(stdout);
   int displayPipe[2];
   if (::pipe(displayPipe) != 0) return 1;
-  const pid_t xvfb = Start({"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, -1, true,
-                           displayPipe[1]);
+  const pid_t xvfb = Start({"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, -1,
+                           true, displayPipe[1]);
   ::close(displayPipe[1]);
   std::string number;
   pollfd wait{displayPipe[0], POLLIN, 0};
@@ -279,8 +281,8 @@ int RunGame(const fs::path& folder, const std::string& replay = {}, double secon
   const char* display = std::getenv("DISPLAY");  // the game's window is an X11 one
   if (display != nullptr && *display != 0) {
     const std::string path = (folder / (replay.empty() ? GameProgram : WatchProgram)).string();
-    char* const argv[] = {const_cast<char*>(path.c_str()), replay.empty() ? nullptr : const_cast<char*>(replay.c_str()),
-                          nullptr};
+    char* const argv[] = {const_cast<char*>(path.c_str()),
+                          replay.empty() ? nullptr : const_cast<char*>(replay.c_str()), nullptr};
     ::execv(argv[0], argv);
     std::fprintf(stderr, "orx: play: cannot start %s: %s\n", argv[0], std::strerror(errno));
     return 1;
@@ -323,7 +325,8 @@ int PlayCommand(const std::vector<std::string>& args, TOrxLoad load) {
       }
       folderArg = args[++i];
     } else if (!args[i].empty() && args[i][0] == '-') {
-      std::fprintf(stderr, "orx: play: unknown option %s\n(orx --help shows how to use it)\n", args[i].c_str());
+      std::fprintf(stderr, "orx: play: unknown option %s\n(orx --help shows how to use it)\n",
+                   args[i].c_str());
       return 2;
     } else if (map.empty()) {
       map = args[i];
@@ -343,8 +346,10 @@ int PlayCommand(const std::vector<std::string>& args, TOrxLoad load) {
     }
     if (map.empty()) map = Utf8FromPath(game / "Episodes" / "Test" / "Promo4.orx");
     std::uint64_t digest = 0, bytes = 0;
-    if (!FileDigest(map, digest, bytes) || digest != replay.Header.MapDigest || bytes != replay.Header.MapBytes) {
-      std::fprintf(stderr, "orx: play: %s was recorded on map %s, not on %s; name that map after the replay\n",
+    if (!FileDigest(map, digest, bytes) || digest != replay.Header.MapDigest ||
+        bytes != replay.Header.MapBytes) {
+      std::fprintf(stderr,
+                   "orx: play: %s was recorded on map %s, not on %s; name that map after the replay\n",
                    replayArg.c_str(), replay.Header.MapName.c_str(), map.c_str());
       return 2;
     }
@@ -383,7 +388,8 @@ int PlayCommand(const std::vector<std::string>& args, TOrxLoad load) {
   } else {
     const std::string state = UserStateFolder("orrindel");
     if (state.empty()) {
-      std::fprintf(stderr, "orx: play: no %s to put the game's folder in; use --folder DIR\n", StateVariables);
+      std::fprintf(stderr, "orx: play: no %s to put the game's folder in; use --folder DIR\n",
+                   StateVariables);
       return 1;
     }
     folder = PathFromUtf8(state) / "play-map" / PathFromUtf8(name);
@@ -399,7 +405,8 @@ int PlayCommand(const std::vector<std::string>& args, TOrxLoad load) {
   laidOut = laidOut && LayOutData(game, folder, error);
   laidOut = laidOut && fs::copy_file(PathFromUtf8(map), episode / "Promo4.orx", error);
   if (!laidOut) {
-    std::fprintf(stderr, "orx: play: cannot lay out %s: %s\n", Utf8FromPath(folder).c_str(), error.message().c_str());
+    std::fprintf(stderr, "orx: play: cannot lay out %s: %s\n", Utf8FromPath(folder).c_str(),
+                 error.message().c_str());
     return 1;
   }
   if (!replayArg.empty()) {
@@ -407,12 +414,13 @@ int PlayCommand(const std::vector<std::string>& args, TOrxLoad load) {
     fs::remove(folder / WatchProgram, error);
     if (!fs::copy_file(watcher, folder / WatchProgram, error) ||
         !fs::copy_file(PathFromUtf8(replayArg), watched, fs::copy_options::overwrite_existing, error)) {
-      std::fprintf(stderr, "orx: play: cannot lay out %s: %s\n", Utf8FromPath(folder).c_str(), error.message().c_str());
+      std::fprintf(stderr, "orx: play: cannot lay out %s: %s\n", Utf8FromPath(folder).c_str(),
+                   error.message().c_str());
       return 1;
     }
     std::printf("orx: showing %s (%llu steps, %.1f s) on %s in %s\n", replayArg.c_str(),
-                static_cast<unsigned long long>(replay.StepCount), static_cast<double>(replay.StepCount) / 100,
-                map.c_str(), Utf8FromPath(folder).c_str());
+                static_cast<unsigned long long>(replay.StepCount),
+                static_cast<double>(replay.StepCount) / 100, map.c_str(), Utf8FromPath(folder).c_str());
     std::fflush(stdout);
 #ifdef _WIN32
     return RunGame(folder, WatchProgram, Utf8FromPath(watched));

@@ -32,7 +32,9 @@ std::string Deflate(std::string_view bytes, int windowBits) {
 
 // The output grows as the data unpacks, so that a short stream that claims a large layer
 // costs memory only for what it really holds.
-std::size_t NextCapacity(std::size_t current, std::size_t limit) { return std::min(limit, std::max<std::size_t>(current * 2, 1 << 16)); }
+std::size_t NextCapacity(std::size_t current, std::size_t limit) {
+  return std::min(limit, std::max<std::size_t>(current * 2, 1 << 16));
+}
 
 std::string Inflate(std::string_view packed, int windowBits, std::size_t size) {
   z_stream z{};
@@ -57,7 +59,8 @@ std::string Inflate(std::string_view packed, int windowBits, std::size_t size) {
   if (got > size) throw EDataError("unpacks to more than the layer's " + std::to_string(size) + " bytes");
   if (result != Z_STREAM_END) throw EDataError("damaged or cut short compressed data");
   if (got != size)
-    throw EDataError("unpacks to " + std::to_string(got) + " bytes where the layer needs " + std::to_string(size));
+    throw EDataError("unpacks to " + std::to_string(got) + " bytes where the layer needs " +
+                     std::to_string(size));
   if (trailing) throw EDataError("data after the end of the compressed stream");
   out.resize(size);
   return out;
@@ -80,7 +83,8 @@ std::string Unzstd(std::string_view packed, std::size_t size) {
     const std::size_t inBefore = in.pos, outBefore = target.pos;
     left = ZSTD_decompressStream(context.get(), &target, &in);
     if (ZSTD_isError(left)) throw EDataError(std::string("damaged zstd data: ") + ZSTD_getErrorName(left));
-    if (target.pos > size) throw EDataError("unpacks to more than the layer's " + std::to_string(size) + " bytes");
+    if (target.pos > size)
+      throw EDataError("unpacks to more than the layer's " + std::to_string(size) + " bytes");
     if (left == 0) {
       if (in.pos < in.size) throw EDataError("data after the end of the compressed stream");
       break;
@@ -102,7 +106,8 @@ std::string Base64Encode(std::string_view bytes) {
   out.reserve((bytes.size() + 2) / 3 * 4);
   std::size_t i = 0;
   for (; i + 3 <= bytes.size(); i += 3) {
-    const std::uint32_t v = static_cast<std::uint8_t>(bytes[i]) << 16 | static_cast<std::uint8_t>(bytes[i + 1]) << 8 |
+    const std::uint32_t v = static_cast<std::uint8_t>(bytes[i]) << 16 |
+                            static_cast<std::uint8_t>(bytes[i + 1]) << 8 |
                             static_cast<std::uint8_t>(bytes[i + 2]);
     for (int s = 18; s >= 0; s -= 6) out += Alphabet[(v >> s) & 63];
   }
@@ -158,12 +163,9 @@ std::string Base64Decode(std::string_view text) {
 
 std::string Compress(std::string_view bytes, TCompression compression) {
   switch (compression) {
-    case TCompression::None:
-      return std::string(bytes);
-    case TCompression::Zlib:
-      return Deflate(bytes, 15);
-    case TCompression::Gzip:
-      return Deflate(bytes, 15 + 16);
+    case TCompression::None: return std::string(bytes);
+    case TCompression::Zlib: return Deflate(bytes, 15);
+    case TCompression::Gzip: return Deflate(bytes, 15 + 16);
     case TCompression::Zstd: {
       std::string out(ZSTD_compressBound(bytes.size()), '\0');
       const std::size_t n = ZSTD_compress(out.data(), out.size(), bytes.data(), bytes.size(), 3);
@@ -179,14 +181,12 @@ std::string Decompress(std::string_view packed, TCompression compression, std::s
   switch (compression) {
     case TCompression::None:
       if (packed.size() != size)
-        throw EDataError(std::to_string(packed.size()) + " bytes where the layer needs " + std::to_string(size));
+        throw EDataError(std::to_string(packed.size()) + " bytes where the layer needs " +
+                         std::to_string(size));
       return std::string(packed);
-    case TCompression::Zlib:
-      return Inflate(packed, 15, size);
-    case TCompression::Gzip:
-      return Inflate(packed, 15 + 16, size);
-    case TCompression::Zstd:
-      return Unzstd(packed, size);
+    case TCompression::Zlib: return Inflate(packed, 15, size);
+    case TCompression::Gzip: return Inflate(packed, 15 + 16, size);
+    case TCompression::Zstd: return Unzstd(packed, size);
   }
   return {};
 }

@@ -82,7 +82,8 @@ std::string ReadSmallFile(const std::filesystem::path& path, const std::string& 
 // Layer data given as text: CSV numbers, or base64 of little-endian 32-bit gids,
 // optionally compressed.
 std::vector<std::uint32_t> DecodeLayer(std::string_view text, const std::string& encoding,
-                                       const std::string& compression, long long cells, const std::string& where);
+                                       const std::string& compression, long long cells,
+                                       const std::string& where);
 // A tileset kept in a file of its own (TSX or JSON), looked up in `folder`.
 TTileset ExternalTileset(const std::filesystem::path& folder, const std::string& source, long long firstGid);
 

@@ -29,8 +29,8 @@ void IntProperty(pugi::xml_node properties, const char* name, long long value) {
   p.append_attribute("value") = value;
 }
 
-void Tileset(pugi::xml_node map, int firstGid, const char* name, int tiles, int atlasTiles, const std::string& image,
-             const char* transparent) {
+void Tileset(pugi::xml_node map, int firstGid, const char* name, int tiles, int atlasTiles,
+             const std::string& image, const char* transparent) {
   pugi::xml_node set = map.append_child("tileset");
   set.append_attribute("firstgid") = firstGid;
   set.append_attribute("name") = name;
@@ -61,7 +61,8 @@ TLayerCells CellLayer(const TMapDataBlockArray& grid, int firstGid, int atlasTil
     for (std::int32_t x = 0; x < w; ++x) {
       const MapCell cell = grid[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)];
       const std::uint32_t gid = ShownGid(cell, firstGid, atlasTiles, emptyZero);
-      out.Gids[static_cast<std::size_t>(h - 1 - y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] = gid;
+      out.Gids[static_cast<std::size_t>(h - 1 - y) * static_cast<std::size_t>(w) +
+               static_cast<std::size_t>(x)] = gid;
       if (cell.TileNumber >= atlasTiles || cell.QuarterTurns > 3 || (gid == 0 && cell.QuarterTurns != 0))
         kept << (kept.tellp() > 0 ? " " : "") << x << ',' << y << ',' << cell.TileNumber << ','
              << int(cell.QuarterTurns);
@@ -91,8 +92,8 @@ std::string LayerText(const std::vector<std::uint32_t>& gids, std::int32_t width
   return Base64Encode(Compress(bytes, compression));
 }
 
-void TileLayer(pugi::xml_node map, int id, const char* name, const TLayerCells& cells, std::int32_t w, std::int32_t h,
-               TTiledEncoding encoding, double opacity = 1.0) {
+void TileLayer(pugi::xml_node map, int id, const char* name, const TLayerCells& cells, std::int32_t w,
+               std::int32_t h, TTiledEncoding encoding, double opacity = 1.0) {
   pugi::xml_node layer = map.append_child("layer");
   layer.append_attribute("id") = id;
   layer.append_attribute("name") = name;
@@ -124,10 +125,8 @@ void Entity(pugi::xml_node group, int id, const TPackedEntity& e, std::int32_t h
   IntProperty(props, IndexProperty, e.Index);
   const TParamNames names = ParamNames(e.Kind);
   Property(props, names.Param1, e.Param1);
-  if (names.Param2 != nullptr)
-    Property(props, names.Param2, e.Param2);
-  else if (!e.Param2.empty())
-    Property(props, Param2Property, e.Param2);
+  if (names.Param2 != nullptr) Property(props, names.Param2, e.Param2);
+  else if (!e.Param2.empty()) Property(props, Param2Property, e.Param2);
   Property(props, PositionProperty, SingleToText(e.Position.X) + "," + SingleToText(e.Position.Y));
   object.append_child("point");
 }
@@ -185,21 +184,23 @@ std::string ExportTiled(const TOrrindelMap& map, const TTiledTilesets& tilesets,
   const int terrainGid = 1;
   const int decorationGid = terrainGid + tilesets.TerrainTiles + 1;
   const int heightGid = decorationGid + tilesets.DecorationTiles + 1;
-  Tileset(root, terrainGid, TerrainName, tilesets.TerrainTiles + 1, tilesets.TerrainTiles, tilesets.TerrainImage,
-          nullptr);
+  Tileset(root, terrainGid, TerrainName, tilesets.TerrainTiles + 1, tilesets.TerrainTiles,
+          tilesets.TerrainImage, nullptr);
   Tileset(root, decorationGid, DecorationName, tilesets.DecorationTiles + 1, tilesets.DecorationTiles,
           tilesets.DecorationImage, KeyColour);
   Tileset(root, heightGid, HeightName, HeightTiles, -1, tilesets.HeightImage, nullptr);
 
-  TileLayer(root, 1, TerrainName, CellLayer(map.TerrainGrid, terrainGid, tilesets.TerrainTiles, false), w, h, encoding);
-  TileLayer(root, 2, DecorationName, CellLayer(map.DecorationGrid, decorationGid, tilesets.DecorationTiles, true), w, h,
+  TileLayer(root, 1, TerrainName, CellLayer(map.TerrainGrid, terrainGid, tilesets.TerrainTiles, false), w, h,
             encoding);
+  TileLayer(root, 2, DecorationName,
+            CellLayer(map.DecorationGrid, decorationGid, tilesets.DecorationTiles, true), w, h, encoding);
   TLayerCells heights;
   heights.Gids.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
   for (std::int32_t y = 0; y < h; ++y)
     for (std::int32_t x = 0; x < w; ++x) {
       const int height = map.HeightMap[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)];
-      heights.Gids[static_cast<std::size_t>(h - 1 - y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] =
+      heights.Gids[static_cast<std::size_t>(h - 1 - y) * static_cast<std::size_t>(w) +
+                   static_cast<std::size_t>(x)] =
           height == 0 ? 0 : static_cast<std::uint32_t>(heightGid + height);
     }
   TileLayer(root, 3, HeightName, heights, w, h, encoding, 0.6);

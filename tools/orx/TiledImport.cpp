@@ -25,8 +25,9 @@ using namespace tiled;
 
 // Text the map file can store: printable ASCII without blanks.
 bool StorableText(const std::string& text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) >= 33 && static_cast<unsigned char>(c) <= 126; });
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    return static_cast<unsigned char>(c) >= 33 && static_cast<unsigned char>(c) <= 126;
+  });
 }
 
 // At most this many problems are spelled out; the rest are counted.
@@ -64,14 +65,16 @@ class TConverter {
                             : layer.Name == HeightName     ? &height
                                                            : nullptr;
       if (slot == nullptr) {
-        Problem("layer " + layer.Name + ": unknown tile layer; the map has the layers terrain, decoration and height");
+        Problem("layer " + layer.Name +
+                ": unknown tile layer; the map has the layers terrain, decoration and height");
       } else if (*slot != nullptr) {
         Problem("layer " + layer.Name + ": appears twice");
       } else {
         *slot = &layer;
       }
     }
-    for (auto [layer, name] : {std::pair{terrain, TerrainName}, {decoration, DecorationName}, {height, HeightName}})
+    for (auto [layer, name] :
+         {std::pair{terrain, TerrainName}, {decoration, DecorationName}, {height, HeightName}})
       if (layer == nullptr) Problem(std::string("layer ") + name + ": missing");
     if (terrain != nullptr) Cells(*terrain, Map.TerrainGrid, false);
     if (decoration != nullptr) Cells(*decoration, Map.DecorationGrid, true);
@@ -81,7 +84,8 @@ class TConverter {
     if (Map.EntitySpawns.size() > 65535)
       Problem("map: " + std::to_string(Map.EntitySpawns.size()) + " entities; the map holds at most 65535");
     if (MoreProblems > 0)
-      Problems.push_back("... and " + std::to_string(MoreProblems) + " more problem" + (MoreProblems == 1 ? "" : "s"));
+      Problems.push_back("... and " + std::to_string(MoreProblems) + " more problem" +
+                         (MoreProblems == 1 ? "" : "s"));
     if (!Problems.empty()) throw ETiledRefusal(std::move(Problems));
     Map.EntityCount = static_cast<std::uint16_t>(Map.EntitySpawns.size());
     return std::move(Map);
@@ -131,7 +135,8 @@ class TConverter {
                 "\": missing (Map > Map Properties; the game logs name, id code and version)");
     if (name != nullptr) {
       CheckText(name->Value, "map property \"name\"");
-      if (name->Value.size() > TOrrindelMap::MaxNameLength) Problem("map property \"name\": longer than 255 characters");
+      if (name->Value.size() > TOrrindelMap::MaxNameLength)
+        Problem("map property \"name\": longer than 255 characters");
       Map.MapName = name->Value;
     }
     if (id != nullptr) {
@@ -182,7 +187,8 @@ class TConverter {
       bool good = true;
       for (int k = 0; k < 4 && good; ++k) {
         const std::size_t comma = k < 3 ? entry.find(',', at) : entry.size();
-        good = comma != std::string::npos && ParseInteger(std::string_view(entry).substr(at, comma - at), v[k]);
+        good =
+            comma != std::string::npos && ParseInteger(std::string_view(entry).substr(at, comma - at), v[k]);
         at = comma + 1;
       }
       if (!good || at != entry.size() + 1 || v[0] < 0 || v[0] >= W || v[1] < 0 || v[1] >= H || v[2] < 0 ||
@@ -191,7 +197,8 @@ class TConverter {
                 "\" is not x,y,tile,turns of a cell of the map (tile 0..999 or 65437..65535, turns 0..9)");
         continue;
       }
-      kept[{static_cast<int>(v[0]), static_cast<int>(v[1])}] = {static_cast<int>(v[2]), static_cast<int>(v[3])};
+      kept[{static_cast<int>(v[0]), static_cast<int>(v[1])}] = {static_cast<int>(v[2]),
+                                                                static_cast<int>(v[3])};
     }
     return kept;
   }
@@ -206,7 +213,8 @@ class TConverter {
       const std::uint32_t id = gid & ~FlagBits;
       if (id == 0) {
         if (!emptyZero) {
-          Problem(CellName(layer.Name, static_cast<long long>(i)) + ": no tile; every cell needs a terrain tile");
+          Problem(CellName(layer.Name, static_cast<long long>(i)) +
+                  ": no tile; every cell needs a terrain tile");
           continue;
         }
         const auto k = kept.find({x, y});
@@ -235,8 +243,10 @@ class TConverter {
       const bool placeholder = set->AtlasTiles >= 0 && local >= set->AtlasTiles;
       const auto k = kept.find({x, y});
       if (k != kept.end()) {
-        const MapCell keptCell{static_cast<std::uint16_t>(k->second.Tile), static_cast<std::uint8_t>(k->second.Turns)};
-        const int atlas = set->AtlasTiles >= 0 ? static_cast<int>(set->AtlasTiles) : std::numeric_limits<int>::max();
+        const MapCell keptCell{static_cast<std::uint16_t>(k->second.Tile),
+                               static_cast<std::uint8_t>(k->second.Turns)};
+        const int atlas =
+            set->AtlasTiles >= 0 ? static_cast<int>(set->AtlasTiles) : std::numeric_limits<int>::max();
         if (ShownGid(keptCell, static_cast<int>(set->FirstGid), atlas, emptyZero) == gid) {
           cell = keptCell;
           continue;
@@ -244,7 +254,8 @@ class TConverter {
       }
       if (placeholder) {
         Problem(CellName(layer.Name, static_cast<long long>(i)) +
-                ": shows the placeholder tile but \"kept cells\" holds no tile number for it; paint a tile over it");
+                ": shows the placeholder tile but \"kept cells\" holds no tile number for it; paint a tile "
+                "over it");
         continue;
       }
       if (local > 999) {
@@ -257,14 +268,16 @@ class TConverter {
   }
 
   void Heights(const TLayer& layer) {
-    for (const auto& [name, value] : layer.Props) Problem("layer " + layer.Name + ": unknown property \"" + name + "\"");
+    for (const auto& [name, value] : layer.Props)
+      Problem("layer " + layer.Name + ": unknown property \"" + name + "\"");
     for (std::size_t i = 0; i < layer.Gids.size(); ++i) {
       const std::uint32_t id = layer.Gids[i] & ~FlagBits;  // a height does not turn
       if (id == 0) continue;
       const TTileset* set = TilesetOf(id);
       if (set == nullptr || set->Name != HeightName) {
         Problem(CellName(layer.Name, static_cast<long long>(i)) + ": a tile of " +
-                (set == nullptr ? std::string("no tileset") : "the tileset " + set->Name) + "; this layer takes heights");
+                (set == nullptr ? std::string("no tileset") : "the tileset " + set->Name) +
+                "; this layer takes heights");
         continue;
       }
       const long long height = id - set->FirstGid;
@@ -275,7 +288,8 @@ class TConverter {
       }
       const int x = static_cast<int>(static_cast<long long>(i) % Doc.Width);
       const int y = H - 1 - static_cast<int>(static_cast<long long>(i) / Doc.Width);
-      Map.HeightMap[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)] = static_cast<THeightMapCell>(height);
+      Map.HeightMap[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)] =
+          static_cast<THeightMapCell>(height);
     }
   }
 
@@ -301,7 +315,8 @@ class TConverter {
     for (const TObject& o : layer.Objects) {
       const std::string where = "object " + o.Id + " \"" + o.Name + "\" (layer " + layer.Name + ")";
       if (o.Shape == TShape::Other) {
-        Problem(where + ": a " + o.OtherShape + "; an entity is a point (or a rectangle, whose centre counts)");
+        Problem(where + ": a " + o.OtherShape +
+                "; an entity is a point (or a rectangle, whose centre counts)");
         continue;
       }
       // The editor leaves out of the file what stays at the default of the object's type:
@@ -311,12 +326,14 @@ class TConverter {
         const TProp* kind = Prop(props, KindProperty);
         if (kind == nullptr || kind->Value == std::to_string(type->Kind)) {
           const TParamNames names = ParamNames(type->Kind);
-          const std::pair<const char*, std::string> defaults[] = {{KindProperty, std::to_string(type->Kind)},
-                                                                  {IndexProperty, std::to_string(type->Index)},
-                                                                  {names.Param1, type->Param1},
-                                                                  {names.Param2, type->Param2}};
+          const std::pair<const char*, std::string> defaults[] = {
+              {KindProperty, std::to_string(type->Kind)},
+              {IndexProperty, std::to_string(type->Index)},
+              {names.Param1, type->Param1},
+              {names.Param2, type->Param2}};
           for (const auto& [name, value] : defaults)
-            if (name != nullptr && Prop(props, name) == nullptr) props.emplace_back(name, TProp{"string", value});
+            if (name != nullptr && Prop(props, name) == nullptr)
+              props.emplace_back(name, TProp{"string", value});
         }
       }
       const TProp* kindProp = Prop(props, KindProperty);
@@ -400,9 +417,11 @@ ETiledRefusal::ETiledRefusal(std::vector<std::string> problems)
       }()),
       Problems(std::move(problems)) {}
 
-TOrrindelMap ImportTiled(const std::string& text, const std::string& folder, std::vector<std::string>* entityPlaces) {
+TOrrindelMap ImportTiled(const std::string& text, const std::string& folder,
+                         std::vector<std::string>* entityPlaces) {
   const std::size_t start = text.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
-  TDocument doc = start != std::string::npos && text[start] == '<' ? ReadTmx(text, PathFromUtf8(folder)) : ReadJson(text, PathFromUtf8(folder));
+  TDocument doc = start != std::string::npos && text[start] == '<' ? ReadTmx(text, PathFromUtf8(folder))
+                                                                   : ReadJson(text, PathFromUtf8(folder));
   TConverter converter(doc);
   TOrrindelMap map = converter.Convert();
   if (entityPlaces != nullptr) *entityPlaces = std::move(converter.EntityPlaces);

@@ -36,12 +36,14 @@ constexpr std::uint32_t FlippedHorizontally = 0x80000000u;
 constexpr std::uint32_t FlippedVertically = 0x40000000u;
 constexpr std::uint32_t FlippedDiagonally = 0x20000000u;
 constexpr std::uint32_t RotatedHexagonal = 0x10000000u;
-constexpr std::uint32_t FlagBits = FlippedHorizontally | FlippedVertically | FlippedDiagonally | RotatedHexagonal;
+constexpr std::uint32_t FlagBits =
+    FlippedHorizontally | FlippedVertically | FlippedDiagonally | RotatedHexagonal;
 
 // The flags that turn a tile clockwise by `turns` (0..3) quarter turns, as the editor's
 // "rotate clockwise" sets them.
 constexpr std::uint32_t TurnFlags[4] = {0, FlippedDiagonally | FlippedHorizontally,
-                                        FlippedHorizontally | FlippedVertically, FlippedDiagonally | FlippedVertically};
+                                        FlippedHorizontally | FlippedVertically,
+                                        FlippedDiagonally | FlippedVertically};
 
 // The gid a cell is drawn with: its tile, or the placeholder (the tile after the atlas)
 // for a tile number beyond it, turned by its quarter turns modulo 4. With `emptyZero`, a
@@ -67,7 +69,8 @@ inline TParamNames ParamNames(std::uint16_t kind) {
 
 // The object's class in the editor.
 inline const char* KindName(std::uint16_t kind) {
-  static const char* const names[] = {"creature", "effect", "marker", "health", "armour", "weapon", "ammunition"};
+  static const char* const names[] = {"creature", "effect", "marker",    "health",
+                                      "armour",   "weapon", "ammunition"};
   return kind < 7 ? names[kind] : "nothing";
 }
 

@@ -38,15 +38,16 @@ bool ParseReal(std::string_view text, double& value) {
 
 long long CheckedCells(long long width, long long height) {
   if (width < 0 || height < 0 || width > MaxSide || height > MaxSide || width * height > MaxCells)
-    Refuse("map size " + std::to_string(width) + " x " + std::to_string(height) + ": more than the game loads (" +
-           std::to_string(MaxCells) + " cells)");
+    Refuse("map size " + std::to_string(width) + " x " + std::to_string(height) +
+           ": more than the game loads (" + std::to_string(MaxCells) + " cells)");
   return width * height;
 }
 
 std::string ReadSmallFile(const std::filesystem::path& path, const std::string& what) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) Refuse(what + ": no such file " + Utf8FromPath(path));
-  if (std::filesystem::file_size(path, error) > MaxTilesetFile) Refuse(what + ": " + Utf8FromPath(path) + " is too large");
+  if (std::filesystem::file_size(path, error) > MaxTilesetFile)
+    Refuse(what + ": " + Utf8FromPath(path) + " is too large");
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
@@ -55,28 +56,34 @@ std::string ReadSmallFile(const std::filesystem::path& path, const std::string& 
 }
 
 std::vector<std::uint32_t> DecodeLayer(std::string_view text, const std::string& encoding,
-                                       const std::string& compression, long long cells, const std::string& where) {
+                                       const std::string& compression, long long cells,
+                                       const std::string& where) {
   std::vector<std::uint32_t> gids;
   if (encoding == "csv") {
     if (!compression.empty()) Refuse(where + ": CSV data cannot be compressed");
-    gids.reserve(static_cast<std::size_t>(std::min<long long>(cells, static_cast<long long>(text.size() / 2 + 1))));
+    gids.reserve(
+        static_cast<std::size_t>(std::min<long long>(cells, static_cast<long long>(text.size() / 2 + 1))));
     std::size_t i = 0;
     while (i < text.size()) {
-      while (i < text.size() && (text[i] == ' ' || text[i] == '\n' || text[i] == '\r' || text[i] == '\t')) ++i;
+      while (i < text.size() && (text[i] == ' ' || text[i] == '\n' || text[i] == '\r' || text[i] == '\t'))
+        ++i;
       if (i == text.size()) break;
       std::size_t end = i;
       while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
       long long gid = 0;
       if (end == i || !ParseInteger(text.substr(i, end - i), gid) || gid > 0xFFFFFFFFLL)
-        Refuse(where + ": CSV data holds \"" + std::string(text.substr(i, std::min<std::size_t>(12, text.size() - i))) +
+        Refuse(where + ": CSV data holds \"" +
+               std::string(text.substr(i, std::min<std::size_t>(12, text.size() - i))) +
                "\" where a tile id is needed");
       if (static_cast<long long>(gids.size()) == cells)
         Refuse(where + ": more than the " + std::to_string(cells) + " cells of the map");
       gids.push_back(static_cast<std::uint32_t>(gid));
       i = end;
-      while (i < text.size() && (text[i] == ' ' || text[i] == '\n' || text[i] == '\r' || text[i] == '\t')) ++i;
+      while (i < text.size() && (text[i] == ' ' || text[i] == '\n' || text[i] == '\r' || text[i] == '\t'))
+        ++i;
       if (i < text.size()) {
-        if (text[i] != ',') Refuse(where + ": CSV data holds '" + std::string(1, text[i]) + "' between tile ids");
+        if (text[i] != ',')
+          Refuse(where + ": CSV data holds '" + std::string(1, text[i]) + "' between tile ids");
         ++i;
       }
     }
@@ -95,7 +102,8 @@ std::vector<std::uint32_t> DecodeLayer(std::string_view text, const std::string&
     gids.resize(static_cast<std::size_t>(cells));
     for (std::size_t k = 0; k < gids.size(); ++k) {
       std::uint32_t v = 0;
-      for (int b = 3; b >= 0; --b) v = v << 8 | static_cast<std::uint8_t>(bytes[k * 4 + static_cast<std::size_t>(b)]);
+      for (int b = 3; b >= 0; --b)
+        v = v << 8 | static_cast<std::uint8_t>(bytes[k * 4 + static_cast<std::size_t>(b)]);
       gids[k] = v;
     }
   } else {

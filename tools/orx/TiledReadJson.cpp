@@ -34,7 +34,8 @@ long long JsonInt(const json& node, const char* key, const std::string& where, b
       Refuse(where + ": \"" + key + "\" is out of range");
     return v->get<long long>();
   }
-  if (v->is_number_float() && std::nearbyint(v->get<double>()) == v->get<double>() && std::fabs(v->get<double>()) < 9e15)
+  if (v->is_number_float() && std::nearbyint(v->get<double>()) == v->get<double>() &&
+      std::fabs(v->get<double>()) < 9e15)
     return static_cast<long long>(v->get<double>());
   Refuse(where + ": \"" + key + "\" is " + v->dump() + ", not a whole number");
 }
@@ -42,7 +43,8 @@ long long JsonInt(const json& node, const char* key, const std::string& where, b
 double JsonReal(const json& node, const char* key, const std::string& where) {
   const json* v = Find(node, key);
   if (v == nullptr) return 0;
-  if (!v->is_number() || !std::isfinite(v->get<double>())) Refuse(where + ": \"" + key + "\" is not a number");
+  if (!v->is_number() || !std::isfinite(v->get<double>()))
+    Refuse(where + ": \"" + key + "\" is not a number");
   return v->get<double>();
 }
 
@@ -98,16 +100,18 @@ void JsonLayers(const json& list, TDocument& doc, long long cells) {
     const std::string type = JsonText(node, "type");
     if (type == "tilelayer") {
       layer.Kind = TLayerKind::Tiles;
-      if (Find(node, "chunks") != nullptr) Refuse(where + ": data in chunks (an infinite map); make the map finite");
+      if (Find(node, "chunks") != nullptr)
+        Refuse(where + ": data in chunks (an infinite map); make the map finite");
       const json* data = Find(node, "data");
       if (data == nullptr) Refuse(where + ": no data");
       if (data->is_string()) {
         std::string encoding = JsonText(node, "encoding");
-        layer.Gids = DecodeLayer(data->get_ref<const std::string&>(), encoding, JsonText(node, "compression"), cells,
-                                 where);
+        layer.Gids = DecodeLayer(data->get_ref<const std::string&>(), encoding, JsonText(node, "compression"),
+                                 cells, where);
       } else if (data->is_array()) {
         if (static_cast<long long>(data->size()) != cells)
-          Refuse(where + ": " + std::to_string(data->size()) + " cells where the map has " + std::to_string(cells));
+          Refuse(where + ": " + std::to_string(data->size()) + " cells where the map has " +
+                 std::to_string(cells));
         layer.Gids.reserve(data->size());
         for (const json& gid : *data) {
           if (!gid.is_number_integer() || gid.get<long long>() < 0 || gid.get<long long>() > 0xFFFFFFFFLL)
@@ -177,8 +181,7 @@ TDocument ReadJson(const std::string& text, const std::filesystem::path& folder)
       const long long firstGid = JsonInt(node, "firstgid", "tileset " + JsonText(node, "name"));
       if (Find(node, "source") != nullptr)
         doc.Tilesets.push_back(ExternalTileset(folder, JsonText(node, "source"), firstGid));
-      else
-        doc.Tilesets.push_back(JsonTileset(node, firstGid, "tileset " + JsonText(node, "name")));
+      else doc.Tilesets.push_back(JsonTileset(node, firstGid, "tileset " + JsonText(node, "name")));
     }
   if (!doc.Infinite) {
     const json* layers = Find(root, "layers");

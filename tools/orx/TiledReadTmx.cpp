@@ -9,8 +9,8 @@ namespace {
 
 std::string Attribute(const pugi::xml_node& node, const char* name) { return node.attribute(name).value(); }
 
-long long IntAttribute(const pugi::xml_node& node, const char* name, const std::string& where, bool required = true,
-                       long long fallback = 0) {
+long long IntAttribute(const pugi::xml_node& node, const char* name, const std::string& where,
+                       bool required = true, long long fallback = 0) {
   const pugi::xml_attribute a = node.attribute(name);
   if (!a) {
     if (required) Refuse(where + ": attribute " + name + " is missing");
@@ -26,7 +26,8 @@ double RealAttribute(const pugi::xml_node& node, const char* name, const std::st
   const pugi::xml_attribute a = node.attribute(name);
   if (!a) return 0;
   double value = 0;
-  if (!ParseReal(a.value(), value)) Refuse(where + ": attribute " + name + " is \"" + a.value() + "\", not a number");
+  if (!ParseReal(a.value(), value))
+    Refuse(where + ": attribute " + name + " is \"" + a.value() + "\", not a number");
   return value;
 }
 
@@ -81,11 +82,13 @@ void XmlLayers(const pugi::xml_node& parent, TDocument& doc, long long cells) {
           if (static_cast<long long>(layer.Gids.size()) == cells)
             Refuse(where + ": more than the " + std::to_string(cells) + " cells of the map");
           const long long gid = IntAttribute(tile, "gid", where + ", <tile>", false, 0);
-          if (gid < 0 || gid > 0xFFFFFFFFLL) Refuse(where + ": tile id " + std::to_string(gid) + " out of range");
+          if (gid < 0 || gid > 0xFFFFFFFFLL)
+            Refuse(where + ": tile id " + std::to_string(gid) + " out of range");
           layer.Gids.push_back(static_cast<std::uint32_t>(gid));
         }
         if (static_cast<long long>(layer.Gids.size()) != cells)
-          Refuse(where + ": " + std::to_string(layer.Gids.size()) + " cells where the map has " + std::to_string(cells));
+          Refuse(where + ": " + std::to_string(layer.Gids.size()) + " cells where the map has " +
+                 std::to_string(cells));
       } else {
         layer.Gids = DecodeLayer(data.text().get(), encoding, Attribute(data, "compression"), cells, where);
       }
@@ -138,8 +141,7 @@ TDocument ReadTmx(const std::string& text, const std::filesystem::path& folder) 
     const long long firstGid = IntAttribute(node, "firstgid", "tileset " + Attribute(node, "name"));
     if (node.attribute("source"))
       doc.Tilesets.push_back(ExternalTileset(folder, Attribute(node, "source"), firstGid));
-    else
-      doc.Tilesets.push_back(XmlTileset(node, firstGid, "tileset " + Attribute(node, "name")));
+    else doc.Tilesets.push_back(XmlTileset(node, firstGid, "tileset " + Attribute(node, "name")));
   }
   if (!doc.Infinite) XmlLayers(map, doc, cells);
   return doc;

@@ -33,7 +33,8 @@ TObjectType Make(const std::string& name, std::uint16_t kind, int index) {
 }
 
 const char* KindColour(std::uint16_t kind) {
-  static const char* const colours[] = {"#e02020", "#2080e0", "#e0e020", "#20c040", "#20c0c0", "#c060e0", "#e08020"};
+  static const char* const colours[] = {"#e02020", "#2080e0", "#e0e020", "#20c040",
+                                        "#20c0c0", "#c060e0", "#e08020"};
   return kind < 7 ? colours[kind] : "#a0a0a4";
 }
 
@@ -59,12 +60,13 @@ const TObjectType* ObjectTypeNamed(const std::string& name) {
 }
 
 std::string TiledProject() {
-  return std::string("{\n"
-                     "    \"automappingRulesFile\": \"\",\n"
-                     "    \"commands\": [\n    ],\n"
-                     "    \"extensionsPath\": \"extensions\",\n"
-                     "    \"folders\": [\n        \".\"\n    ],\n"
-                     "    \"objectTypesFile\": \"") +
+  return std::string(
+             "{\n"
+             "    \"automappingRulesFile\": \"\",\n"
+             "    \"commands\": [\n    ],\n"
+             "    \"extensionsPath\": \"extensions\",\n"
+             "    \"folders\": [\n        \".\"\n    ],\n"
+             "    \"objectTypesFile\": \"") +
          ObjectTypesFileName +
          "\",\n"
          "    \"propertyTypes\": [\n    ]\n"

@@ -93,8 +93,8 @@ void PrintJson(const nlohmann::ordered_json& map) {
     firstKey = false;
     out += nlohmann::json(it.key()).dump() + ": ";
     const auto& value = it.value();
-    const bool listed = it.key() == "TerrainGrid" || it.key() == "DecorationGrid" || it.key() == "HeightMap" ||
-                        it.key() == "EntitySpawns";
+    const bool listed = it.key() == "TerrainGrid" || it.key() == "DecorationGrid" ||
+                        it.key() == "HeightMap" || it.key() == "EntitySpawns";
     if (!listed || value.empty()) {
       out += value.dump();
       continue;
@@ -111,14 +111,10 @@ int Decode(const std::vector<std::string>& args) {
   std::string path;
   bool log = false;
   for (const auto& a : args) {
-    if (a == "--log")
-      log = true;
-    else if (!a.empty() && a[0] == '-')
-      return UsageError("decode: unknown option " + a);
-    else if (path.empty())
-      path = a;
-    else
-      return UsageError("decode: one FILE only");
+    if (a == "--log") log = true;
+    else if (!a.empty() && a[0] == '-') return UsageError("decode: unknown option " + a);
+    else if (path.empty()) path = a;
+    else return UsageError("decode: one FILE only");
   }
   if (path.empty()) return UsageError("decode: FILE missing");
   const int result = Load(path, log);

@@ -27,6 +27,8 @@
 namespace orr {
 namespace {
 
+// A table, one entry per GL function: the formatter cannot lay out a list of macro calls.
+// clang-format off
 #define ORR_GLES_FUNCTIONS(X)                                                                     \
   X(ActiveTexture, ACTIVETEXTURE) X(AttachShader, ATTACHSHADER) X(BindBuffer, BINDBUFFER)         \
   X(BindTexture, BINDTEXTURE) X(BindVertexArray, BINDVERTEXARRAY) X(BlendFunc, BLENDFUNC)         \
@@ -48,6 +50,7 @@ namespace {
   X(Uniform2fv, UNIFORM2FV) X(UniformMatrix3fv, UNIFORMMATRIX3FV)                                 \
   X(UniformMatrix4fv, UNIFORMMATRIX4FV) X(UseProgram, USEPROGRAM)                                 \
   X(VertexAttribPointer, VERTEXATTRIBPOINTER) X(Viewport, VIEWPORT)
+// clang-format on
 
 #ifndef __EMSCRIPTEN__
 #define ORR_DECLARE_GLES(name, upper) PFNGL##upper##PROC gl##name = nullptr;
@@ -56,11 +59,11 @@ ORR_GLES_FUNCTIONS(ORR_DECLARE_GLES)
 
 // False with the missing function's name when the driver lacks one.
 bool LoadEntryPoints(std::string& missing) {
-#define ORR_LOAD_GLES(name, upper)                                                             \
-  gl##name = reinterpret_cast<PFNGL##upper##PROC>(SDL_GL_GetProcAddress("gl" #name));        \
-  if (gl##name == nullptr) {                                                                   \
-    missing = "gl" #name;                                                                      \
-    return false;                                                                              \
+#define ORR_LOAD_GLES(name, upper)                                                    \
+  gl##name = reinterpret_cast<PFNGL##upper##PROC>(SDL_GL_GetProcAddress("gl" #name)); \
+  if (gl##name == nullptr) {                                                          \
+    missing = "gl" #name;                                                             \
+    return false;                                                                     \
   }
   ORR_GLES_FUNCTIONS(ORR_LOAD_GLES)
 #undef ORR_LOAD_GLES
@@ -206,7 +209,8 @@ struct TShaderKey {
   int Lights = 0;
   int Index() const {
     return (((((TexEnv + 1) * 3 + AlphaTest) * 2 + Lighting) * 2 + TwoSided) * 2 + VertexColors) *
-               (TRenderBackend::MaxLights + 1) + Lights;
+               (TRenderBackend::MaxLights + 1) +
+           Lights;
   }
   static constexpr int Count = 5 * 3 * 2 * 2 * 2 * (TRenderBackend::MaxLights + 1);
   std::string Defines() const {
@@ -276,7 +280,8 @@ class TEs3Backend : public TRenderBackend {
     glBindVertexArray(vertexArray_);
     glGenBuffers(1, &buffer_);
     glBindBuffer(GL_ARRAY_BUFFER, buffer_);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(StreamVertices * sizeof(TRenderVertex)), nullptr, GL_STREAM_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(StreamVertices * sizeof(TRenderVertex)), nullptr,
+                 GL_STREAM_DRAW);
     const GLsizei stride = sizeof(TRenderVertex);
     auto attribute = [stride](GLuint index, GLint size, std::size_t offset) {
       glEnableVertexAttribArray(index);
@@ -369,7 +374,8 @@ class TEs3Backend : public TRenderBackend {
       if (sameSize) {
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, slot.Rgba.data());
       } else {
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, slot.Rgba.data());
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     slot.Rgba.data());
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -540,8 +546,11 @@ class TEs3Backend : public TRenderBackend {
       glTexImage2D(GL_TEXTURE_2D, GLint(level), GL_RGBA8, l.Width, l.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                    l.Rgba.data());
     }
-    static const GLint minFilters[] = {GL_NEAREST, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST,
-                                       GL_LINEAR_MIPMAP_NEAREST, GL_NEAREST_MIPMAP_LINEAR,
+    static const GLint minFilters[] = {GL_NEAREST,
+                                       GL_LINEAR,
+                                       GL_NEAREST_MIPMAP_NEAREST,
+                                       GL_LINEAR_MIPMAP_NEAREST,
+                                       GL_NEAREST_MIPMAP_LINEAR,
                                        GL_LINEAR_MIPMAP_LINEAR};
     // A filter that samples levels the upload does not have would leave the texture
     // incomplete (black): one level samples as its own filter does.
@@ -550,7 +559,8 @@ class TEs3Backend : public TRenderBackend {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilters[minFilter]);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER,
                     upload.MagFilter == TTextureMagFilter::Nearest ? GL_NEAREST : GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(std::max<std::size_t>(upload.Levels.size(), 1) - 1));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL,
+                    GLint(std::max<std::size_t>(upload.Levels.size(), 1) - 1));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     return name;
@@ -603,7 +613,7 @@ class TEs3Backend : public TRenderBackend {
   struct TImageSlot {
     GLuint Texture = 0;
     int Width = 0, Height = 0;
-    std::vector<unsigned> Pixels;     // what the texture holds, as given
+    std::vector<unsigned> Pixels;    // what the texture holds, as given
     std::vector<std::uint8_t> Rgba;  // the same as uploaded
   };
 
@@ -675,9 +685,9 @@ class TEs3Backend : public TRenderBackend {
       return nullptr;
     }
     auto at = [&p](const char* name) { return glGetUniformLocation(p.Id, name); };
-    p.At = {at("uModelView"), at("uProjection"), at("uNormalMatrix"), at("uColor"), at("uLightPosition"),
-            at("uLightAmbient"), at("uLightDiffuse"), at("uLightAttenuation"), at("uSpotDirection"),
-            at("uSpot"), at("uAlphaRef")};
+    p.At = {at("uModelView"),     at("uProjection"),   at("uNormalMatrix"), at("uColor"),
+            at("uLightPosition"), at("uLightAmbient"), at("uLightDiffuse"), at("uLightAttenuation"),
+            at("uSpotDirection"), at("uSpot"),         at("uAlphaRef")};
     glUseProgram(p.Id);
     glUniform1i(at("uTexture"), 0);
     current_ = &p;
@@ -740,7 +750,8 @@ class TEs3Backend : public TRenderBackend {
     if (!UseProgram(vertexColors)) return;
     while (count > 0) {
       if (streamAt_ + count > StreamVertices) {
-        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(StreamVertices * sizeof(TRenderVertex)), nullptr, GL_STREAM_DRAW);
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(StreamVertices * sizeof(TRenderVertex)), nullptr,
+                     GL_STREAM_DRAW);
         streamAt_ = 0;
       }
       // Only lists of separate lines or triangles may be cut into pieces.
@@ -769,7 +780,8 @@ class TEs3Backend : public TRenderBackend {
   float normalMatrix_[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
   float color_[4] = {1, 1, 1, 1};
   float alphaRef_ = 0;
-  unsigned projectionVersion_ = 1, modelViewVersion_ = 1, colorVersion_ = 1, lightsVersion_ = 1, alphaRefVersion_ = 1;
+  unsigned projectionVersion_ = 1, modelViewVersion_ = 1, colorVersion_ = 1, lightsVersion_ = 1,
+           alphaRefVersion_ = 1;
   bool lighting_ = false, twoSided_ = false;
   int texEnv_ = -1, alphaTest_ = 0;
   unsigned texture_ = 0, boundTexture_ = 0;

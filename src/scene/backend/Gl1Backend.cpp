@@ -127,7 +127,6 @@ class TGl1Backend : public TRenderBackend {
     glShadeModel(GL_SMOOTH);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-
   }
 
   void EndScene() override {
@@ -245,11 +244,14 @@ class TGl1Backend : public TRenderBackend {
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     for (std::size_t level = 0; level < upload.Levels.size(); ++level) {
       const TTextureLevel& l = upload.Levels[level];
-      glTexImage2D(GL_TEXTURE_2D, GLint(level), GL_RGBA, l.Width, l.Height, 0, GL_RGBA,
-                   GL_UNSIGNED_BYTE, l.Rgba.data());
+      glTexImage2D(GL_TEXTURE_2D, GLint(level), GL_RGBA, l.Width, l.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                   l.Rgba.data());
     }
-    static const GLint minFilters[] = {GL_NEAREST, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST,
-                                       GL_LINEAR_MIPMAP_NEAREST, GL_NEAREST_MIPMAP_LINEAR,
+    static const GLint minFilters[] = {GL_NEAREST,
+                                       GL_LINEAR,
+                                       GL_NEAREST_MIPMAP_NEAREST,
+                                       GL_LINEAR_MIPMAP_NEAREST,
+                                       GL_NEAREST_MIPMAP_LINEAR,
                                        GL_LINEAR_MIPMAP_LINEAR};
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilters[int(upload.MinFilter)]);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER,
@@ -283,7 +285,8 @@ class TGl1Backend : public TRenderBackend {
     for (int i = 0; i < count; ++i) {
       const TRenderVertex& v = vertices[i];
       if (vertexColors) glColor4fv(v.Color);
-      if (i == 0 || std::memcmp(v.Normal, vertices[i - 1].Normal, sizeof v.Normal) != 0) glNormal3fv(v.Normal);
+      if (i == 0 || std::memcmp(v.Normal, vertices[i - 1].Normal, sizeof v.Normal) != 0)
+        glNormal3fv(v.Normal);
       glTexCoord2fv(v.TexCoord);
       glVertex3fv(v.Position);
     }

@@ -41,19 +41,25 @@ enum class TPrimitive { Lines, LineStrip, Triangles, TriangleStrip, TriangleFan,
 
 // Blending and alpha test together, in the scene's blending modes' order.
 enum class TBlendState {
-  Opaque,          // no blending, no alpha test
-  Transparency,    // src alpha, 1 - src alpha; alpha > 0
-  Additive,        // src alpha, one; alpha > 0
-  AlphaTest50,     // no blending; alpha >= 0.5
-  AlphaTest100,    // no blending; alpha >= 1
-  Modulate         // dst colour, zero; alpha > 0
+  Opaque,        // no blending, no alpha test
+  Transparency,  // src alpha, 1 - src alpha; alpha > 0
+  Additive,      // src alpha, one; alpha > 0
+  AlphaTest50,   // no blending; alpha >= 0.5
+  AlphaTest100,  // no blending; alpha >= 1
+  Modulate       // dst colour, zero; alpha > 0
 };
 
 // How the texture combines with the lit (or plain) colour, OpenGL's texture environment.
 enum class TTextureEnv { Decal, Modulate, Blend, Replace };
 
-enum class TTextureMinFilter { Nearest, Linear, NearestMipmapNearest, LinearMipmapNearest,
-                               NearestMipmapLinear, LinearMipmapLinear };
+enum class TTextureMinFilter {
+  Nearest,
+  Linear,
+  NearestMipmapNearest,
+  LinearMipmapNearest,
+  NearestMipmapLinear,
+  LinearMipmapLinear
+};
 enum class TTextureMagFilter { Nearest, Linear };
 
 // One vertex of a batch. Color is used only by draws that ask for vertex colours;
@@ -166,8 +172,7 @@ class TRenderBackend {
   // --- geometry -----------------------------------------------------------------------
   // Draws `count` vertices with the current state; `vertexColors` takes each vertex's
   // Color instead of the current colour.
-  virtual void Draw(TPrimitive primitive, const TRenderVertex* vertices, int count,
-                    bool vertexColors) = 0;
+  virtual void Draw(TPrimitive primitive, const TRenderVertex* vertices, int count, bool vertexColors) = 0;
 
  private:
   unsigned serial_;

@@ -64,8 +64,8 @@ void ScaleWide(int inW, int inH, const std::uint16_t* in, int outW, int outH, st
 
 }  // namespace
 
-std::vector<std::uint8_t> ScaleRgbaImage(int width, int height, const std::uint8_t* rgba,
-                                         int outWidth, int outHeight) {
+std::vector<std::uint8_t> ScaleRgbaImage(int width, int height, const std::uint8_t* rgba, int outWidth,
+                                         int outHeight) {
   const std::size_t inCount = std::size_t(width) * height * 4;
   const std::size_t outCount = std::size_t(outWidth) * outHeight * 4;
   std::vector<std::uint16_t> wide(inCount), scaled(outCount);
@@ -112,8 +112,7 @@ TTextureUpload BuildTextureUpload(int width, int height, const std::uint8_t* rgb
   base.Height = outHeight;
   if (outWidth == width && outHeight == height)
     base.Rgba.assign(rgba, rgba + std::size_t(width) * height * 4);
-  else
-    base.Rgba = ScaleRgbaImage(width, height, rgba, outWidth, outHeight);
+  else base.Rgba = ScaleRgbaImage(width, height, rgba, outWidth, outHeight);
   upload.Levels.push_back(std::move(base));
   while (mipmaps && (upload.Levels.back().Width > 1 || upload.Levels.back().Height > 1))
     upload.Levels.push_back(HalveTextureLevel(upload.Levels.back()));

@@ -13,8 +13,8 @@
 namespace orr {
 
 // `rgba` (width x height, 4 bytes a pixel, rows packed) scaled to outWidth x outHeight.
-std::vector<std::uint8_t> ScaleRgbaImage(int width, int height, const std::uint8_t* rgba,
-                                         int outWidth, int outHeight);
+std::vector<std::uint8_t> ScaleRgbaImage(int width, int height, const std::uint8_t* rgba, int outWidth,
+                                         int outHeight);
 // The level below `level`: each side halved (a side of 1 stays 1); each texel the rounded
 // mean of the 2 x 2 (or 2 x 1) texels it covers.
 TTextureLevel HalveTextureLevel(const TTextureLevel& level);
