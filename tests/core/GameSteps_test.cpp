@@ -111,7 +111,8 @@ TEST_F(GameSteps, RemovalDuringAStepNeverCallsARemovedHandlerNorSkipsOne) {
     const char* What;
     int Remover, Removed;  // indexes among four handlers 0..3
     std::vector<int> FirstStep, SecondStep;
-    bool AddsOne = false;  // the remover then adds handler 4
+    bool AddsOne = false;    // the remover then adds handler 4
+    bool AddsFirst = false;  // the remover adds handler 4 before it removes
   };
   const TCase cases[] = {
       {"an earlier one", 2, 0, {0, 1, 2, 3}, {1, 2, 3}},
@@ -119,6 +120,7 @@ TEST_F(GameSteps, RemovalDuringAStepNeverCallsARemovedHandlerNorSkipsOne) {
       {"a later one", 1, 2, {0, 1, 3}, {0, 1, 3}},
       {"the last one", 0, 3, {0, 1, 2}, {0, 1, 2}},
       {"the last one, adding one", 0, 3, {0, 1, 2}, {0, 1, 2, 4}, true},
+      {"one added in the same step", 0, 4, {0, 1, 2, 3}, {0, 1, 2, 3}, false, true},
   };
   for (const auto& c : cases) {
     ResetStepHandlers();
@@ -130,6 +132,7 @@ TEST_F(GameSteps, RemovalDuringAStepNeverCallsARemovedHandlerNorSkipsOne) {
     }
     bool done = false;
     counters[c.Remover].During = [&] {
+      if (!done && c.AddsFirst) AddStepHandler(HandlerOf(counters[4]));
       if (!done) RemoveStepHandler(HandlerOf(counters[c.Removed]));
       if (!done && c.AddsOne) AddStepHandler(HandlerOf(counters[4]));
       done = true;
