@@ -37,7 +37,8 @@ replay_matches() {
   local game=$1; shift
   [ -s "$game/last-run.replay" ] || fail "no last-run.replay beside the log in $game"
   local out rc=0
-  out=$(${SIM_RUNNER:+"$SIM_RUNNER"} "$SIM" --replay "$game/last-run.replay" --game "$game" "$@" 2>"$E2E_TMP/sim.err") || rc=$?
+  out=$(${SIM_RUNNER:+"$SIM_RUNNER"} "$SIM" --replay "$game/last-run.replay" --game "$game" --dump-every 100 "$@" \
+    2>"$E2E_TMP/sim.err") || rc=$?
   local last; last=$(printf '%s\n' "$out" | tail -n 1)
   [ "$rc" = 0 ] || fail "the replay of $game does not match (exit $rc): $last $(cat "$E2E_TMP/sim.err")"
   [[ "$last" =~ ^replay\ matches:\ ([0-9]+)\ steps ]] || fail "last line: $last"
@@ -119,9 +120,12 @@ for run in $runs; do
       E2E_PIDS+=("$pid")
       win=$(wait_window Orrindel 60) || fail "crash: no game window"
       retry xdotool windowfocus --sync "$win" 2>/dev/null || true
+      # Each key held a while, so that steps see it however the frames fall.
       while kill -0 "$pid" 2>/dev/null; do
-        xdotool key --delay 0 "$(shuf -n1 -e Up Left Right space)" 2>/dev/null || true
-        sleep 0.1
+        k=$(shuf -n1 -e Up Left Right space)
+        xdotool keydown "$k" 2>/dev/null || true
+        sleep 0.2
+        xdotool keyup "$k" 2>/dev/null || true
       done
       wait_exit "$pid" 30
       [ "$EXIT_CODE" = 139 ] || fail "crash: exit code $EXIT_CODE, not a segmentation fault"
