@@ -79,11 +79,6 @@ class TBitmap32 {
   void Draw(int dstX, int dstY, const TRect& srcRect, const TBitmap32& src);
   // Draws the whole of `src` with its top-left at (dstX, dstY).
   void Draw(int dstX, int dstY, const TBitmap32& src);
-  // The same draws seen from the source side.
-  void DrawTo(TBitmap32& dst, int dstX, int dstY) const { dst.Draw(dstX, dstY, *this); }
-  void DrawTo(TBitmap32& dst, const TRect& dstRect, const TRect& srcRect) const {
-    dst.Draw(dstRect, srcRect, *this);
-  }
 
   // Loads a picture chosen by the file's extension (BMP, JPEG, GIF; see codecs/Codecs.h).
   // Throws EPictureError; on failure the bitmap keeps its previous pixels.

@@ -108,6 +108,10 @@ TEST(TBitmap32, RectanglesFarOutsideDrawNothing) {
   // 2^29 out is the farthest taken: a rectangle from there still draws its visible part.
   dst.Draw({-(1 << 29), 0, 2, 2}, {-(1 << 29), 0, 2, 2}, source);
   EXPECT_EQ(PixelsOf(dst), PixelsOf(source));
+  // One further is refused whole.
+  TBitmap32 beyond(2, 2);
+  beyond.Draw({-(1 << 29) - 1, 0, 2, 2}, {-(1 << 29) - 1, 0, 2, 2}, source);
+  EXPECT_EQ(PixelsOf(beyond), std::vector<TColor32>(4, 0));
 }
 
 TEST(TBitmap32, AtlasRowsCutIntoTilesKeepTheirOwnPixels) {
