@@ -42,6 +42,8 @@ TEST(TBitmap32, SetSizeClearsEveryPixelAndZeroSidesEmptyIt) {
   EXPECT_THROW(bitmap.SetSize(32769, 1), EPictureError);
   EXPECT_THROW(bitmap.SetSize(20000, 20000), EPictureError);
   EXPECT_NO_THROW(bitmap.SetSize(32768, 1));
+  EXPECT_NO_THROW(bitmap.SetSize(1, 32768));
+  EXPECT_THROW(bitmap.SetSize(1, 32769), EPictureError);
 }
 
 TEST(TBitmap32, PixelsOutsideTheBitmapReadZeroAndIgnoreWrites) {
@@ -112,6 +114,15 @@ TEST(TBitmap32, RectanglesFarOutsideDrawNothing) {
   TBitmap32 beyond(2, 2);
   beyond.Draw({-(1 << 29) - 1, 0, 2, 2}, {-(1 << 29) - 1, 0, 2, 2}, source);
   EXPECT_EQ(PixelsOf(beyond), std::vector<TColor32>(4, 0));
+  // An empty rectangle on either side draws nothing, plain or stretched.
+  const std::pair<TRect, TRect> empties[] = {{{0, 0, 2, 2}, {0, 0, 2, 0}}, {{0, 0, 2, 2}, {0, 0, 0, 2}},
+                                             {{0, 0, 2, 0}, {0, 0, 2, 2}}, {{0, 0, 0, 2}, {0, 0, 2, 2}},
+                                             {{0, 0, 2, 2}, {0, 1, 1, 1}}};
+  for (const auto& [to, from] : empties) {
+    TBitmap32 untouched(2, 2);
+    untouched.Draw(to, from, source);
+    EXPECT_EQ(PixelsOf(untouched), std::vector<TColor32>(4, 0)) << from.Right << "," << from.Bottom;
+  }
 }
 
 TEST(TBitmap32, AtlasRowsCutIntoTilesKeepTheirOwnPixels) {
@@ -152,6 +163,17 @@ TEST(TBitmap32, StretchedDrawsTakeTheNearestSourcePixel) {
   EXPECT_EQ(clipped.Pixel(0, 0), 0xFF000001u);
   EXPECT_EQ(clipped.Pixel(1, 0), 0xFF000002u);
   EXPECT_EQ(clipped.Pixel(2, 2), 0xFF000004u);
+
+  // A tile of an atlas stretched into a part of the bitmap: nothing beyond the part's right
+  // or bottom edge, though the atlas goes on there.
+  const TBitmap32 atlas = Numbered(4, 4);
+  TBitmap32 inside(4, 4);
+  inside.Draw({0, 0, 3, 3}, {0, 0, 2, 2}, atlas);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(inside.Pixel(3, i), 0u) << i;
+    EXPECT_EQ(inside.Pixel(i, 3), 0u) << i;
+  }
+  EXPECT_EQ(inside.Pixel(2, 2), atlas.Pixel(1, 1));
 }
 
 TEST(TBitmap32, CustomCombineSeesSourceDestinationAndMasterAlpha) {

@@ -71,8 +71,9 @@ TEST(TImage32, PaintsAtItsPlaceInsideTheParentClippedToParentAndWindow) {
     int ParentLeft, ParentTop, ParentWidth, ParentHeight;
     int Left, Top;
     TDrawn Expected;  // Width 0: nothing painted
+    int ImageWidth = 3;
   };
-  // The image is 3 x 2: pixels 1..6 (opaque), row by row.
+  // The image is 3 x 2 (or ImageWidth x 2): pixels 1, 2, ... (opaque), row by row.
   const TCase cases[] = {
       {10, 20, 50, 40, 5, 6, {15, 26, 3, 2, {1, 2, 3, 4, 5, 6}}},
       {10, 20, 50, 40, -1, -1, {10, 20, 2, 1, {5, 6}}},  // over the parent's top-left
@@ -80,6 +81,7 @@ TEST(TImage32, PaintsAtItsPlaceInsideTheParentClippedToParentAndWindow) {
       {10, 20, 50, 40, 50, 0, {0, 0, 0, 0, {}}},         // just beyond its right edge
       {90, 70, 50, 40, 8, 9, {98, 79, 2, 1, {1, 2}}},    // cut by the window
       {-5, 0, 50, 40, 3, 0, {0, 0, 1, 2, {3, 6}}},       // parent partly off screen
+      {10, 20, 50, 40, 5, 6, {15, 26, 1, 2, {1, 2}}, 1},  // a picture one pixel wide
   };
   for (const TCase& c : cases) {
     TForm form(nullptr);
@@ -89,9 +91,9 @@ TEST(TImage32, PaintsAtItsPlaceInsideTheParentClippedToParentAndWindow) {
     panel->SetBounds(c.ParentLeft, c.ParentTop, c.ParentWidth, c.ParentHeight);
     TImage32* image = TComponent::Create<TImage32>(panel);
     image->SetParent(panel);
-    image->SetBounds(c.Left, c.Top, 3, 2);
-    image->Bitmap().SetSize(3, 2);
-    for (int i = 0; i < 6; ++i) image->Bitmap().Bits()[i] = 0xFF000000u | TColor32(i + 1);
+    image->SetBounds(c.Left, c.Top, c.ImageWidth, 2);
+    image->Bitmap().SetSize(c.ImageWidth, 2);
+    for (int i = 0; i < 2 * c.ImageWidth; ++i) image->Bitmap().Bits()[i] = 0xFF000000u | TColor32(i + 1);
     TRecordingContext context;
     image->Paint(context);
     SCOPED_TRACE("image at " + std::to_string(c.Left) + "," + std::to_string(c.Top));
