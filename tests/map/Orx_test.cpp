@@ -2,6 +2,8 @@
 // The map tool: its JSON form, its checks, and the command line with its exit codes.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -496,6 +498,17 @@ TEST_F(OrxTest, CommandLineExitCodes) {
   EXPECT_EQ(out, "");
   EXPECT_THAT(err, HasSubstr("unreadable: field 1 (MapVersion):"));
   EXPECT_EQ(Run("check " + Path("bad.orx")), 1);
+  // A file that is there but cannot be opened (a socket): the reason is said.
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = Path("socket.orx");
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  EXPECT_EQ(Run("decode " + socketPath, &out, &err), 2);
+  EXPECT_THAT(err, HasSubstr("socket.orx: unreadable: Cannot open file"));
+  ::close(listener);
 
   json broken = YardSource();
   broken["EntitySpawns"][0]["Param1"] = "patrol";
