@@ -491,6 +491,12 @@ TEST_F(OrxTest, CommandLineExitCodes) {
   EXPECT_EQ(Run("info " + Path("yard.orx"), &out), 0);
   EXPECT_THAT(out, HasSubstr("Size:     6 x 5 (30 cells, 11 open)"));
   EXPECT_THAT(out, HasSubstr("    1 Patroller: 1"));
+  // A full disk is a failure said, not a success, though a small file fits a buffer (the
+  // editor's project file beside the map, 213 bytes).
+  fs::create_directories(Path("fulldisk"));
+  fs::create_symlink("/dev/full", Path("fulldisk") + "/orrindel.tiled-project");
+  EXPECT_EQ(Run("export-tiled " + Path("yard.orx") + " " + Path("fulldisk") + "/yard.tmx", &out, &err), 1);
+  EXPECT_THAT(err, HasSubstr("orrindel.tiled-project: cannot write: No space left on device"));
 
   std::ofstream(Path("bad.orx"), std::ios::binary) << "#\x97"
                                                       "abc\xFE";

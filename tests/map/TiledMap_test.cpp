@@ -84,6 +84,8 @@ TEST(TiledMap, EveryLayerEncodingCarriesTheWholeMapThereAndBack) {
   }
   // The editor may save the pixels rounded: the places come back exact all the same.
   const std::string exported = ExportTiled(map, Sets(), TTiledEncoding::Csv);
+  EXPECT_EQ(exported.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<map version=\"1.8\" ", 0), 0u)
+      << "a whole XML declaration, which the editor's reader needs";
   const std::regex pixel("( (x|y)=\")(-?[0-9.e+-]+)\"");
   std::string rounded;
   auto at = exported.cbegin();
