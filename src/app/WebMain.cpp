@@ -27,10 +27,11 @@ namespace {
 using namespace orr;
 
 // Every log line, as the page shows it: the browser's console, line by line.
+// JavaScript for the page, not C++: the formatter would break its operators (=== into == =).
+// clang-format off
 EM_JS(void, PageLogLine, (const char* line), {
   const text = UTF8ToString(line);
-  if (Module.orrLogLine) Module.orrLogLine(text);
-  else console.log(text);
+  if (Module.orrLogLine) Module.orrLogLine(text); else console.log(text);
 });
 EM_JS(void, PageGameEnded, (int exitCode), {
   if (Module.orrGameEnded) Module.orrGameEnded(exitCode);
@@ -38,7 +39,10 @@ EM_JS(void, PageGameEnded, (int exitCode), {
 EM_JS(void, PageMapRefused, (const char* text), {
   if (Module.orrMapRefused) Module.orrMapRefused(UTF8ToString(text));
 });
-EM_JS(void, PageMapWarning, (const char* text), { console.warn(UTF8ToString(text)); });
+EM_JS(void, PageMapWarning, (const char* text), {
+  console.warn(UTF8ToString(text));
+});
+// clang-format on
 
 std::unique_ptr<TProgramRun> Program;
 

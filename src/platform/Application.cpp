@@ -26,10 +26,13 @@ namespace {
 
 // Under node, the program's file is the script node runs (build-web/bin/orrindel-sim.js), the
 // absolute path written into `buffer`; its length, or 0 in a page.
+// JavaScript for the page, not C++: the formatter would break its operators (=== into == =).
+// clang-format off
 EM_JS(int, NodeScriptFileName, (char* buffer, int size), {
-  if (typeof process == = 'undefined' || !process.argv || process.argv.length < 2) return 0;
+  if (typeof process === 'undefined' || !process.argv || process.argv.length < 2) return 0;
   return stringToUTF8(require('path').resolve(process.argv[1]), buffer, size);
 });
+// clang-format on
 
 }  // namespace
 #endif

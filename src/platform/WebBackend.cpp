@@ -22,19 +22,25 @@ namespace orr {
 namespace {
 
 // The page's size in CSS pixels: the canvas fills it, as the game's window fills a screen.
+// JavaScript for the page, not C++: the formatter would break its operators (=== into == =).
+// clang-format off
 EM_JS(int, PageWidth, (), { return Math.max(1, Math.floor(window.innerWidth)); });
 EM_JS(int, PageHeight, (), { return Math.max(1, Math.floor(window.innerHeight)); });
+// clang-format on
 
 // The page's message box (index.html: Module.orrMessageBox, a modal dialog of the browser,
 // which holds the program as a modal box does). 1: OK, 2: Cancel.
+// JavaScript for the page, not C++: the formatter would break its operators (=== into == =).
+// clang-format off
 EM_JS(int, PageMessageBox, (const char* caption, const char* text, int okCancel), {
   const c = UTF8ToString(caption);
   const t = UTF8ToString(text);
-  if (Module.orrMessageBox) return Module.orrMessageBox(c, t, okCancel != = 0);
+  if (Module.orrMessageBox) return Module.orrMessageBox(c, t, okCancel !== 0);
   if (okCancel) return window.confirm(c + "\n\n" + t) ? 1 : 2;
   window.alert(c + "\n\n" + t);
   return 1;
 });
+// clang-format on
 
 class TWebBackend : public TPlatformBackend {
  public:

@@ -115,8 +115,10 @@ TEST(TBitmap32, RectanglesFarOutsideDrawNothing) {
   beyond.Draw({-(1 << 29) - 1, 0, 2, 2}, {-(1 << 29) - 1, 0, 2, 2}, source);
   EXPECT_EQ(PixelsOf(beyond), std::vector<TColor32>(4, 0));
   // An empty rectangle on either side draws nothing, plain or stretched.
-  const std::pair<TRect, TRect> empties[] = {{{0, 0, 2, 2}, {0, 0, 2, 0}}, {{0, 0, 2, 2}, {0, 0, 0, 2}},
-                                             {{0, 0, 2, 0}, {0, 0, 2, 2}}, {{0, 0, 0, 2}, {0, 0, 2, 2}},
+  const std::pair<TRect, TRect> empties[] = {{{0, 0, 2, 2}, {0, 0, 2, 0}},
+                                             {{0, 0, 2, 2}, {0, 0, 0, 2}},
+                                             {{0, 0, 2, 0}, {0, 0, 2, 2}},
+                                             {{0, 0, 0, 2}, {0, 0, 2, 2}},
                                              {{0, 0, 2, 2}, {0, 1, 1, 1}}};
   for (const auto& [to, from] : empties) {
     TBitmap32 untouched(2, 2);

@@ -76,11 +76,11 @@ TEST(TImage32, PaintsAtItsPlaceInsideTheParentClippedToParentAndWindow) {
   // The image is 3 x 2 (or ImageWidth x 2): pixels 1, 2, ... (opaque), row by row.
   const TCase cases[] = {
       {10, 20, 50, 40, 5, 6, {15, 26, 3, 2, {1, 2, 3, 4, 5, 6}}},
-      {10, 20, 50, 40, -1, -1, {10, 20, 2, 1, {5, 6}}},  // over the parent's top-left
-      {10, 20, 50, 40, 48, 39, {58, 59, 2, 1, {1, 2}}},  // over its bottom-right
-      {10, 20, 50, 40, 50, 0, {0, 0, 0, 0, {}}},         // just beyond its right edge
-      {90, 70, 50, 40, 8, 9, {98, 79, 2, 1, {1, 2}}},    // cut by the window
-      {-5, 0, 50, 40, 3, 0, {0, 0, 1, 2, {3, 6}}},       // parent partly off screen
+      {10, 20, 50, 40, -1, -1, {10, 20, 2, 1, {5, 6}}},   // over the parent's top-left
+      {10, 20, 50, 40, 48, 39, {58, 59, 2, 1, {1, 2}}},   // over its bottom-right
+      {10, 20, 50, 40, 50, 0, {0, 0, 0, 0, {}}},          // just beyond its right edge
+      {90, 70, 50, 40, 8, 9, {98, 79, 2, 1, {1, 2}}},     // cut by the window
+      {-5, 0, 50, 40, 3, 0, {0, 0, 1, 2, {3, 6}}},        // parent partly off screen
       {10, 20, 50, 40, 5, 6, {15, 26, 1, 2, {1, 2}}, 1},  // a picture one pixel wide
   };
   for (const TCase& c : cases) {
