@@ -131,6 +131,7 @@ TEST_F(OrxTest, EncodeRefusesWhatItCannotStoreNamingTheField) {
       {"TerrainGrid[1][2] QuarterTurns: 10 is outside 0..9", [](json& s) { s["TerrainGrid"][1][2][1] = 10; }},
       {"EntitySpawns[0].Kind: 65536 is outside", [](json& s) { s["EntitySpawns"][0]["Kind"] = 65536; }},
       {"EntitySpawns[0].Index: an integer is needed", [](json& s) { s["EntitySpawns"][0]["Index"] = 1.5; }},
+      {"EntitySpawns[2].Index: 65536 is outside", [](json& s) { s["EntitySpawns"][2]["Index"] = 65536; }},
       {"EntitySpawns[0].x: a number is needed", [](json& s) { s["EntitySpawns"][0]["x"] = "1.5"; }},
       {"EntitySpawns[0].y: 1e+39 does not fit", [](json& s) { s["EntitySpawns"][0]["y"] = 1e39; }},
       {"MapSize W: -1 is outside", [](json& s) { s["MapSize"][0] = -1; }},
@@ -472,7 +473,10 @@ TEST_F(OrxTest, ExportWebWritesTheSiteWithTheMapOrNothing) {
   }
   EXPECT_EQ(slurp(Path("full") + "/keep.txt"), "mine");
   EXPECT_EQ(std::distance(fs::directory_iterator(Path("full")), fs::directory_iterator()), 1);
-  EXPECT_EQ(Run("export-web " + Path("yard.orx")), 2) << "no DIR";
+  EXPECT_EQ(Run("export-web " + Path("yard.orx"), &out, &err), 2) << "no DIR";
+  EXPECT_THAT(err, HasSubstr("\n(orx --help shows how to use it)"));
+  EXPECT_EQ(Run("info", &out, &err), 2);
+  EXPECT_EQ(err, "orx: info: FILE missing\n(orx --help shows how to use it)\n");
 }
 
 TEST_F(OrxTest, CommandLineExitCodes) {
@@ -497,6 +501,10 @@ TEST_F(OrxTest, CommandLineExitCodes) {
   fs::create_symlink("/dev/full", Path("fulldisk") + "/orrindel.tiled-project");
   EXPECT_EQ(Run("export-tiled " + Path("yard.orx") + " " + Path("fulldisk") + "/yard.tmx", &out, &err), 1);
   EXPECT_THAT(err, HasSubstr("orrindel.tiled-project: cannot write: No space left on device"));
+  // orx play refuses a folder it cannot lay the game out in, before any window.
+  std::ofstream(Path("a-file")) << "not a folder";
+  EXPECT_EQ(Run("play " + Path("yard.orx") + " --folder " + Path("a-file"), &out, &err), 1);
+  EXPECT_THAT(err, HasSubstr("a-file: Not a directory"));
 
   std::ofstream(Path("bad.orx"), std::ios::binary) << "#\x97"
                                                       "abc\xFE";

@@ -15,6 +15,7 @@
 
 #include "OrxJson.h"
 #include "TiledData.h"
+#include "TiledDocument.h"
 #include "TiledMap.h"
 #include "TiledNames.h"
 #include "TiledTypes.h"
@@ -237,6 +238,8 @@ TEST(TiledMap, DamagedLayerDataIsRefusedNamingTheLayer) {
       {tiled::Base64Encode(eight.substr(0, 12)), "base64", "",
        "layer terrain: 12 bytes where the layer needs 16"},
       {"!" + tiled::Base64Encode(eight), "base64", "", "layer terrain: character '!' is not base64"},
+      {std::string(1, '\0') + tiled::Base64Encode(eight).substr(1), "base64", "",
+       "layer terrain: character 0x00 is not base64"},
       {tiled::Base64Encode(zlib.substr(0, zlib.size() - 3)), "base64", "zlib",
        "layer terrain: damaged or cut short"},
       {tiled::Base64Encode(zlib + "x"), "base64", "zlib", "layer terrain: data after the end"},
@@ -265,6 +268,8 @@ TEST(TiledMap, WhatTheMapCannotHoldIsRefusedWithOneLineNamingIt) {
       {"decoration tile in terrain", [](json& d) { d["layers"][0]["data"][0] = 17; },
        "layer terrain, cell 0,1 (Tiled column 0, row 0): a tile of the tileset decoration"},
       {"tile no tileset holds", [](json& d) { d["layers"][2]["data"][0] = 99; }, "layer height, cell 0,1"},
+      {"two tilesets from one gid", [](json& d) { d["tilesets"][2]["firstgid"] = 16; },
+       "tilesets decoration and height both begin at gid 16"},
       {"one past the last tileset's count", [](json& d) { d["layers"][2]["data"][0] = 44; },
        "layer height, cell 0,1 (Tiled column 0, row 0): a tile of no tileset"},
       {"placeholder without kept tile", [](json& d) { d["layers"][0]["data"][0] = 15; },
@@ -511,10 +516,11 @@ TEST(TiledMap, RectanglesCountByTheirCentreAndViewOnlyLayersAreSkipped) {
 TEST(TiledMap, ExternalTilesetsAreReadInBothForms) {
   const fs::path folder = fs::temp_directory_path() / ("orr_tiled_" + std::to_string(::getpid()));
   fs::create_directories(folder);
-  std::ofstream(folder / "terrain.tsx")
-      << "<?xml version=\"1.0\"?>\n<tileset name=\"terrain\" tilecount=\"15\">"
-         "<properties><property name=\"atlas tiles\" type=\"int\" value=\"14\"/>"
-         "</properties></tileset>";
+  const std::string terrain =
+      "<?xml version=\"1.0\"?>\n<tileset name=\"terrain\" tilecount=\"15\">"
+      "<properties><property name=\"atlas tiles\" type=\"int\" value=\"14\"/>"
+      "</properties></tileset>";
+  std::ofstream(folder / "terrain.tsx") << terrain;
   std::ofstream(folder / "height.tsj") << R"({"name": "height", "tilecount": 10})";
   json doc = MiniMap();
   doc["tilesets"][0] = {{"firstgid", 1}, {"source", "terrain.tsx"}};
@@ -530,6 +536,13 @@ TEST(TiledMap, ExternalTilesetsAreReadInBothForms) {
   } catch (const ETiledRefusal& e) {
     EXPECT_THAT(e.what(), HasSubstr("tileset missing.tsx: no such file"));
   }
+  // A tileset file of the largest size taken, to the byte (white space after the tileset),
+  // is read; one byte more is refused.
+  std::ofstream(folder / "big.tsx") << terrain << std::string(tiled::MaxTilesetFile - terrain.size(), ' ');
+  doc["tilesets"][0]["source"] = "big.tsx";
+  EXPECT_EQ(ImportTiled(doc.dump(), folder.string()).TerrainGrid[0][1].TileNumber, 1);
+  std::ofstream(folder / "big.tsx", std::ios::app) << ' ';
+  EXPECT_THROW(ImportTiled(doc.dump(), folder.string()), ETiledRefusal);
   fs::remove_all(folder);
 }
 

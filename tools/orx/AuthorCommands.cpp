@@ -39,14 +39,14 @@ const char* const TiledUsage =
     "                           pixels a cell (1..64, default 16), heights shaded; with the\n"
     "                           entities' sprites and the patrol routes when asked\n";
 
-namespace {
-
-namespace fs = std::filesystem;
-
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "orx: %s\n(orx --help shows how to use it)\n", message.c_str());
   return 2;
 }
+
+namespace {
+
+namespace fs = std::filesystem;
 
 // The game folder built beside this program (build/bin/orx -> build/game), or the
 // installed one.

@@ -16,6 +16,9 @@ int ExportTiledCommand(const std::vector<std::string>& args, TOrxLoad load);
 int ImportTiledCommand(const std::vector<std::string>& args, TOrxLoad load);
 int RenderCommand(const std::vector<std::string>& args, TOrxLoad load);
 
+// A command line orx cannot use: MESSAGE and where help is, on stderr; returns exit code 2.
+int UsageError(const std::string& message);
+
 // Lines for `orx --help`.
 extern const char* const TiledUsage;
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <memory>
 
 namespace orr::tiled {
@@ -142,7 +143,13 @@ std::string Base64Decode(std::string_view text) {
     } else {
       if (padding > 0) throw EDataError("base64 data continues after its '=' padding");
       const int v = values[static_cast<unsigned char>(c)];
-      if (v < 0) throw EDataError("character '" + std::string(1, c) + "' is not base64");
+      if (v < 0) {
+        // A byte that shows nothing (a NUL would even cut the message short) is named by its code.
+        char named[16];
+        if (c > ' ' && c < 0x7F) std::snprintf(named, sizeof named, "'%c'", c);
+        else std::snprintf(named, sizeof named, "0x%02X", static_cast<unsigned char>(c));
+        throw EDataError(std::string("character ") + named + " is not base64");
+      }
       group = group << 6 | static_cast<std::uint32_t>(v);
       ++count;
     }

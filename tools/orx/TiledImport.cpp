@@ -44,8 +44,13 @@ class TConverter {
       Refuse("map: orientation \"" + Doc.Orientation + "\"; the game's maps are orthogonal");
     if (Doc.TileWidth <= 0 || Doc.TileHeight <= 0 || Doc.TileWidth > 4096 || Doc.TileHeight > 4096)
       Refuse("map: tile size " + std::to_string(Doc.TileWidth) + " x " + std::to_string(Doc.TileHeight));
-    std::sort(Doc.Tilesets.begin(), Doc.Tilesets.end(),
-              [](const TTileset& a, const TTileset& b) { return a.FirstGid < b.FirstGid; });
+    std::stable_sort(Doc.Tilesets.begin(), Doc.Tilesets.end(),
+                     [](const TTileset& a, const TTileset& b) { return a.FirstGid < b.FirstGid; });
+    // Two tilesets from one gid would leave it to the order of the file which one a tile is of.
+    for (std::size_t i = 1; i < Doc.Tilesets.size(); ++i)
+      if (Doc.Tilesets[i].FirstGid == Doc.Tilesets[i - 1].FirstGid)
+        Refuse("tilesets " + Doc.Tilesets[i - 1].Name + " and " + Doc.Tilesets[i].Name +
+               " both begin at gid " + std::to_string(Doc.Tilesets[i].FirstGid));
     MapProperties();
     W = static_cast<std::int32_t>(Doc.Width);
     H = static_cast<std::int32_t>(Doc.Height);

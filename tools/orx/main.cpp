@@ -54,11 +54,6 @@ constexpr const char* Usage =
     "\n"
     "The JSON form and the file format are described in docs/orx.md and docs/map-format.md.\n";
 
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "orx: %s\n(orx --help shows how to use it)\n", message.c_str());
-  return 2;
-}
-
 bool WantsHelp(const std::vector<std::string>& args) {
   for (const auto& a : args)
     if (a == "--help" || a == "-h") return true;
