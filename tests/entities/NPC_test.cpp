@@ -160,6 +160,9 @@ TEST_F(NpcTest, PatrolsItsRouteWaitingAtEachStep) {
   EXPECT_FLOAT_EQ(npc->RouteTarget.X, 6.5f);
   Step(70);
   EXPECT_FLOAT_EQ(npc->RouteTarget.X, 2.5f);  // loops back to the first step
+  // A new record for the same creature brings its route, not one added to the old.
+  npc->SetSpawn(Record(0, 1, 2.5f, 2.5f, "2", "01006002"));
+  EXPECT_EQ(npc->Route.Steps.size(), 1u);
 }
 
 TEST_F(NpcTest, IdleModesFallBackWhenTheyHaveNothingToDo) {

@@ -3,6 +3,7 @@
 // the plain scans and with the indexes, agree on every field after every step.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "OrxGenerate.h"
@@ -79,6 +80,12 @@ TEST(SpatialIndex, AMapWithoutCellsCostsOneCell) {
       dumps[plain] = world.Dump();
       if (!plain) {
         EXPECT_LT(SpatialIndexBytes(), std::size_t{1} << 20) << size.X << " x " << size.Y;
+        // A point that is not finite goes through every body: the caller's test decides.
+        const TVector nowhere{std::nanf(""), 2.5f, 0, 0};
+        int asked = 0;
+        EXPECT_FALSE(AnyBodyNear(nowhere, 1, [&](std::int32_t) { return ++asked < 0; }));
+        EXPECT_GE(asked, 3);
+        EXPECT_TRUE(AnyBodyNear(nowhere, 1, [&](std::int32_t slot) { return slot == 2; }));
       }
     }
     EXPECT_EQ(dumps[0], dumps[1]);

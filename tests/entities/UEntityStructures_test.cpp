@@ -412,6 +412,7 @@ TEST_F(CreatureTest, ThePlayerPicksUpWhatItNeeds) {
   TItem* crate = Spawn<TItem>(Record(5, 2, 2.5f, 2.5f, "1"));
   TItem* ammo = Spawn<TItem>(Record(6, 0, 2.5f, 2.5f, "60"));
   TItem* badAmmo = Spawn<TItem>(Record(6, 9, 2.5f, 2.5f, "60"));
+  TItem* badCrate = Spawn<TItem>(Record(5, 9, 2.5f, 2.5f, "1"));
   TItem* armour = Spawn<TItem>(Record(4, 1, 2.5f, 2.5f, "30"));
   TBasicPlayer player(&record);
   player.SetPosition({2.5f, 2.5f, 0, 0});
@@ -430,6 +431,7 @@ TEST_F(CreatureTest, ThePlayerPicksUpWhatItNeeds) {
   EXPECT_TRUE(ammo->Hidden);
   EXPECT_EQ(record.Ammo[0], 110);
   EXPECT_FALSE(badAmmo->Hidden);
+  EXPECT_FALSE(badCrate->Hidden);
   player.Progress();  // at full health the medkit is left alone, its text unchanged
   EXPECT_EQ(health->Amount, 15);
   EXPECT_EQ(health->FlyText->Label->Text(), "Medkit, Health +10%");
@@ -442,9 +444,11 @@ TEST_F(CreatureTest, ThePlayerPicksUpWhatItNeeds) {
   health->SetPosition({2.99f, 2.5f, 0, 0});
   player.Progress();
   EXPECT_TRUE(health->Hidden);
-  int warnings = 0;
-  for (const auto& line : EventLog) warnings += line.find("No ammunition type 9") != std::string::npos;
-  EXPECT_EQ(warnings, 1);
+  for (const char* warning : {"No ammunition type 9", "No weapon number 9; its crate cannot be taken"}) {
+    int warnings = 0;
+    for (const auto& line : EventLog) warnings += line.find(warning) != std::string::npos;
+    EXPECT_EQ(warnings, 1) << warning;
+  }
 }
 
 TEST_F(CreatureTest, APlayerCannotFireAWeaponWithoutItsAmmunition) {
