@@ -236,6 +236,7 @@ TEST(OpenAudioFileReader, DecodesWavFlacAndOggTo16BitAtTheFileRateAndChannels) {
     EXPECT_EQ(f.BitsPerSample, 16);
     EXPECT_EQ(f.BlockAlign, 2 * c.Channels);
     EXPECT_EQ(f.AvgBytesPerSec, static_cast<uint32_t>(2 * c.Channels * c.Rate));
+    EXPECT_EQ(f.ExtraSize, 0);
     EXPECT_EQ(reader->Duration, Second / 2);
     EXPECT_EQ(reader->PlayStart, 0);
     EXPECT_EQ(reader->PlayLength, 0);
@@ -261,6 +262,16 @@ TEST(OpenAudioFileReader, MissingOrGarbageFilesRaise) {
       ADD_FAILURE() << path << " opened";
     } catch (const EAudioReadError& e) {
       EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+    }
+  }
+  // The highest rate taken is a million samples a second; one more is an unusable format.
+  for (const int rate : {1000000, 1000001}) {
+    const std::string path = folder.File("fast" + std::to_string(rate) + ".wav");
+    ASSERT_TRUE(WriteAudioFile(path, TestSamples(64, 1), rate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    if (rate == 1000000) {
+      EXPECT_EQ(OpenAudioFileReader(path)->WaveFormat.SamplesPerSec, 1000000u);
+    } else {
+      EXPECT_THROW(OpenAudioFileReader(path), EAudioReadError);
     }
   }
 }
