@@ -245,6 +245,16 @@ TEST_F(MotionTest, ADiagonalStepIntoAWallSlidesAlongIt) {
   body->SetPosition({6.59f, 6.59f, 0, 0});  // in the corner: blocked on both axes
   r = body->ResolveMotion({0.03f, 0.03f, 0, 0});
   EXPECT_TRUE(VectorEquals(r, {0, 0, 0, 0}));
+  // A bouncing body comes back off the wall it meets, the other part kept, at its share.
+  body->BouncePercent = 50;
+  for (const auto& [at, want] : {std::pair{TVector{3.5f, 6.59f, 0, 0}, TVector{0.015f, -0.015f, 0, 0}},
+                                 std::pair{TVector{6.59f, 3.5f, 0, 0}, TVector{-0.015f, 0.015f, 0, 0}}}) {
+    body->SetPosition(at);
+    r = body->ResolveMotion({0.03f, 0.03f, 0, 0});
+    EXPECT_TRUE(VectorEquals(r, want)) << r.X << ", " << r.Y << ", " << r.Z << ", " << r.W;
+  }
+  body->BouncePercent = 0;
+  body->SetPosition({6.59f, 6.59f, 0, 0});
   body->Velocity = {0, 0, 0, 0};
   EXPECT_EQ(body->FreeMotionPercent({3, 3, 0, 0}), 0);
   EXPECT_EQ(body->FreeMotionPercent({0, 0, 0, 0}), 100);
