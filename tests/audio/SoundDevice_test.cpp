@@ -14,7 +14,13 @@ TEST(SoundBuffers, TheNullAndTheSdlDeviceAnswerBufferCallsAlike) {
   TSoundDeviceRef devices[2];
   ASSERT_EQ(std::make_shared<TNullSoundDriver>()->Create("", &devices[0]), DS_OK);
   // Without an SDL audio device (no SDL_AUDIODRIVER=dummy, as CTest sets) the null one alone.
+  // The game's driver takes SDL's device when one opens, else the null one.
+  TSoundDeviceRef chosen;
+  ASSERT_EQ(DefaultSoundDriver()->Create("", &chosen), DS_OK);
+  const std::string chosenName = chosen->Description();
+  chosen.reset();
   const int count = SdlSoundDriver()->Create("", &devices[1]) == DS_OK ? 2 : 1;
+  EXPECT_EQ(chosenName, devices[count - 1]->Description());
   for (int d = 0; d < count; ++d) {
     const TSoundDeviceRef& device = devices[d];
     SCOPED_TRACE(device->Description());
@@ -47,6 +53,9 @@ TEST(SoundBuffers, TheNullAndTheSdlDeviceAnswerBufferCallsAlike) {
     EXPECT_EQ(secondary->SetVolume(VolumeMin - 1), DSERR_INVALIDPARAM);
     EXPECT_EQ(secondary->SetPan(PanRight + 1), DSERR_INVALIDPARAM);
     // The limits themselves, in the device's own units, are taken; one beyond is refused.
+    for (const auto& [level, answer] :
+         {std::pair{0, DSERR_INVALIDPARAM}, {1, DS_OK}, {3, DS_OK}, {4, DSERR_INVALIDPARAM}})
+      EXPECT_EQ(device->SetCooperativeLevel(nullptr, level), answer) << "level " << level;
     for (const auto& [volume, answer] : {std::pair{-10000, DS_OK}, {-10001, DSERR_INVALIDPARAM}, {0, DS_OK}})
       EXPECT_EQ(secondary->SetVolume(volume), answer) << "volume " << volume;
     for (const auto& [pan, answer] : {std::pair{-10000, DS_OK}, {10000, DS_OK}, {-10001, DSERR_INVALIDPARAM}})
