@@ -19,6 +19,11 @@ log_messages "$folder/log.txt" | grep -qxF "**Map Name: $name" || fail "the game
 log_messages "$folder/log.txt" | grep -qxF "File loading successful. File closed" || fail "the map did not load"
 [ -s "$folder/screenshot.png" ] || fail "no screenshot"
 grep -q "Game exit code: 0" "$E2E_TMP/out" || fail "the game did not end cleanly: $(cat "$E2E_TMP/out")"
+# Ended by its Escape, before orx said so: the log is whole when orx returns.
+[ "$(log_messages "$folder/log.txt" | tail -n 1)" = "--End of Log--" ] ||
+  fail "orx returned before the game ended: $(tail -n 3 "$folder/log.txt")"
+! log_messages "$folder/log.txt" | grep -qxF "The display connection was lost" ||
+  fail "the game lost its display instead of ending on Escape"
 
 # A creature index the game has no table row for: orx check reports an error.
 "$orx" decode "$map" | sed 's/"Kind":0,"Index":[0-9]*/"Kind":0,"Index":9/' >"$E2E_TMP/bad.json"
