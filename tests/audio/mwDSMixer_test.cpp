@@ -481,6 +481,10 @@ TEST_F(MixerTest, VolumeAndPanReachTheDeviceAndSurviveBufferCreation) {
   EXPECT_EQ(DeviceBuffer()->Pan(), 2500);
   channel->SetPan(-300);
   EXPECT_EQ(DeviceBuffer()->Pan(), -300);
+  // Closing the file forgets them: the next file starts in the middle at full volume.
+  channel->CloseReader();
+  EXPECT_EQ(channel->Pan(), 0);
+  EXPECT_EQ(channel->Volume(), 0);
 }
 
 TEST_F(MixerTest, StopIsSkippedWhileAnotherThreadHoldsTheMutexTooLong) {
