@@ -538,10 +538,12 @@ TEST(TiledMap, ExternalTilesetsAreReadInBothForms) {
   }
   // A tileset file of the largest size taken, to the byte (white space after the tileset),
   // is read; one byte more is refused.
-  std::ofstream(folder / "big.tsx") << terrain << std::string(tiled::MaxTilesetFile - terrain.size(), ' ');
+  // Binary: Windows would write each line end as two bytes.
+  std::ofstream(folder / "big.tsx", std::ios::binary)
+      << terrain << std::string(tiled::MaxTilesetFile - terrain.size(), ' ');
   doc["tilesets"][0]["source"] = "big.tsx";
   EXPECT_EQ(ImportTiled(doc.dump(), folder.string()).TerrainGrid[0][1].TileNumber, 1);
-  std::ofstream(folder / "big.tsx", std::ios::app) << ' ';
+  std::ofstream(folder / "big.tsx", std::ios::binary | std::ios::app) << ' ';
   EXPECT_THROW(ImportTiled(doc.dump(), folder.string()), ETiledRefusal);
   fs::remove_all(folder);
 }
