@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Headless Chromium driven over the DevTools protocol with node's own WebSocket client
-// (node --experimental-websocket); nothing from npm.
+// Headless Chromium driven over the DevTools protocol: node's own WebSocket client where it
+// has one (node 22), else Debian's node-ws (Debian 12's node 18 has none); nothing from npm.
 import { spawn } from "node:child_process";
+import { createRequire } from "node:module";
 import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
 import zlib from "node:zlib";
+
+const WebSocketClient = globalThis.WebSocket ?? createRequire(import.meta.url)("ws");
 
 // The pixels of a PNG (8-bit RGB or RGBA, not interlaced, as Chromium writes them):
 // { width, height, rgba } with 4 bytes a pixel.
@@ -107,7 +110,7 @@ export class Browser {
   }
 
   connect(url) {
-    this.socket = new WebSocket(url);
+    this.socket = new WebSocketClient(url);
     this.socket.onmessage = (event) => {
       const message = JSON.parse(event.data);
       if (message.id !== undefined) {

@@ -4,7 +4,7 @@
 // and frames per second while the player walks, as the frame rate is taken natively
 // (scripts/frame-rate). docs/web.md has the figures and the native ones beside them.
 //
-//   node --experimental-websocket tests/web/figures.mjs SITE [--runs N] [--seconds S]
+//   NODE_PATH=/usr/share/nodejs node tests/web/figures.mjs SITE [--runs N] [--seconds S]
 import { Browser, waitFor } from "./cdp.mjs";
 import { serve } from "./serve.mjs";
 

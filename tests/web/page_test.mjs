@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The game's page in headless Chromium, served by a plain static server.
 //
-//   node --experimental-websocket tests/web/page_test.mjs SITE [--page-only] [--orx ORX]
+//   NODE_PATH=/usr/share/nodejs node tests/web/page_test.mjs SITE [--page-only] [--orx ORX]
 //        [--native-build BUILD]
 //
 // SITE is a built site (build-web/site). --page-only runs what needs the page alone (no
